@@ -1,0 +1,77 @@
+#include "config/ConfigReader.h"
+
+#include "platform/DialogService.h"
+#include "platform/GamePath.h"
+#include "platform/ProfileFile.h"
+#include "platform/QuitRequest.h"
+
+namespace updater {
+
+std::string configFilePath()
+{
+    return updaterFolderPath("updater4.cfg");
+}
+
+namespace {
+
+ServerEntry readServerEntry(const ProfileFile& f, const char* section)
+{
+    ServerEntry e;
+    e.serverName = f.readString(section, "ServerName", "ERROR");
+    e.clientName = f.readString(section, "ClientName", MarkerText);
+    e.clientInfoName = f.readString(section, "ClientInfoName", MarkerText);
+    e.resolveHost = f.readBool(section, "Version", false);
+    e.ipResolve = f.readString(section, "IpResolve", MarkerText);
+    e.display = f.readString(section, "Display", MarkerText);
+    e.desc = f.readString(section, "Desc", MarkerText);
+    e.account = f.readInteger(section, "Account", 6900);
+    e.charPort = f.readInteger(section, "Char", 6121);
+    e.map = f.readInteger(section, "Map", 5121);
+    e.version = f.readInteger(section, "Version", 20);
+    e.langtype = f.readInteger(section, "Langtype", 1);
+    e.servicetype = f.readString(section, "Servicetype", MarkerText);
+    e.servertype = f.readString(section, "Servertype", MarkerText);
+    return e;
+}
+
+} // namespace
+
+Configuration readConfigurationFrom(const ProfileFile& f)
+{
+    Configuration c;
+    c.homepage = f.readString("Main", "Homepage", MarkerText);
+    c.configLink = f.readString("Main", "Config_link", MarkerText);
+    c.patchList = f.readString("Main", "Patch_List", MarkerText);
+    c.fileName = f.readString("Main", "FileName", "wrong configured settings! ask gm for it");
+    c.titleWindowName = f.readString("Main", "TitleWindowName", MarkerText);
+    c.overWriteClientInfo = f.readInteger("Main", "OverWriteClientInfo", 0);
+    c.clientInfoName = f.readString("Main", "ClientInfoName", "sclientinfo.xml");
+    c.execute = f.readString("Main", "Execute", "");
+    c.disableStartTillOnline = f.readBool("Main", "DisableStartTillOnline", true);
+    c.registrationWeb = f.readString("Main", "Registrationweb", DefaultRegistrationWeb);
+    c.bgmSound = f.readString("Main", "BGM_Sound", "01.mp3");
+    c.showServerPing = f.readBool("Main", "ShowServerPing", true);
+    c.xmlVersion = f.readString("Main", "XmlVersion", DefaultXmlVersion);
+    c.howManyServers = f.readInteger("Main", "HowManyServers", 1);
+    c.howManyClientInfos = f.readInteger("Main", "HowManyClientInfos", 0);
+    c.server[0] = readServerEntry(f, "Config_1");
+    if (c.howManyServers == 2)
+        c.server[1] = readServerEntry(f, "Config_2");
+    return c;
+}
+
+Configuration readConfig()
+{
+    const std::string path = configFilePath();
+    const ProfileFile file(resolveGamePath(path));
+    if (!file.exists()) {
+        messageBox("-= CRITICAL ERROR 2 =-\n\nCouldn't find [" + path +
+                       "]\n\n!Main-Config file is missing! Did u install it right, guess not... Try again baka",
+                   "Alert", DialogIcon::Stop);
+        requestQuit();
+        return Configuration{};
+    }
+    return readConfigurationFrom(file);
+}
+
+} // namespace updater

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <atomic>
+
+namespace updater {
+
+// Process-wide values handed between the parts of one run of the launcher.
+struct RunState
+{
+    // Set only by a successful configuration refresh; read by the status timer.
+    std::atomic<bool> configRefreshed{false};
+    // Last map-port probe result per server (index 0 and 1); written and read on the window thread.
+    bool serverOnline[2] = {false, false};
+    // The mouse add-on choice, loaded from and saved to the settings store.
+    bool freedomMouseStatus = false;
+};
+
+} // namespace updater

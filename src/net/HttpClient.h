@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace updater {
+
+// Raised for every failed GET: no connection, a reply other than 2xx, a redirection, a cut body.
+class HttpError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The launcher's one HTTP client (IdHTTP1). Sends exactly:
+//   GET <path> HTTP/1.1\r\nHost: <host>\r\nAccept: text/html, */*\r\n
+//   User-Agent: Mozilla/3.0 (compatible; Indy Library)\r\n\r\n
+// Used by one thread at a time; its work events fire on the calling thread.
+class HttpClient
+{
+public:
+    struct WorkEvents
+    {
+        std::function<void(int32_t announced)> begin; // OnWorkBegin: announced body length, 0 if none
+        std::function<void(int32_t total)> work;      // OnWork: running total of body bytes
+        std::function<void()> end;                    // OnWorkEnd: also after a failed body
+    };
+    // Receives body bytes as they arrive; may throw to abort the transfer.
+    using Sink = std::function<void(const char* data, size_t size)>;
+
+    HttpClient();
+    ~HttpClient();
+    HttpClient(const HttpClient&) = delete;
+    HttpClient& operator=(const HttpClient&) = delete;
+
+    void setWorkEvents(WorkEvents events);
+
+    // Fetches the address; returns only for a 2xx answer, throws HttpError otherwise.
+    void get(const std::string& url, const Sink& sink);
+
+    // Status code and reason phrase of the last status line received ("404 Not Found"); kept
+    // across failures; empty before the first reply.
+    std::string lastReplyText() const;
+    int lastReplyCode() const;
+
+    // Limits so that a stalled server cannot freeze the launcher (30 s to connect, 60 s without
+    // data by default); tests make them shorter.
+    void setTimeLimits(long connectSeconds, long stallSeconds);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+// The document of an address: the last path segment, "\\" read as "/", a "#" fragment cut off, a
+// "?" query kept. An address ending in "/" or with nothing after its host has an empty document.
+std::string documentName(const std::string& url);
+
+} // namespace updater

@@ -1,0 +1,250 @@
+#include "platform/ProfileFile.h"
+
+#include "platform/AtomicFile.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <unordered_set>
+
+namespace updater {
+
+namespace {
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+std::string_view trim(std::string_view s)
+{
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+std::string lower(std::string_view s)
+{
+    std::string out(s);
+    for (char& c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string indexKey(std::string_view section, std::string_view key)
+{
+    return lower(trim(section)) + '\n' + lower(trim(key));
+}
+
+} // namespace
+
+std::string profileValueFromRaw(std::string_view afterEquals)
+{
+    std::string_view value = trim(afterEquals);
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        value = value.substr(1, value.size() - 2);
+    if (value.size() > ProfileFile::MaxValueLength)
+        value = value.substr(0, ProfileFile::MaxValueLength);
+    return std::string(value);
+}
+
+bool parseProfileInteger(std::string_view text, int& value)
+{
+    text = trim(text);
+    bool negative = false;
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    int base = 10;
+    if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        text.remove_prefix(2);
+    } else if (!text.empty() && text[0] == '$') {
+        base = 16;
+        text.remove_prefix(1);
+    }
+    if (text.empty())
+        return false;
+    uint64_t magnitude = 0;
+    for (char c : text) {
+        int digit;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else
+            return false;
+        magnitude = magnitude * base + digit;
+        if (magnitude > 0xFFFFFFFFull)
+            return false;
+    }
+    int64_t result;
+    if (base == 16) {
+        // Hexadecimal covers the whole 32-bit pattern: $FFFFFFFF is -1.
+        result = static_cast<int32_t>(static_cast<uint32_t>(magnitude));
+        if (negative)
+            result = -result;
+    } else {
+        result = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
+        if (result < INT32_MIN || result > INT32_MAX)
+            return false;
+    }
+    if (result < INT32_MIN || result > INT32_MAX)
+        return false;
+    value = static_cast<int>(result);
+    return true;
+}
+
+ProfileFile::ProfileFile(std::string path) : m_path(std::move(path))
+{
+    std::string bytes;
+    m_exists = readWholeFile(m_path, bytes);
+    if (m_exists)
+        parse(bytes);
+}
+
+void ProfileFile::parse(const std::string& bytes)
+{
+    m_lines.clear();
+    m_crlf = bytes.empty() || bytes.find("\r\n") != std::string::npos || bytes.find('\n') == std::string::npos;
+    m_finalNewline = bytes.empty() || bytes.back() == '\n';
+    size_t pos = 0;
+    while (pos < bytes.size()) {
+        size_t end = bytes.find('\n', pos);
+        if (end == std::string::npos)
+            end = bytes.size();
+        Line line;
+        line.raw = bytes.substr(pos, end - pos);
+        const std::string_view text = trim(line.raw);
+        if (!text.empty() && text.front() == '[') {
+            const auto close = text.find(']');
+            line.isSection = true;
+            line.section = lower(trim(text.substr(1, close == std::string_view::npos ? text.npos : close - 1)));
+        } else if (const auto eq = line.raw.find('='); eq != std::string::npos) {
+            line.key = lower(trim(std::string_view(line.raw).substr(0, eq)));
+        }
+        m_lines.push_back(std::move(line));
+        pos = end + 1;
+    }
+    rebuildIndex();
+}
+
+void ProfileFile::rebuildIndex()
+{
+    m_values.clear();
+    std::unordered_set<std::string> seenSections;
+    bool active = false;
+    std::string current;
+    for (const Line& line : m_lines) {
+        if (line.isSection) {
+            // Only the first section of a name is looked at, as the platform reader does.
+            active = seenSections.insert(line.section).second;
+            current = line.section;
+            continue;
+        }
+        if (!active || line.key.empty())
+            continue;
+        const auto eq = line.raw.find('=');
+        m_values.emplace(current + '\n' + line.key, profileValueFromRaw(std::string_view(line.raw).substr(eq + 1)));
+    }
+}
+
+const std::string* ProfileFile::find(std::string_view section, std::string_view key) const
+{
+    const auto it = m_values.find(indexKey(section, key));
+    return it == m_values.end() ? nullptr : &it->second;
+}
+
+bool ProfileFile::hasValue(std::string_view section, std::string_view key) const
+{
+    return find(section, key) != nullptr;
+}
+
+std::string ProfileFile::readString(std::string_view section, std::string_view key, std::string_view fallback) const
+{
+    const std::string* value = find(section, key);
+    return value ? *value : std::string(fallback);
+}
+
+int ProfileFile::readInteger(std::string_view section, std::string_view key, int fallback) const
+{
+    const std::string* text = find(section, key);
+    int value;
+    if (text && parseProfileInteger(*text, value))
+        return value;
+    return fallback;
+}
+
+bool ProfileFile::readBool(std::string_view section, std::string_view key, bool fallback) const
+{
+    return readInteger(section, key, fallback ? 1 : 0) != 0;
+}
+
+void ProfileFile::writeString(std::string_view section, std::string_view key, std::string_view value)
+{
+    const std::string wantedSection = lower(trim(section));
+    const std::string wantedKey = lower(trim(key));
+    const std::string cr = m_crlf ? "\r" : "";
+    std::string newLine = std::string(trim(key)) + "=" + std::string(value) + cr;
+
+    std::vector<Line> lines = m_lines;
+    size_t sectionAt = lines.size();
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (lines[i].isSection && lines[i].section == wantedSection) {
+            sectionAt = i;
+            break;
+        }
+    Line keyLine;
+    keyLine.raw = newLine;
+    keyLine.key = wantedKey;
+    if (sectionAt == lines.size()) {
+        if (!lines.empty() && !m_finalNewline) {
+            lines.back().raw += cr; // the old last line gets its line end
+        }
+        Line header;
+        header.raw = "[" + std::string(trim(section)) + "]" + cr;
+        header.isSection = true;
+        header.section = wantedSection;
+        lines.push_back(header);
+        lines.push_back(keyLine);
+    } else {
+        size_t end = sectionAt + 1;
+        while (end < lines.size() && !lines[end].isSection)
+            ++end;
+        size_t existing = end;
+        for (size_t i = sectionAt + 1; i < end; ++i)
+            if (lines[i].key == wantedKey) {
+                existing = i;
+                break;
+            }
+        if (existing != end) {
+            lines[existing] = keyLine;
+        } else {
+            // Append after the section's last non-blank line.
+            size_t insertAt = end;
+            while (insertAt > sectionAt + 1 && trim(lines[insertAt - 1].raw).empty())
+                --insertAt;
+            if (insertAt == lines.size() && !m_finalNewline && !lines.empty())
+                lines.back().raw += cr;
+            lines.insert(lines.begin() + static_cast<long>(insertAt), keyLine);
+        }
+    }
+
+    std::string bytes;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        bytes += lines[i].raw;
+        const bool last = i + 1 == lines.size();
+        if (!last || m_finalNewline || lines[i].raw == keyLine.raw || lines[i].isSection)
+            bytes += '\n';
+    }
+    writeFileAtomically(m_path, bytes);
+    m_exists = true;
+    parse(bytes);
+}
+
+} // namespace updater

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QColor>
+#include <QWidget>
+
+namespace updater {
+
+// The ping gauge (TAdvProgressBar): stacked, shaded levels drawn in an off-screen picture.
+class LevelGauge : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit LevelGauge(QWidget* parent = nullptr);
+
+    int position() const { return m_position; }
+    void setPosition(int position); // stored unchanged, redrawn at once
+    int steps() const { return m_steps; }
+    void setSteps(int steps);
+
+    // Renders the gauge at its current size, as it appears on screen.
+    QImage render() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    int m_position = 100;
+    int m_steps = 200;
+};
+
+} // namespace updater

@@ -1,0 +1,39 @@
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace updater::test {
+
+GameFolder::GameFolder() : m_previous(QDir::currentPath())
+{
+    QDir::setCurrent(m_dir.path());
+}
+
+GameFolder::~GameFolder()
+{
+    QDir::setCurrent(m_previous);
+}
+
+void GameFolder::write(const QString& relativePath, const QByteArray& bytes) const
+{
+    const QString full = m_dir.filePath(relativePath);
+    QDir().mkpath(QFileInfo(full).path());
+    QFile file(full);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(bytes);
+}
+
+QByteArray GameFolder::read(const QString& relativePath) const
+{
+    QFile file(m_dir.filePath(relativePath));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool GameFolder::exists(const QString& relativePath) const
+{
+    return QFileInfo::exists(m_dir.filePath(relativePath));
+}
+
+} // namespace updater::test

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+namespace updater::test {
+
+// A fresh temporary game folder that becomes the current directory for the test's lifetime.
+class GameFolder
+{
+public:
+    GameFolder();
+    ~GameFolder();
+    QString path() const { return m_dir.path(); }
+    // Writes bytes to a path relative to the game folder, creating folders as needed.
+    void write(const QString& relativePath, const QByteArray& bytes) const;
+    QByteArray read(const QString& relativePath) const;
+    bool exists(const QString& relativePath) const;
+
+private:
+    QTemporaryDir m_dir;
+    QString m_previous;
+};
+
+} // namespace updater::test
