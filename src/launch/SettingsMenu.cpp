@@ -1,0 +1,144 @@
+#include "launch/SettingsMenu.h"
+
+#include "launch/MouseFreedomAddOn.h"
+#include "platform/AtomicFile.h"
+#include "platform/GamePath.h"
+#include "platform/ProgramStarter.h"
+
+#include <QActionGroup>
+#include <QCursor>
+
+namespace updater {
+
+void markAsDefaultItem(QAction* action)
+{
+    QFont font = action->font();
+    font.setBold(true);
+    action->setFont(font);
+}
+
+SettingsMenu::SettingsMenu(RunState& state, QWidget* parent) : QMenu(parent), m_state(state)
+{
+    setObjectName("PopupMenu_Settings");
+
+    QAction* setup = addItem(this, "GrimvaleSetup1", "Grimvale Setup");
+    markAsDefaultItem(setup);
+    setDefaultAction(setup);
+    connect(setup, &QAction::triggered, this, &SettingsMenu::startGameSetup);
+    addSeparator()->setObjectName("N3");
+
+    QMenu* freedom = addSubMenu("MouseFreedom1", "Mouse Freedon");
+    auto* freedomGroup = new QActionGroup(freedom);
+    m_freedomOn = addItem(freedom, "Freedom_On", "On");
+    m_freedomOff = addItem(freedom, "Freedom_Off", "Off");
+    for (QAction* choice : {m_freedomOn, m_freedomOff}) {
+        choice->setCheckable(true);
+        freedomGroup->addAction(choice);
+    }
+    markAsDefaultItem(m_freedomOn);
+    m_freedomOn->setChecked(true);
+    connect(m_freedomOn, &QAction::triggered, this, &SettingsMenu::freedomOnClick);
+    connect(m_freedomOff, &QAction::triggered, this, &SettingsMenu::freedomOffClick);
+
+    QAction* help = addItem(this, "MouseFreedomHelp1", "Rorer Orevovi Help");
+    connect(help, &QAction::triggered, this, &SettingsMenu::mouseFreedomHelp);
+    addSeparator()->setObjectName("N2");
+
+    buildSoundMenu();
+    addSeparator()->setObjectName("N5");
+    buildServerStatusMenu();
+    addItem(this, "IgnoreServerStatusHelp1", "Ignore Server Status Help")->setEnabled(false);
+}
+
+QAction* SettingsMenu::addItem(QMenu* menu, const char* name, const QString& caption)
+{
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(name);
+    return action;
+}
+
+QMenu* SettingsMenu::addSubMenu(const char* name, const QString& caption)
+{
+    QMenu* menu = addMenu(caption);
+    menu->setObjectName(name);
+    menu->menuAction()->setObjectName(name);
+    return menu;
+}
+
+// Shown but not available: its parent item is greyed, so it cannot be opened.
+void SettingsMenu::buildSoundMenu()
+{
+    QMenu* sound = addSubMenu("DisableSound1", "Background Sound ");
+    sound->menuAction()->setEnabled(false);
+    auto* volumes = new QActionGroup(sound);
+    for (int volume : {100, 90, 80, 70, 60, 50, 40, 30, 20, 10, 5}) {
+        const QByteArray name = "Volume" + QByteArray::number(volume);
+        QAction* item = addItem(sound, name.constData(), QString("Volume %1").arg(volume));
+        item->setCheckable(true);
+        volumes->addAction(item);
+        if (volume == 80) {
+            item->setChecked(true);
+            markAsDefaultItem(item);
+        }
+    }
+    sound->addSeparator()->setObjectName("N4");
+    QAction* off = addItem(sound, "DisableSound", "Disable Sound");
+    off->setCheckable(true);
+    volumes->addAction(off);
+}
+
+void SettingsMenu::buildServerStatusMenu()
+{
+    QMenu* status = addSubMenu("Ignoreserverstatus1", "Ignore server status (default: OFF)");
+    status->menuAction()->setEnabled(false);
+    auto* choices = new QActionGroup(status);
+    QAction* off = addItem(status, "Off2", "Off");
+    QAction* on = addItem(status, "On2", "On");
+    for (QAction* choice : {off, on}) {
+        choice->setCheckable(true);
+        choice->setEnabled(false);
+        choices->addAction(choice);
+    }
+    off->setChecked(true);
+    markAsDefaultItem(off);
+}
+
+QAction* SettingsMenu::item(const QString& name) const
+{
+    return findChild<QAction*>(name);
+}
+
+void SettingsMenu::initMouseFreedomMenu()
+{
+    (m_state.freedomMouseStatus ? m_freedomOn : m_freedomOff)->setChecked(true);
+}
+
+void SettingsMenu::popupAtCursor()
+{
+    popup(QCursor::pos());
+}
+
+void SettingsMenu::startGameSetup()
+{
+    if (fileExists(resolveGamePath("Setup.exe")))
+        startProgram("Setup.exe");
+}
+
+void SettingsMenu::freedomOnClick()
+{
+    m_freedomOn->setChecked(true);
+    m_state.freedomMouseStatus = true;
+}
+
+void SettingsMenu::freedomOffClick()
+{
+    m_freedomOff->setChecked(true);
+    m_state.freedomMouseStatus = false;
+}
+
+void SettingsMenu::mouseFreedomHelp()
+{
+    showMouseFreedomHelp();
+}
+
+} // namespace updater

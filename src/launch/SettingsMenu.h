@@ -1,0 +1,49 @@
+#pragma once
+
+#include "config/RunState.h"
+
+#include <QMenu>
+
+class QAction;
+
+namespace updater {
+
+// The menu behind the "Settings" button (PopupMenu_Settings): the game's setup tool, the mouse
+// add-on choice with its help, and two sub-menus shown greyed. Item object names are the names
+// the rest of the program knows them by (GrimvaleSetup1, Freedom_On, Volume80, ...).
+class SettingsMenu : public QMenu
+{
+    Q_OBJECT
+
+public:
+    explicit SettingsMenu(RunState& state, QWidget* parent = nullptr);
+
+    // Sets the add-on marks from the choice loaded at start-up (InitMouseFreedomMenu).
+    void initMouseFreedomMenu();
+
+    QAction* item(const QString& name) const;
+
+public slots:
+    // StartSetupExe: opens the menu with its top-left corner at the mouse cursor.
+    void popupAtCursor();
+    // Start_GVSetup: starts the game's "Setup.exe" when there is one; nothing otherwise.
+    void startGameSetup();
+    void freedomOnClick();
+    void freedomOffClick();
+    void mouseFreedomHelp();
+
+private:
+    QAction* addItem(QMenu* menu, const char* name, const QString& caption);
+    QMenu* addSubMenu(const char* name, const QString& caption);
+    void buildSoundMenu();
+    void buildServerStatusMenu();
+
+    RunState& m_state;
+    QAction* m_freedomOn = nullptr;
+    QAction* m_freedomOff = nullptr;
+};
+
+// Shows an item in bold, the way the default item of a menu is drawn.
+void markAsDefaultItem(QAction* action);
+
+} // namespace updater
