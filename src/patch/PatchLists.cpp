@@ -1,0 +1,51 @@
+#include "patch/PatchLists.h"
+
+#include "net/HttpClient.h"
+#include "platform/GamePath.h"
+#include "platform/ProfileFile.h"
+
+namespace updater {
+
+namespace {
+
+constexpr const char* UpdatesSection = "Updates";
+
+} // namespace
+
+std::string patchListPath()
+{
+    return updaterFolderPath("updates4.list");
+}
+
+std::string appliedRecordPath()
+{
+    return updaterFolderPath("applied4.list");
+}
+
+std::string slotKey(int slot)
+{
+    return "Update_" + std::to_string(slot);
+}
+
+std::vector<PendingPatch> pendingPatches(const ProfileFile& patchList, const ProfileFile& appliedRecord)
+{
+    std::vector<PendingPatch> pending;
+    for (int slot = 1;; ++slot) {
+        const std::string key = slotKey(slot);
+        std::string address = patchList.readString(UpdatesSection, key, "");
+        if (address.empty())
+            break;
+        std::string name = documentName(address);
+        if (name == appliedRecord.readString(UpdatesSection, key, ""))
+            continue;
+        pending.push_back({slot, std::move(address), std::move(name)});
+    }
+    return pending;
+}
+
+void recordApplied(ProfileFile& appliedRecord, const PendingPatch& patch)
+{
+    appliedRecord.writeString(UpdatesSection, slotKey(patch.slot), patch.documentName);
+}
+
+} // namespace updater

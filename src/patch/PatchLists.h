@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace updater {
+
+class ProfileFile;
+
+// "Tarvo-Updater\updates4.list": the community's patch list, one archive address per slot.
+std::string patchListPath();
+// "Tarvo-Updater\applied4.list": the document name each slot last delivered.
+std::string appliedRecordPath();
+
+// "Update_" + slot number, the key of a slot in both lists.
+std::string slotKey(int slot);
+
+struct PendingPatch
+{
+    int slot = 0;
+    std::string address;
+    std::string documentName;
+};
+
+// The slots of the patch list that the record does not show as applied, in slot order. Reading
+// stops at the first slot whose address is missing or empty. A slot counts as applied when the
+// document name of its address equals the recorded name exactly (letter case significant).
+std::vector<PendingPatch> pendingPatches(const ProfileFile& patchList, const ProfileFile& appliedRecord);
+
+// Records the slot as applied. Throws UpdaterError when the record cannot be written; the record
+// on disk is then unchanged.
+void recordApplied(ProfileFile& appliedRecord, const PendingPatch& patch);
+
+} // namespace updater
