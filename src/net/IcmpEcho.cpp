@@ -1,0 +1,220 @@
+#include "net/IcmpEcho.h"
+
+#include "net/HostLookup.h"
+#include "net/NetErrors.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <linux/errqueue.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace updater {
+
+namespace {
+
+constexpr int TimeToLive = 128;
+constexpr size_t ReceiveBufferSize = 1024;
+constexpr int32_t AssumedIpHeaderSize = 20;
+
+class SocketHandle
+{
+public:
+    explicit SocketHandle(int fd) : m_fd(fd) {}
+    ~SocketHandle()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    SocketHandle(const SocketHandle&) = delete;
+    SocketHandle& operator=(const SocketHandle&) = delete;
+    int fd() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+std::string systemError(const char* what)
+{
+    return std::string(what) + ": " + std::strerror(errno);
+}
+
+// Waits until the socket is readable or has an error queued; false when `deadline` has passed.
+bool waitReadable(int fd, uint32_t deadline, short& events)
+{
+    while (true) {
+        const int32_t remaining = static_cast<int32_t>(deadline - tickCount());
+        if (remaining <= 0)
+            return false;
+        pollfd entry{fd, POLLIN, 0};
+        const int ready = ::poll(&entry, 1, remaining);
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready < 0)
+            throw NetworkError(systemError("poll"));
+        if (ready == 0)
+            return false;
+        events = entry.revents;
+        return true;
+    }
+}
+
+void sendRequest(int fd, uint32_t address, const EchoRequest& request)
+{
+    sockaddr_in target{};
+    target.sin_family = AF_INET;
+    target.sin_addr.s_addr = address;
+    if (::sendto(fd, request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&target),
+                 sizeof target) < 0)
+        throw NetworkError(systemError("Cannot send the echo request"));
+}
+
+} // namespace
+
+uint16_t IcmpEchoClient::processIdentifier()
+{
+    return static_cast<uint16_t>(::getpid() & 0xFFFF);
+}
+
+ReplyStatus IcmpEchoClient::timedOutRecord() const
+{
+    ReplyStatus status;
+    status.sequence = m_sequence;
+    status.replyKind = ReplyKind::TimedOut;
+    return status;
+}
+
+void IcmpEchoClient::echo()
+{
+    ReplyStatus status;
+    if (m_host.empty()) {
+        // The monitor's first cycle after a failed look-up: there is nobody to ask.
+        status = timedOutRecord();
+        if (m_onReply)
+            m_onReply(*this, status);
+        return;
+    }
+    const uint32_t address = resolveIPv4(m_host);
+
+    int fd = -1;
+    bool raw = false;
+    if (m_socketKind != SocketKind::Datagram) {
+        fd = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+        raw = fd >= 0;
+    }
+    if (fd < 0 && m_socketKind != SocketKind::Raw)
+        fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
+    if (fd < 0)
+        throw NetworkError(systemError("Cannot open an ICMP socket"));
+    SocketHandle socket(fd);
+    const int ttl = TimeToLive;
+    ::setsockopt(fd, IPPROTO_IP, IP_TTL, &ttl, sizeof ttl);
+
+    const EchoRequest request = buildEchoRequest(processIdentifier(), m_sequence, tickCount());
+    ++m_sequence;
+    status = raw ? echoRaw(fd, address, request) : echoDatagram(fd, address, request);
+    if (m_onReply)
+        m_onReply(*this, status);
+}
+
+ReplyStatus IcmpEchoClient::echoRaw(int fd, uint32_t address, const EchoRequest& request)
+{
+    sendRequest(fd, address, request);
+    const uint32_t deadline = tickCount() + static_cast<uint32_t>(m_receiveTimeoutMs);
+    uint8_t datagram[ReceiveBufferSize];
+    short events = 0;
+    while (waitReadable(fd, deadline, events)) {
+        const ssize_t size = ::recv(fd, datagram, sizeof datagram, 0);
+        if (size < 0 && errno == EINTR)
+            continue;
+        if (size < 0)
+            throw NetworkError(systemError("Cannot receive the echo answer"));
+        const uint32_t now = tickCount();
+        // A raw socket sees every ICMP message of the host, our own outgoing requests included
+        // (on loopback always). Taking one of those as the answer would report a 0 ms reply from
+        // a host that never answered, so requests carrying our identifier are passed over.
+        const size_t offset = icmpOffset(datagram, size_t(size));
+        if (offset >= 20 && size_t(size) >= offset + 8 && datagram[offset] == 8 &&
+            std::memcmp(datagram + offset + 4, request.data() + 4, 2) == 0)
+            continue;
+        ReplyStatus status;
+        readEchoAnswer(datagram, size_t(size), true, now, status);
+        return status;
+    }
+    return timedOutRecord();
+}
+
+ReplyStatus IcmpEchoClient::echoDatagram(int fd, uint32_t address, const EchoRequest& request)
+{
+    const int on = 1;
+    ::setsockopt(fd, IPPROTO_IP, IP_RECVTTL, &on, sizeof on);
+    ::setsockopt(fd, IPPROTO_IP, IP_RECVERR, &on, sizeof on);
+    // The kernel writes the bound port into the identifier field as it lies in memory: binding
+    // to our identifier's bytes keeps the request as we built it. When the other monitor holds
+    // that identifier at this moment, the kernel's choice is taken instead.
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    std::memcpy(&local.sin_port, request.data() + 4, 2);
+    ::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local);
+
+    sendRequest(fd, address, request);
+    const uint32_t deadline = tickCount() + static_cast<uint32_t>(m_receiveTimeoutMs);
+    uint8_t datagram[ReceiveBufferSize];
+    alignas(cmsghdr) char control[512];
+    short events = 0;
+    while (waitReadable(fd, deadline, events)) {
+        sockaddr_in source{};
+        iovec io{datagram, sizeof datagram};
+        msghdr message{};
+        message.msg_name = &source;
+        message.msg_namelen = sizeof source;
+        message.msg_iov = &io;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        const bool errorQueued = (events & POLLERR) != 0;
+        const ssize_t size = ::recvmsg(fd, &message, errorQueued ? MSG_ERRQUEUE : 0);
+        if (size < 0 && errno == EINTR)
+            continue;
+        if (size < 0)
+            throw NetworkError(systemError("Cannot receive the echo answer"));
+        const uint32_t now = tickCount();
+
+        ReplyStatus status;
+        if (errorQueued) {
+            // An ICMP error about our request: the kernel hands back our request and the error's
+            // type and sender. Rebuild what the raw datagram would have said.
+            const sock_extended_err* error = nullptr;
+            for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c))
+                if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_RECVERR)
+                    error = reinterpret_cast<const sock_extended_err*>(CMSG_DATA(c));
+            if (error == nullptr || error->ee_origin != SO_EE_ORIGIN_ICMP)
+                throw NetworkError("Cannot send the echo request: local error");
+            uint8_t header[8] = {error->ee_type, error->ee_code};
+            readEchoAnswer(header, sizeof header, false, now, status);
+            status.receivedBytes = AssumedIpHeaderSize + 8 + AssumedIpHeaderSize + int32_t(size);
+            status.sequence = readLittleEndian16(request.data() + 6);
+            status.roundTripMs = now - readLittleEndian32(request.data() + 8);
+            const auto* offender = reinterpret_cast<const sockaddr_in*>(SO_EE_OFFENDER(error));
+            status.sourceAddress = formatIPv4(offender->sin_addr.s_addr);
+            return status;
+        }
+        readEchoAnswer(datagram, size_t(size), false, now, status);
+        status.receivedBytes = int32_t(size) + AssumedIpHeaderSize;
+        status.sourceAddress = formatIPv4(source.sin_addr.s_addr);
+        for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
+            if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TTL) {
+                int value = 0;
+                std::memcpy(&value, CMSG_DATA(c), sizeof value);
+                status.ttl = static_cast<uint8_t>(value);
+            }
+        }
+        return status;
+    }
+    return timedOutRecord();
+}
+
+} // namespace updater
