@@ -1,11 +1,14 @@
 #include "widgets/LevelGauge.h"
 
-#include <QImage>
 #include <QPainter>
 
 namespace updater {
 
-LevelGauge::LevelGauge(QWidget* parent) : QWidget(parent) {}
+LevelGauge::LevelGauge(QWidget* parent) : QWidget(parent)
+{
+    // Every pixel comes from the picture, so the toolkit need not clear the area first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
 
 void LevelGauge::setPosition(int position)
 {
@@ -15,15 +18,19 @@ void LevelGauge::setPosition(int position)
 
 void LevelGauge::setSteps(int steps)
 {
-    m_steps = steps;
+    m_settings.steps = steps;
+    update();
+}
+
+void LevelGauge::setSettings(const GaugeSettings& settings)
+{
+    m_settings = settings;
     update();
 }
 
 QImage LevelGauge::render() const
 {
-    QImage image(size(), QImage::Format_RGB32);
-    image.fill(Qt::white);
-    return image;
+    return renderGauge(size(), m_settings, m_position);
 }
 
 void LevelGauge::paintEvent(QPaintEvent*)

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QColor>
+#include "widgets/GaugeRendering.h"
+
 #include <QWidget>
 
 namespace updater {
@@ -14,8 +15,11 @@ public:
 
     int position() const { return m_position; }
     void setPosition(int position); // stored unchanged, redrawn at once
-    int steps() const { return m_steps; }
+    int steps() const { return m_settings.steps; }
     void setSteps(int steps);
+
+    const GaugeSettings& settings() const { return m_settings; }
+    void setSettings(const GaugeSettings& settings);
 
     // Renders the gauge at its current size, as it appears on screen.
     QImage render() const;
@@ -25,7 +29,7 @@ protected:
 
 private:
     int m_position = 100;
-    int m_steps = 200;
+    GaugeSettings m_settings;
 };
 
 } // namespace updater

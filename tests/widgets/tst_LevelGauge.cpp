@@ -1,0 +1,269 @@
+// The ping gauge: lengths of the levels, the shading bands and the frame, pixel by pixel.
+//
+// The expected pictures are worked out here per pixel from the drawing rules (which band covers a
+// row, which part covers a column), with std::nearbyint for the rounding, instead of painting.
+// The halves of a part: the upper half is the part's height / 2 rounded down.
+#include "widgets/LevelGauge.h"
+
+#include <QTest>
+
+#include <cfenv>
+#include <cmath>
+#include <optional>
+
+using namespace updater;
+
+namespace {
+
+constexpr int Width = 182; // the window's gauge: 182 x 17
+constexpr int Height = 17;
+
+int nearest(long long numerator, long long denominator)
+{
+    std::fesetround(FE_TONEAREST); // halves to the even neighbour
+    return int(std::nearbyint(double(numerator) / double(denominator)));
+}
+
+struct Pair
+{
+    QColor color, colorTo;
+};
+
+const Pair Lime{QColor(0, 255, 0), QColor(225, 255, 225)};
+const Pair Yellow{QColor(255, 255, 0), QColor(255, 255, 202)};
+const Pair Red{QColor(255, 0, 0), QColor(255, 202, 202)};
+
+struct Segment
+{
+    int left, length;
+    Pair pair;
+};
+
+std::vector<Segment> expectedSegments(int width, int position)
+{
+    const int r = width - 2;
+    std::vector<Segment> parts;
+    if (position <= 0)
+        return parts;
+    const int first = nearest(r * std::min(position, 50), 100);
+    parts.push_back({1, first, Lime});
+    if (position < 50)
+        return parts;
+    const int second = nearest(r * (std::min(position, 80) - 50), 100);
+    parts.push_back({1 + first, second, Yellow});
+    if (position < 80)
+        return parts;
+    const int third = position == 100 ? r - first - second : nearest(r * (position - 80), 100);
+    parts.push_back({1 + first + second, third, Red});
+    return parts;
+}
+
+// The colour of row `row` (0 = top of the half) of a half `halfHeight` high shaded from `start` to `end`:
+// the last band whose rows include it.
+QColor expectedBandColor(int row, int halfHeight, const QColor& start, const QColor& end, int steps)
+{
+    std::optional<int> covering;
+    const int bandHeight = halfHeight / steps + 1;
+    for (int band = 0; band < steps; ++band) {
+        const int top = nearest(static_cast<long long>(band) * halfHeight, steps);
+        if (row >= top && row < top + bandHeight)
+            covering = band;
+    }
+    if (!covering)
+        return QColor(); // invalid: the test fails on it
+    auto channel = [&](int s, int e) {
+        return s + nearest(static_cast<long long>(*covering) * (e - s), steps);
+    };
+    return QColor(channel(start.red(), end.red()), channel(start.green(), end.green()),
+                  channel(start.blue(), end.blue()));
+}
+
+QColor expectedPixel(int x, int y, int width, int height, int position, int steps)
+{
+    QColor pixel = (x == 0 || y == 0 || x == width - 1 || y == height - 1) ? Qt::black : Qt::white;
+    if (y < 1 || y > height - 2)
+        return pixel;
+    const int partHeight = height - 2;
+    const int upper = partHeight / 2;
+    for (const Segment& s : expectedSegments(width, position)) {
+        if (x < s.left || x >= s.left + s.length)
+            continue;
+        const int row = y - 1;
+        if (row < upper)
+            return expectedBandColor(row, upper, s.pair.colorTo, s.pair.color, steps);
+        return expectedBandColor(row - upper, partHeight - upper, s.pair.color, s.pair.colorTo, steps);
+    }
+    return pixel;
+}
+
+QImage renderAt(int position, int steps, QSize size = QSize(Width, Height))
+{
+    LevelGauge gauge;
+    gauge.resize(size);
+    gauge.setSteps(steps);
+    gauge.setPosition(position);
+    return gauge.render();
+}
+
+// Length of the coloured run along the middle line, from x = 1 up to the first white or black pixel.
+int filledLength(const QImage& image)
+{
+    const int y = image.height() / 2;
+    int x = 1;
+    while (x < image.width() && image.pixelColor(x, y) != QColor(Qt::white) &&
+           image.pixelColor(x, y) != QColor(Qt::black))
+        ++x;
+    return x - 1;
+}
+
+} // namespace
+
+class TestLevelGauge : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void defaults()
+    {
+        LevelGauge gauge;
+        QCOMPARE(gauge.position(), 100);
+        const GaugeSettings& s = gauge.settings();
+        QCOMPARE(s.level1Percent, 50);
+        QCOMPARE(s.level2Percent, 80);
+        QCOMPARE(s.level0.color, QColor(0, 255, 0));
+        QCOMPARE(s.level0.colorTo, QColor(225, 255, 225));
+        QCOMPARE(s.level1.color, QColor(255, 255, 0));
+        QCOMPARE(s.level1.colorTo, QColor(255, 255, 202));
+        QCOMPARE(s.level2.color, QColor(255, 169, 83));
+        QCOMPARE(s.level2.colorTo, QColor(255, 211, 168));
+        QCOMPARE(s.level3.color, QColor(255, 0, 0));
+        QCOMPARE(s.level3.colorTo, QColor(255, 202, 202));
+        QCOMPARE(s.background, QColor(Qt::white));
+        QCOMPARE(s.border, QColor(Qt::black));
+        QVERIFY(s.showBorder);
+        QVERIFY(s.showGradient);
+        gauge.setSteps(20);
+        QCOMPARE(gauge.steps(), 20);
+        gauge.setPosition(150);
+        QCOMPARE(gauge.position(), 150); // stored unclamped
+        gauge.setPosition(-7);
+        QCOMPARE(gauge.position(), -7);
+    }
+
+    void everyPixel_data()
+    {
+        QTest::addColumn<int>("position");
+        QTest::addColumn<int>("steps");
+        QTest::addColumn<QSize>("size");
+        for (int steps : {200, 20}) {
+            for (int position : {0, 30, 50, 65, 80, 90, 100, 150, -3}) {
+                QTest::addRow("P%d steps %d", position, steps) << position << steps << QSize(Width, Height);
+            }
+            // The wide one-server gauge, and an odd usable length where halves need rounding.
+            QTest::addRow("425 wide, P77 steps %d", steps) << 77 << steps << QSize(425, 17);
+            QTest::addRow("odd, P45 steps %d", steps) << 45 << steps << QSize(21, 10);
+            QTest::addRow("odd, P85 steps %d", steps) << 85 << steps << QSize(21, 10);
+        }
+    }
+
+    void everyPixel()
+    {
+        QFETCH(int, position);
+        QFETCH(int, steps);
+        QFETCH(QSize, size);
+        const QImage image = renderAt(position, steps, size);
+        QCOMPARE(image.size(), size);
+        for (int y = 0; y < size.height(); ++y) {
+            for (int x = 0; x < size.width(); ++x) {
+                const QColor want = expectedPixel(x, y, size.width(), size.height(), position, steps);
+                const QColor got = image.pixelColor(x, y);
+                if (got != want)
+                    QFAIL(qPrintable(QString("pixel (%1, %2): got %3, want %4")
+                                         .arg(x)
+                                         .arg(y)
+                                         .arg(got.name(), want.name())));
+            }
+        }
+    }
+
+    // The examples of the gauge's description, with values worked out by hand (R = 180, halves 7 and 8).
+    void lengthsAlongTheMiddleLine()
+    {
+        QCOMPARE(filledLength(renderAt(0, 200)), 0);
+        QCOMPARE(filledLength(renderAt(30, 200)), 54);
+        QCOMPARE(filledLength(renderAt(65, 200)), 90 + 27);
+        QCOMPARE(filledLength(renderAt(90, 200)), 90 + 54 + 18);
+        QCOMPARE(filledLength(renderAt(100, 20)), 180);
+
+        const QImage p65 = renderAt(65, 200);
+        QCOMPARE(p65.pixelColor(90, 8).green(), 255);
+        QVERIFY(p65.pixelColor(90, 8).red() < 20); // lime
+        QCOMPARE(p65.pixelColor(91, 8).red(), 255);
+        QVERIFY(p65.pixelColor(91, 8).blue() < 20); // yellow
+
+        const QImage p90 = renderAt(90, 20);
+        const QColor redMiddle = p90.pixelColor(150, 8);
+        QCOMPARE(redMiddle.red(), 255);
+        QVERIFY(redMiddle.green() < 20);
+        // The orange pair of the third level is never drawn.
+        for (int x = 1; x < 181; ++x)
+            QVERIFY(p90.pixelColor(x, 8) != QColor(255, 169, 83));
+    }
+
+    void shadingWorkedByHand()
+    {
+        // Steps 20: upper half h = 0.35, rows 0 and 6 come from bands 1 and 18;
+        // lower half h = 0.4, rows 0 and 7 from bands 1 and 18.
+        const QImage s20 = renderAt(30, 20);
+        QCOMPARE(s20.pixelColor(10, 1), QColor(214, 255, 214));
+        QCOMPARE(s20.pixelColor(10, 7), QColor(23, 255, 23)); // 225 + near(-202.5) = 225 - 202
+        QCOMPARE(s20.pixelColor(10, 8), QColor(11, 255, 11));
+        QCOMPARE(s20.pixelColor(10, 15), QColor(202, 255, 202)); // near(202.5) = 202
+        // Steps 200: bands 14 and 185 above, 12 and 187 below.
+        const QImage s200 = renderAt(30, 200);
+        QCOMPARE(s200.pixelColor(10, 1), QColor(209, 255, 209));
+        QCOMPARE(s200.pixelColor(10, 7), QColor(17, 255, 17));
+        QCOMPARE(s200.pixelColor(10, 8), QColor(14, 255, 14)); // near(13.5) = 14
+        QCOMPARE(s200.pixelColor(10, 15), QColor(210, 255, 210));
+        // The frame stays black at the top and bottom edges.
+        QCOMPARE(s200.pixelColor(10, 0), QColor(Qt::black));
+        QCOMPARE(s200.pixelColor(10, 16), QColor(Qt::black));
+    }
+
+    void fullAndBeyond()
+    {
+        const QImage full = renderAt(100, 200);
+        QCOMPARE(full.pixelColor(180, 8).red(), 255); // red part reaches the frame
+        QCOMPARE(full.pixelColor(181, 8), QColor(Qt::black));
+        const QImage over = renderAt(150, 200);
+        QCOMPARE(over.pixelColor(180, 8), full.pixelColor(180, 8));
+        // Past 100 the red part runs over the right frame until the picture ends.
+        QCOMPARE(over.pixelColor(181, 8).red(), 255);
+        QVERIFY(over.pixelColor(181, 8) != QColor(Qt::black));
+        QCOMPARE(over.pixelColor(181, 0), QColor(Qt::black));
+    }
+
+    void screenShowsThePicture()
+    {
+        LevelGauge gauge;
+        gauge.resize(Width, Height);
+        gauge.setSteps(20);
+        gauge.setPosition(90);
+        QCOMPARE(gauge.grab().toImage().convertToFormat(QImage::Format_RGB32), gauge.render());
+    }
+
+    void roundingHelper()
+    {
+        QCOMPARE(nearestHalfEven(1, 2), 0LL);
+        QCOMPARE(nearestHalfEven(3, 2), 2LL);
+        QCOMPARE(nearestHalfEven(5, 2), 2LL);
+        QCOMPARE(nearestHalfEven(-1, 2), 0LL);
+        QCOMPARE(nearestHalfEven(-3, 2), -2LL);
+        QCOMPARE(nearestHalfEven(-405, 2), -202LL);
+        QCOMPARE(nearestHalfEven(7, 3), 2LL);
+        QCOMPARE(nearestHalfEven(-7, 3), -2LL);
+    }
+};
+
+QTEST_MAIN(TestLevelGauge)
+#include "tst_LevelGauge.moc"
