@@ -1,0 +1,227 @@
+# shellcheck shell=bash
+# The demo community, shared by scripts/demo and the end-to-end test: builds a demo game folder and
+# a web root with three RAR patches, and runs nginx and the demo game server on loopback.
+# Source this file; every function reports failures on stderr and returns non-zero.
+
+COMMUNITY_SOURCE="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+
+# Ports: the HTTP port is picked by community_pick_ports; the game server ports can be overridden
+# before that call.
+: "${S1_ACCOUNT:=16900}" "${S1_CHAR:=16121}" "${S1_MAP:=15121}"
+: "${S2_ACCOUNT:=26900}" "${S2_CHAR:=26121}" "${S2_MAP:=25121}"
+HTTP_PORT="${HTTP_PORT:-}"
+NGINX_PID=""
+SERVER_PID=""
+
+community_error() {
+    echo "community: $*" >&2
+    return 1
+}
+
+community_port_busy() {
+    (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
+}
+
+# Picks a free HTTP port and checks that the six game server ports are free.
+community_pick_ports() {
+    local port tries
+    if [ -z "$HTTP_PORT" ]; then
+        for tries in $(seq 1 50); do
+            port=$((20000 + RANDOM % 20000))
+            if ! community_port_busy "$port"; then
+                HTTP_PORT=$port
+                break
+            fi
+        done
+        [ -n "$HTTP_PORT" ] || community_error "no free loopback port found for nginx" || return 1
+    fi
+    for port in "$S1_ACCOUNT" "$S1_CHAR" "$S1_MAP" "$S2_ACCOUNT" "$S2_CHAR" "$S2_MAP"; do
+        if community_port_busy "$port"; then
+            community_error "port $port is already in use on 127.0.0.1 (another demo still running?)"
+            return 1
+        fi
+    done
+}
+
+# Replaces the @...@ placeholders in the given files.
+community_substitute() {
+    sed -i -e "s/@HTTP_PORT@/$HTTP_PORT/g" \
+        -e "s/@S1_ACCOUNT@/$S1_ACCOUNT/g" -e "s/@S1_CHAR@/$S1_CHAR/g" -e "s/@S1_MAP@/$S1_MAP/g" \
+        -e "s/@S2_ACCOUNT@/$S2_ACCOUNT/g" -e "s/@S2_CHAR@/$S2_CHAR/g" -e "s/@S2_MAP@/$S2_MAP/g" "$@"
+}
+
+# Reads one key of a section of an INI file (first match, names without regard to case).
+community_ini_value() {
+    local file=$1 section=$2 key=$3
+    awk -v section="$section" -v key="$key" '
+        BEGIN { section = tolower(section); key = tolower(key) }
+        /^[ \t]*\[/ { current = tolower($0); gsub(/^[ \t]*\[|\][ \t\r]*$/, "", current); next }
+        current == section {
+            split($0, kv, "="); name = tolower(kv[1]); gsub(/^[ \t]+|[ \t]+$/, "", name)
+            if (name == key) { sub(/^[^=]*=[ \t]*/, ""); sub(/[ \t\r]+$/, ""); print; exit }
+        }' "$file"
+}
+
+# A short plucked tune, made with sox (it cannot write mp3 here, so the demo plays a WAV file).
+community_make_tune() {
+    local out=$1 work i=0 note
+    work=$(mktemp -d) || return 1
+    for note in C4 E4 G4 C5 G4 E4 F4 A4 C5 F5 C5 A4 G4 B4 D5 G5 E5 C5; do
+        i=$((i + 1))
+        sox -n -r 22050 -c 1 -b 16 "$work/$(printf 'n%02d.wav' "$i")" \
+            synth 0.28 pluck "$note" fade 0 0.28 0.12 gain -6 || { rm -rf "$work"; return 1; }
+    done
+    mkdir -p "$(dirname "$out")"
+    sox "$work"/n*.wav "$out" reverb 30 repeat 1 fade 0 0 0.6
+    local rc=$?
+    rm -rf "$work"
+    return $rc
+}
+
+# community_make_game_folder DEST CLIENT_BINARY: a fresh game folder from demo/game.
+community_make_game_folder() {
+    local dest=$1 client=$2 cfg client_name bgm
+    rm -rf "$dest" && mkdir -p "$dest" || return 1
+    cp -R "$COMMUNITY_SOURCE/game/." "$dest/" || return 1
+    cfg="$dest/Tarvo-Updater/updater4.cfg"
+    community_substitute "$cfg" || return 1
+    # The launcher starts the client by the ClientName of the configuration, relative to the game folder.
+    client_name=$(community_ini_value "$cfg" Config_1 ClientName)
+    [ -n "$client_name" ] || community_error "no ClientName in $cfg" || return 1
+    install -m 755 "$client" "$dest/$client_name" || return 1
+    bgm=$(community_ini_value "$cfg" Main BGM_Sound)
+    community_make_tune "$dest/BGM/${bgm:-01.wav}" || community_error "sox could not make the tune" || return 1
+}
+
+# community_make_patches STAGE OUT [PACK_KB]: one RAR archive per folder of demo/patches. The staged
+# trees stay in STAGE (the files a game folder must hold after the update). Patch 1 also carries a
+# file of PACK_KB random kilobytes, so that its download is visible for a moment.
+community_make_patches() {
+    local stage out pack_kb=${3:-0} dir name
+    stage=$(realpath -m "$1") && out=$(realpath -m "$2") || return 1
+    rm -rf "$stage" && mkdir -p "$stage" "$out" || return 1
+    for dir in "$COMMUNITY_SOURCE"/patches/demo-patch-*/; do
+        name=$(basename "$dir")
+        cp -R "$dir" "$stage/$name" || return 1
+        if [ "$name" = demo-patch-001 ] && [ "$pack_kb" -gt 0 ]; then
+            head -c "$((pack_kb * 1024))" /dev/urandom >"$stage/$name/Data/demo-pack.grf" || return 1
+        fi
+        rm -f "$out/$name.rar"
+        # Entries carry paths relative to the game folder: archive from inside the staged tree.
+        (cd "$stage/$name" && rar a -r -idq -m1 "$out/$name.rar" -- *) ||
+            community_error "rar could not build $name.rar" || return 1
+        if [ -f "$COMMUNITY_SOURCE/patches/$name.comment" ]; then
+            rar c -idq "-z$COMMUNITY_SOURCE/patches/$name.comment" "$out/$name.rar" ||
+                community_error "rar could not add the comment to $name.rar" || return 1
+        fi
+    done
+}
+
+# community_make_web_root ROOT STAGE [PACK_KB]: news pages, updater4.cfg, updates4.list and patches.
+community_make_web_root() {
+    local root stage=$2 pack_kb=${3:-0}
+    root=$(realpath -m "$1") || return 1
+    rm -rf "$root" && mkdir -p "$root" || return 1
+    cp -R "$COMMUNITY_SOURCE/web/." "$root/" || return 1
+    community_substitute "$root/updater4.cfg" "$root/updates4.list" || return 1
+    community_make_patches "$stage" "$root/patches" "$pack_kb"
+}
+
+# community_start_nginx RUN_DIR WEB_ROOT [PATCH_RATE]: nginx in the foreground of a background job,
+# with its own configuration, pid file, logs and temp folders under RUN_DIR. PATCH_RATE (e.g. 300k)
+# slows the patch downloads down; 0 means full speed.
+community_start_nginx() {
+    local run root rate=${3:-0} user_line="" i
+    run=$(realpath -m "$1") && root=$(realpath -m "$2") || return 1
+    rm -rf "$run" && mkdir -p "$run/tmp" "$run/logs" || return 1
+    command -v nginx >/dev/null || community_error "nginx is not installed" || return 1
+    # As root the workers would run as "nobody" and could not read a private web root.
+    [ "$(id -u)" -eq 0 ] && user_line="user root;"
+    cat >"$run/nginx.conf" <<CONF
+$user_line
+worker_processes 1;
+pid $run/nginx.pid;
+error_log $run/logs/error.log warn;
+events { worker_connections 64; }
+http {
+    types {
+        text/html html htm;
+        text/css css;
+        text/plain cfg list txt;
+        application/x-rar-compressed rar;
+    }
+    default_type application/octet-stream;
+    access_log $run/logs/access.log;
+    client_body_temp_path $run/tmp/body;
+    proxy_temp_path $run/tmp/proxy;
+    fastcgi_temp_path $run/tmp/fastcgi;
+    uwsgi_temp_path $run/tmp/uwsgi;
+    scgi_temp_path $run/tmp/scgi;
+    server {
+        listen 127.0.0.1:$HTTP_PORT;
+        root $root;
+        index index.html;
+        location /patches/ { limit_rate $rate; }
+    }
+}
+CONF
+    nginx -t -q -p "$run" -e "$run/logs/error.log" -c "$run/nginx.conf" ||
+        community_error "nginx rejected $run/nginx.conf" || return 1
+    nginx -p "$run" -e "$run/logs/error.log" -c "$run/nginx.conf" -g 'daemon off;' \
+        >"$run/logs/stdout.log" 2>&1 &
+    NGINX_PID=$!
+    for i in $(seq 1 50); do
+        community_port_busy "$HTTP_PORT" && return 0
+        kill -0 "$NGINX_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    community_error "nginx did not start on 127.0.0.1:$HTTP_PORT (see $run/logs/error.log)"
+    community_stop_nginx
+    return 1
+}
+
+community_stop_nginx() {
+    if [ -n "$NGINX_PID" ]; then
+        kill -TERM "$NGINX_PID" 2>/dev/null
+        wait "$NGINX_PID" 2>/dev/null
+        NGINX_PID=""
+    fi
+    return 0
+}
+
+# community_start_server BINARY LOG: the demo game server on the six ports of the two servers.
+community_start_server() {
+    local binary=$1 log=$2 i
+    [ -x "$binary" ] || community_error "demo server $binary is not built" || return 1
+    "$binary" "$S1_ACCOUNT" "$S1_CHAR" "$S1_MAP" "$S2_ACCOUNT" "$S2_CHAR" "$S2_MAP" >"$log" 2>&1 &
+    SERVER_PID=$!
+    for i in $(seq 1 50); do
+        grep -qx ready "$log" 2>/dev/null && return 0
+        kill -0 "$SERVER_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    community_error "the demo game server did not start: $(cat "$log")"
+    community_stop_server
+    return 1
+}
+
+community_stop_server() {
+    if [ -n "$SERVER_PID" ]; then
+        kill -TERM "$SERVER_PID" 2>/dev/null
+        wait "$SERVER_PID" 2>/dev/null
+        SERVER_PID=""
+    fi
+    return 0
+}
+
+# community_wait_for SECONDS COMMAND...: runs COMMAND every 0.2 s until it succeeds or time is up.
+community_wait_for() {
+    local seconds=$1 deadline
+    shift
+    deadline=$((SECONDS + seconds))
+    while [ "$SECONDS" -lt "$deadline" ]; do
+        "$@" && return 0
+        sleep 0.2
+    done
+    "$@"
+}
