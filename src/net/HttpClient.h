@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 namespace updater {
@@ -17,7 +19,10 @@ public:
 // The launcher's one HTTP client (IdHTTP1). Sends exactly:
 //   GET <path> HTTP/1.1\r\nHost: <host>\r\nAccept: text/html, */*\r\n
 //   User-Agent: Mozilla/3.0 (compatible; Indy Library)\r\n\r\n
-// Used by one thread at a time; its work events fire on the calling thread.
+// where <host> is the host name of the address without its port. Redirections are never followed;
+// only a 2xx answer without a Location header succeeds. A connection left open by the previous
+// answer is used again for the same host and port. Used by one thread at a time; its work events
+// and the sink run on the calling thread.
 class HttpClient
 {
 public:
@@ -27,7 +32,8 @@ public:
         std::function<void(int32_t total)> work;      // OnWork: running total of body bytes
         std::function<void()> end;                    // OnWorkEnd: also after a failed body
     };
-    // Receives body bytes as they arrive; may throw to abort the transfer.
+    // Receives the body bytes of a successful answer as they arrive; may throw to abort the
+    // transfer, and get() then rethrows that exception.
     using Sink = std::function<void(const char* data, size_t size)>;
 
     HttpClient();
@@ -39,6 +45,8 @@ public:
 
     // Fetches the address; returns only for a 2xx answer, throws HttpError otherwise.
     void get(const std::string& url, const Sink& sink);
+    // Convenience for small documents (the patch list, the configuration file).
+    std::string get(const std::string& url);
 
     // Status code and reason phrase of the last status line received ("404 Not Found"); kept
     // across failures; empty before the first reply.
