@@ -1,4 +1,37 @@
-int main()
+#include "app/TForm1.h"
+#include "app/UpdaterApplication.h"
+#include "platform/DialogService.h"
+#include "platform/InstanceLock.h"
+
+#include <clocale>
+#include <exception>
+#include <unistd.h>
+
+int main(int argc, char** argv)
 {
+    using namespace updater;
+    std::setlocale(LC_ALL, "");
+    // The FFmpeg media backend plays and reports broken files without extra packages.
+    if (!qEnvironmentVariableIsSet("QT_MEDIA_BACKEND"))
+        qputenv("QT_MEDIA_BACKEND", "ffmpeg");
+    // The browser engine refuses to start as root with its sandbox on.
+    if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    UpdaterApplication app(argc, argv);
+
+    InstanceLock lock;
+    if (!lock.acquire()) {
+        messageBox("-= Updater is already running! =-\n\nYou're trying to start it twice ...", "Alert",
+                   DialogIcon::Stop);
+        return 0;
+    }
+    try {
+        TForm1 form;
+        form.show();
+        app.exec();
+    } catch (const std::exception& error) {
+        showErrorBox(error.what());
+    }
     return 0;
 }

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "config/Configuration.h"
+#include "config/RunState.h"
+#include "net/HttpClient.h"
+#include "platform/RegistryStore.h"
+
+#include <QPixmap>
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <memory>
+
+namespace Ui {
+class TForm1;
+}
+
+namespace updater {
+
+class AppMessageFilter;
+
+// The launcher's one main window: builds every control, runs the start-up sequence and owns the
+// parts that change the window.
+class TForm1 : public QWidget
+{
+    Q_OBJECT
+public:
+    // Runs the construction steps; throws UpdaterError when the logo cannot be loaded.
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    Ui::TForm1* controls() const { return ui.get(); }
+    const Configuration& configuration() const { return m_config; }
+    RunState& runState() { return m_state; }
+    QTimer& timerWhenShowUp() { return m_timerWhenShowUp; }
+    QTimer& timer1() { return m_timer1; }
+
+public slots:
+    void OnTimerWhenShowUp();
+    void CloseApp();
+    void TimerStatusCheck();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void loadLogo();
+    void ResetStatusImages();
+    void checkOnline();
+    void labelFromConfiguration();
+    void OnShow();
+    void popupContextMenu();
+
+    std::unique_ptr<Ui::TForm1> ui;
+    Configuration m_config;
+    RunState m_state;
+    RegistryStore m_registry;
+    HttpClient m_http;
+    std::array<QPixmap, 4> m_imageList1;
+    QTimer m_timerWhenShowUp;
+    QTimer m_timer1;
+    AppMessageFilter* m_messageFilter = nullptr;
+    bool m_shown = false;
+};
+
+} // namespace updater

@@ -1,0 +1,253 @@
+#include "platform/RegistryStore.h"
+
+#include "platform/AtomicFile.h"
+#include "platform/UpdaterError.h"
+
+#include <cstdlib>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace updater {
+
+namespace {
+
+std::string normaliseKey(std::string key)
+{
+    for (char& c : key)
+        if (c == '/')
+            c = '\\';
+    while (!key.empty() && key.front() == '\\')
+        key.erase(key.begin());
+    while (!key.empty() && key.back() == '\\')
+        key.pop_back();
+    return key;
+}
+
+bool sameName(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size() && ::strcasecmp(a.c_str(), b.c_str()) == 0;
+}
+
+// Reads a quoted REGEDIT string starting at text[pos] == '"'; returns false when unterminated.
+bool readQuoted(const std::string& text, size_t& pos, std::string& out)
+{
+    out.clear();
+    for (++pos; pos < text.size(); ++pos) {
+        const char c = text[pos];
+        if (c == '\\' && pos + 1 < text.size()) {
+            out += text[++pos];
+        } else if (c == '"') {
+            ++pos;
+            return true;
+        } else {
+            out += c;
+        }
+    }
+    return false;
+}
+
+std::string quote(const std::string& text)
+{
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
+bool mkdirs(const std::string& folder)
+{
+    std::string path;
+    size_t pos = 0;
+    while (pos != std::string::npos) {
+        pos = folder.find('/', pos + 1);
+        path = folder.substr(0, pos);
+        if (path.empty())
+            continue;
+        struct stat st;
+        if (::stat(path.c_str(), &st) != 0 && ::mkdir(path.c_str(), 0755) != 0)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::string RegistryStore::defaultPath()
+{
+    std::string base;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
+        base = xdg;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        base = std::string(home) + "/.config";
+    else
+        base = "/tmp";
+    return base + "/tarvo-updater/HKEY_LOCAL_MACHINE.reg";
+}
+
+RegistryStore::RegistryStore(std::string path) : m_path(std::move(path))
+{
+    load();
+}
+
+void RegistryStore::load()
+{
+    m_keys.clear();
+    std::string bytes;
+    if (!readWholeFile(m_path, bytes))
+        return;
+    Key* current = nullptr;
+    size_t pos = 0;
+    while (pos < bytes.size()) {
+        size_t end = bytes.find('\n', pos);
+        if (end == std::string::npos)
+            end = bytes.size();
+        std::string line = bytes.substr(pos, end - pos);
+        pos = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
+            std::string name = normaliseKey(line.substr(1, line.size() - 2));
+            const std::string root = "HKEY_LOCAL_MACHINE\\";
+            if (name.size() >= root.size() && sameName(name.substr(0, root.size()), root))
+                name = name.substr(root.size());
+            current = findKey(name);
+            if (!current) {
+                m_keys.push_back(Key{name, {}});
+                current = &m_keys.back();
+            }
+            continue;
+        }
+        if (!current || line.empty() || line.front() != '"')
+            continue; // header, comments and damaged lines are skipped
+        size_t at = 0;
+        std::string name;
+        if (!readQuoted(line, at, name) || at >= line.size() || line[at] != '=')
+            continue;
+        Entry entry{name, line.substr(at + 1)};
+        bool replaced = false;
+        for (Entry& e : current->entries)
+            if (sameName(e.name, name)) {
+                e = entry;
+                replaced = true;
+            }
+        if (!replaced)
+            current->entries.push_back(entry);
+    }
+}
+
+RegistryStore::Key* RegistryStore::findKey(const std::string& key)
+{
+    const std::string wanted = normaliseKey(key);
+    for (Key& k : m_keys)
+        if (sameName(k.name, wanted))
+            return &k;
+    return nullptr;
+}
+
+const RegistryStore::Key* RegistryStore::findKey(const std::string& key) const
+{
+    return const_cast<RegistryStore*>(this)->findKey(key);
+}
+
+bool RegistryStore::canCreateKey() const
+{
+    const std::string folder = m_path.substr(0, m_path.find_last_of('/'));
+    if (fileExists(m_path))
+        return ::access(m_path.c_str(), W_OK) == 0 && ::access(folder.c_str(), W_OK) == 0;
+    struct stat st;
+    if (::stat(m_path.c_str(), &st) == 0)
+        return false; // something else (a folder) stands in its place
+    if (!mkdirs(folder))
+        return false;
+    return ::access(folder.c_str(), W_OK) == 0;
+}
+
+bool RegistryStore::openKey(const std::string& key) const
+{
+    return findKey(key) != nullptr && fileExists(m_path) && ::access(m_path.c_str(), W_OK) == 0;
+}
+
+std::optional<RegistryStore::Value> RegistryStore::value(const std::string& key,
+                                                         const std::string& name) const
+{
+    const Key* k = findKey(key);
+    if (!k)
+        return std::nullopt;
+    for (const Entry& e : k->entries) {
+        if (!sameName(e.name, name))
+            continue;
+        if (!e.raw.empty() && e.raw.front() == '"') {
+            size_t at = 0;
+            std::string text;
+            if (readQuoted(e.raw, at, text) && at == e.raw.size())
+                return Value{text};
+            return Value{std::monostate{}};
+        }
+        const std::string prefix = "dword:";
+        if (e.raw.size() == prefix.size() + 8 && sameName(e.raw.substr(0, prefix.size()), prefix)) {
+            char* endp = nullptr;
+            const std::string hex = e.raw.substr(prefix.size());
+            const unsigned long n = std::strtoul(hex.c_str(), &endp, 16);
+            if (endp && *endp == '\0' && hex.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos)
+                return Value{static_cast<uint32_t>(n)};
+        }
+        return Value{std::monostate{}};
+    }
+    return std::nullopt;
+}
+
+void RegistryStore::setString(const std::string& key, const std::string& name, const std::string& text)
+{
+    Key* k = findKey(key);
+    if (!k) {
+        m_keys.push_back(Key{normaliseKey(key), {}});
+        k = &m_keys.back();
+    }
+    Entry entry{name, quote(text)};
+    for (Entry& e : k->entries)
+        if (sameName(e.name, name)) {
+            e = entry;
+            save();
+            return;
+        }
+    k->entries.push_back(entry);
+    save();
+}
+
+void RegistryStore::setInteger(const std::string& key, const std::string& name, uint32_t number)
+{
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "dword:%08x", number);
+    Key* k = findKey(key);
+    if (!k) {
+        m_keys.push_back(Key{normaliseKey(key), {}});
+        k = &m_keys.back();
+    }
+    for (Entry& e : k->entries)
+        if (sameName(e.name, name)) {
+            e.raw = hex;
+            save();
+            return;
+        }
+    k->entries.push_back(Entry{name, hex});
+    save();
+}
+
+void RegistryStore::save() const
+{
+    if (!canCreateKey())
+        throw UpdaterError("Cannot create file " + m_path);
+    std::string text = "REGEDIT4\n";
+    for (const Key& k : m_keys) {
+        text += "\n[HKEY_LOCAL_MACHINE\\" + k.name + "]\n";
+        for (const Entry& e : k.entries)
+            text += quote(e.name) + "=" + e.raw + "\n";
+    }
+    writeFileAtomically(m_path, text);
+}
+
+} // namespace updater
