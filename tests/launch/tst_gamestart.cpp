@@ -254,6 +254,7 @@ private slots:
             << "The file may not be executed. Give it execute permission and try again.";
         QTest::newRow("a folder") << "This is a folder, not a program.";
         QTest::newRow("missing") << "The file is not in the game folder.";
+        QTest::newRow("broken interpreter") << "The system could not start it.";
     }
 
     void programsThatCannotBeStartedAreReported()
@@ -264,6 +265,10 @@ private slots:
             game.write("tool.sh", test::recordingScript());
         else if (reason.contains("folder,"))
             QDir(game.path()).mkdir("tool.sh");
+        else if (reason.contains("system")) {
+            game.write("tool.sh", "#!/nonexistent/interpreter\n");
+            test::makeExecutable(game.path() + "/tool.sh");
+        }
 
         QVERIFY(!startProgram("tool.sh"));
         QCOMPARE(m_journal->texts(), QStringList{"-= Can't start tool.sh =-\n\n" + reason});
