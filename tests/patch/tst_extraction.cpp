@@ -1,0 +1,288 @@
+// Unpacking patch archives into the game folder: captions, messages, and the guarantees that an
+// unsafe or failed entry never writes outside the game folder nor costs the player an old file.
+
+#include "DialogJournal.h"
+#include "RarFixture.h"
+#include "patch/PatchExtraction.h"
+#include "support/TestSupport.h"
+
+#include <QFileInfo>
+#include <QTest>
+
+#include <clocale>
+#include <memory>
+
+using namespace updater;
+using namespace updater::test;
+
+class ExtractionTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<DialogJournal> m_journal;
+    QStringList m_captions;
+    int m_closeRequests = 0;
+    bool m_windowCloses = false;
+
+    ExtractionHooks hooks()
+    {
+        ExtractionHooks h;
+        h.setFilenameCaption = [this](const std::string& caption) {
+            m_captions << QString::fromStdString(caption);
+        };
+        h.requestWindowClose = [this] {
+            ++m_closeRequests;
+            return m_windowCloses;
+        };
+        return h;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        std::setlocale(LC_ALL, "");
+        m_journal = std::make_unique<DialogJournal>();
+    }
+
+    void init()
+    {
+        m_journal->clear();
+        m_captions.clear();
+        m_closeRequests = 0;
+        m_windowCloses = false;
+    }
+
+    void countsEntriesOverEveryArchiveOfTheRun()
+    {
+        resetUnpackedFileCountForTest();
+        GameFolder game;
+        RarBuilder first;
+        first.add("one.txt", "1");
+        first.add("two.txt", "2");
+        first.add("three.txt", "3");
+        game.write("first.rar", first.build({"one.txt", "two.txt", "three.txt"}));
+        RarBuilder second;
+        second.add("four.txt", "4");
+        second.add("five.txt", "5");
+        game.write("second.rar", second.build({"four.txt", "five.txt"}));
+
+        QVERIFY(extractPatchArchive("first.rar", hooks()));
+        QVERIFY(extractPatchArchive("second.rar", hooks()));
+
+        QCOMPARE(m_captions, QStringList({"unrar... please wait! [ 1 ]", "unrar... please wait! [ 2 ]",
+                                          "unrar... please wait! [ 3 ]", "unrar... please wait! [ 4 ]",
+                                          "unrar... please wait! [ 5 ]"}));
+        QCOMPARE(unpackedFileCount(), 5);
+        QCOMPARE(game.read("three.txt"), QByteArray("3"));
+        QCOMPARE(game.read("five.txt"), QByteArray("5"));
+        QVERIFY(m_journal->texts().isEmpty());
+    }
+
+    void replacesFilesInFoldersWithoutRegardToCase()
+    {
+        GameFolder game;
+        game.write("data/texture.bmp", "old texture");
+        game.write("data/keep.txt", "untouched");
+        RarBuilder archive;
+        archive.add("DATA/Texture.bmp", "new texture");
+        archive.add("DATA/sprite/monster.spr", "new sprite");
+        archive.add("maps/town/town.gat", "new map");
+        game.write("p.rar", archive.build({"DATA", "maps"}, {"-r"}));
+
+        QVERIFY(extractPatchArchive("p.rar", hooks()));
+
+        QCOMPARE(game.read("data/Texture.bmp").isEmpty() ? game.read("data/texture.bmp")
+                                                         : game.read("data/Texture.bmp"),
+                 QByteArray("new texture"));
+        QVERIFY2(!game.exists("DATA"), "a second folder differing only in case was made");
+        QCOMPARE(game.read("data/sprite/monster.spr"), QByteArray("new sprite"));
+        QCOMPARE(game.read("maps/town/town.gat"), QByteArray("new map"));
+        QCOMPARE(game.read("data/keep.txt"), QByteArray("untouched"));
+        // Folder entries count as entries too; no temporary file stays behind.
+        QVERIFY(m_captions.size() >= 3);
+        QCOMPARE(QDir(game.path() + "/data").entryList({".updater*"}, QDir::Hidden | QDir::Files).size(), 0);
+    }
+
+    void showsTheCommentBeforeTheFirstEntry()
+    {
+        GameFolder game;
+        RarBuilder archive;
+        archive.add("entry.txt", "x");
+        archive.add("comment.txt", "Patch 7: new maps\r\n");
+        game.write("c.rar", archive.build({"entry.txt"}, {"-z" + archive.stagePath() + "/comment.txt"}));
+
+        QVERIFY(extractPatchArchive("c.rar", hooks()));
+
+        const QList<ShownDialog> shown = m_journal->dialogs();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].text.startsWith("Patch 7: new maps"), qPrintable(shown[0].text));
+        QCOMPARE(shown[0].icon, QString("none"));
+        QCOMPARE(m_captions.size(), 1);
+    }
+
+    void archiveThatCannotBeOpenedAsksTheWindowToClose_data()
+    {
+        QTest::addColumn<bool>("windowCloses");
+        QTest::newRow("player declines") << false;
+        QTest::newRow("window closes") << true;
+    }
+
+    void archiveThatCannotBeOpenedAsksTheWindowToClose()
+    {
+        QFETCH(bool, windowCloses);
+        m_windowCloses = windowCloses;
+        GameFolder game;
+        game.write("patch.rar", "<html><body>404 Not Found</body></html>");
+
+        QVERIFY(!extractPatchArchive("patch.rar", hooks()));
+
+        QCOMPARE(m_journal->texts(), QStringList({" Cant open file: patch.rar\nError Code13"}));
+        QCOMPARE(m_closeRequests, 1);
+        QVERIFY(m_captions.isEmpty());
+    }
+
+    void emptyArchiveShowsNothing()
+    {
+        GameFolder game;
+        RarBuilder archive;
+        archive.add("only.txt", "x");
+        game.write("empty.rar", withoutEntries(archive.build({"only.txt"})));
+
+        QVERIFY(extractPatchArchive("empty.rar", hooks()));
+
+        QVERIFY(m_captions.isEmpty());
+        QVERIFY(m_journal->texts().isEmpty());
+        QVERIFY(!game.exists("only.txt"));
+    }
+
+    void passwordEntryStopsTheArchiveAndKeepsTheOldFile()
+    {
+        GameFolder game;
+        game.write("secret.txt", "old secret");
+        RarBuilder archive;
+        archive.add("secret.txt", "new secret");
+        archive.add("later.txt", "later");
+        archive.build({"secret.txt"}, {"-pSECRET"});
+        game.write("pw.rar", archive.build({"later.txt"}));
+
+        QVERIFY(!extractPatchArchive("pw.rar", hooks()));
+
+        QCOMPARE(m_captions.size(), 1);
+        QCOMPARE(m_journal->texts(), QStringList({"-= RAR ERROR =-\n\nPFCode"}));
+        QCOMPARE(game.read("secret.txt"), QByteArray("old secret"));
+        QVERIFY(!game.exists("later.txt"));
+        QCOMPARE(QDir(game.path()).entryList({".updater*"}, QDir::Hidden | QDir::Files).size(), 0);
+    }
+
+    void damagedDataKeepsTheOldFile()
+    {
+        GameFolder game;
+        game.write("big.grf", "the player's old file");
+        RarBuilder archive;
+        QByteArray noise(200000, '\0');
+        for (qsizetype i = 0; i < noise.size(); ++i)
+            noise[i] = char((i * 7919 + (i >> 5) * 31) & 0xFF);
+        archive.add("big.grf", noise);
+        QByteArray bytes = archive.build({"big.grf"}, {"-m0"});
+        // Flip bytes in the middle of the stored data: the entry fails its checksum.
+        for (int i = 0; i < 64; ++i)
+            bytes[bytes.size() / 2 + i] = char(~bytes[bytes.size() / 2 + i]);
+        game.write("bad.rar", bytes);
+
+        QVERIFY(!extractPatchArchive("bad.rar", hooks()));
+
+        QCOMPARE(m_journal->texts(), QStringList({"-= RAR ERROR =-\n\nPFCode"}));
+        QCOMPARE(game.read("big.grf"), QByteArray("the player's old file"));
+        QCOMPARE(QDir(game.path()).entryList({".updater*"}, QDir::Hidden | QDir::Files).size(), 0);
+    }
+
+    void brokenHeaderEndsTheArchive()
+    {
+        GameFolder game;
+        RarBuilder archive;
+        archive.add("a.txt", "a");
+        archive.add("b.txt", "b");
+        game.write("hdr.rar", withBrokenEntryHeader(archive.build({"a.txt", "b.txt"}), 1));
+
+        QVERIFY(!extractPatchArchive("hdr.rar", hooks()));
+
+        QCOMPARE(m_captions.size(), 1);
+        QCOMPARE(game.read("a.txt"), QByteArray("a"));
+        QVERIFY(!game.exists("b.txt"));
+        QCOMPARE(m_journal->texts(), QStringList({"-= RAR ERROR =-\n\nFile header broken"}));
+    }
+
+    void unsafeNamesAreNeverWritten_data()
+    {
+        QTest::addColumn<QByteArray>("storedName");
+        QTest::newRow("parent folder") << QByteArray("../escaped.txt");
+        QTest::newRow("parent inside") << QByteArray("sub/../../esc.txt");
+        QTest::newRow("drive letter") << QByteArray("C:/escaped.txt");
+        QTest::newRow("absolute") << QByteArray("<absolute>");
+    }
+
+    void unsafeNamesAreNeverWritten()
+    {
+        QFETCH(QByteArray, storedName);
+        QTemporaryDir outside;
+        GameFolder game;
+        if (storedName == "<absolute>")
+            storedName = (outside.path() + "/abs.txt").toLocal8Bit();
+        // rar stores only safe names: build a harmless one of the same length and rename it.
+        QByteArray harmless(storedName.size(), 'n');
+        harmless[1] = '/';
+        RarBuilder archive;
+        archive.add(QString::fromLocal8Bit(harmless), "evil");
+        archive.add("after.txt", "after");
+        const QByteArray bytes = renameRarEntry(
+            archive.build({QString::fromLocal8Bit(harmless), "after.txt"}), harmless, storedName);
+        game.write("evil.rar", bytes);
+
+        QVERIFY(!extractPatchArchive("evil.rar", hooks()));
+
+        QCOMPARE(m_journal->texts(), QStringList({"-= RAR ERROR =-\n\nPFCode"}));
+        QCOMPARE(m_captions.size(), 1);
+        QVERIFY(!game.exists("after.txt"));
+        QVERIFY(!QFileInfo::exists(game.path() + "/../escaped.txt"));
+        QVERIFY(!QFileInfo::exists(game.path() + "/../esc.txt"));
+        QVERIFY(!game.exists("C:"));
+        QVERIFY(!QFileInfo::exists(outside.path() + "/abs.txt"));
+        QCOMPARE(QDir(game.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList({"evil.rar"}));
+    }
+
+    void linkEntriesAreNeverWritten()
+    {
+        GameFolder game;
+        RarBuilder archive;
+        archive.addSymlink("passwd", "/etc/passwd");
+        archive.add("after.txt", "after");
+        game.write("link.rar", archive.build({"passwd", "after.txt"}, {"-ol"}));
+
+        QVERIFY(!extractPatchArchive("link.rar", hooks()));
+
+        QCOMPARE(m_journal->texts(), QStringList({"-= RAR ERROR =-\n\nPFCode"}));
+        QVERIFY(!QFileInfo(game.path() + "/passwd").isSymLink());
+        QVERIFY(!game.exists("passwd"));
+        QVERIFY(!game.exists("after.txt"));
+    }
+
+    void existingLinksInTheGameFolderAreNotFollowed()
+    {
+        QTemporaryDir outside;
+        GameFolder game;
+        QVERIFY(QFile::link(outside.path(), game.path() + "/data"));
+        RarBuilder archive;
+        archive.add("data/x.txt", "through the link");
+        game.write("l.rar", archive.build({"data/x.txt"}));
+
+        QVERIFY(!extractPatchArchive("l.rar", hooks()));
+
+        QVERIFY(!QFileInfo::exists(outside.path() + "/x.txt"));
+        QCOMPARE(m_journal->texts(), QStringList({"-= RAR ERROR =-\n\nPFCode"}));
+    }
+};
+
+QTEST_MAIN(ExtractionTest)
+#include "tst_extraction.moc"
