@@ -1,0 +1,308 @@
+#include "net/IcmpEcho.h"
+#include "net/NetErrors.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QTest>
+
+#include <arpa/inet.h>
+#include <cstring>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <vector>
+
+using namespace updater;
+
+namespace {
+
+// Set in the copy of this test that runs inside a private network namespace.
+const char* const InsideVariable = "UPDATER_TEST_PRIVATE_NETWORK";
+
+bool insidePrivateNetwork()
+{
+    return qEnvironmentVariableIsSet(InsideVariable);
+}
+
+// Runs test function `function` of this binary again inside a new network namespace, after the
+// shell commands `setup`. Returns the process exit code, or 77 when the machine does not allow
+// the namespace or its setup.
+int runInPrivateNetwork(const QString& function, const QString& setup, QByteArray* output)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(InsideVariable, "1");
+    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start("unshare",
+                  {"-n", "sh", "-c", "{ " + setup + "; } >/dev/null 2>&1 || exit 77; exec \"$0\" \"$1\"",
+                   QCoreApplication::applicationFilePath(), function});
+    if (!process.waitForStarted() || !process.waitForFinished(120000))
+        return 77;
+    *output = process.readAll();
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : 1;
+}
+
+#define RUN_IN_PRIVATE_NETWORK(setup)                                                                        \
+    if (!insidePrivateNetwork()) {                                                                           \
+        QByteArray output;                                                                                   \
+        const int code = runInPrivateNetwork(QTest::currentTestFunction(), setup, &output);                  \
+        if (code == 77)                                                                                      \
+            QSKIP("This machine does not allow a private network namespace (unshare -n needs root or "       \
+                  "user namespaces; ip and sysctl must be installed).");                                     \
+        QVERIFY2(code == 0, output.constData());                                                             \
+        return;                                                                                              \
+    }
+
+// A raw socket that sees the ICMP messages of the host, to capture what the echo sends.
+class IcmpCapture
+{
+public:
+    IcmpCapture() : m_fd(::socket(AF_INET, SOCK_RAW, IPPROTO_ICMP)) {}
+    ~IcmpCapture()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    bool isOpen() const { return m_fd >= 0; }
+    // The ICMP echo requests captured so far that carry `identifier` (little-endian).
+    std::vector<std::vector<uint8_t>> requests(uint16_t identifier)
+    {
+        std::vector<std::vector<uint8_t>> found;
+        uint8_t buffer[2048];
+        pollfd entry{m_fd, POLLIN, 0};
+        while (::poll(&entry, 1, 200) == 1) {
+            const ssize_t size = ::recv(m_fd, buffer, sizeof buffer, 0);
+            const size_t offset = size_t(buffer[0] & 0x0F) * 4;
+            if (size < ssize_t(offset + 8) || buffer[offset] != 8 ||
+                readLittleEndian16(buffer + offset + 4) != identifier)
+                continue;
+            found.emplace_back(buffer + offset, buffer + size);
+        }
+        return found;
+    }
+
+private:
+    int m_fd;
+};
+
+// A raw datagram: 20-byte IP header (ttl, source) followed by `icmp`.
+std::vector<uint8_t> rawDatagram(uint8_t ttl, const char* source, std::vector<uint8_t> icmp)
+{
+    std::vector<uint8_t> datagram(20, 0);
+    datagram[0] = 0x45;
+    datagram[8] = ttl;
+    const in_addr_t address = inet_addr(source);
+    std::memcpy(&datagram[12], &address, 4);
+    datagram.insert(datagram.end(), icmp.begin(), icmp.end());
+    return datagram;
+}
+
+std::vector<uint8_t> icmpMessage(uint8_t type, uint16_t sequence, uint32_t tick, size_t size)
+{
+    std::vector<uint8_t> icmp(size, 0);
+    icmp[0] = type;
+    icmp[6] = uint8_t(sequence);
+    icmp[7] = uint8_t(sequence >> 8);
+    for (int i = 0; i < 4 && 8 + i < int(size); ++i)
+        icmp[8 + i] = uint8_t(tick >> (8 * i));
+    return icmp;
+}
+
+// Echoes once and returns the record handed to the reply handler.
+ReplyStatus echoOnce(IcmpEchoClient& client, int* calls = nullptr)
+{
+    ReplyStatus record;
+    record.receivedBytes = -1;
+    client.setOnReply([&](IcmpEchoClient&, const ReplyStatus& reply) {
+        record = reply;
+        if (calls)
+            ++*calls;
+    });
+    client.echo();
+    return record;
+}
+
+void verifyAnsweredFromLoopback(const ReplyStatus& reply, uint16_t sequence)
+{
+    QCOMPARE(reply.receivedBytes, 20 + 52);
+    QCOMPARE(reply.sourceAddress, std::string("127.0.0.1"));
+    QCOMPARE(reply.messageType, uint8_t(0));
+    QCOMPARE(reply.replyKind, ReplyKind::Echo);
+    QCOMPARE(reply.sequence, sequence);
+    QVERIFY(reply.ttl > 0);
+    QVERIFY2(reply.roundTripMs < 1000, "a loopback answer echoes the tick count it was sent with");
+}
+
+void verifyTimedOut(const ReplyStatus& reply, uint16_t nextSequence)
+{
+    QCOMPARE(reply.receivedBytes, 0);
+    QCOMPARE(reply.sourceAddress, std::string("0.0.0.0"));
+    QCOMPARE(reply.messageType, uint8_t(0));
+    QCOMPARE(reply.ttl, uint8_t(0));
+    QCOMPARE(reply.sequence, nextSequence);
+    QCOMPARE(reply.replyKind, ReplyKind::TimedOut);
+}
+
+} // namespace
+
+class TestEcho : public QObject
+{
+    Q_OBJECT
+private slots:
+    void requestBytes();
+    void answerKinds_data();
+    void answerKinds();
+    void malformedAnswersRaise();
+    void echoToLoopback();
+    void emptyAndUnknownHosts();
+    void noAnswerGivesTimedOutRecord();
+    void datagramSocketFillsTheRecord();
+};
+
+void TestEcho::requestBytes()
+{
+    const EchoRequest request = buildEchoRequest(0x1234, 0xABCD, 0x11223344);
+    QCOMPARE(request.size(), size_t(52));
+    QCOMPARE(request[0], uint8_t(8));
+    QCOMPARE(request[1], uint8_t(0));
+    // Identifier, sequence and tick count in little-endian order.
+    const uint8_t fields[] = {0x34, 0x12, 0xCD, 0xAB, 0x44, 0x33, 0x22, 0x11};
+    QVERIFY(std::memcmp(request.data() + 4, fields, sizeof fields) == 0);
+    for (int i = 12; i < 20; ++i)
+        QCOMPARE(request[i], uint8_t(0));
+    for (int i = 20; i < 52; ++i)
+        QCOMPARE(request[i], uint8_t('E'));
+    // A correct checksum makes the sum over the whole message come out as 0.
+    QCOMPARE(internetChecksum(request.data(), request.size()), uint16_t(0));
+    // Checksum worked out by hand for these fields (RFC 1071 one's complement sum).
+    QCOMPARE(request[2], uint8_t(0x3B));
+    QCOMPARE(request[3], uint8_t(0xA9));
+}
+
+void TestEcho::answerKinds_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("kind");
+    QTest::newRow("echo reply") << 0 << int(ReplyKind::Echo);
+    QTest::newRow("echo request") << 8 << int(ReplyKind::Echo);
+    QTest::newRow("unreachable") << 3 << int(ReplyKind::Unreachable);
+    QTest::newRow("time exceeded") << 11 << int(ReplyKind::TtlExceeded);
+}
+
+void TestEcho::answerKinds()
+{
+    QFETCH(int, type);
+    QFETCH(int, kind);
+    const auto datagram = rawDatagram(57, "10.1.2.3", icmpMessage(uint8_t(type), 513, 1000, 52));
+    ReplyStatus status;
+    readEchoAnswer(datagram.data(), datagram.size(), true, 1047, status);
+    QCOMPARE(int(status.replyKind), kind);
+    QCOMPARE(status.messageType, uint8_t(type));
+    QCOMPARE(status.receivedBytes, 72);
+    QCOMPARE(status.sourceAddress, std::string("10.1.2.3"));
+    QCOMPARE(status.ttl, uint8_t(57));
+    QCOMPARE(status.sequence, uint16_t(513));
+    QCOMPARE(status.roundTripMs, uint32_t(47));
+}
+
+void TestEcho::malformedAnswersRaise()
+{
+    ReplyStatus status;
+    const auto shortDatagram = rawDatagram(64, "127.0.0.1", icmpMessage(0, 1, 0, 7));
+    QVERIFY_THROWS_EXCEPTION(IcmpError,
+                             readEchoAnswer(shortDatagram.data(), shortDatagram.size(), true, 0, status));
+
+    // An IP header with options: its length field says 24 bytes, so 8 more must follow.
+    auto withOptions = rawDatagram(64, "127.0.0.1", icmpMessage(0, 1, 0, 8));
+    withOptions[0] = 0x46;
+    QVERIFY_THROWS_EXCEPTION(IcmpError,
+                             readEchoAnswer(withOptions.data(), withOptions.size(), true, 0, status));
+
+    for (uint8_t type : {uint8_t(4), uint8_t(5), uint8_t(13), uint8_t(255)}) {
+        const auto other = rawDatagram(64, "127.0.0.1", icmpMessage(type, 1, 0, 52));
+        QVERIFY_THROWS_EXCEPTION(IcmpError, readEchoAnswer(other.data(), other.size(), true, 0, status));
+    }
+    const auto shortIcmp = icmpMessage(0, 1, 0, 7);
+    QVERIFY_THROWS_EXCEPTION(IcmpError, readEchoAnswer(shortIcmp.data(), shortIcmp.size(), false, 0, status));
+}
+
+void TestEcho::echoToLoopback()
+{
+    IcmpCapture capture;
+    IcmpEchoClient client;
+    QCOMPARE(client.receiveTimeout(), 3000);
+    client.setHost("127.0.0.1");
+    int calls = 0;
+    const ReplyStatus first = echoOnce(client, &calls);
+    QCOMPARE(calls, 1);
+    verifyAnsweredFromLoopback(first, 0);
+    client.setHost("LocalHost");
+    const ReplyStatus second = echoOnce(client, &calls);
+    QCOMPARE(calls, 2);
+    verifyAnsweredFromLoopback(second, 1);
+    QCOMPARE(client.nextSequence(), uint16_t(2));
+
+    if (!capture.isOpen())
+        QSKIP("No raw socket to capture the request bytes (needs root or CAP_NET_RAW).");
+    const auto requests = capture.requests(IcmpEchoClient::processIdentifier());
+    QCOMPARE(requests.size(), size_t(2));
+    for (uint16_t sequence = 0; sequence < 2; ++sequence) {
+        const std::vector<uint8_t>& sent = requests[sequence];
+        QCOMPARE(sent.size(), size_t(52));
+        const uint32_t tick = readLittleEndian32(sent.data() + 8);
+        QVERIFY(tickCount() - tick < 5000);
+        const EchoRequest expected = buildEchoRequest(IcmpEchoClient::processIdentifier(), sequence, tick);
+        QVERIFY(std::memcmp(sent.data(), expected.data(), expected.size()) == 0);
+    }
+}
+
+void TestEcho::emptyAndUnknownHosts()
+{
+    IcmpEchoClient client;
+    int calls = 0;
+    client.setHost("");
+    verifyTimedOut(echoOnce(client, &calls), 0);
+    QCOMPARE(calls, 1);
+
+    client.setHost("no-such-host.invalid");
+    QVERIFY_THROWS_EXCEPTION(NetworkError, echoOnce(client, &calls));
+    client.setHost("Bad Configured Updater (kick GM's ass!)");
+    QVERIFY_THROWS_EXCEPTION(NetworkError, echoOnce(client, &calls));
+    QCOMPARE(calls, 1);
+    QCOMPARE(client.nextSequence(), uint16_t(0));
+}
+
+void TestEcho::noAnswerGivesTimedOutRecord()
+{
+    RUN_IN_PRIVATE_NETWORK("ip link set lo up && sysctl -w net.ipv4.icmp_echo_ignore_all=1 && "
+                           "sysctl -w net.ipv4.ping_group_range='0 2147483647'");
+    // The raw socket also sees its own request on loopback: that must not count as an answer.
+    for (auto kind : {IcmpEchoClient::SocketKind::Raw, IcmpEchoClient::SocketKind::Datagram}) {
+        IcmpEchoClient client;
+        client.setSocketKind(kind);
+        client.setReceiveTimeout(300);
+        client.setHost("127.0.0.1");
+        verifyTimedOut(echoOnce(client), 1);
+        verifyTimedOut(echoOnce(client), 2);
+    }
+}
+
+void TestEcho::datagramSocketFillsTheRecord()
+{
+    RUN_IN_PRIVATE_NETWORK("ip link set lo up && sysctl -w net.ipv4.ping_group_range='0 2147483647'");
+    IcmpCapture capture;
+    IcmpEchoClient client;
+    client.setSocketKind(IcmpEchoClient::SocketKind::Datagram);
+    client.setHost("127.0.0.1");
+    verifyAnsweredFromLoopback(echoOnce(client), 0);
+    verifyAnsweredFromLoopback(echoOnce(client), 1);
+    if (!capture.isOpen())
+        QSKIP("No raw socket to capture the request bytes.");
+    // The kernel took our identifier, so the request went out as built.
+    QCOMPARE(capture.requests(IcmpEchoClient::processIdentifier()).size(), size_t(2));
+}
+
+QTEST_GUILESS_MAIN(TestEcho)
+#include "tst_echo.moc"

@@ -1,0 +1,219 @@
+#include "net/NetErrors.h"
+#include "net/PortProbe.h"
+
+#include <QTest>
+#include <QThread>
+
+#include <atomic>
+#include <future>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace updater;
+
+namespace {
+
+// A loopback TCP listener with the given accept-queue length.
+class Listener
+{
+public:
+    explicit Listener(int backlog = 8)
+    {
+        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(m_fd, backlog);
+        socklen_t length = sizeof address;
+        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+    }
+    ~Listener() { close(); }
+    int port() const { return m_port; }
+    void close()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+    }
+    // Accepts one waiting connection; -1 when none arrives within `ms`.
+    int accept(int ms)
+    {
+        pollfd entry{m_fd, POLLIN, 0};
+        if (::poll(&entry, 1, ms) != 1)
+            return -1;
+        return ::accept(m_fd, nullptr, nullptr);
+    }
+
+private:
+    int m_fd = -1;
+    int m_port = 0;
+};
+
+// Reads until end of stream; returns the number of bytes received, -1 if the peer kept it open.
+int bytesUntilEndOfStream(int fd)
+{
+    int total = 0;
+    char buffer[256];
+    while (true) {
+        pollfd entry{fd, POLLIN, 0};
+        if (::poll(&entry, 1, 5000) != 1)
+            return -1;
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0)
+            return total;
+        total += int(n);
+    }
+}
+
+} // namespace
+
+class TestPortProbe : public QObject
+{
+    Q_OBJECT
+private slots:
+    void openPortConnectsAndClosesWithoutAByte();
+    void closedPortRaisesAndReleasesTheSocket();
+    void connectWhileConnectedRaisesWithoutTraffic();
+    void invalidPortsAndHostsRaise_data();
+    void invalidPortsAndHostsRaise();
+    void silentPortHoldsTheProbeUntilRefused();
+};
+
+void TestPortProbe::openPortConnectsAndClosesWithoutAByte()
+{
+    Listener listener;
+    PortProbeClient client;
+    int calls = 0;
+    QThread* handlerThread = nullptr;
+    bool connectedInHandler = false;
+    client.setOnConnected([&](PortProbeClient& sender) {
+        ++calls;
+        handlerThread = QThread::currentThread();
+        connectedInHandler = sender.connected();
+        sender.disconnect();
+    });
+    client.setHost("LOCALHOST");
+    client.setPort(listener.port());
+    client.connect();
+
+    QCOMPARE(calls, 1);
+    QCOMPARE(handlerThread, QThread::currentThread());
+    QVERIFY(connectedInHandler);
+    QVERIFY(!client.connected());
+    const int peer = listener.accept(5000);
+    QVERIFY(peer >= 0);
+    QCOMPARE(bytesUntilEndOfStream(peer), 0);
+    ::close(peer);
+}
+
+void TestPortProbe::closedPortRaisesAndReleasesTheSocket()
+{
+    int closedPort;
+    {
+        Listener gone;
+        closedPort = gone.port();
+    }
+    PortProbeClient client;
+    int calls = 0;
+    client.setOnConnected([&](PortProbeClient& sender) {
+        ++calls;
+        sender.disconnect();
+    });
+    client.setHost("127.0.0.1");
+    client.setPort(closedPort);
+    QVERIFY_THROWS_EXCEPTION(NetworkError, client.connect());
+    QCOMPARE(calls, 0);
+    QVERIFY(!client.connected());
+
+    // The next probe starts afresh on the same client.
+    Listener open;
+    client.setPort(open.port());
+    client.connect();
+    QCOMPARE(calls, 1);
+}
+
+void TestPortProbe::connectWhileConnectedRaisesWithoutTraffic()
+{
+    Listener listener;
+    PortProbeClient client;
+    client.setHost("127.0.0.1");
+    client.setPort(listener.port());
+    client.connect(); // no handler: the connection stays open
+    QVERIFY(client.connected());
+    const int first = listener.accept(5000);
+    QVERIFY(first >= 0);
+
+    QVERIFY_THROWS_EXCEPTION(AlreadyConnectedError, client.connect());
+    QVERIFY(client.connected());
+    QCOMPARE(listener.accept(200), -1);
+
+    client.disconnect();
+    QCOMPARE(bytesUntilEndOfStream(first), 0);
+    ::close(first);
+}
+
+void TestPortProbe::invalidPortsAndHostsRaise_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    QTest::newRow("port 0") << "127.0.0.1" << 0;
+    QTest::newRow("negative port") << "127.0.0.1" << -6900;
+    QTest::newRow("port 65536") << "127.0.0.1" << 65536;
+    QTest::newRow("port far above") << "127.0.0.1" << 1000000;
+    QTest::newRow("empty host") << "" << 6900;
+    QTest::newRow("unknown name") << "no-such-host.invalid" << 6900;
+    QTest::newRow("marker text") << "Bad Configured Updater (kick GM's ass!)" << 6900;
+}
+
+void TestPortProbe::invalidPortsAndHostsRaise()
+{
+    QFETCH(QString, host);
+    QFETCH(int, port);
+    PortProbeClient client;
+    bool called = false;
+    client.setOnConnected([&](PortProbeClient&) { called = true; });
+    client.setHost(host.toStdString());
+    client.setPort(port);
+    QVERIFY_THROWS_EXCEPTION(NetworkError, client.connect());
+    QVERIFY(!called);
+    QVERIFY(!client.connected());
+}
+
+void TestPortProbe::silentPortHoldsTheProbeUntilRefused()
+{
+    // A listener whose accept queue is full drops further connection attempts without answer.
+    Listener listener(0);
+    PortProbeClient filler;
+    filler.setHost("127.0.0.1");
+    filler.setPort(listener.port());
+    filler.connect();
+
+    std::atomic<bool> finished{false};
+    auto probe = std::async(std::launch::async, [&] {
+        PortProbeClient client;
+        client.setHost("127.0.0.1");
+        client.setPort(listener.port());
+        try {
+            client.connect();
+            finished = true;
+            return true;
+        } catch (const NetworkError&) {
+            finished = true;
+            return false;
+        }
+    });
+    QTest::qWait(500);
+    QVERIFY2(!finished, "the probe should still wait for an answer");
+
+    // Once nobody listens, the next retransmitted attempt is refused and the probe reports off.
+    listener.close();
+    QVERIFY(probe.wait_for(std::chrono::seconds(30)) == std::future_status::ready);
+    QCOMPARE(probe.get(), false);
+}
+
+QTEST_GUILESS_MAIN(TestPortProbe)
+#include "tst_portprobe.moc"
