@@ -3,12 +3,24 @@
 #include "app/AppMessageFilter.h"
 #include "app/Artwork.h"
 #include "config/ConfigReader.h"
+#include "config/ConfigRefresh.h"
 #include "config/Settings.h"
+#include "launch/ContextMenu.h"
+#include "launch/GameStartSequence.h"
+#include "launch/SettingsMenu.h"
+#include "monitor/PingMonitor.h"
+#include "monitor/StartButtonRule.h"
+#include "patch/DownloadDisplay.h"
+#include "patch/DownloadUpdates.h"
 #include "platform/DialogService.h"
 #include "platform/GamePath.h"
 #include "platform/OnlineState.h"
 #include "platform/QuitRequest.h"
 #include "platform/UpdaterError.h"
+#include "platform/WindowThread.h"
+#include "web/NewsPage.h"
+#include "web/StatusLineText.h"
+#include "widgets/BackgroundMusic.h"
 
 #include "ui_TForm1.h"
 
@@ -54,6 +66,17 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     m_timer1.setInterval(1000);
     connect(&m_timer1, &QTimer::timeout, this, &TForm1::TimerStatusCheck);
     connect(ui->Button_Quit, &QPushButton::clicked, this, &TForm1::CloseApp);
+    m_settingsMenu = new SettingsMenu(m_state, this);
+    m_contextMenu = new ContextMenu(QIcon(m_imageList1[2]), this);
+    connect(ui->SpeedButton_Settings, &QToolButton::clicked, m_settingsMenu, &SettingsMenu::popupAtCursor);
+    m_gameStart = std::make_unique<GameStartSequence>(
+        m_config, m_state, [this] { writeSettings(m_registry, m_state.freedomMouseStatus); });
+    connect(ui->Button_Start1, &QPushButton::clicked, this, [this] { m_gameStart->start(1); });
+    connect(ui->Button_Start2, &QPushButton::clicked, this, [this] { m_gameStart->start(2); });
+    m_downloadDisplay = std::make_unique<DownloadDisplay>(DownloadControls{
+        ui->GroupBox_Download, ui->GroupBox_DownloadStatus, ui->Label_Filename, ui->Label_Size,
+        ui->Label_Progress, ui->Label_ProzentAnzeige, ui->ProgressBar_Download});
+    m_http.setWorkEvents(m_downloadDisplay->workEvents());
 
     // 2. The application-wide message hook.
     m_messageFilter = new AppMessageFilter(this, [this] { popupContextMenu(); });
@@ -71,6 +94,13 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     checkOnline();
     // 8.-11.
     labelFromConfiguration();
+    // 12.
+    m_settingsMenu->initMouseFreedomMenu();
+    // 13.
+    m_newsPage = new NewsPage(ui->CppWebBrowser1, m_config.homepage, this);
+    connect(ui->SpeedButton_BrowserReloadPage, &QToolButton::clicked, m_newsPage, &NewsPage::reload);
+    m_music = new BackgroundMusic(ui->SpeedButton_BrowserBackPage, m_config.bgmSound, this);
+    m_newsPage->showStartPage();
     m_timer1.start();
 }
 
@@ -131,18 +161,88 @@ void TForm1::showEvent(QShowEvent* event)
 void TForm1::OnShow()
 {
     setWindowTitle(latin1(m_config.titleWindowName));
+    ui->HTMLStatusBar1->setPanelText(0, latin1(statusLineText(m_config.homepage)));
+    m_music->start();
+    startUpdateWorker();
+}
+
+void TForm1::startUpdateWorker()
+{
+    DownloadUpdates::Hooks hooks;
+    hooks.startMonitors = [this] {
+        startPingMonitors(m_config, m_state, monitorWindow(1), monitorWindow(2));
+    };
+    hooks.armTimer = [this] {
+        postToWindowThread([this] {
+            m_timerWhenShowUp.start();
+            // Measuring runs end the launcher once the game folder is up to date.
+            if (qEnvironmentVariableIsSet("UPDATER_EXIT_AFTER_UPDATE"))
+                requestQuit();
+        });
+    };
+    hooks.requestWindowClose = [this] { return close(); };
+    m_worker = new DownloadUpdates(m_config, m_http, *m_downloadDisplay, hooks);
+    m_worker->start();
+}
+
+MonitorWindow TForm1::monitorWindow(int serverNumber)
+{
+    MonitorWindow window;
+    ServerControls& server = window.server;
+    if (serverNumber == 1) {
+        server.statusCaptions = {ui->Label_Status_Account_S1, ui->Label_Status_Char_S1,
+                                 ui->Label_Status_Map_S1};
+        server.statusPictures = {ui->Server1_Image_Account, ui->Server1_Image_Char, ui->Server1_Image_Map};
+        server.infoPanel = ui->GroupBox_Info;
+        server.pingBox = ui->GroupBox_Ping_S1;
+        server.gauge = ui->AdvProgress_S1;
+        server.pingTime = ui->Label_PingTime_S1;
+        server.warning = ui->Label_SteahlModeWarming_S1;
+        server.startButton = ui->Button_Start1;
+    } else {
+        server.statusCaptions = {ui->Label_Status_Account_S2, ui->Label_Status_Char_S2,
+                                 ui->Label_Status_Map_S2};
+        server.statusPictures = {ui->Server2_Image_Account, ui->Server2_Image_Char, ui->Server2_Image_Map};
+        server.infoPanel = ui->GroupBox_Info2;
+        server.pingBox = ui->GroupBox_Ping_S2;
+        server.gauge = ui->AdvProgress_S2;
+        server.pingTime = ui->Label_PingTime_S2;
+        server.warning = ui->Label_SteahlModeWarming_S2;
+        server.startButton = ui->Button_Start2;
+    }
+    window.shared = {ui->GroupBox_Download, ui->GroupBox_DownloadStatus, ui->Image_Logo};
+    window.setPicture = [this](QLabel* label, int index) {
+        label->setPixmap(m_imageList1[index]);
+        label->repaint();
+    };
+    return window;
 }
 
 void TForm1::OnTimerWhenShowUp()
 {
     m_timerWhenShowUp.stop();
+    if (m_config.overWriteClientInfo != 0)
+        refreshConfig(m_config, m_http, m_state);
+    m_newsPage->showHomepage();
     ui->SpeedButton_BrowserReloadPage->setEnabled(true);
 }
 
 void TForm1::TimerStatusCheck()
 {
-    ui->Button_Start1->setEnabled(m_state.serverOnline[0] && m_state.configRefreshed);
-    ui->Button_Start2->setEnabled(m_state.serverOnline[1] && m_state.configRefreshed);
+    checkStartButtons(m_state, ui->Button_Start1, ui->Button_Start2);
+    pressStartButtonWhenAsked();
+}
+
+void TForm1::pressStartButtonWhenAsked()
+{
+    // Unattended runs (demo, end-to-end tests) press a start button as soon as it is usable.
+    static const int server = qEnvironmentVariableIntValue("UPDATER_AUTOSTART_SERVER");
+    static bool pressed = false;
+    QPushButton* button = server == 1 ? ui->Button_Start1 : server == 2 ? ui->Button_Start2 : nullptr;
+    if (pressed || !button || !button->isEnabled() || !button->isVisible())
+        return;
+    pressed = true;
+    QTimer::singleShot(0, button, &QPushButton::click);
 }
 
 void TForm1::CloseApp()
@@ -160,6 +260,9 @@ void TForm1::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-void TForm1::popupContextMenu() {}
+void TForm1::popupContextMenu()
+{
+    m_contextMenu->popupAtCursor();
+}
 
 } // namespace updater

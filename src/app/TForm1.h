@@ -19,6 +19,14 @@ class TForm1;
 namespace updater {
 
 class AppMessageFilter;
+class BackgroundMusic;
+class ContextMenu;
+class DownloadDisplay;
+class DownloadUpdates;
+struct MonitorWindow;
+class NewsPage;
+class GameStartSequence;
+class SettingsMenu;
 
 // The launcher's one main window: builds every control, runs the start-up sequence and owns the
 // parts that change the window.
@@ -31,6 +39,10 @@ public:
     ~TForm1() override;
 
     Ui::TForm1* controls() const { return ui.get(); }
+    SettingsMenu* settingsMenu() const { return m_settingsMenu; }
+    ContextMenu* contextMenu() const { return m_contextMenu; }
+    NewsPage* newsPage() const { return m_newsPage; }
+    BackgroundMusic* music() const { return m_music; }
     const Configuration& configuration() const { return m_config; }
     RunState& runState() { return m_state; }
     QTimer& timerWhenShowUp() { return m_timerWhenShowUp; }
@@ -52,6 +64,9 @@ private:
     void labelFromConfiguration();
     void OnShow();
     void popupContextMenu();
+    void startUpdateWorker();
+    MonitorWindow monitorWindow(int serverNumber);
+    void pressStartButtonWhenAsked();
 
     std::unique_ptr<Ui::TForm1> ui;
     Configuration m_config;
@@ -62,6 +77,13 @@ private:
     QTimer m_timerWhenShowUp;
     QTimer m_timer1;
     AppMessageFilter* m_messageFilter = nullptr;
+    std::unique_ptr<GameStartSequence> m_gameStart;
+    SettingsMenu* m_settingsMenu = nullptr;
+    ContextMenu* m_contextMenu = nullptr;
+    std::unique_ptr<DownloadDisplay> m_downloadDisplay;
+    NewsPage* m_newsPage = nullptr;
+    BackgroundMusic* m_music = nullptr;
+    DownloadUpdates* m_worker = nullptr; // lives until the process ends, like the monitors
     bool m_shown = false;
 };
 
