@@ -111,7 +111,8 @@ ProfileFile::ProfileFile(std::string path) : m_path(std::move(path))
 void ProfileFile::parse(const std::string& bytes)
 {
     m_lines.clear();
-    m_crlf = bytes.empty() || bytes.find("\r\n") != std::string::npos || bytes.find('\n') == std::string::npos;
+    m_crlf =
+        bytes.empty() || bytes.find("\r\n") != std::string::npos || bytes.find('\n') == std::string::npos;
     m_finalNewline = bytes.empty() || bytes.back() == '\n';
     size_t pos = 0;
     while (pos < bytes.size()) {
@@ -120,11 +121,15 @@ void ProfileFile::parse(const std::string& bytes)
             end = bytes.size();
         Line line;
         line.raw = bytes.substr(pos, end - pos);
-        const std::string_view text = trim(line.raw);
+        std::string_view text = trim(line.raw);
+        // A file saved by an editor as UTF-8 may open with a byte order mark; it is no part of a name.
+        if (pos == 0 && text.substr(0, 3) == "\xEF\xBB\xBF")
+            text = trim(text.substr(3));
         if (!text.empty() && text.front() == '[') {
             const auto close = text.find(']');
             line.isSection = true;
-            line.section = lower(trim(text.substr(1, close == std::string_view::npos ? text.npos : close - 1)));
+            line.section =
+                lower(trim(text.substr(1, close == std::string_view::npos ? text.npos : close - 1)));
         } else if (const auto eq = line.raw.find('='); eq != std::string::npos) {
             line.key = lower(trim(std::string_view(line.raw).substr(0, eq)));
         }
@@ -150,7 +155,8 @@ void ProfileFile::rebuildIndex()
         if (!active || line.key.empty())
             continue;
         const auto eq = line.raw.find('=');
-        m_values.emplace(current + '\n' + line.key, profileValueFromRaw(std::string_view(line.raw).substr(eq + 1)));
+        m_values.emplace(current + '\n' + line.key,
+                         profileValueFromRaw(std::string_view(line.raw).substr(eq + 1)));
     }
 }
 
@@ -165,7 +171,8 @@ bool ProfileFile::hasValue(std::string_view section, std::string_view key) const
     return find(section, key) != nullptr;
 }
 
-std::string ProfileFile::readString(std::string_view section, std::string_view key, std::string_view fallback) const
+std::string ProfileFile::readString(std::string_view section, std::string_view key,
+                                    std::string_view fallback) const
 {
     const std::string* value = find(section, key);
     return value ? *value : std::string(fallback);
@@ -193,6 +200,8 @@ void ProfileFile::writeString(std::string_view section, std::string_view key, st
     std::string newLine = std::string(trim(key)) + "=" + std::string(value) + cr;
 
     std::vector<Line> lines = m_lines;
+    // A last line without line end stays so, unless the new line goes after it or replaces it.
+    bool lastLineUnterminated = !m_finalNewline && !lines.empty();
     size_t sectionAt = lines.size();
     for (size_t i = 0; i < lines.size(); ++i)
         if (lines[i].isSection && lines[i].section == wantedSection) {
@@ -203,8 +212,9 @@ void ProfileFile::writeString(std::string_view section, std::string_view key, st
     keyLine.raw = newLine;
     keyLine.key = wantedKey;
     if (sectionAt == lines.size()) {
-        if (!lines.empty() && !m_finalNewline) {
+        if (lastLineUnterminated) {
             lines.back().raw += cr; // the old last line gets its line end
+            lastLineUnterminated = false;
         }
         Line header;
         header.raw = "[" + std::string(trim(section)) + "]" + cr;
@@ -223,14 +233,18 @@ void ProfileFile::writeString(std::string_view section, std::string_view key, st
                 break;
             }
         if (existing != end) {
+            if (existing + 1 == lines.size())
+                lastLineUnterminated = false;
             lines[existing] = keyLine;
         } else {
             // Append after the section's last non-blank line.
             size_t insertAt = end;
             while (insertAt > sectionAt + 1 && trim(lines[insertAt - 1].raw).empty())
                 --insertAt;
-            if (insertAt == lines.size() && !m_finalNewline && !lines.empty())
+            if (insertAt == lines.size() && lastLineUnterminated) {
                 lines.back().raw += cr;
+                lastLineUnterminated = false;
+            }
             lines.insert(lines.begin() + static_cast<long>(insertAt), keyLine);
         }
     }
@@ -238,8 +252,7 @@ void ProfileFile::writeString(std::string_view section, std::string_view key, st
     std::string bytes;
     for (size_t i = 0; i < lines.size(); ++i) {
         bytes += lines[i].raw;
-        const bool last = i + 1 == lines.size();
-        if (!last || m_finalNewline || lines[i].raw == keyLine.raw || lines[i].isSection)
+        if (i + 1 < lines.size() || !lastLineUnterminated)
             bytes += '\n';
     }
     writeFileAtomically(m_path, bytes);
