@@ -73,6 +73,7 @@ private slots:
         m_server.serve("/news", htmlPage("News"));
         m_server.serve("/gone", ScriptedHttpServer::status("404 Not Found", "<html><title>404</title></html>",
                                                            "Content-Type: text/html\r\n"));
+        m_server.serve("/slow", {"", ScriptedHttpServer::Ending::Hang});
     }
 
     void statusLineText()
@@ -148,6 +149,55 @@ private slots:
         QCOMPARE(failed.count(), 1);
         QVERIFY(news.showsErrorPage());
         QVERIFY(view.url() != QUrl("about:blank"));
+    }
+
+    // A navigation started while another is in progress replaces it without counting as a failure.
+    void navigationReplacesTheOneInProgress()
+    {
+        test::GameFolder game;
+        writeLocalPages(game);
+        QWebEngineView view;
+        NewsPage news(&view, m_server.url("/slow"));
+        QSignalSpy failed(&news, &NewsPage::navigationFailed);
+        news.showHomepage();
+        QTRY_VERIFY_WITH_TIMEOUT(requestsFor(m_server, "/slow") > 0, LoadTimeoutMs);
+        news.showStartPage();
+        QTRY_COMPARE_WITH_TIMEOUT(view.title(), QString("Start"), LoadTimeoutMs);
+        QTest::qWait(300);
+        QCOMPARE(view.title(), QString("Start"));
+        QCOMPARE(failed.count(), 0);
+    }
+
+    // Right clicks belong to the window's own menu: the page opens none of its own.
+    void noContextMenuOfThePage_data()
+    {
+        QTest::addColumn<bool>("pagesOwnMenu");
+        QTest::addRow("as the news page sets it") << false;
+        QTest::addRow("control: the browser's default") << true;
+    }
+
+    void noContextMenuOfThePage()
+    {
+        QFETCH(bool, pagesOwnMenu);
+        test::GameFolder game;
+        writeLocalPages(game);
+        QWebEngineView view;
+        NewsPage news(&view, m_server.url("/news"));
+        if (pagesOwnMenu)
+            view.setContextMenuPolicy(Qt::DefaultContextMenu);
+        view.resize(512, 359);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QSignalSpy finished(&view, &QWebEngineView::loadFinished);
+        news.showStartPage();
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, LoadTimeoutMs);
+        QWidget* surface = view.focusProxy() ? view.focusProxy() : &view;
+        QTest::mouseClick(surface, Qt::RightButton, {}, QPoint(100, 100));
+        const bool menuOpened =
+            QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }, 2000);
+        QCOMPARE(menuOpened, pagesOwnMenu);
+        if (QWidget* popup = QApplication::activePopupWidget())
+            popup->close();
     }
 
     void missingStartPage()
