@@ -68,9 +68,43 @@ bool mkdirs(const std::string& folder)
         if (path.empty())
             continue;
         struct stat st;
-        if (::stat(path.c_str(), &st) != 0 && ::mkdir(path.c_str(), 0755) != 0)
+        if (::stat(path.c_str(), &st) == 0) {
+            if (!S_ISDIR(st.st_mode))
+                return false; // a file stands where a folder is needed
+        } else if (::mkdir(path.c_str(), 0755) != 0) {
             return false;
+        }
     }
+    return true;
+}
+
+std::string folderOf(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+std::string trimBlanks(const std::string& text)
+{
+    const auto first = text.find_first_not_of(" \t\r");
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+// "dword:" and one to eight hexadecimal digits, as exported or typed by hand.
+bool parseDword(const std::string& raw, uint32_t& number)
+{
+    const std::string prefix = "dword:";
+    if (raw.size() <= prefix.size() || raw.size() > prefix.size() + 8 ||
+        !sameName(raw.substr(0, prefix.size()), prefix))
+        return false;
+    const std::string hex = raw.substr(prefix.size());
+    if (hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        return false;
+    number = static_cast<uint32_t>(std::strtoul(hex.c_str(), nullptr, 16));
     return true;
 }
 
@@ -105,10 +139,8 @@ void RegistryStore::load()
         size_t end = bytes.find('\n', pos);
         if (end == std::string::npos)
             end = bytes.size();
-        std::string line = bytes.substr(pos, end - pos);
+        const std::string line = trimBlanks(bytes.substr(pos, end - pos));
         pos = end + 1;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
         if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
             std::string name = normaliseKey(line.substr(1, line.size() - 2));
             const std::string root = "HKEY_LOCAL_MACHINE\\";
@@ -155,15 +187,17 @@ const RegistryStore::Key* RegistryStore::findKey(const std::string& key) const
 
 bool RegistryStore::canCreateKey() const
 {
-    const std::string folder = m_path.substr(0, m_path.find_last_of('/'));
+    // The file is replaced by a rename, so its folder must be a writable folder as well.
+    const std::string folder = folderOf(m_path);
     if (fileExists(m_path))
-        return ::access(m_path.c_str(), W_OK) == 0 && ::access(folder.c_str(), W_OK) == 0;
+        return ::access(m_path.c_str(), W_OK) == 0 && directoryExists(folder) &&
+               ::access(folder.c_str(), W_OK) == 0;
     struct stat st;
     if (::stat(m_path.c_str(), &st) == 0)
         return false; // something else (a folder) stands in its place
     if (!mkdirs(folder))
         return false;
-    return ::access(folder.c_str(), W_OK) == 0;
+    return directoryExists(folder) && ::access(folder.c_str(), W_OK) == 0;
 }
 
 bool RegistryStore::openKey(const std::string& key) const
@@ -187,14 +221,8 @@ std::optional<RegistryStore::Value> RegistryStore::value(const std::string& key,
                 return Value{text};
             return Value{std::monostate{}};
         }
-        const std::string prefix = "dword:";
-        if (e.raw.size() == prefix.size() + 8 && sameName(e.raw.substr(0, prefix.size()), prefix)) {
-            char* endp = nullptr;
-            const std::string hex = e.raw.substr(prefix.size());
-            const unsigned long n = std::strtoul(hex.c_str(), &endp, 16);
-            if (endp && *endp == '\0' && hex.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos)
-                return Value{static_cast<uint32_t>(n)};
-        }
+        if (uint32_t number; parseDword(e.raw, number))
+            return Value{number};
         return Value{std::monostate{}};
     }
     return std::nullopt;
