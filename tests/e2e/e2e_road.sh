@@ -1,0 +1,230 @@
+#!/usr/bin/env bash
+# End-to-end: the real updater in a temporary game folder against nginx on loopback serving the
+# demo community. Three runs:
+#   1. a fresh folder: list, three patches, refresh, game start; checks every file the run writes
+#      and the dialog journal;
+#   2. the same folder again: nothing changes, only the list is downloaded (no patch);
+#   3. with the mouse add-on switched on in the stored settings: the add-on files are installed.
+# The start button is pressed by the program itself (UPDATER_AUTOSTART_SERVER=1).
+# Exit 0 = passed, 77 = skipped (a tool is missing), anything else = failed.
+set -uo pipefail
+
+here="$(cd "$(dirname "$0")" && pwd)"
+source_dir="${UPDATER_SOURCE_DIR:-$(cd "$here/../.." && pwd)}"
+updater="${UPDATER_BINARY:-$source_dir/build/bin/tarvo-updater}"
+demo_client="${DEMO_CLIENT:-$source_dir/build/bin/tarvo-demo-client}"
+demo_server="${DEMO_SERVER:-$source_dir/build/bin/tarvo-demo-server}"
+run_limit="${E2E_RUN_LIMIT:-150}"
+
+skip() {
+    echo "SKIP: $*"
+    exit 77
+}
+for tool in nginx rar sox sha256sum; do
+    command -v "$tool" >/dev/null || skip "$tool is not installed (scripts/setup installs it)"
+done
+for program in "$updater" "$demo_client" "$demo_server"; do
+    [ -x "$program" ] || skip "$program is not built"
+done
+# The updater runs inside the game folder: every program path must be absolute.
+updater=$(realpath "$updater") demo_client=$(realpath "$demo_client") demo_server=$(realpath "$demo_server")
+
+failures=0
+check() {
+    local what=$1
+    shift
+    if "$@"; then
+        echo "ok   - $what"
+    else
+        echo "FAIL - $what"
+        failures=$((failures + 1))
+    fi
+}
+abort() {
+    echo "FAIL - $*"
+    exit 1
+}
+
+tmp=$(mktemp -d "${TMPDIR:-/tmp}/tarvo-e2e.XXXXXX") || abort "no temporary folder"
+chmod 755 "$tmp"
+# shellcheck source=../../demo/lib/community.sh
+source "$source_dir/demo/lib/community.sh"
+cleanup() {
+    community_stop_nginx
+    community_stop_server
+    if [ -n "${E2E_KEEP:-}" ]; then
+        echo "kept: $tmp"
+    else
+        rm -rf "$tmp"
+    fi
+}
+trap cleanup EXIT
+
+# Game server ports of our own, so that a demo running at the same time does not collide.
+pick_free_port() {
+    local port
+    while :; do
+        port=$((30000 + RANDOM % 20000))
+        community_port_busy "$port" || { echo "$port"; return; }
+    done
+}
+S1_ACCOUNT=$(pick_free_port) S1_CHAR=$(pick_free_port) S1_MAP=$(pick_free_port)
+S2_ACCOUNT=$(pick_free_port) S2_CHAR=$(pick_free_port) S2_MAP=$(pick_free_port)
+community_pick_ports || abort "ports"
+
+game="$tmp/game"
+stage="$tmp/stage"
+community_make_game_folder "$game" "$demo_client" || abort "cannot make the game folder"
+community_make_web_root "$tmp/www" "$stage" 64 || abort "cannot make the web root"
+community_start_nginx "$tmp/nginx" "$tmp/www" 0 || abort "cannot start nginx"
+community_start_server "$demo_server" "$tmp/server.log" || abort "cannot start the demo game server"
+access_log="$tmp/nginx/logs/access.log"
+client_name=$(community_ini_value "$game/Tarvo-Updater/updater4.cfg" Config_1 ClientName)
+
+mkdir -p "$tmp/config" "$tmp/runtime"
+chmod 700 "$tmp/runtime"
+export XDG_CONFIG_HOME="$tmp/config" XDG_RUNTIME_DIR="$tmp/runtime"
+export QT_QPA_PLATFORM=offscreen QT_MEDIA_BACKEND="${QT_MEDIA_BACKEND:-ffmpeg}"
+export UPDATER_DIALOG_ANSWERS="" UPDATER_AUTOSTART_SERVER=1
+[ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
+registry="$XDG_CONFIG_HOME/tarvo-updater/HKEY_LOCAL_MACHINE.reg"
+marker="$game/demo-client-started.txt"
+
+log_mark=0
+# run_updater N: one run of the updater in the game folder; remembers where its access log starts.
+run_updater() {
+    local n=$1 rc
+    log_mark=0
+    [ -f "$access_log" ] && log_mark=$(wc -l <"$access_log")
+    rm -f "$marker"
+    echo "# run $n"
+    (cd "$game" && UPDATER_DIALOG_LOG="$tmp/dialogs-$n.jsonl" exec timeout "$run_limit" "$updater") \
+        >"$tmp/updater-$n.log" 2>&1
+    rc=$?
+    if [ "$rc" -eq 124 ]; then
+        tail -n 15 "$tmp/updater-$n.log" | sed 's/^/  | /'
+        abort "run $n: the updater did not end within ${run_limit}s: no game start (does it honour \
+UPDATER_AUTOSTART_SERVER?); set E2E_KEEP=1 to keep $tmp"
+    fi
+    check "run $n: the updater ends with 0" test "$rc" -eq 0
+    # The game client is started without waiting; give it a moment to leave its marker.
+    community_wait_for 10 test -f "$marker"
+    if [ ! -f "$marker" ]; then
+        tail -n 15 "$tmp/updater-$n.log" | sed 's/^/  | /'
+        abort "run $n: the updater ended without starting the game client"
+    fi
+    echo "ok   - run $n: the game client was started"
+}
+# requests_since_run PATH: how many GETs of PATH the current run made.
+requests_since_run() {
+    tail -n +"$((log_mark + 1))" "$access_log" 2>/dev/null | grep -c "\"GET $1 HTTP"
+}
+# snapshot: checksums of every file the player has (game folder and stored settings).
+snapshot() {
+    (cd "$game" && find . -type f ! -name demo-client-started.txt -print0 | sort -z | xargs -0 sha256sum)
+    sha256sum "$registry" 2>/dev/null | sed "s|$tmp/||"
+}
+same_files() {
+    local from=$1 to=$2 file
+    while IFS= read -r -d '' file; do
+        cmp -s "$from/$file" "$to/$file" || { echo "  differs or missing: $file"; return 1; }
+    done < <(cd "$from" && find . -type f -print0)
+}
+matches() { grep -Eq "$2" "$1"; }
+matches_i() { grep -Eqi "$2" "$1"; }
+lacks() { [ -f "$1" ] && ! grep -Eq "$2" "$1"; }
+none_of() {
+    local file
+    for file in "$@"; do
+        [ ! -e "$file" ] || { echo "  present: $file"; return 1; }
+    done
+}
+
+# The connection file the game client must find, byte for byte (CR LF, tabs, admins from the
+# refreshed configuration).
+expected_client_info() {
+    local crlf=$'\r\n'
+    printf '%s' "<?xml version=\"1.0\" encoding=\"euc-kr\" ?>$crlf<clientinfo>$crlf"
+    printf '%s' $'\t'"<desc>Grimvale Client Information - Taiwan Version</desc>$crlf"
+    printf '%s' $'\t'"<servicetype>europe</servicetype>$crlf"$'\t'"<servertype>primary</servertype>$crlf"
+    connection "Valewood (demo)" "Demo server one on this machine" "$S1_ACCOUNT" 20 2000001 2000002
+    connection "Stonemere (demo)" "Demo server two on this machine" "$S2_ACCOUNT" 22 2000003
+    printf '%s' $'\t\t'"<registrationweb>http://127.0.0.1:$HTTP_PORT/register.html</registrationweb>$crlf"
+    printf '%s' "</clientinfo>$crlf"
+}
+connection() {
+    local display=$1 desc=$2 port=$3 version=$4 admin crlf=$'\r\n' t=$'\t'
+    shift 4
+    printf '%s' "$t<connection>$crlf$crlf$t$t<display>$display</display>$crlf$t$t<desc>$desc</desc>$crlf"
+    printf '%s' "$t$t<address>127.0.0.1</address>$crlf$t$t<port>$port</port>$crlf"
+    printf '%s' "$t$t<version>$version</version>$crlf$t$t<langtype>1</langtype>$crlf$t$t<aid>$crlf"
+    for admin in "$@"; do
+        printf '%s' "$t$t<admin>$admin</admin>$crlf"
+    done
+    printf '%s' "$t$t</aid>$crlf$crlf$t</connection>$crlf"
+}
+
+addon="$game/Tarvo-Updater/ADDON's/GV_MOUSEFREEDOM"
+
+# ---- run 1: fresh folder --------------------------------------------------------------------
+run_updater 1
+for patch in demo-patch-001 demo-patch-002 demo-patch-003; do
+    check "run 1: files of $patch extracted into the game folder" same_files "$stage/$patch" "$game"
+    check "run 1: $patch.rar downloaded once" test "$(requests_since_run "/patches/$patch.rar")" -eq 1
+done
+check "run 1: downloaded archives deleted" none_of "$game"/demo-patch-00{1,2,3}.rar
+check "run 1: applied4.list has the [Updates] section" matches_i "$game/Tarvo-Updater/applied4.list" '^\[Updates\]'
+for n in 1 2 3; do
+    check "run 1: applied4.list records slot $n" \
+        matches_i "$game/Tarvo-Updater/applied4.list" "^Update_$n=demo-patch-00$n\.rar"$'\r?$'
+done
+check "run 1: updates4.list is the served list" cmp -s "$tmp/www/updates4.list" "$game/Tarvo-Updater/updates4.list"
+check "run 1: updater4.cfg replaced by the community's copy" \
+    cmp -s "$tmp/www/updater4.cfg" "$game/Tarvo-Updater/updater4.cfg"
+check "run 1: configuration refreshed once" test "$(requests_since_run /updater4.cfg)" -eq 1
+expected_client_info >"$tmp/expected-sclientinfo.xml"
+check "run 1: Data/sclientinfo.xml holds both servers, byte for byte" \
+    cmp "$tmp/expected-sclientinfo.xml" "$game/Data/sclientinfo.xml"
+check "run 1: stored settings hold Version 4.0" matches_i "$registry" '^"Version"="4\.0"'
+check "run 1: stored settings hold the add-on off" matches_i "$registry" '^"FreedomMouseStatus"=dword:0+'$'\r?$'
+check "run 1: add-on sources delivered by patch 3" test -f "$addon/dinput.dll" -a -f "$addon/GV_MF.bin" -a -f "$addon/GV_MF.ini"
+check "run 1: add-on off, so not installed in the game folder" none_of "$game/dinput.dll" "$game/GV_MF.bin" "$game/GV_MF.ini"
+check "run 1: the game client read both servers" matches "$marker" '^servers=2$'
+check "run 1: the game client saw server 1's address and port" \
+    matches "$marker" "^server=Valewood \(demo\) - 127\.0\.0\.1:$S1_ACCOUNT "
+dialogs="$tmp/dialogs-1.jsonl"
+check "run 1: dialog journal written" test -s "$dialogs"
+check "run 1: first-start notice shown" matches "$dialogs" '"title": ?"Read this carefully plz"'
+check "run 1: first-start notice text exact" matches "$dialogs" \
+    '"text": ?"-= Updater Info=-\\n\\n\\nThis is first start\. Check settings\. If you don'"'"' like background\\nsound, turn it off\. Also check FreeMouse option\.\\n\\n\* Smile, it makes people wonder what you are thinking\.\.\."'
+check "run 1: comment of patch 2 shown" matches "$dialogs" \
+    'Hello from the demo community! This text is the archive comment of patch 2:\\nthe updater shows it'
+check "run 1: no error box" lacks "$dialogs" '"icon": ?"stop"'
+check "run 1: exactly two dialogs" test "$(wc -l <"$dialogs")" -eq 2
+
+# ---- run 2: nothing to do -------------------------------------------------------------------
+snapshot >"$tmp/before-2.sha256"
+run_updater 2
+snapshot >"$tmp/after-2.sha256"
+check "run 2: no file of the game folder or the settings changed" diff -u "$tmp/before-2.sha256" "$tmp/after-2.sha256"
+check "run 2: the patch list downloaded once" test "$(requests_since_run /updates4.list)" -eq 1
+check "run 2: no patch downloaded" test "$(requests_since_run '/patches/[^ ]*')" -eq 0
+check "run 2: no dialog" test ! -s "$tmp/dialogs-2.jsonl"
+
+# ---- run 3: the mouse add-on switched on ----------------------------------------------------
+sed -i -E 's/^("FreedomMouseStatus"=dword:)[0-9a-fA-F]+/\100000001/I' "$registry"
+check "run 3: add-on switched on in the stored settings" matches_i "$registry" '^"FreedomMouseStatus"=dword:0*1'$'\r?$'
+run_updater 3
+for file in dinput.dll GV_MF.bin GV_MF.ini; do
+    check "run 3: $file installed from the add-on folder" cmp -s "$addon/$file" "$game/$file"
+done
+check "run 3: no patch downloaded" test "$(requests_since_run '/patches/[^ ]*')" -eq 0
+check "run 3: the add-on stays on in the stored settings" matches_i "$registry" '^"FreedomMouseStatus"=dword:0*1'$'\r?$'
+check "run 3: no dialog" test ! -s "$tmp/dialogs-3.jsonl"
+
+echo "# game client: $client_name, $(grep -c '"GET ' "$access_log") requests served"
+if [ "$failures" -ne 0 ]; then
+    echo "$failures check(s) failed"
+    exit 1
+fi
+echo "all checks passed"
