@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -43,7 +42,8 @@ struct UnattendedMode
         logPath = qEnvironmentVariable("UPDATER_DIALOG_LOG");
         if (qEnvironmentVariableIsSet("UPDATER_DIALOG_ANSWERS")) {
             answerAutomatically = true;
-            for (const QString& a : qEnvironmentVariable("UPDATER_DIALOG_ANSWERS").split(',', Qt::SkipEmptyParts))
+            for (const QString& a :
+                 qEnvironmentVariable("UPDATER_DIALOG_ANSWERS").split(',', Qt::SkipEmptyParts))
                 answers << a.trimmed();
         }
     }
@@ -106,20 +106,26 @@ std::optional<DialogAnswer> parseAnswer(const QString& text, const Request& r)
     return DialogAnswer::Ok;
 }
 
+// A JSON string literal, quotes and escapes included.
+QByteArray jsonString(const QString& text)
+{
+    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return array.mid(1, array.size() - 2);
+}
+
 void logDialog(const Request& r, DialogAnswer answer)
 {
     UnattendedMode& mode = unattended();
     if (mode.logPath.isEmpty())
         return;
-    QJsonObject line;
-    line["title"] = r.title;
-    line["text"] = r.text;
-    line["icon"] = iconName(r.icon);
-    line["buttons"] = r.buttons == DialogButtons::YesNo ? QJsonArray{"Yes", "No"} : QJsonArray{"OK"};
-    line["answer"] = answerName(answer);
+    // Fields in the documented order, so that a person or a line tool reads the journal as documented.
+    const QByteArray buttons = r.buttons == DialogButtons::YesNo ? R"(["Yes","No"])" : R"(["OK"])";
+    const QByteArray line = "{\"title\": " + jsonString(r.title) + ", \"text\": " + jsonString(r.text) +
+                            ", \"icon\": " + jsonString(iconName(r.icon)) + ", \"buttons\": " + buttons +
+                            ", \"answer\": " + jsonString(answerName(answer)) + "}\n";
     QFile file(mode.logPath);
     if (file.open(QIODevice::Append | QIODevice::WriteOnly))
-        file.write(QJsonDocument(line).toJson(QJsonDocument::Compact) + "\n");
+        file.write(line);
 }
 
 DialogAnswer askPerson(const Request& r)
@@ -195,15 +201,16 @@ std::string applicationTitle()
     return "Tarvo Updater";
 }
 
-DialogAnswer messageBox(const std::string& text, const std::string& title, DialogIcon icon, DialogButtons buttons)
+DialogAnswer messageBox(const std::string& text, const std::string& title, DialogIcon icon,
+                        DialogButtons buttons)
 {
     return show({QString::fromLatin1(title), QString::fromLatin1(text), icon, buttons, true});
 }
 
 void showMessage(const std::string& text)
 {
-    show({QString::fromLatin1(applicationTitle()), QString::fromLatin1(text), DialogIcon::None, DialogButtons::Ok,
-          false});
+    show({QString::fromLatin1(applicationTitle()), QString::fromLatin1(text), DialogIcon::None,
+          DialogButtons::Ok, false});
 }
 
 bool confirmYesNo(const std::string& text)
@@ -214,8 +221,8 @@ bool confirmYesNo(const std::string& text)
 
 void showErrorBox(const std::string& text)
 {
-    show({QString::fromLatin1(applicationTitle()), QString::fromLatin1(text), DialogIcon::Stop, DialogButtons::Ok,
-          false});
+    show({QString::fromLatin1(applicationTitle()), QString::fromLatin1(text), DialogIcon::Stop,
+          DialogButtons::Ok, false});
 }
 
 } // namespace updater
