@@ -15,7 +15,9 @@ std::atomic<bool> quitPending{false};
 void requestQuit()
 {
     quitPending = true;
-    postToWindowThread([] { QCoreApplication::quit(); });
+    // exit() rather than quit(): quit() would first ask every window to close, and the main
+    // window's close question is not part of ending the application this way.
+    postToWindowThread([] { QCoreApplication::exit(0); });
 }
 
 bool isQuitPending()
