@@ -1,0 +1,481 @@
+#include "config/ConfigReader.h"
+#include "config/Configuration.h"
+#include "platform/ProfileFile.h"
+#include "platform/QuitRequest.h"
+#include "support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace updater;
+using updater::test::GameFolder;
+
+namespace {
+
+const QString Marker = "Bad Configured Updater (kick GM's ass!)";
+
+QString q(const std::string& s)
+{
+    return QString::fromLatin1(s.c_str(), qsizetype(s.size()));
+}
+
+// Every value of an entry as "name=value", so that a difference names the key.
+QStringList describe(const ServerEntry& e)
+{
+    return {"ServerName=" + q(e.serverName),
+            "ClientName=" + q(e.clientName),
+            "ClientInfoName=" + q(e.clientInfoName),
+            "Version(bool)=" + QString::number(e.resolveHost),
+            "IpResolve=" + q(e.ipResolve),
+            "Display=" + q(e.display),
+            "Desc=" + q(e.desc),
+            "Account=" + QString::number(e.account),
+            "Char=" + QString::number(e.charPort),
+            "Map=" + QString::number(e.map),
+            "Version(int)=" + QString::number(e.version),
+            "Langtype=" + QString::number(e.langtype),
+            "Servicetype=" + q(e.servicetype),
+            "Servertype=" + q(e.servertype)};
+}
+
+QStringList describeMain(const Configuration& c)
+{
+    return {"Homepage=" + q(c.homepage),
+            "Config_link=" + q(c.configLink),
+            "Patch_List=" + q(c.patchList),
+            "FileName=" + q(c.fileName),
+            "TitleWindowName=" + q(c.titleWindowName),
+            "OverWriteClientInfo=" + QString::number(c.overWriteClientInfo),
+            "ClientInfoName=" + q(c.clientInfoName),
+            "Execute=" + q(c.execute),
+            "DisableStartTillOnline=" + QString::number(c.disableStartTillOnline),
+            "Registrationweb=" + q(c.registrationWeb),
+            "BGM_Sound=" + q(c.bgmSound),
+            "ShowServerPing=" + QString::number(c.showServerPing),
+            "XmlVersion=" + q(c.xmlVersion),
+            "HowManyServers=" + QString::number(c.howManyServers),
+            "HowManyClientInfos=" + QString::number(c.howManyClientInfos)};
+}
+
+QStringList defaultEntry()
+{
+    return {"ServerName=ERROR",
+            "ClientName=" + Marker,
+            "ClientInfoName=" + Marker,
+            "Version(bool)=0",
+            "IpResolve=" + Marker,
+            "Display=" + Marker,
+            "Desc=" + Marker,
+            "Account=6900",
+            "Char=6121",
+            "Map=5121",
+            "Version(int)=20",
+            "Langtype=1",
+            "Servicetype=" + Marker,
+            "Servertype=" + Marker};
+}
+
+QStringList emptyEntry()
+{
+    return describe(ServerEntry{});
+}
+
+QStringList defaultMain()
+{
+    return {"Homepage=" + Marker,
+            "Config_link=" + Marker,
+            "Patch_List=" + Marker,
+            "FileName=wrong configured settings! ask gm for it",
+            "TitleWindowName=" + Marker,
+            "OverWriteClientInfo=0",
+            "ClientInfoName=sclientinfo.xml",
+            "Execute=",
+            "DisableStartTillOnline=1",
+            "Registrationweb=" + QString(DefaultRegistrationWeb),
+            "BGM_Sound=01.mp3",
+            "ShowServerPing=1",
+            "XmlVersion=" + QString(DefaultXmlVersion),
+            "HowManyServers=1",
+            "HowManyClientInfos=0"};
+}
+
+const QByteArray FullEntry1 = "[Config_1]\r\n"
+                              "ServerName=Tarvo One\r\n"
+                              "ClientName=client1.exe\r\n"
+                              "ClientInfoName=info1.xml\r\n"
+                              "Version=22\r\n"
+                              "IpResolve=game.example.org\r\n"
+                              "Display=\"Tarvo <b>1</b>\"\r\n"
+                              "Desc='Low rates'\r\n"
+                              "Account=7000\r\n"
+                              "Char=$1AF5\r\n"
+                              "Map=0x1389\r\n"
+                              "Langtype=-3\r\n"
+                              "Servicetype=korea\r\n"
+                              "Servertype=primary\r\n";
+
+const QByteArray FullEntry2 = "[Config_2]\r\n"
+                              "ServerName=Tarvo Two\r\n"
+                              "ClientName=client2.exe\r\n"
+                              "ClientInfoName=info2.xml\r\n"
+                              "IpResolve=10.0.0.2\r\n"
+                              "Display=two\r\n"
+                              "Desc=second\r\n"
+                              "Account=7100\r\n"
+                              "Char=7101\r\n"
+                              "Map=7102\r\n"
+                              "Langtype=2\r\n"
+                              "Servicetype=america\r\n"
+                              "Servertype=sakray\r\n";
+
+QStringList fullEntry1()
+{
+    return {"ServerName=Tarvo One",
+            "ClientName=client1.exe",
+            "ClientInfoName=info1.xml",
+            "Version(bool)=1",
+            "IpResolve=game.example.org",
+            "Display=Tarvo <b>1</b>",
+            "Desc=Low rates",
+            "Account=7000",
+            "Char=6901",
+            "Map=5001",
+            "Version(int)=22",
+            "Langtype=-3",
+            "Servicetype=korea",
+            "Servertype=primary"};
+}
+
+QStringList fullEntry2()
+{
+    return {"ServerName=Tarvo Two",
+            "ClientName=client2.exe",
+            "ClientInfoName=info2.xml",
+            "Version(bool)=0",
+            "IpResolve=10.0.0.2",
+            "Display=two",
+            "Desc=second",
+            "Account=7100",
+            "Char=7101",
+            "Map=7102",
+            "Version(int)=20",
+            "Langtype=2",
+            "Servicetype=america",
+            "Servertype=sakray"};
+}
+
+} // namespace
+
+class TestConfigReader : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_logDir;
+    QString m_journal;
+
+    QList<QJsonObject> dialogs() const
+    {
+        QList<QJsonObject> result;
+        QFile log(m_journal);
+        if (log.open(QIODevice::ReadOnly))
+            for (const QByteArray& line : log.readAll().split('\n'))
+                if (!line.isEmpty())
+                    result << QJsonDocument::fromJson(line).object();
+        return result;
+    }
+
+    // Reads the configuration from a game folder whose updater4.cfg holds these bytes.
+    static Configuration readFrom(const QByteArray& bytes)
+    {
+        GameFolder game;
+        game.write("Tarvo-Updater/updater4.cfg", bytes);
+        return readConfig();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_journal = m_logDir.filePath("dialogs.jsonl");
+        qputenv("UPDATER_DIALOG_LOG", m_journal.toLocal8Bit());
+        qputenv("UPDATER_DIALOG_ANSWERS", "");
+    }
+
+    void cleanup()
+    {
+        // A read that found the file shows nothing and asks nothing.
+        if (!QTest::currentTestFailed() && QByteArray(QTest::currentTestFunction()) != "missingFile")
+            QVERIFY2(dialogs().isEmpty() && !isQuitPending(), "a readable configuration raised a dialog");
+        QFile::remove(m_journal);
+        QCoreApplication::processEvents();
+        resetQuitRequest();
+    }
+
+    void everyKeyHasItsDefault_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("empty file") << QByteArray();
+        QTest::newRow("empty sections") << QByteArray("[Main]\r\n[Config_1]\r\n[Config_2]\r\n");
+        QTest::newRow("no sections") << QByteArray("Homepage=http://x/\r\nServerName=x\r\nAccount=1\r\n");
+        QTest::newRow("keys under other sections")
+            << QByteArray("[Mains]\r\nHomepage=http://x/\r\n[Config_3]\r\nServerName=x\r\n");
+        QTest::newRow("lines without equals signs")
+            << QByteArray("[Main]\r\nHomepage\r\nTitleWindowName\r\n");
+        QTest::newRow("binary garbage")
+            << QByteArray("\x00\x01\xff\xfe[\x00]=\n\r\r=\xff\xff[Main\x00]=", 20);
+    }
+
+    void everyKeyHasItsDefault()
+    {
+        QFETCH(QByteArray, content);
+        const Configuration c = readFrom(content);
+        QCOMPARE(describeMain(c), defaultMain());
+        QCOMPARE(describe(c.server[0]), defaultEntry());
+        QCOMPARE(describe(c.server[1]), emptyEntry());
+    }
+
+    void everyKeyIsRead()
+    {
+        const Configuration c = readFrom("[Main]\r\n"
+                                         "Homepage=http://news.example.org/\r\n"
+                                         "Config_link=http://cfg.example.org/updater4.cfg\r\n"
+                                         "Patch_List=http://patch.example.org/updates4.list\r\n"
+                                         "FileName=anything\r\n"
+                                         "TitleWindowName=\"Tarvo Online\"\r\n"
+                                         "OverWriteClientInfo=1\r\n"
+                                         "ClientInfoName=myinfo.xml\r\n"
+                                         "Execute=game.exe\r\n"
+                                         "DisableStartTillOnline=0\r\n"
+                                         "Registrationweb=http://reg.example.org/\r\n"
+                                         "BGM_Sound=02.mp3\r\n"
+                                         "ShowServerPing=0\r\n"
+                                         "XmlVersion=<?xml version=\"1.0\"?>\r\n"
+                                         "HowManyServers=2\r\n"
+                                         "HowManyClientInfos=2\r\n" +
+                                         FullEntry1 + FullEntry2);
+        QCOMPARE(describeMain(c),
+                 (QStringList{
+                     "Homepage=http://news.example.org/", "Config_link=http://cfg.example.org/updater4.cfg",
+                     "Patch_List=http://patch.example.org/updates4.list", "FileName=anything",
+                     "TitleWindowName=Tarvo Online", "OverWriteClientInfo=1", "ClientInfoName=myinfo.xml",
+                     "Execute=game.exe", "DisableStartTillOnline=0",
+                     "Registrationweb=http://reg.example.org/", "BGM_Sound=02.mp3", "ShowServerPing=0",
+                     "XmlVersion=<?xml version=\"1.0\"?>", "HowManyServers=2", "HowManyClientInfos=2"}));
+        QCOMPARE(describe(c.server[0]), fullEntry1());
+        QCOMPARE(describe(c.server[1]), fullEntry2());
+        QCOMPARE(describe(c.entry(1)), fullEntry1());
+        QCOMPARE(describe(c.entry(2)), fullEntry2());
+    }
+
+    void secondEntryOnlyForTwoServers_data()
+    {
+        QTest::addColumn<QByteArray>("howMany");
+        QTest::addColumn<int>("expectedCount");
+        QTest::addColumn<bool>("secondRead");
+        QTest::newRow("2") << QByteArray("2") << 2 << true;
+        QTest::newRow("0x2") << QByteArray("0x2") << 2 << true;
+        QTest::newRow("1") << QByteArray("1") << 1 << false;
+        QTest::newRow("3") << QByteArray("3") << 3 << false;
+        QTest::newRow("0") << QByteArray("0") << 0 << false;
+        QTest::newRow("-2") << QByteArray("-2") << -2 << false;
+        QTest::newRow("two") << QByteArray("two") << 1 << false;
+        QTest::newRow("empty") << QByteArray("") << 1 << false;
+    }
+
+    void secondEntryOnlyForTwoServers()
+    {
+        QFETCH(QByteArray, howMany);
+        QFETCH(int, expectedCount);
+        QFETCH(bool, secondRead);
+        const Configuration c =
+            readFrom("[Main]\r\nHowManyServers=" + howMany + "\r\n" + FullEntry1 + FullEntry2);
+        QCOMPARE(c.howManyServers, expectedCount);
+        QCOMPARE(describe(c.server[0]), fullEntry1());
+        QCOMPARE(describe(c.server[1]), secondRead ? fullEntry2() : emptyEntry());
+    }
+
+    void twoServersWithoutSecondSection()
+    {
+        const Configuration c = readFrom("[Main]\r\nHowManyServers=2\r\n" + FullEntry1);
+        QCOMPARE(describe(c.server[0]), fullEntry1());
+        QCOMPARE(describe(c.server[1]), defaultEntry());
+    }
+
+    void versionIsReadTwice_data()
+    {
+        QTest::addColumn<QByteArray>("versionLine");
+        QTest::addColumn<bool>("resolveHost");
+        QTest::addColumn<int>("clientVersion");
+        QTest::newRow("missing") << QByteArray() << false << 20;
+        QTest::newRow("0") << QByteArray("Version=0\r\n") << false << 0;
+        QTest::newRow("22") << QByteArray("Version=22\r\n") << true << 22;
+        QTest::newRow("1") << QByteArray("Version=1\r\n") << true << 1;
+        QTest::newRow("-1") << QByteArray("Version=-1\r\n") << true << -1;
+        QTest::newRow("0x16") << QByteArray("Version=0x16\r\n") << true << 22;
+        QTest::newRow("not a number") << QByteArray("Version=new\r\n") << false << 20;
+        QTest::newRow("empty") << QByteArray("Version=\r\n") << false << 20;
+        QTest::newRow("first line counts") << QByteArray("Version=0\r\nversion=22\r\n") << false << 0;
+    }
+
+    void versionIsReadTwice()
+    {
+        QFETCH(QByteArray, versionLine);
+        QFETCH(bool, resolveHost);
+        QFETCH(int, clientVersion);
+        const Configuration c = readFrom("[Main]\r\nHowManyServers=2\r\n[Config_1]\r\n" + versionLine +
+                                         "[Config_2]\r\n" + versionLine);
+        for (const ServerEntry& entry : c.server) {
+            QCOMPARE(entry.resolveHost, resolveHost);
+            QCOMPARE(entry.version, clientVersion);
+        }
+    }
+
+    void numberForms_data()
+    {
+        QTest::addColumn<QByteArray>("account");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("0x1AF4") << QByteArray("0x1AF4") << 6900;
+        QTest::newRow("abc") << QByteArray("abc") << 6900;
+        QTest::newRow("empty") << QByteArray("") << 6900;
+        QTest::newRow("-1") << QByteArray("-1") << -1;
+        QTest::newRow("0") << QByteArray("0") << 0;
+        QTest::newRow("quoted") << QByteArray("\"6901\"") << 6901;
+    }
+
+    void numberForms()
+    {
+        QFETCH(QByteArray, account);
+        QFETCH(int, expected);
+        const Configuration c = readFrom("[Config_1]\r\nAccount=" + account + "\r\n");
+        QCOMPARE(c.server[0].account, expected);
+    }
+
+    void overWriteClientInfoTwoCountsAsOn()
+    {
+        const Configuration c = readFrom("[Main]\r\nOverWriteClientInfo=2\r\n");
+        QCOMPARE(c.overWriteClientInfo, 2);
+        QVERIFY(c.overWriteClientInfo != 0);
+    }
+
+    void namesInAnyLetterCase()
+    {
+        const Configuration c =
+            readFrom("[main]\nhomepage=http://lower/\nHOWMANYSERVERS=2\ntitlewindowname=t\n"
+                     "[CONFIG_1]\nservername=one\nACCOUNT=1\n"
+                     "[config_2]\nSERVERNAME=two\nmap=3\n");
+        QCOMPARE(c.homepage, std::string("http://lower/"));
+        QCOMPARE(c.titleWindowName, std::string("t"));
+        QCOMPARE(c.howManyServers, 2);
+        QCOMPARE(c.server[0].serverName, std::string("one"));
+        QCOMPARE(c.server[0].account, 1);
+        QCOMPARE(c.server[1].serverName, std::string("two"));
+        QCOMPARE(c.server[1].map, 3);
+    }
+
+    void emptyValuesAreNotDefaults()
+    {
+        const Configuration c = readFrom("[Main]\r\nTitleWindowName=\r\nBGM_Sound=   \r\nHomepage=\"\"\r\n"
+                                         "[Config_1]\r\nServerName=\r\n");
+        QCOMPARE(c.titleWindowName, std::string());
+        QCOMPARE(c.bgmSound, std::string());
+        QCOMPARE(c.homepage, std::string());
+        QCOMPARE(c.server[0].serverName, std::string());
+        QCOMPARE(c.configLink, Marker.toStdString());
+    }
+
+    void firstOfRepeatedKeysAndSections()
+    {
+        const Configuration c = readFrom("[Main]\r\nHomepage=first\r\nHomepage=second\r\n"
+                                         "[Config_1]\r\nServerName=one\r\n"
+                                         "[Main]\r\nTitleWindowName=from the repeated section\r\n");
+        QCOMPARE(c.homepage, std::string("first"));
+        QCOMPARE(c.server[0].serverName, std::string("one"));
+        // Only the first [Main] is looked at.
+        QCOMPARE(c.titleWindowName, Marker.toStdString());
+    }
+
+    void hugeFiles()
+    {
+        QByteArray many = "[Main]\r\n";
+        for (int i = 0; i < 100000; ++i)
+            many += "Filler" + QByteArray::number(i) + "=" + QByteArray::number(i) + "\r\n";
+        many +=
+            "TitleWindowName=after many lines\r\n[Config_1]\r\nServerName=" + QByteArray(1024 * 1024, 'n') +
+            "\r\nAccount=1\r\n";
+        const Configuration c = readFrom(many);
+        QCOMPARE(c.titleWindowName, std::string("after many lines"));
+        QCOMPARE(c.server[0].serverName, std::string(2047, 'n'));
+        QCOMPARE(c.server[0].account, 1);
+        QCOMPARE(c.homepage, Marker.toStdString());
+    }
+
+    void fileNameInAnyLetterCase()
+    {
+        GameFolder game;
+        game.write("tarvo-updater/UPDATER4.CFG", "[Main]\r\nTitleWindowName=found\r\n");
+        QCOMPARE(readConfig().titleWindowName, std::string("found"));
+    }
+
+    void missingFile_data()
+    {
+        QTest::addColumn<QString>("present");
+        QTest::newRow("no updater folder") << QString();
+        QTest::newRow("other files only") << QString("Tarvo-Updater/updater3.cfg");
+        QTest::newRow("a folder of that name") << QString("Tarvo-Updater/updater4.cfg/");
+    }
+
+    void missingFile()
+    {
+        QFETCH(QString, present);
+        GameFolder game;
+        if (present.endsWith('/'))
+            QVERIFY(QDir().mkpath(present));
+        else if (!present.isEmpty())
+            game.write(present, "[Main]\r\nTitleWindowName=wrong file\r\n");
+
+        const Configuration c = readConfig();
+
+        const QList<QJsonObject> boxes = dialogs();
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0]["title"].toString(), QString("Alert"));
+        QCOMPARE(boxes[0]["icon"].toString(), QString("stop"));
+        QCOMPARE(
+            boxes[0]["text"].toString(),
+            QString("-= CRITICAL ERROR 2 =-\n\nCouldn't find [Tarvo-Updater\\updater4.cfg]\n\n"
+                    "!Main-Config file is missing! Did u install it right, guess not... Try again baka"));
+        QCOMPARE(boxes[0]["buttons"].toVariant().toStringList(), QStringList{"OK"});
+        QVERIFY(isQuitPending());
+        // No key read: empty and zero, not the defaults.
+        QCOMPARE(describeMain(c), describeMain(Configuration{}));
+        QCOMPARE(c.titleWindowName, std::string());
+        QCOMPARE(c.howManyServers, 0);
+        QCOMPARE(describe(c.server[0]), emptyEntry());
+        QCOMPARE(describe(c.server[1]), emptyEntry());
+    }
+
+    void readingFromAnOpenedFile()
+    {
+        // The same rules through the file object the refresh and tools use.
+        QTemporaryDir folder;
+        const QString path = folder.filePath("any.cfg");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Main]\nHowManyServers=2\n[Config_2]\nServerName=2nd\n");
+        file.close();
+        const Configuration c = readConfigurationFrom(ProfileFile(path.toStdString()));
+        QCOMPARE(c.server[1].serverName, std::string("2nd"));
+        QCOMPARE(describe(c.server[0]), defaultEntry());
+    }
+
+    void configFilePathIsTheWindowsName()
+    {
+        QCOMPARE(configFilePath(), std::string("Tarvo-Updater\\updater4.cfg"));
+    }
+};
+
+QTEST_MAIN(TestConfigReader)
+#include "tst_configreader.moc"
