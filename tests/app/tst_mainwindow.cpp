@@ -1,4 +1,5 @@
 #include "app/TForm1.h"
+#include "launch/ContextMenu.h"
 #include "platform/QuitRequest.h"
 #include "platform/RegistryStore.h"
 #include "support/TestMain.h"
@@ -11,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -263,6 +265,25 @@ private slots:
         QCOMPARE(form.windowTitle(), QString("Solo"));
     }
 
+    void rightClickAnywhereOpensTheContextMenu()
+    {
+        test::GameFolder folder;
+        folder.write("Tarvo-Updater/updater4.cfg", OneServer);
+        folder.write("Tarvo-Updater/GUI/LOGO.BMP", bmpLogo());
+        TForm1 form;
+        QMenu* menu = form.contextMenu();
+        QCOMPARE(menu->objectName(), QString("PopupMenu1"));
+        // A left release does nothing; a right release on any control, the news page included, opens it.
+        QTest::mouseRelease(form.controls()->Label1, Qt::LeftButton);
+        QVERIFY(!menu->isVisible());
+        for (QWidget* target :
+             {(QWidget*)form.controls()->Label_ServerName1, (QWidget*)form.controls()->CppWebBrowser1}) {
+            QTest::mouseRelease(target, Qt::RightButton);
+            QTRY_VERIFY(menu->isVisible());
+            menu->hide();
+        }
+    }
+
     void ctrlNIsSwallowedAndNAlonePasses()
     {
         test::GameFolder folder;
@@ -271,9 +292,6 @@ private slots:
         TForm1 form;
         QLineEdit* edit = new QLineEdit(&form);
         edit->setGeometry(0, 0, 100, 20);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        edit->setFocus();
         QTest::keyClick(edit, Qt::Key_N);
         QTest::keyClick(edit, Qt::Key_N, Qt::ControlModifier);
         QCOMPARE(edit->text(), QString("n"));

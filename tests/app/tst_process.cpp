@@ -1,0 +1,185 @@
+// The real program, started as a player would start it, in the unattended dialog mode.
+#include "support/TestSupport.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QByteArray bmpLogo()
+{
+    QImage logo(89, 84, QImage::Format_RGB32);
+    logo.fill(Qt::darkGreen);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    logo.save(&buffer, "BMP");
+    return bytes;
+}
+
+} // namespace
+
+class ProcessTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_home;
+
+    QString journalPath() const { return m_home.filePath("dialogs.jsonl"); }
+
+    QList<QJsonObject> journal() const
+    {
+        QList<QJsonObject> lines;
+        QFile file(journalPath());
+        if (file.open(QIODevice::ReadOnly))
+            for (const QByteArray& line : file.readAll().split('\n'))
+                if (!line.isEmpty())
+                    lines << QJsonDocument::fromJson(line).object();
+        return lines;
+    }
+
+    // Starts the launcher in the current directory with every dialog answered by its default.
+    void start(QProcess& process, const QString& answers = QString()) const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", m_home.filePath("config"));
+        env.insert("XDG_RUNTIME_DIR", m_home.path());
+        env.insert("UPDATER_DIALOG_LOG", journalPath());
+        env.insert("UPDATER_DIALOG_ANSWERS", answers);
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        process.setProcessEnvironment(env);
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(qEnvironmentVariable("UPDATER_BINARY"), {});
+        QVERIFY(process.waitForStarted());
+    }
+
+    static bool waitFor(const std::function<bool()>& condition, int ms)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (!condition()) {
+            if (timer.elapsed() > ms)
+                return false;
+            QTest::qWait(50);
+        }
+        return true;
+    }
+
+private slots:
+    void init()
+    {
+        QFile::remove(journalPath());
+        QVERIFY(!qEnvironmentVariable("UPDATER_BINARY").isEmpty());
+    }
+
+    void missingConfigurationIsReportedAndTheLauncherEnds()
+    {
+        updater::test::GameFolder folder;
+        folder.write("Tarvo-Updater/GUI/LOGO.BMP", bmpLogo());
+        QProcess launcher;
+        start(launcher);
+        QVERIFY2(launcher.waitForFinished(60000), "the launcher did not end by itself");
+        QCOMPARE(launcher.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(launcher.exitCode(), 0);
+
+        const QList<QJsonObject> boxes = journal();
+        const auto missing = std::find_if(boxes.begin(), boxes.end(), [](const QJsonObject& box) {
+            return box["text"].toString().startsWith("-= CRITICAL ERROR 2 =-");
+        });
+        QVERIFY(missing != boxes.end());
+        QCOMPARE(
+            (*missing)["text"].toString(),
+            QString(
+                "-= CRITICAL ERROR 2 =-\n\nCouldn't find [Tarvo-Updater\\updater4.cfg]\n\n!Main-Config file "
+                "is missing! Did u install it right, guess not... Try again baka"));
+        QCOMPARE((*missing)["title"].toString(), QString("Alert"));
+        QCOMPARE((*missing)["icon"].toString(), QString("stop"));
+    }
+
+    void missingLogoShowsTheErrorAndNoWindow()
+    {
+        updater::test::GameFolder folder;
+        folder.write("Tarvo-Updater/updater4.cfg", "[Main]\r\nTitleWindowName=Logo test\r\n");
+        QProcess launcher;
+        start(launcher);
+        QVERIFY(launcher.waitForFinished(30000));
+        QCOMPARE(launcher.exitCode(), 0);
+        const QList<QJsonObject> boxes = journal();
+        QVERIFY(!boxes.isEmpty());
+        QCOMPARE(boxes.last()["text"].toString(), QString("Cannot open file Tarvo-Updater\\GUI\\LOGO.BMP"));
+        QCOMPARE(boxes.last()["icon"].toString(), QString("stop"));
+        // Nothing after the settings: no first-start notice, the construction stopped at the logo.
+        QCOMPARE(boxes.size(), 1);
+    }
+
+    void secondStartIsRefusedAndTheFirstGoesOn()
+    {
+        updater::test::GameFolder folder;
+        folder.write("Tarvo-Updater/GUI/LOGO.BMP", bmpLogo());
+        // A server that accepts and never answers keeps the first launcher busy with its update run.
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        folder.write("Tarvo-Updater/updater4.cfg",
+                     QString("[Main]\r\nPatch_List=http://127.0.0.1:%1/updates4.list\r\n")
+                         .arg(silent.serverPort())
+                         .toLatin1());
+        QProcess first;
+        start(first);
+        QVERIFY(waitFor([&] { return !journal().isEmpty(); }, 30000)); // first-start notice: it is up
+        QFile::remove(journalPath());
+
+        QProcess second;
+        start(second);
+        QVERIFY(second.waitForFinished(30000));
+        QCOMPARE(second.exitCode(), 0);
+        const QList<QJsonObject> boxes = journal();
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0]["text"].toString(),
+                 QString("-= Updater is already running! =-\n\nYou're trying to start it twice ..."));
+        QCOMPARE(boxes[0]["title"].toString(), QString("Alert"));
+        QCOMPARE(first.state(), QProcess::Running);
+
+        // A killed launcher leaves its lock file behind; it never blocks the next start.
+        first.kill();
+        QVERIFY(first.waitForFinished(10000));
+        QFile::remove(journalPath());
+        QProcess third;
+        start(third);
+        QVERIFY(waitFor([&] { return !journal().isEmpty(); }, 30000));
+        QVERIFY(!journal()[0]["text"].toString().contains("already running"));
+        third.kill();
+        third.waitForFinished(10000);
+    }
+
+    void offlineMachineShowsPanicAndEnds()
+    {
+        updater::test::GameFolder folder;
+        folder.write("Tarvo-Updater/GUI/LOGO.BMP", bmpLogo());
+        folder.write("Tarvo-Updater/updater4.cfg",
+                     "[Main]\r\nPatch_List=http://127.0.0.1:9/updates4.list\r\n");
+        qputenv("UPDATER_PRETEND_OFFLINE", "1");
+        QProcess launcher;
+        start(launcher);
+        qunsetenv("UPDATER_PRETEND_OFFLINE");
+        QVERIFY(launcher.waitForFinished(60000));
+        QCOMPARE(launcher.exitCode(), 0);
+        const QList<QJsonObject> boxes = journal();
+        const auto panic = std::find_if(boxes.begin(), boxes.end(), [](const QJsonObject& box) {
+            return box["title"].toString() == "Panic";
+        });
+        QVERIFY(panic != boxes.end());
+        QCOMPARE((*panic)["text"].toString(), QString("OFFLINE"));
+        QCOMPARE((*panic)["icon"].toString(), QString("none"));
+    }
+};
+
+QTEST_GUILESS_MAIN(ProcessTest)
+#include "tst_process.moc"
