@@ -36,7 +36,8 @@ std::string folderOf(const std::string& path)
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
-// A name beside `target` that no other file uses yet.
+// A name beside `target` that no other file uses yet. The library creates the file itself, so
+// that it gets the usual permissions.
 std::string reserveTemporaryName(const std::string& target)
 {
     std::string name = folderOf(target) + "/.updater-unrar-XXXXXX";
@@ -44,6 +45,7 @@ std::string reserveTemporaryName(const std::string& target)
     if (fd < 0)
         return {};
     ::close(fd);
+    ::unlink(name.c_str());
     return name;
 }
 

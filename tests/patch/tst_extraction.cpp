@@ -92,9 +92,9 @@ private slots:
 
         QVERIFY(extractPatchArchive("p.rar", hooks()));
 
-        QCOMPARE(game.read("data/Texture.bmp").isEmpty() ? game.read("data/texture.bmp")
-                                                         : game.read("data/Texture.bmp"),
-                 QByteArray("new texture"));
+        // The existing file keeps its spelling and gets the new content.
+        QCOMPARE(game.read("data/texture.bmp"), QByteArray("new texture"));
+        QVERIFY(!game.exists("data/Texture.bmp"));
         QVERIFY2(!game.exists("DATA"), "a second folder differing only in case was made");
         QCOMPARE(game.read("data/sprite/monster.spr"), QByteArray("new sprite"));
         QCOMPARE(game.read("maps/town/town.gat"), QByteArray("new map"));
