@@ -133,12 +133,9 @@ ReplyStatus IcmpEchoClient::echoRaw(int fd, uint32_t address, const EchoRequest&
         if (size < 0)
             throw NetworkError(systemError("Cannot receive the echo answer"));
         const uint32_t now = tickCount();
-        // A raw socket sees every ICMP message of the host, our own outgoing requests included
-        // (on loopback always). Taking one of those as the answer would report a 0 ms reply from
-        // a host that never answered, so requests carrying our identifier are passed over.
         const size_t offset = icmpOffset(datagram, size_t(size));
-        if (offset >= 20 && size_t(size) >= offset + 8 && datagram[offset] == 8 &&
-            std::memcmp(datagram + offset + 4, request.data() + 4, 2) == 0)
+        if (offset >= 20 && size_t(size) >= offset + 8 &&
+            !concernsRequest(datagram, size_t(size), request, address))
             continue;
         ReplyStatus status;
         readEchoAnswer(datagram, size_t(size), true, now, status);

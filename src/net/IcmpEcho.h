@@ -14,7 +14,9 @@ namespace updater {
 // through the kernel's unprivileged ICMP datagram socket (allowed by net.ipv4.ping_group_range).
 // With the datagram socket the kernel owns the identifier field and hands over the answer without
 // its IP header; the record is then filled from what the kernel reports (source, time-to-live)
-// and counts a 20-byte IP header in ReceivedBytes.
+// and counts a 20-byte IP header in ReceivedBytes. A raw socket sees all ICMP traffic of the host;
+// there the echo takes the first datagram that concerns its own request (concernsRequest), so that
+// neither its own request on loopback nor the other monitor's answer passes for an answer.
 class IcmpEchoClient
 {
 public:

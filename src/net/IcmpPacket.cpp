@@ -77,6 +77,36 @@ size_t icmpOffset(const uint8_t* datagram, size_t size)
     return size_t(datagram[0] & 0x0F) * 4;
 }
 
+bool concernsRequest(const uint8_t* datagram, size_t size, const EchoRequest& request, uint32_t target)
+{
+    const size_t offset = icmpOffset(datagram, size);
+    const uint8_t* icmp = datagram + offset;
+    switch (icmp[0]) {
+    case 0: {
+        uint32_t source;
+        std::memcpy(&source, datagram + 12, 4);
+        return source == target && size >= offset + 12 && std::memcmp(icmp + 4, request.data() + 4, 8) == 0;
+    }
+    case 8:
+        return false; // a request is never the answer, whoever sent it
+    case 3:
+    case 11: {
+        // The error quotes the IP header and the first 8 bytes of the datagram it is about.
+        const uint8_t* quoted = icmp + 8;
+        const size_t quotedSize = size - offset - 8;
+        const size_t quotedOffset = icmpOffset(quoted, quotedSize);
+        if (quotedOffset < 20 || quotedSize < quotedOffset + 8)
+            return true; // too little quoted to tell: take it as ours
+        uint32_t destination;
+        std::memcpy(&destination, quoted + 16, 4);
+        return destination == target && quoted[quotedOffset] == 8 &&
+               std::memcmp(quoted + quotedOffset + 4, request.data() + 4, 4) == 0;
+    }
+    default:
+        return true;
+    }
+}
+
 void readEchoAnswer(const uint8_t* datagram, size_t size, bool ipHeaderIncluded, uint32_t nowTick,
                     ReplyStatus& status)
 {

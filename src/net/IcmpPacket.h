@@ -42,6 +42,14 @@ uint32_t tickCount();
 void readEchoAnswer(const uint8_t* datagram, size_t size, bool ipHeaderIncluded, uint32_t nowTick,
                     ReplyStatus& status);
 
+// Whether a datagram seen on a raw socket concerns `request`, sent to `target` (network order).
+// A raw socket receives every ICMP message of the host: other programs' traffic, the requests we
+// send ourselves, and the answers to the other monitor. Only the echo reply that echoes our
+// identifier, sequence and tick count from the host we asked, or an error message quoting our
+// request, is our answer. Messages of other types are left to readEchoAnswer (which refuses them).
+// The datagram must hold its IP header plus 8 bytes.
+bool concernsRequest(const uint8_t* datagram, size_t size, const EchoRequest& request, uint32_t target);
+
 // Offset of the ICMP message inside a raw datagram (IP header length), 0 when it cannot be read.
 size_t icmpOffset(const uint8_t* datagram, size_t size);
 

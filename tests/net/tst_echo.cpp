@@ -155,6 +155,7 @@ private slots:
     void answerKinds_data();
     void answerKinds();
     void malformedAnswersRaise();
+    void onlyDatagramsAboutTheRequestCount();
     void echoToLoopback();
     void emptyAndUnknownHosts();
     void noAnswerGivesTimedOutRecord();
@@ -228,6 +229,45 @@ void TestEcho::malformedAnswersRaise()
     QVERIFY_THROWS_EXCEPTION(IcmpError, readEchoAnswer(shortIcmp.data(), shortIcmp.size(), false, 0, status));
 }
 
+void TestEcho::onlyDatagramsAboutTheRequestCount()
+{
+    const EchoRequest request = buildEchoRequest(0x0102, 7, 5000);
+    const uint32_t target = inet_addr("10.1.2.3");
+    const auto concerns = [&](const std::vector<uint8_t>& datagram) {
+        return concernsRequest(datagram.data(), datagram.size(), request, target);
+    };
+    std::vector<uint8_t> reply(request.begin(), request.end());
+    reply[0] = 0;
+    QVERIFY(concerns(rawDatagram(50, "10.1.2.3", reply)));
+    QVERIFY(!concerns(rawDatagram(50, "10.9.9.9", reply))); // the other server's answer
+    auto otherSequence = reply;
+    otherSequence[6] = 8;
+    QVERIFY(!concerns(rawDatagram(50, "10.1.2.3", otherSequence)));
+    auto otherTick = reply;
+    otherTick[8] ^= 1;
+    QVERIFY(!concerns(rawDatagram(50, "10.1.2.3", otherTick)));
+    // Our own request, seen on the way out.
+    QVERIFY(!concerns(rawDatagram(64, "127.0.0.1", std::vector<uint8_t>(request.begin(), request.end()))));
+
+    // An error quoting our request (as sent to the target) is ours; one quoting another is not.
+    const auto error = [&](uint8_t type, const char* quotedTarget, uint16_t sequence) {
+        const EchoRequest quotedRequest = buildEchoRequest(0x0102, sequence, 5000);
+        std::vector<uint8_t> quoted =
+            rawDatagram(128, "192.168.0.2", {quotedRequest.begin(), quotedRequest.begin() + 8});
+        const in_addr_t destination = inet_addr(quotedTarget);
+        std::memcpy(&quoted[16], &destination, 4);
+        std::vector<uint8_t> icmp{type, 1, 0, 0, 0, 0, 0, 0};
+        icmp.insert(icmp.end(), quoted.begin(), quoted.end());
+        return rawDatagram(250, "10.0.0.1", icmp);
+    };
+    QVERIFY(concerns(error(3, "10.1.2.3", 7)));
+    QVERIFY(concerns(error(11, "10.1.2.3", 7)));
+    QVERIFY(!concerns(error(3, "10.1.2.4", 7)));
+    QVERIFY(!concerns(error(11, "10.1.2.3", 8)));
+    // Other types are not filtered: reading them raises.
+    QVERIFY(concerns(rawDatagram(64, "10.1.2.3", icmpMessage(5, 7, 0, 36))));
+}
+
 void TestEcho::echoToLoopback()
 {
     IcmpCapture capture;
@@ -298,10 +338,15 @@ void TestEcho::datagramSocketFillsTheRecord()
     client.setHost("127.0.0.1");
     verifyAnsweredFromLoopback(echoOnce(client), 0);
     verifyAnsweredFromLoopback(echoOnce(client), 1);
+    // Two clients of one process share the identifier; each still gets its own answer.
+    IcmpEchoClient other;
+    other.setSocketKind(IcmpEchoClient::SocketKind::Raw);
+    other.setHost("127.0.0.1");
+    verifyAnsweredFromLoopback(echoOnce(other), 0);
     if (!capture.isOpen())
         QSKIP("No raw socket to capture the request bytes.");
     // The kernel took our identifier, so the request went out as built.
-    QCOMPARE(capture.requests(IcmpEchoClient::processIdentifier()).size(), size_t(2));
+    QCOMPARE(capture.requests(IcmpEchoClient::processIdentifier()).size(), size_t(3));
 }
 
 QTEST_GUILESS_MAIN(TestEcho)
