@@ -1,8 +1,8 @@
 #include "app/TForm1.h"
+#include "app/UpdaterApplication.h"
 #include "launch/ContextMenu.h"
 #include "platform/QuitRequest.h"
 #include "platform/RegistryStore.h"
-#include "support/TestMain.h"
 #include "support/TestSupport.h"
 #include "ui_TForm1.h"
 
@@ -284,6 +284,28 @@ private slots:
         }
     }
 
+    void errorOfAStartIsShownAndTheWindowGoesOn()
+    {
+        test::GameFolder folder;
+        // The connection file's name is empty, so only the folder is left as its path.
+        folder.write("Tarvo-Updater/updater4.cfg", "[Main]\r\nHowManyClientInfos=1\r\nClientInfoName=\r\n"
+                                                   "[Config_1]\r\nServerName=Alpha\r\nClientName=game\r\n");
+        folder.write("Tarvo-Updater/GUI/LOGO.BMP", bmpLogo());
+        folder.write("Data/keep.txt", "x");
+        TForm1 form;
+        QFile::remove(QString::fromStdString(RegistryStore::defaultPath()));
+        clearJournal();
+        form.controls()->Button_Start1->setEnabled(true);
+        QTest::mouseClick(form.controls()->Button_Start1, Qt::LeftButton);
+        const QList<QJsonObject> boxes = journal();
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0]["text"].toString(), QString("Cannot create file Data\\"));
+        QCOMPARE(boxes[0]["icon"].toString(), QString("stop"));
+        QVERIFY(!isQuitPending());
+        // The later steps did not run: no settings were saved.
+        QVERIFY(!QFile::exists(QString::fromStdString(RegistryStore::defaultPath())));
+    }
+
     void ctrlNIsSwallowedAndNAlonePasses()
     {
         test::GameFolder folder;
@@ -298,5 +320,12 @@ private slots:
     }
 };
 
-UPDATER_TEST_MAIN(MainWindowTest)
+int main(int argc, char** argv)
+{
+    // The launcher's own application object: it shows errors that escape a handler.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    UpdaterApplication app(argc, argv);
+    MainWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_mainwindow.moc"
