@@ -187,29 +187,21 @@ void TForm1::startUpdateWorker()
 
 MonitorWindow TForm1::monitorWindow(int serverNumber)
 {
+    // The twins' controls differ only in their suffix ("_S1", "Server1_", "2").
+    const QString n = QString::number(serverNumber);
+    const auto label = [this](const QString& name) { return findChild<QLabel*>(name); };
     MonitorWindow window;
     ServerControls& server = window.server;
-    if (serverNumber == 1) {
-        server.statusCaptions = {ui->Label_Status_Account_S1, ui->Label_Status_Char_S1,
-                                 ui->Label_Status_Map_S1};
-        server.statusPictures = {ui->Server1_Image_Account, ui->Server1_Image_Char, ui->Server1_Image_Map};
-        server.infoPanel = ui->GroupBox_Info;
-        server.pingBox = ui->GroupBox_Ping_S1;
-        server.gauge = ui->AdvProgress_S1;
-        server.pingTime = ui->Label_PingTime_S1;
-        server.warning = ui->Label_SteahlModeWarming_S1;
-        server.startButton = ui->Button_Start1;
-    } else {
-        server.statusCaptions = {ui->Label_Status_Account_S2, ui->Label_Status_Char_S2,
-                                 ui->Label_Status_Map_S2};
-        server.statusPictures = {ui->Server2_Image_Account, ui->Server2_Image_Char, ui->Server2_Image_Map};
-        server.infoPanel = ui->GroupBox_Info2;
-        server.pingBox = ui->GroupBox_Ping_S2;
-        server.gauge = ui->AdvProgress_S2;
-        server.pingTime = ui->Label_PingTime_S2;
-        server.warning = ui->Label_SteahlModeWarming_S2;
-        server.startButton = ui->Button_Start2;
-    }
+    server.statusCaptions = {label("Label_Status_Account_S" + n), label("Label_Status_Char_S" + n),
+                             label("Label_Status_Map_S" + n)};
+    server.statusPictures = {label("Server" + n + "_Image_Account"), label("Server" + n + "_Image_Char"),
+                             label("Server" + n + "_Image_Map")};
+    server.infoPanel = serverNumber == 1 ? static_cast<QWidget*>(ui->GroupBox_Info) : ui->GroupBox_Info2;
+    server.pingBox = findChild<QGroupBox*>("GroupBox_Ping_S" + n);
+    server.gauge = findChild<LevelGauge*>("AdvProgress_S" + n);
+    server.pingTime = label("Label_PingTime_S" + n);
+    server.warning = label("Label_SteahlModeWarming_S" + n);
+    server.startButton = findChild<QPushButton*>("Button_Start" + n);
     window.shared = {ui->GroupBox_Download, ui->GroupBox_DownloadStatus, ui->Image_Logo};
     window.setPicture = [this](QLabel* label, int index) {
         label->setPixmap(m_imageList1[index]);

@@ -42,6 +42,8 @@ public:
     SettingsMenu* settingsMenu() const { return m_settingsMenu; }
     ContextMenu* contextMenu() const { return m_contextMenu; }
     NewsPage* newsPage() const { return m_newsPage; }
+    // The controls one server's monitor works with.
+    MonitorWindow monitorWindow(int serverNumber);
     BackgroundMusic* music() const { return m_music; }
     const Configuration& configuration() const { return m_config; }
     RunState& runState() { return m_state; }
@@ -65,7 +67,6 @@ private:
     void OnShow();
     void popupContextMenu();
     void startUpdateWorker();
-    MonitorWindow monitorWindow(int serverNumber);
     void pressStartButtonWhenAsked();
 
     std::unique_ptr<Ui::TForm1> ui;

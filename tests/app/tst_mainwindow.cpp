@@ -1,6 +1,7 @@
 #include "app/TForm1.h"
 #include "app/UpdaterApplication.h"
 #include "launch/ContextMenu.h"
+#include "monitor/ServerControls.h"
 #include "platform/QuitRequest.h"
 #include "platform/RegistryStore.h"
 #include "support/TestSupport.h"
@@ -263,6 +264,32 @@ private slots:
         TForm1 form;
         QVERIFY(!form.controls()->Image_Logo->pixmap().isNull());
         QCOMPARE(form.windowTitle(), QString("Solo"));
+    }
+
+    void eachMonitorGetsItsOwnServersControls()
+    {
+        test::GameFolder folder;
+        folder.write("Tarvo-Updater/updater4.cfg", TwoServers);
+        folder.write("Tarvo-Updater/GUI/LOGO.BMP", bmpLogo());
+        TForm1 form;
+        Ui::TForm1* ui = form.controls();
+        const MonitorWindow one = form.monitorWindow(1);
+        const MonitorWindow two = form.monitorWindow(2);
+        QCOMPARE(one.server.statusCaptions[0], ui->Label_Status_Account_S1);
+        QCOMPARE(one.server.statusPictures[2], ui->Server1_Image_Map);
+        QCOMPARE(one.server.infoPanel, static_cast<QWidget*>(ui->GroupBox_Info));
+        QCOMPARE(one.server.gauge, ui->AdvProgress_S1);
+        QCOMPARE(one.server.warning, ui->Label_SteahlModeWarming_S1);
+        QCOMPARE(one.server.startButton, ui->Button_Start1);
+        QCOMPARE(two.server.statusCaptions[2], ui->Label_Status_Map_S2);
+        QCOMPARE(two.server.statusPictures[1], ui->Server2_Image_Char);
+        QCOMPARE(two.server.infoPanel, static_cast<QWidget*>(ui->GroupBox_Info2));
+        QCOMPARE(two.server.pingBox, ui->GroupBox_Ping_S2);
+        QCOMPARE(two.server.pingTime, ui->Label_PingTime_S2);
+        QCOMPARE(two.server.startButton, ui->Button_Start2);
+        // The picture callback gives the house of the index: blue differs from grey.
+        one.setPicture(ui->Server1_Image_Char, 1);
+        QVERIFY(ui->Server1_Image_Char->pixmap().toImage() != ui->Server1_Image_Account->pixmap().toImage());
     }
 
     void rightClickAnywhereOpensTheContextMenu()
