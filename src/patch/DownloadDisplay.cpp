@@ -93,9 +93,31 @@ void DownloadDisplay::showUnpacking()
     });
 }
 
-void DownloadDisplay::setFilenameCaption(const std::string& caption)
+void DownloadDisplay::postFilenameCaption(const std::string& caption)
 {
-    runOnWindowThread([&] { m_controls.labelFilename->setText(QString::fromLatin1(caption)); });
+    bool queue = false;
+    {
+        std::lock_guard<std::mutex> lock(m_pendingMutex);
+        m_pendingCaption = QString::fromLatin1(caption);
+        queue = !m_captionQueued && !isWindowThread();
+        m_captionQueued = m_captionQueued || queue;
+    }
+    if (isWindowThread())
+        showPendingCaption();
+    else if (queue)
+        QMetaObject::invokeMethod(
+            m_windowContext.get(), [this] { showPendingCaption(); }, Qt::QueuedConnection);
+}
+
+void DownloadDisplay::showPendingCaption()
+{
+    QString caption;
+    {
+        std::lock_guard<std::mutex> lock(m_pendingMutex);
+        caption = m_pendingCaption;
+        m_captionQueued = false;
+    }
+    m_controls.labelFilename->setText(caption);
 }
 
 } // namespace updater

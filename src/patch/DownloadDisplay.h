@@ -53,7 +53,9 @@ public:
     void showDownloadDisplay(const std::string& fileName);
     // The download is complete: hides the bar group and announces the extraction.
     void showUnpacking();
-    void setFilenameCaption(const std::string& caption);
+    // An extraction caption from the worker: handed to the window thread without waiting; when
+    // captions come faster than the window takes them, only the latest is shown.
+    void postFilenameCaption(const std::string& caption);
 
     // The thousands separator is the user's; tests choose one.
     void setThousandsSeparator(const QString& separator) { m_separator = separator; }
@@ -61,6 +63,7 @@ public:
 private:
     void updateDownloadDisplay();
     void showPendingPicture();
+    void showPendingCaption();
 
     DownloadControls m_controls;
     std::unique_ptr<QObject> m_windowContext; // lives on the window thread, receives the updates
@@ -75,6 +78,8 @@ private:
     std::mutex m_pendingMutex;
     DownloadPicture m_pending;
     bool m_updateQueued = false;
+    QString m_pendingCaption;
+    bool m_captionQueued = false;
 };
 
 } // namespace updater

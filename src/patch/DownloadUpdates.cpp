@@ -88,7 +88,9 @@ bool DownloadUpdates::applyPatch(const PendingPatch& patch, ProfileFile& applied
     m_display.showUnpacking();
 
     ExtractionHooks hooks;
-    hooks.setFilenameCaption = [this](const std::string& caption) { m_display.setFilenameCaption(caption); };
+    hooks.showFilenameCaption = [this](const std::string& caption) {
+        m_display.postFilenameCaption(caption);
+    };
     hooks.requestWindowClose = m_hooks.requestWindowClose;
     const bool extracted = extractPatchArchive(patch.documentName, hooks);
     ::unlink(archive.c_str());

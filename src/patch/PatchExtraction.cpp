@@ -22,7 +22,7 @@ namespace {
 constexpr unsigned CommentBufferSize = 16384;
 constexpr unsigned UnixHost = 3;
 
-// Changed only on the window thread; atomic so tests may read it from anywhere.
+// Counted by the extracting thread; atomic so the window and tests may read it.
 std::atomic<int> g_unpackedFileCount{0};
 
 bool isLinkEntry(const RARHeaderDataEx& header)
@@ -85,11 +85,9 @@ int processEntry(HANDLE archive, const RARHeaderDataEx& header)
 
 void showUnpackProgress(const ExtractionHooks& hooks)
 {
-    runOnWindowThread([&] {
-        const int count = ++g_unpackedFileCount;
-        if (hooks.setFilenameCaption)
-            hooks.setFilenameCaption("unrar... please wait! [ " + std::to_string(count) + " ]");
-    });
+    const int count = ++g_unpackedFileCount;
+    if (hooks.showFilenameCaption)
+        hooks.showFilenameCaption("unrar... please wait! [ " + std::to_string(count) + " ]");
 }
 
 struct ArchiveCloser

@@ -28,7 +28,7 @@ private:
     ExtractionHooks hooks()
     {
         ExtractionHooks h;
-        h.setFilenameCaption = [this](const std::string& caption) {
+        h.showFilenameCaption = [this](const std::string& caption) {
             m_captions << QString::fromStdString(caption);
         };
         h.requestWindowClose = [this] {
