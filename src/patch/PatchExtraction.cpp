@@ -54,18 +54,22 @@ int extractFile(HANDLE archive, const std::string& target)
     const std::string folder = folderOf(target);
     if (!makeFolders(folder))
         return ERAR_ECREATE;
-    std::string temporary = reserveTemporaryName(target);
-    if (temporary.empty())
+    // With no old file to protect the entry goes straight to its place; otherwise to a
+    // temporary name that replaces the old file only once the entry is complete.
+    struct stat existing;
+    const bool replacing = ::lstat(target.c_str(), &existing) == 0;
+    std::string destination = replacing ? reserveTemporaryName(target) : target;
+    if (destination.empty())
         return ERAR_ECREATE;
-    int result = RARProcessFile(archive, RAR_EXTRACT, nullptr, temporary.data());
+    int result = RARProcessFile(archive, RAR_EXTRACT, nullptr, destination.data());
     if (result == ERAR_SUCCESS) {
         struct stat st;
-        if (::lstat(temporary.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
-            ::rename(temporary.c_str(), target.c_str()) != 0)
+        if (::lstat(destination.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+            (replacing && ::rename(destination.c_str(), target.c_str()) != 0))
             result = ERAR_ECREATE;
     }
     if (result != ERAR_SUCCESS)
-        ::unlink(temporary.c_str());
+        ::unlink(destination.c_str());
     return result;
 }
 

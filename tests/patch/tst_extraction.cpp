@@ -175,10 +175,19 @@ private slots:
         QCOMPARE(QDir(game.path()).entryList({".updater*"}, QDir::Hidden | QDir::Files).size(), 0);
     }
 
+    void damagedDataKeepsTheOldFile_data()
+    {
+        QTest::addColumn<bool>("oldFile");
+        QTest::newRow("replacing a file") << true;
+        QTest::newRow("new file") << false;
+    }
+
     void damagedDataKeepsTheOldFile()
     {
+        QFETCH(bool, oldFile);
         GameFolder game;
-        game.write("big.grf", "the player's old file");
+        if (oldFile)
+            game.write("big.grf", "the player's old file");
         RarBuilder archive;
         QByteArray noise(200000, '\0');
         for (qsizetype i = 0; i < noise.size(); ++i)
@@ -193,7 +202,10 @@ private slots:
         QVERIFY(!extractPatchArchive("bad.rar", hooks()));
 
         QCOMPARE(m_journal->texts(), QStringList({"-= RAR ERROR =-\n\nPFCode"}));
-        QCOMPARE(game.read("big.grf"), QByteArray("the player's old file"));
+        if (oldFile)
+            QCOMPARE(game.read("big.grf"), QByteArray("the player's old file"));
+        else
+            QVERIFY(!game.exists("big.grf"));
         QCOMPARE(QDir(game.path()).entryList({".updater*"}, QDir::Hidden | QDir::Files).size(), 0);
     }
 
