@@ -47,16 +47,7 @@ private:
     QTemporaryDir m_settingsHome;
     QString m_journal;
 
-    QList<QJsonObject> journal() const
-    {
-        QList<QJsonObject> lines;
-        QFile file(m_journal);
-        if (file.open(QIODevice::ReadOnly))
-            for (const QByteArray& line : file.readAll().split('\n'))
-                if (!line.isEmpty())
-                    lines << QJsonDocument::fromJson(line).object();
-        return lines;
-    }
+    QList<QJsonObject> journal() const { return updater::test::readDialogJournal(m_journal); }
 
     void clearJournal() const { QFile::remove(m_journal); }
 

@@ -35,16 +35,7 @@ private:
 
     QString journalPath() const { return m_home.filePath("dialogs.jsonl"); }
 
-    QList<QJsonObject> journal() const
-    {
-        QList<QJsonObject> lines;
-        QFile file(journalPath());
-        if (file.open(QIODevice::ReadOnly))
-            for (const QByteArray& line : file.readAll().split('\n'))
-                if (!line.isEmpty())
-                    lines << QJsonDocument::fromJson(line).object();
-        return lines;
-    }
+    QList<QJsonObject> journal() const { return updater::test::readDialogJournal(journalPath()); }
 
     // Starts the launcher in the current directory with every dialog answered by its default.
     void start(QProcess& process, const QString& answers = QString()) const

@@ -178,16 +178,7 @@ class TestConfigReader : public QObject
     QTemporaryDir m_logDir;
     QString m_journal;
 
-    QList<QJsonObject> dialogs() const
-    {
-        QList<QJsonObject> result;
-        QFile log(m_journal);
-        if (log.open(QIODevice::ReadOnly))
-            for (const QByteArray& line : log.readAll().split('\n'))
-                if (!line.isEmpty())
-                    result << QJsonDocument::fromJson(line).object();
-        return result;
-    }
+    QList<QJsonObject> dialogs() const { return updater::test::readDialogJournal(m_journal); }
 
     // Reads the configuration from a game folder whose updater4.cfg holds these bytes.
     static Configuration readFrom(const QByteArray& bytes)

@@ -42,16 +42,7 @@ class TestConfigRefresh : public QObject
     QTemporaryDir m_logDir;
     QString m_logPath;
 
-    QList<QJsonObject> dialogs() const
-    {
-        QList<QJsonObject> result;
-        QFile log(m_logPath);
-        if (log.open(QIODevice::ReadOnly))
-            for (const QByteArray& line : log.readAll().split('\n'))
-                if (!line.isEmpty())
-                    result << QJsonDocument::fromJson(line).object();
-        return result;
-    }
+    QList<QJsonObject> dialogs() const { return updater::test::readDialogJournal(m_logPath); }
 
     static Configuration refreshingFrom(const std::string& link)
     {

@@ -1,6 +1,7 @@
 #include "config/Settings.h"
 #include "platform/DialogService.h"
 #include "platform/RegistryStore.h"
+#include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -50,16 +51,7 @@ class TestSettings : public QObject
     QString m_journal;
     int m_storeNumber = 0;
 
-    QList<QJsonObject> dialogs() const
-    {
-        QList<QJsonObject> result;
-        QFile log(m_journal);
-        if (log.open(QIODevice::ReadOnly))
-            for (const QByteArray& line : log.readAll().split('\n'))
-                if (!line.isEmpty())
-                    result << QJsonDocument::fromJson(line).object();
-        return result;
-    }
+    QList<QJsonObject> dialogs() const { return updater::test::readDialogJournal(m_journal); }
 
     void checkOneNotice(const QString& title, const QString& text)
     {

@@ -3,6 +3,8 @@
 // Helpers shared by the game start tests: the journal of the unattended dialog service and
 // small programs that record how they were started.
 
+#include "support/TestSupport.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -29,17 +31,7 @@ public:
             qunsetenv("UPDATER_DIALOG_ANSWERS");
     }
 
-    QList<QJsonObject> entries() const
-    {
-        QFile file(m_file.fileName());
-        QList<QJsonObject> result;
-        if (!file.open(QIODevice::ReadOnly))
-            return result;
-        for (const QByteArray& line : file.readAll().split('\n'))
-            if (!line.isEmpty())
-                result << QJsonDocument::fromJson(line).object();
-        return result;
-    }
+    QList<QJsonObject> entries() const { return readDialogJournal(m_file.fileName()); }
 
     QStringList texts() const
     {

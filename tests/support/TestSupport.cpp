@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
 
 namespace updater::test {
 
@@ -34,6 +35,17 @@ QByteArray GameFolder::read(const QString& relativePath) const
 bool GameFolder::exists(const QString& relativePath) const
 {
     return QFileInfo::exists(m_dir.filePath(relativePath));
+}
+
+QList<QJsonObject> readDialogJournal(const QString& path)
+{
+    QList<QJsonObject> boxes;
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly))
+        for (const QByteArray& line : file.readAll().split('\n'))
+            if (!line.isEmpty())
+                boxes << QJsonDocument::fromJson(line).object();
+    return boxes;
 }
 
 } // namespace updater::test

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QJsonObject>
+#include <QList>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -21,5 +23,9 @@ private:
     QTemporaryDir m_dir;
     QString m_previous;
 };
+
+// The boxes the dialog service wrote to its journal (UPDATER_DIALOG_LOG), one object per line;
+// empty when the journal does not exist.
+QList<QJsonObject> readDialogJournal(const QString& path);
 
 } // namespace updater::test

@@ -62,17 +62,7 @@ class TestBackgroundMusic : public QObject
 
     QString logPath() const { return m_logDir.filePath("dialogs.jsonl"); }
 
-    QList<QJsonObject> dialogs() const
-    {
-        QList<QJsonObject> out;
-        QFile file(logPath());
-        if (file.open(QIODevice::ReadOnly)) {
-            for (const QByteArray& line : file.readAll().split('\n'))
-                if (!line.isEmpty())
-                    out << QJsonDocument::fromJson(line).object();
-        }
-        return out;
-    }
+    QList<QJsonObject> dialogs() const { return updater::test::readDialogJournal(logPath()); }
 
 private slots:
     void initTestCase()
