@@ -30,7 +30,7 @@ bool isUnsafeName(const std::string& name)
 
 } // namespace
 
-std::optional<std::string> entryDestination(const std::string& storedName)
+std::optional<std::string> entryDestination(const std::string& storedName, GamePathResolver& resolver)
 {
     std::string name = storedName;
     for (char& c : name)
@@ -38,10 +38,18 @@ std::optional<std::string> entryDestination(const std::string& storedName)
             c = '/';
     if (isUnsafeName(name))
         return std::nullopt;
-    std::string resolved = resolveGamePath(name);
+    std::string resolved = resolver.resolve(name);
     while (resolved.size() > 1 && resolved.back() == '/')
         resolved.pop_back();
     return resolved;
+}
+
+void noteEntryWritten(const std::string& destination, GamePathResolver& resolver)
+{
+    for (size_t slash = destination.find('/'); slash != std::string::npos;
+         slash = destination.find('/', slash + 1))
+        resolver.noteCreated(destination.substr(0, slash));
+    resolver.noteCreated(destination);
 }
 
 bool passesThroughLink(const std::string& path)

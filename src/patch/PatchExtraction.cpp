@@ -74,17 +74,19 @@ int extractFile(HANDLE archive, const std::string& target)
 }
 
 // Returns the library's code for the current entry: 0 when it was written whole.
-int processEntry(HANDLE archive, const RARHeaderDataEx& header)
+int processEntry(HANDLE archive, const RARHeaderDataEx& header, GamePathResolver& resolver)
 {
-    const std::optional<std::string> target = entryDestination(header.FileName);
+    const std::optional<std::string> target = entryDestination(header.FileName, resolver);
     if (!target || isLinkEntry(header) || passesThroughLink(*target))
         return ERAR_ECREATE;
-    if (header.Flags & RHDF_DIRECTORY) {
-        if (!makeFolders(*target))
-            return ERAR_ECREATE;
-        return RARProcessFile(archive, RAR_SKIP, nullptr, nullptr);
-    }
-    return extractFile(archive, *target);
+    int result;
+    if (header.Flags & RHDF_DIRECTORY)
+        result = makeFolders(*target) ? RARProcessFile(archive, RAR_SKIP, nullptr, nullptr) : ERAR_ECREATE;
+    else
+        result = extractFile(archive, *target);
+    if (result == ERAR_SUCCESS)
+        noteEntryWritten(*target, resolver);
+    return result;
 }
 
 void showUnpackProgress(const ExtractionHooks& hooks)
@@ -123,6 +125,7 @@ bool extractPatchArchive(const std::string& archiveName, const ExtractionHooks& 
     if (request.CmtState == 1)
         showMessage(std::string(comment.data(), ::strnlen(comment.data(), comment.size())));
 
+    GamePathResolver resolver;
     auto header = std::make_unique<RARHeaderDataEx>();
     int headerResult = ERAR_SUCCESS;
     for (;;) {
@@ -130,7 +133,7 @@ bool extractPatchArchive(const std::string& archiveName, const ExtractionHooks& 
         headerResult = RARReadHeaderEx(archive.get(), header.get());
         if (headerResult != ERAR_SUCCESS)
             break;
-        const int result = processEntry(archive.get(), *header);
+        const int result = processEntry(archive.get(), *header, resolver);
         showUnpackProgress(hooks);
         if (result != ERAR_SUCCESS) {
             showMessage("-= RAR ERROR =-\n\nPFCode");

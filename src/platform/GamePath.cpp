@@ -1,36 +1,64 @@
 #include "platform/GamePath.h"
 
+#include <cctype>
 #include <dirent.h>
-#include <strings.h>
 #include <sys/stat.h>
 
 namespace updater {
 
 namespace {
 
-std::string findEntry(const std::string& folder, const std::string& name)
+std::string lower(const std::string& name)
 {
-    const std::string where = folder.empty() ? "." : folder;
-    struct stat st;
-    if (::lstat((where + "/" + name).c_str(), &st) == 0)
-        return name;
-    DIR* dir = ::opendir(where.c_str());
-    if (!dir)
-        return name;
-    std::string found = name;
-    while (dirent* entry = ::readdir(dir)) {
-        if (::strcasecmp(entry->d_name, name.c_str()) == 0) {
-            found = entry->d_name;
-            break;
-        }
-    }
-    ::closedir(dir);
-    return found;
+    std::string out = name;
+    for (char& c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string folderKey(const std::string& folder)
+{
+    return folder.empty() ? std::string(".") : folder;
 }
 
 } // namespace
 
-std::string resolveGamePath(const std::string& windowsPath)
+GamePathResolver::Listing& GamePathResolver::listing(const std::string& folder)
+{
+    const std::string key = folderKey(folder);
+    auto it = m_listings.find(key);
+    if (it != m_listings.end())
+        return it->second;
+    Listing names;
+    if (DIR* dir = ::opendir(key.c_str())) {
+        while (dirent* entry = ::readdir(dir))
+            names.emplace(lower(entry->d_name), entry->d_name); // the first spelling found wins
+        ::closedir(dir);
+    }
+    return m_listings.emplace(key, std::move(names)).first->second;
+}
+
+std::string GamePathResolver::findEntry(const std::string& folder, const std::string& name)
+{
+    struct stat st;
+    if (::lstat((folderKey(folder) + "/" + name).c_str(), &st) == 0)
+        return name;
+    const Listing& names = listing(folder);
+    const auto it = names.find(lower(name));
+    return it == names.end() ? name : it->second;
+}
+
+void GamePathResolver::noteCreated(const std::string& resolvedPath)
+{
+    const auto slash = resolvedPath.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? std::string() : resolvedPath.substr(0, slash);
+    const std::string name = slash == std::string::npos ? resolvedPath : resolvedPath.substr(slash + 1);
+    const auto it = m_listings.find(folderKey(folder));
+    if (it != m_listings.end() && !name.empty())
+        it->second.emplace(lower(name), name);
+}
+
+std::string GamePathResolver::resolve(const std::string& windowsPath)
 {
     std::string path = windowsPath;
     for (char& c : path)
@@ -44,8 +72,7 @@ std::string resolveGamePath(const std::string& windowsPath)
         const size_t next = path.find('/', pos);
         const std::string part = path.substr(pos, next == std::string::npos ? std::string::npos : next - pos);
         if (!part.empty()) {
-            const std::string folder = result;
-            const std::string name = (part == "." || part == "..") ? part : findEntry(folder, part);
+            const std::string name = (part == "." || part == "..") ? part : findEntry(result, part);
             if (!result.empty() && result.back() != '/')
                 result += '/';
             result += name;
@@ -57,6 +84,11 @@ std::string resolveGamePath(const std::string& windowsPath)
     if (!path.empty() && path.back() == '/' && (result.empty() || result.back() != '/'))
         result += '/';
     return result;
+}
+
+std::string resolveGamePath(const std::string& windowsPath)
+{
+    return GamePathResolver().resolve(windowsPath);
 }
 
 std::string updaterFolderPath(const std::string& fileName)

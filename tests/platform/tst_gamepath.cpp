@@ -75,6 +75,26 @@ private slots:
         QCOMPARE(QString::fromStdString(resolveGamePath(absolute)), game.path() + "/Data/x");
     }
 
+    void resolverRemembersWhatItListedAndCreated()
+    {
+        test::GameFolder folder;
+        folder.write("Data/Old.txt", "x");
+        GamePathResolver resolver;
+        QCOMPARE(QString::fromStdString(resolver.resolve("DATA\\OLD.TXT")), QString("Data/Old.txt"));
+        // A name created after the folder was read is found in any letter case once noted.
+        QCOMPARE(QString::fromStdString(resolver.resolve("data\\Sub")), QString("Data/Sub"));
+        QVERIFY(QDir().mkpath("Data/Sub"));
+        resolver.noteCreated("Data/Sub");
+        QCOMPARE(QString::fromStdString(resolver.resolve("DATA\\SUB\\new.bin")), QString("Data/Sub/new.bin"));
+        // Without the note the folder's first listing stands, as the resolver promises.
+        folder.write("Data/Later.txt", "y");
+        QCOMPARE(QString::fromStdString(resolver.resolve("data/LATER.TXT")), QString("Data/LATER.TXT"));
+        resolver.noteCreated("Data/Later.txt");
+        QCOMPARE(QString::fromStdString(resolver.resolve("data/LATER.TXT")), QString("Data/Later.txt"));
+        // The one-off function reads the folder afresh.
+        QCOMPARE(QString::fromStdString(resolveGamePath("data/later.TXT")), QString("Data/Later.txt"));
+    }
+
     void updaterFolderPaths()
     {
         QCOMPARE(updaterFolderPath("updater4.cfg"), std::string("Tarvo-Updater\\updater4.cfg"));
