@@ -1,7 +1,5 @@
 #include "patch/ArchiveEntryPath.h"
 
-#include "platform/GamePath.h"
-
 #include <cctype>
 #include <cerrno>
 #include <sys/stat.h>
@@ -30,7 +28,7 @@ bool isUnsafeName(const std::string& name)
 
 } // namespace
 
-std::optional<std::string> entryDestination(const std::string& storedName, GamePathResolver& resolver)
+std::optional<std::string> EntryTargets::destination(const std::string& storedName)
 {
     std::string name = storedName;
     for (char& c : name)
@@ -38,44 +36,33 @@ std::optional<std::string> entryDestination(const std::string& storedName, GameP
             c = '/';
     if (isUnsafeName(name))
         return std::nullopt;
-    std::string resolved = resolver.resolve(name);
+    std::string resolved = m_resolver.resolve(name);
     while (resolved.size() > 1 && resolved.back() == '/')
         resolved.pop_back();
     return resolved;
 }
 
-void noteEntryWritten(const std::string& destination, GamePathResolver& resolver)
-{
-    for (size_t slash = destination.find('/'); slash != std::string::npos;
-         slash = destination.find('/', slash + 1))
-        resolver.noteCreated(destination.substr(0, slash));
-    resolver.noteCreated(destination);
-}
-
-bool passesThroughLink(const std::string& path)
-{
-    for (size_t slash = path.find('/'); slash != std::string::npos; slash = path.find('/', slash + 1)) {
-        struct stat st;
-        if (::lstat(path.substr(0, slash).c_str(), &st) == 0 && S_ISLNK(st.st_mode))
-            return true;
-    }
-    return false;
-}
-
-bool makeFolders(const std::string& path)
+bool EntryTargets::prepareFolders(const std::string& folderPath)
 {
     for (size_t end = 0; end != std::string::npos;) {
-        end = path.find('/', end + 1);
-        const std::string folder = path.substr(0, end);
-        if (folder.empty() || folder == ".")
+        end = folderPath.find('/', end + 1);
+        const std::string folder = folderPath.substr(0, end);
+        if (folder.empty() || folder == "." || m_readyFolders.count(folder))
             continue;
         if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST)
             return false;
         struct stat st;
         if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
             return false;
+        m_readyFolders.insert(folder);
+        m_resolver.noteCreated(folder);
     }
     return true;
+}
+
+void EntryTargets::noteWritten(const std::string& path)
+{
+    m_resolver.noteCreated(path);
 }
 
 } // namespace updater

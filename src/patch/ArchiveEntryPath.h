@@ -1,25 +1,33 @@
 #pragma once
 
+#include "platform/GamePath.h"
+
 #include <optional>
 #include <string>
+#include <unordered_set>
 
 namespace updater {
 
-class GamePathResolver;
+// Where the entries of one archive are written. Folders are read, checked and created once per
+// archive, so an archive of thousands of files costs little more than its data.
+class EntryTargets
+{
+public:
+    // The stored name with '\' read as '/', resolved against the game folder without regard to
+    // letter case. Nothing for a name that could reach outside the game folder: empty, absolute,
+    // with a drive letter or with a ".." component.
+    std::optional<std::string> destination(const std::string& storedName);
 
-// Where an archive entry may be written: its stored name with '\' read as '/', resolved against
-// the game folder without regard to letter case. Returns nothing for a name that could reach
-// outside the game folder: empty, absolute, with a drive letter or with a ".." component.
-std::optional<std::string> entryDestination(const std::string& storedName, GamePathResolver& resolver);
+    // Creates the folders of `folderPath` that are missing. False when one cannot be made, or when
+    // an existing one is not a real folder (a symbolic link is never followed).
+    bool prepareFolders(const std::string& folderPath);
 
-// Tells the resolver that the entry's file and every folder on its way now exist.
-void noteEntryWritten(const std::string& destination, GamePathResolver& resolver);
+    // The entry's file now exists: later entries spelled in another letter case find it.
+    void noteWritten(const std::string& path);
 
-// True when an existing folder on the way to `path` (relative to the game folder) is a symbolic
-// link, which extraction must never follow.
-bool passesThroughLink(const std::string& path);
-
-// Creates the folders of a relative path that do not exist yet; false when one cannot be made.
-bool makeFolders(const std::string& path);
+private:
+    GamePathResolver m_resolver;
+    std::unordered_set<std::string> m_readyFolders;
+};
 
 } // namespace updater

@@ -49,10 +49,9 @@ std::string reserveTemporaryName(const std::string& target)
     return name;
 }
 
-int extractFile(HANDLE archive, const std::string& target)
+int extractFile(HANDLE archive, const std::string& target, EntryTargets& targets)
 {
-    const std::string folder = folderOf(target);
-    if (!makeFolders(folder))
+    if (!targets.prepareFolders(folderOf(target)))
         return ERAR_ECREATE;
     // With no old file to protect the entry goes straight to its place; otherwise to a
     // temporary name that replaces the old file only once the entry is complete.
@@ -74,18 +73,17 @@ int extractFile(HANDLE archive, const std::string& target)
 }
 
 // Returns the library's code for the current entry: 0 when it was written whole.
-int processEntry(HANDLE archive, const RARHeaderDataEx& header, GamePathResolver& resolver)
+int processEntry(HANDLE archive, const RARHeaderDataEx& header, EntryTargets& targets)
 {
-    const std::optional<std::string> target = entryDestination(header.FileName, resolver);
-    if (!target || isLinkEntry(header) || passesThroughLink(*target))
+    const std::optional<std::string> target = targets.destination(header.FileName);
+    if (!target || isLinkEntry(header))
         return ERAR_ECREATE;
-    int result;
     if (header.Flags & RHDF_DIRECTORY)
-        result = makeFolders(*target) ? RARProcessFile(archive, RAR_SKIP, nullptr, nullptr) : ERAR_ECREATE;
-    else
-        result = extractFile(archive, *target);
+        return targets.prepareFolders(*target) ? RARProcessFile(archive, RAR_SKIP, nullptr, nullptr)
+                                               : ERAR_ECREATE;
+    const int result = extractFile(archive, *target, targets);
     if (result == ERAR_SUCCESS)
-        noteEntryWritten(*target, resolver);
+        targets.noteWritten(*target);
     return result;
 }
 
@@ -125,7 +123,7 @@ bool extractPatchArchive(const std::string& archiveName, const ExtractionHooks& 
     if (request.CmtState == 1)
         showMessage(std::string(comment.data(), ::strnlen(comment.data(), comment.size())));
 
-    GamePathResolver resolver;
+    EntryTargets targets;
     auto header = std::make_unique<RARHeaderDataEx>();
     int headerResult = ERAR_SUCCESS;
     for (;;) {
@@ -133,7 +131,7 @@ bool extractPatchArchive(const std::string& archiveName, const ExtractionHooks& 
         headerResult = RARReadHeaderEx(archive.get(), header.get());
         if (headerResult != ERAR_SUCCESS)
             break;
-        const int result = processEntry(archive.get(), *header, resolver);
+        const int result = processEntry(archive.get(), *header, targets);
         showUnpackProgress(hooks);
         if (result != ERAR_SUCCESS) {
             showMessage("-= RAR ERROR =-\n\nPFCode");

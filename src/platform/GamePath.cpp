@@ -40,6 +40,12 @@ GamePathResolver::Listing& GamePathResolver::listing(const std::string& folder)
 
 std::string GamePathResolver::findEntry(const std::string& folder, const std::string& name)
 {
+    // A folder already read answers an exact spelling without asking the disk again.
+    if (const auto cached = m_listings.find(folderKey(folder)); cached != m_listings.end()) {
+        const auto it = cached->second.find(lower(name));
+        if (it != cached->second.end() && it->second == name)
+            return name;
+    }
     struct stat st;
     if (::lstat((folderKey(folder) + "/" + name).c_str(), &st) == 0)
         return name;
