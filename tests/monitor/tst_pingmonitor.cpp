@@ -6,6 +6,7 @@
 #include "monitor/StartButtonRule.h"
 #include "platform/QuitRequest.h"
 
+#include "support/PrivateNetwork.h"
 #include <QCoreApplication>
 #include <QFile>
 #include <QJsonArray>
@@ -30,26 +31,6 @@ using updater::test::MonitorTestWindow;
 namespace {
 
 const MonitorTimings ShortTimings{20, 300};
-
-const char* const InsideVariable = "UPDATER_TEST_PRIVATE_NETWORK";
-
-// Runs test function `function` of this binary again inside a new network namespace, after the
-// shell commands `setup`. Returns the exit code, or 77 when the machine does not allow it.
-int runInPrivateNetwork(const QString& function, const QString& setup, QByteArray* output)
-{
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(InsideVariable, "1");
-    process.setProcessEnvironment(environment);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start("unshare",
-                  {"-n", "sh", "-c", "{ " + setup + "; } >/dev/null 2>&1 || exit 77; exec \"$0\" \"$1\"",
-                   QCoreApplication::applicationFilePath(), function});
-    if (!process.waitForStarted() || !process.waitForFinished(120000))
-        return 77;
-    *output = process.readAll();
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : 1;
-}
 
 // A port on loopback that nobody listens on.
 int closedPort()
@@ -375,10 +356,10 @@ void TestPingMonitor::silentPortKeepsTheWindowAndTheOtherServerGoing()
 
 void TestPingMonitor::twinsShowOnlyTheirOwnResults()
 {
-    if (!qEnvironmentVariableIsSet(InsideVariable)) {
+    if (!test::insidePrivateNetwork()) {
         // Inside a private network, 10.77.0.0/16 leads into loopback where nobody answers echoes.
         QByteArray output;
-        const int code = runInPrivateNetwork(
+        const int code = test::runInPrivateNetwork(
             QTest::currentTestFunction(), "ip link set lo up && ip route add 10.77.0.0/16 dev lo", &output);
         if (code == 77)
             QSKIP("This machine does not allow a private network namespace (unshare -n needs root or user "

@@ -1,6 +1,7 @@
 #include "net/IcmpEcho.h"
 #include "net/NetErrors.h"
 
+#include "support/PrivateNetwork.h"
 #include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
@@ -18,37 +19,10 @@ using namespace updater;
 
 namespace {
 
-// Set in the copy of this test that runs inside a private network namespace.
-const char* const InsideVariable = "UPDATER_TEST_PRIVATE_NETWORK";
-
-bool insidePrivateNetwork()
-{
-    return qEnvironmentVariableIsSet(InsideVariable);
-}
-
-// Runs test function `function` of this binary again inside a new network namespace, after the
-// shell commands `setup`. Returns the process exit code, or 77 when the machine does not allow
-// the namespace or its setup.
-int runInPrivateNetwork(const QString& function, const QString& setup, QByteArray* output)
-{
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(InsideVariable, "1");
-    process.setProcessEnvironment(environment);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start("unshare",
-                  {"-n", "sh", "-c", "{ " + setup + "; } >/dev/null 2>&1 || exit 77; exec \"$0\" \"$1\"",
-                   QCoreApplication::applicationFilePath(), function});
-    if (!process.waitForStarted() || !process.waitForFinished(120000))
-        return 77;
-    *output = process.readAll();
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : 1;
-}
-
 #define RUN_IN_PRIVATE_NETWORK(setup)                                                                        \
-    if (!insidePrivateNetwork()) {                                                                           \
+    if (!test::insidePrivateNetwork()) {                                                                     \
         QByteArray output;                                                                                   \
-        const int code = runInPrivateNetwork(QTest::currentTestFunction(), setup, &output);                  \
+        const int code = test::runInPrivateNetwork(QTest::currentTestFunction(), setup, &output);            \
         if (code == 77)                                                                                      \
             QSKIP("This machine does not allow a private network namespace (unshare -n needs root or "       \
                   "user namespaces; ip and sysctl must be installed).");                                     \
