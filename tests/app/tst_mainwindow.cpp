@@ -21,17 +21,6 @@ using namespace updater;
 
 namespace {
 
-QByteArray bmpLogo()
-{
-    QImage logo(89, 84, QImage::Format_RGB32);
-    logo.fill(Qt::darkBlue);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    logo.save(&buffer, "BMP");
-    return bytes;
-}
-
 const QByteArray TwoServers = "[Main]\r\nTitleWindowName=Tarvo Online\r\nHowManyServers=2\r\nPatch_List=\r\n"
                               "[Config_1]\r\nServerName=Alpha\r\n[Config_2]\r\nServerName=Beta\r\n";
 const QByteArray OneServer =
@@ -72,7 +61,7 @@ private slots:
     {
         test::GameFolder folder;
         folder.write("Tarvo-Updater/updater4.cfg", OneServer);
-        folder.write("Tarvo-Updater/GUI/LOGO.BMP", bmpLogo());
+        folder.write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
         QFile::remove(QString::fromStdString(RegistryStore::defaultPath()));
         TForm1 form; // first start notice answered "OK"
         clearJournal();
@@ -103,7 +92,7 @@ private slots:
     {
         test::GameFolder folder;
         folder.write("Tarvo-Updater/updater4.cfg", TwoServers);
-        folder.write("Tarvo-Updater/GUI/LOGO.BMP", bmpLogo());
+        folder.write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
         TForm1 form;
         Ui::TForm1* ui = form.controls();
 
@@ -152,7 +141,7 @@ private slots:
     {
         test::GameFolder folder;
         folder.write("Tarvo-Updater/updater4.cfg", TwoServers);
-        folder.write("Tarvo-Updater/GUI/LOGO.BMP", bmpLogo());
+        folder.write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
         TForm1 form;
         Ui::TForm1* ui = form.controls();
 
@@ -222,7 +211,7 @@ private slots:
         QFETCH(QString, name2);
         test::GameFolder folder;
         folder.write("Tarvo-Updater/updater4.cfg", config);
-        folder.write("Tarvo-Updater/GUI/LOGO.BMP", bmpLogo());
+        folder.write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
         TForm1 form;
         Ui::TForm1* ui = form.controls();
         const QString name1 = config.contains("Alpha") ? "Alpha" : "ERROR";
@@ -251,7 +240,7 @@ private slots:
     {
         test::GameFolder folder;
         folder.write("tarvo-updater/UPDATER4.CFG", OneServer);
-        folder.write("tarvo-updater/gui/logo.bmp", bmpLogo());
+        folder.write("tarvo-updater/gui/logo.bmp", test::bmpLogo());
         TForm1 form;
         QVERIFY(!form.controls()->Image_Logo->pixmap().isNull());
         QCOMPARE(form.windowTitle(), QString("Solo"));
@@ -261,7 +250,7 @@ private slots:
     {
         test::GameFolder folder;
         folder.write("Tarvo-Updater/updater4.cfg", TwoServers);
-        folder.write("Tarvo-Updater/GUI/LOGO.BMP", bmpLogo());
+        folder.write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
         TForm1 form;
         Ui::TForm1* ui = form.controls();
         const MonitorWindow one = form.monitorWindow(1);
@@ -287,7 +276,7 @@ private slots:
     {
         test::GameFolder folder;
         folder.write("Tarvo-Updater/updater4.cfg", OneServer);
-        folder.write("Tarvo-Updater/GUI/LOGO.BMP", bmpLogo());
+        folder.write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
         TForm1 form;
         QMenu* menu = form.contextMenu();
         QCOMPARE(menu->objectName(), QString("PopupMenu1"));
@@ -308,7 +297,7 @@ private slots:
         // The connection file's name is empty, so only the folder is left as its path.
         folder.write("Tarvo-Updater/updater4.cfg", "[Main]\r\nHowManyClientInfos=1\r\nClientInfoName=\r\n"
                                                    "[Config_1]\r\nServerName=Alpha\r\nClientName=game\r\n");
-        folder.write("Tarvo-Updater/GUI/LOGO.BMP", bmpLogo());
+        folder.write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
         folder.write("Data/keep.txt", "x");
         TForm1 form;
         QFile::remove(QString::fromStdString(RegistryStore::defaultPath()));
@@ -328,7 +317,7 @@ private slots:
     {
         test::GameFolder folder;
         folder.write("Tarvo-Updater/updater4.cfg", OneServer);
-        folder.write("Tarvo-Updater/GUI/LOGO.BMP", bmpLogo());
+        folder.write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
         TForm1 form;
         QLineEdit* edit = new QLineEdit(&form);
         edit->setGeometry(0, 0, 100, 20);

@@ -11,20 +11,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
-
-QByteArray bmpLogo()
-{
-    QImage logo(89, 84, QImage::Format_RGB32);
-    logo.fill(Qt::darkGreen);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    logo.save(&buffer, "BMP");
-    return bytes;
-}
-
-} // namespace
+namespace {} // namespace
 
 class ProcessTest : public QObject
 {
@@ -74,7 +61,7 @@ private slots:
     void missingConfigurationIsReportedAndTheLauncherEnds()
     {
         updater::test::GameFolder folder;
-        folder.write("Tarvo-Updater/GUI/LOGO.BMP", bmpLogo());
+        folder.write("Tarvo-Updater/GUI/LOGO.BMP", updater::test::bmpLogo());
         QProcess launcher;
         start(launcher);
         QVERIFY2(launcher.waitForFinished(60000), "the launcher did not end by itself");
@@ -114,7 +101,7 @@ private slots:
     void secondStartIsRefusedAndTheFirstGoesOn()
     {
         updater::test::GameFolder folder;
-        folder.write("Tarvo-Updater/GUI/LOGO.BMP", bmpLogo());
+        folder.write("Tarvo-Updater/GUI/LOGO.BMP", updater::test::bmpLogo());
         // A server that accepts and never answers keeps the first launcher busy with its update run.
         QTcpServer silent;
         QVERIFY(silent.listen(QHostAddress::LocalHost));
@@ -153,7 +140,7 @@ private slots:
     void offlineMachineShowsPanicAndEnds()
     {
         updater::test::GameFolder folder;
-        folder.write("Tarvo-Updater/GUI/LOGO.BMP", bmpLogo());
+        folder.write("Tarvo-Updater/GUI/LOGO.BMP", updater::test::bmpLogo());
         folder.write("Tarvo-Updater/updater4.cfg",
                      "[Main]\r\nPatch_List=http://127.0.0.1:9/updates4.list\r\n");
         qputenv("UPDATER_PRETEND_OFFLINE", "1");

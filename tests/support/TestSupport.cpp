@@ -1,8 +1,10 @@
 #include "support/TestSupport.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QJsonDocument>
 
 namespace updater::test {
@@ -35,6 +37,17 @@ QByteArray GameFolder::read(const QString& relativePath) const
 bool GameFolder::exists(const QString& relativePath) const
 {
     return QFileInfo::exists(m_dir.filePath(relativePath));
+}
+
+QByteArray bmpLogo()
+{
+    QImage logo(89, 84, QImage::Format_RGB32);
+    logo.fill(Qt::darkBlue);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    logo.save(&buffer, "BMP");
+    return bytes;
 }
 
 QList<QJsonObject> readDialogJournal(const QString& path)

@@ -24,6 +24,9 @@ private:
     QString m_previous;
 };
 
+// A small BMP picture, as the launcher's logo file.
+QByteArray bmpLogo();
+
 // The boxes the dialog service wrote to its journal (UPDATER_DIALOG_LOG), one object per line;
 // empty when the journal does not exist.
 QList<QJsonObject> readDialogJournal(const QString& path);
