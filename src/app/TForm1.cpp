@@ -244,12 +244,14 @@ void TForm1::CloseApp()
 
 void TForm1::closeEvent(QCloseEvent* event)
 {
-    if (!confirmYesNo("It's bitter like beer for kids...\n\nThe End?")) {
-        event->ignore();
+    // Stays refused unless the player answers Yes and the settings could be saved.
+    event->ignore();
+    if (!confirmYesNo("It's bitter like beer for kids...\n\nThe End?"))
         return;
-    }
     writeSettings(m_registry, m_state.freedomMouseStatus);
     event->accept();
+    // A tool window does not end the application by closing, so ask for the end explicitly.
+    requestQuit();
 }
 
 void TForm1::popupContextMenu()

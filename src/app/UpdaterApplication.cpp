@@ -9,6 +9,10 @@ namespace updater {
 UpdaterApplication::UpdaterApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
     setApplicationName("Tarvo Updater");
+    // The window's layout puts group titles on the frame line, as the classic Windows look does;
+    // a style the player chooses (QT_STYLE_OVERRIDE, -style) still wins.
+    if (!qEnvironmentVariableIsSet("QT_STYLE_OVERRIDE") && !arguments().contains("-style"))
+        setStyle("Windows");
     setQuitOnLastWindowClosed(true);
 }
 

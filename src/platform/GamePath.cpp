@@ -72,7 +72,7 @@ std::string GamePathResolver::resolve(const std::string& windowsPath)
             c = '/';
     std::string result;
     if (!path.empty() && path.front() == '/')
-        result = "/";
+        result.assign(1, '/');
     size_t pos = 0;
     while (pos <= path.size()) {
         const size_t next = path.find('/', pos);

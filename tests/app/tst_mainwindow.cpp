@@ -69,9 +69,12 @@ private slots:
         // "No": the window stays and nothing is written.
         QVERIFY(!form.close());
         QVERIFY(!QFile::exists(QString::fromStdString(RegistryStore::defaultPath())));
+        QVERIFY(!isQuitPending());
         // "Yes": the settings are saved.
         form.runState().freedomMouseStatus = true;
         QVERIFY(form.close());
+        // The window is a tool window, so closing it alone would not end the application.
+        QVERIFY(isQuitPending());
         const RegistryStore store;
         const auto status = store.value("\\software\\Tarvo Gv Tools\\Tarvo Updater", "FreedomMouseStatus");
         QVERIFY(status.has_value());

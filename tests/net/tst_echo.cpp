@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QTest>
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cstring>
 #include <netinet/in.h>
@@ -76,12 +77,14 @@ std::vector<uint8_t> rawDatagram(uint8_t ttl, const char* source, std::vector<ui
 
 std::vector<uint8_t> icmpMessage(uint8_t type, uint16_t sequence, uint32_t tick, size_t size)
 {
-    std::vector<uint8_t> icmp(size, 0);
+    // Built whole, then cut to `size`, so short messages can be made too.
+    std::vector<uint8_t> icmp(std::max<size_t>(size, 12), 0);
     icmp[0] = type;
     icmp[6] = uint8_t(sequence);
     icmp[7] = uint8_t(sequence >> 8);
-    for (int i = 0; i < 4 && 8 + i < int(size); ++i)
+    for (int i = 0; i < 4; ++i)
         icmp[8 + i] = uint8_t(tick >> (8 * i));
+    icmp.resize(size);
     return icmp;
 }
 
