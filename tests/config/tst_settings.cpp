@@ -82,17 +82,11 @@ class TestSettings : public QObject
     {
         const std::string path = newStorePath();
         QDir().mkpath(QFileInfo(QString::fromStdString(path)).path());
-        QFile file(QString::fromStdString(path));
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-            qFatal("cannot write the test store");
+        test::writeFileOrDie(QString::fromStdString(path), bytes);
         return path;
     }
 
-    static QByteArray bytesOf(const std::string& path)
-    {
-        QFile file(QString::fromStdString(path));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
+    static QByteArray bytesOf(const std::string& path) { return test::bytesOf(QString::fromStdString(path)); }
 
 private slots:
     void initTestCase()

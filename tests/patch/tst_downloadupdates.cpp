@@ -1,12 +1,12 @@
 // The update run end to end against a loopback HTTP server: which slots are fetched, what is
 // recorded, the exact boxes, and that no failure records an unapplied slot or loses a game file.
 
-#include "DialogJournal.h"
 #include "RarFixture.h"
 #include "net/HttpClient.h"
 #include "patch/DownloadDisplay.h"
 #include "patch/DownloadUpdates.h"
 #include "patch/PatchExtraction.h"
+#include "support/DialogJournal.h"
 #include "support/ScriptedHttpServer.h"
 #include "support/TestSupport.h"
 
@@ -181,7 +181,7 @@ private slots:
         Run run(server.url("/list"));
         run.execute();
 
-        const QList<ShownDialog> shown = m_journal->dialogs();
+        const QList<DialogJournal::Shown> shown = m_journal->dialogs();
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0].title, QString("Alert"));
         QCOMPARE(shown[0].icon, QString("stop"));
@@ -305,7 +305,7 @@ private slots:
         Run run(server.url("/l"));
         run.execute();
 
-        const QList<ShownDialog> shown = m_journal->dialogs();
+        const QList<DialogJournal::Shown> shown = m_journal->dialogs();
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0].title, QString("Alert"));
         QCOMPARE(shown[0].icon, QString("stop"));

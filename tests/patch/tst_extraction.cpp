@@ -1,9 +1,9 @@
 // Unpacking patch archives into the game folder: captions, messages, and the guarantees that an
 // unsafe or failed entry never writes outside the game folder nor costs the player an old file.
 
-#include "DialogJournal.h"
 #include "RarFixture.h"
 #include "patch/PatchExtraction.h"
+#include "support/DialogJournal.h"
 #include "support/TestSupport.h"
 
 #include <QFileInfo>
@@ -114,7 +114,7 @@ private slots:
 
         QVERIFY(extractPatchArchive("c.rar", hooks()));
 
-        const QList<ShownDialog> shown = m_journal->dialogs();
+        const QList<DialogJournal::Shown> shown = m_journal->dialogs();
         QCOMPARE(shown.size(), 1);
         QVERIFY2(shown[0].text.startsWith("Patch 7: new maps"), qPrintable(shown[0].text));
         QCOMPARE(shown[0].icon, QString("none"));

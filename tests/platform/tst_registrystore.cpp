@@ -1,5 +1,6 @@
 #include "platform/RegistryStore.h"
 #include "platform/UpdaterError.h"
+#include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -44,17 +45,11 @@ class TestRegistryStore : public QObject
     std::string storeWith(const QByteArray& bytes)
     {
         const std::string path = newPath();
-        QFile file(QString::fromStdString(path));
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-            qFatal("cannot write the test store");
+        test::writeFileOrDie(QString::fromStdString(path), bytes);
         return path;
     }
 
-    static QByteArray bytesOf(const std::string& path)
-    {
-        QFile file(QString::fromStdString(path));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
+    static QByteArray bytesOf(const std::string& path) { return test::bytesOf(QString::fromStdString(path)); }
 
 private slots:
     void defaultPathFollowsXdg()

@@ -39,6 +39,19 @@ bool GameFolder::exists(const QString& relativePath) const
     return QFileInfo::exists(m_dir.filePath(relativePath));
 }
 
+void writeFileOrDie(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+QByteArray bytesOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
 QByteArray bmpLogo()
 {
     QImage logo(89, 84, QImage::Format_RGB32);

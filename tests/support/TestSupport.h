@@ -24,6 +24,12 @@ private:
     QString m_previous;
 };
 
+// Writes bytes to a file at any path (its folder must exist); fails the test run when it cannot.
+void writeFileOrDie(const QString& path, const QByteArray& bytes);
+
+// The bytes of a file, or "<missing>" when it cannot be read.
+QByteArray bytesOf(const QString& path);
+
 // A small BMP picture, as the launcher's logo file.
 QByteArray bmpLogo();
 
