@@ -1,4 +1,4 @@
-#include "app/TForm1.h"
+#include "app/UpdaterWindow.h"
 #include "app/UpdaterApplication.h"
 #include "platform/DialogService.h"
 #include "platform/InstanceLock.h"
@@ -29,7 +29,7 @@ int main(int argc, char** argv)
         return 0;
     }
     try {
-        auto* form = new TForm1;
+        auto* form = new UpdaterWindow;
         form->show();
         app.exec();
     } catch (const std::exception& error) {

@@ -11,18 +11,18 @@ namespace updater {
 
 ContextMenu::ContextMenu(const QIcon& homepageIcon, QWidget* parent) : QMenu(parent)
 {
-    setObjectName("PopupMenu1");
+    setObjectName("contextMenu");
 
     QAction* homepage = addAction(homepageIcon, "Homepage");
-    homepage->setObjectName("Homepage");
+    homepage->setObjectName("homepageItem");
     markAsDefaultItem(homepage);
     setDefaultAction(homepage);
     connect(homepage, &QAction::triggered, this, &ContextMenu::homepageClick);
 
-    addSeparator()->setObjectName("N1");
+    addSeparator()->setObjectName("separator");
 
     QAction* about = addAction("About");
-    about->setObjectName("About");
+    about->setObjectName("aboutItem");
     connect(about, &QAction::triggered, this, &ContextMenu::aboutClick);
 }
 

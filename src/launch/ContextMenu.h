@@ -9,7 +9,7 @@ namespace updater {
 // The community's home page, opened by the context menu (not the configured news page).
 inline constexpr const char* CommunityHomepageAddress = "http://www.tarvo-gv.example/";
 
-// The menu a right click anywhere in the launcher opens (PopupMenu1): the community's home page
+// The menu a right click anywhere in the launcher opens (contextMenu): the community's home page
 // and the about box.
 class ContextMenu : public QMenu
 {

@@ -19,18 +19,18 @@ void markAsDefaultItem(QAction* action)
 
 SettingsMenu::SettingsMenu(RunState& state, QWidget* parent) : QMenu(parent), m_state(state)
 {
-    setObjectName("PopupMenu_Settings");
+    setObjectName("settingsMenu");
 
-    QAction* setup = addItem(this, "GrimvaleSetup1", "Grimvale Setup");
+    QAction* setup = addItem(this, "gameSetupItem", "Grimvale Setup");
     markAsDefaultItem(setup);
     setDefaultAction(setup);
     connect(setup, &QAction::triggered, this, &SettingsMenu::startGameSetup);
-    addSeparator()->setObjectName("N3");
+    addSeparator()->setObjectName("separator");
 
-    QMenu* freedom = addSubMenu("MouseFreedom1", "Mouse Freedon");
+    QMenu* freedom = addSubMenu("mouseFreedomMenu", "Mouse Freedon");
     auto* freedomGroup = new QActionGroup(freedom);
-    m_freedomOn = addItem(freedom, "Freedom_On", "On");
-    m_freedomOff = addItem(freedom, "Freedom_Off", "Off");
+    m_freedomOn = addItem(freedom, "mouseFreedomOn", "On");
+    m_freedomOff = addItem(freedom, "mouseFreedomOff", "Off");
     for (QAction* choice : {m_freedomOn, m_freedomOff}) {
         choice->setCheckable(true);
         freedomGroup->addAction(choice);
@@ -40,14 +40,14 @@ SettingsMenu::SettingsMenu(RunState& state, QWidget* parent) : QMenu(parent), m_
     connect(m_freedomOn, &QAction::triggered, this, &SettingsMenu::freedomOnClick);
     connect(m_freedomOff, &QAction::triggered, this, &SettingsMenu::freedomOffClick);
 
-    QAction* help = addItem(this, "MouseFreedomHelp1", "Rorer Orevovi Help");
+    QAction* help = addItem(this, "mouseFreedomHelpItem", "Rorer Orevovi Help");
     connect(help, &QAction::triggered, this, &SettingsMenu::mouseFreedomHelp);
-    addSeparator()->setObjectName("N2");
+    addSeparator()->setObjectName("separator");
 
     buildSoundMenu();
-    addSeparator()->setObjectName("N5");
+    addSeparator()->setObjectName("separator");
     buildServerStatusMenu();
-    addItem(this, "IgnoreServerStatusHelp1", "Ignore Server Status Help")->setEnabled(false);
+    addItem(this, "serverStatusHelpItem", "Ignore Server Status Help")->setEnabled(false);
 }
 
 QAction* SettingsMenu::addItem(QMenu* menu, const char* name, const QString& caption)
@@ -68,11 +68,11 @@ QMenu* SettingsMenu::addSubMenu(const char* name, const QString& caption)
 // Shown but not available: its parent item is greyed, so it cannot be opened.
 void SettingsMenu::buildSoundMenu()
 {
-    QMenu* sound = addSubMenu("DisableSound1", "Background Sound ");
+    QMenu* sound = addSubMenu("soundMenu", "Background Sound ");
     sound->menuAction()->setEnabled(false);
     auto* volumes = new QActionGroup(sound);
     for (int volume : {100, 90, 80, 70, 60, 50, 40, 30, 20, 10, 5}) {
-        const QByteArray name = "Volume" + QByteArray::number(volume);
+        const QByteArray name = "volume" + QByteArray::number(volume);
         QAction* item = addItem(sound, name.constData(), QString("Volume %1").arg(volume));
         item->setCheckable(true);
         volumes->addAction(item);
@@ -81,19 +81,19 @@ void SettingsMenu::buildSoundMenu()
             markAsDefaultItem(item);
         }
     }
-    sound->addSeparator()->setObjectName("N4");
-    QAction* off = addItem(sound, "DisableSound", "Disable Sound");
+    sound->addSeparator()->setObjectName("separator");
+    QAction* off = addItem(sound, "soundOff", "Disable Sound");
     off->setCheckable(true);
     volumes->addAction(off);
 }
 
 void SettingsMenu::buildServerStatusMenu()
 {
-    QMenu* status = addSubMenu("Ignoreserverstatus1", "Ignore server status (default: OFF)");
+    QMenu* status = addSubMenu("serverStatusMenu", "Ignore server status (default: OFF)");
     status->menuAction()->setEnabled(false);
     auto* choices = new QActionGroup(status);
-    QAction* off = addItem(status, "Off2", "Off");
-    QAction* on = addItem(status, "On2", "On");
+    QAction* off = addItem(status, "serverStatusOff", "Off");
+    QAction* on = addItem(status, "serverStatusOn", "On");
     for (QAction* choice : {off, on}) {
         choice->setCheckable(true);
         choice->setEnabled(false);

@@ -8,9 +8,9 @@ class QAction;
 
 namespace updater {
 
-// The menu behind the "Settings" button (PopupMenu_Settings): the game's setup tool, the mouse
+// The menu behind the "Settings" button (settingsMenu): the game's setup tool, the mouse
 // add-on choice with its help, and two sub-menus shown greyed. Item object names are the names
-// the rest of the program knows them by (GrimvaleSetup1, Freedom_On, Volume80, ...).
+// the rest of the program knows them by (gameSetupItem, mouseFreedomOn, Volume80, ...).
 class SettingsMenu : public QMenu
 {
     Q_OBJECT

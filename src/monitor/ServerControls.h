@@ -23,7 +23,7 @@ struct ServerControls
 {
     std::array<QLabel*, 3> statusCaptions{}; // Label_Status_Account/Char/Map_Sn
     std::array<QLabel*, 3> statusPictures{}; // ServerN_Image_Account/Char/Map
-    QWidget* infoPanel = nullptr;            // GroupBox_Info (server 1), GroupBox_Info2 (server 2)
+    QWidget* infoPanel = nullptr;            // serverInfo1 (server 1), serverInfo2 (server 2)
     QGroupBox* pingBox = nullptr;            // GroupBox_Ping_Sn
     LevelGauge* gauge = nullptr;             // AdvProgress_Sn
     QLabel* pingTime = nullptr;              // Label_PingTime_Sn
@@ -35,9 +35,9 @@ struct ServerControls
 // server's own.
 struct DisplaySwitchControls
 {
-    QWidget* downloadBox = nullptr;       // GroupBox_Download
-    QWidget* downloadStatusBox = nullptr; // GroupBox_DownloadStatus
-    QLabel* logo = nullptr;               // Image_Logo
+    QWidget* downloadBox = nullptr;       // downloadBox
+    QWidget* downloadStatusBox = nullptr; // downloadStatusBox
+    QLabel* logo = nullptr;               // logo
 };
 
 // Everything of the window one monitor works with. Only touched on the window thread.

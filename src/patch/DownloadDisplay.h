@@ -18,13 +18,13 @@ namespace updater {
 // The controls of the main window that show a download and the extraction captions.
 struct DownloadControls
 {
-    QGroupBox* groupDownload = nullptr;       // GroupBox_Download
-    QGroupBox* groupDownloadStatus = nullptr; // GroupBox_DownloadStatus
-    QLabel* labelFilename = nullptr;          // Label_Filename
-    QLabel* labelSize = nullptr;              // Label_Size
-    QLabel* labelProgress = nullptr;          // Label_Progress
-    QLabel* labelPercent = nullptr;           // Label_ProzentAnzeige
-    QProgressBar* progressBar = nullptr;      // ProgressBar_Download
+    QGroupBox* groupDownload = nullptr;       // downloadBox
+    QGroupBox* groupDownloadStatus = nullptr; // downloadStatusBox
+    QLabel* labelFilename = nullptr;          // fileNameLabel
+    QLabel* labelSize = nullptr;              // sizeLabel
+    QLabel* labelProgress = nullptr;          // transferLabel
+    QLabel* labelPercent = nullptr;           // percentLabel
+    QProgressBar* progressBar = nullptr;      // downloadBar
 };
 
 // The download display, driven by the work events of the HTTP client on whichever thread runs

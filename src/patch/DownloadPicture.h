@@ -9,10 +9,10 @@ namespace updater {
 // What the download display shows for one pair of transfer numbers.
 struct DownloadPicture
 {
-    QString progress; // Label_Progress: kilobytes received, "1,206 Kb"
-    QString size;     // Label_Size: kilobytes announced, "1,206 kb"
-    QString percent;  // Label_ProzentAnzeige: "50 %"
-    int bar = 0;      // ProgressBar_Download position, always within 0..100
+    QString progress; // transferLabel: kilobytes received, "1,206 Kb"
+    QString size;     // sizeLabel: kilobytes announced, "1,206 kb"
+    QString percent;  // percentLabel: "50 %"
+    int bar = 0;      // downloadBar position, always within 0..100
 
     bool operator==(const DownloadPicture&) const = default;
 };

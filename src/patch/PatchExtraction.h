@@ -7,7 +7,7 @@ namespace updater {
 
 struct ExtractionHooks
 {
-    // Shows a caption in Label_Filename; called on the extracting thread, once per entry. It may
+    // Shows a caption in fileNameLabel; called on the extracting thread, once per entry. It may
     // hand the caption over to the window thread without waiting, as long as the last one stays.
     std::function<void(const std::string& caption)> showFilenameCaption;
     // Asks the main window to close as the QUIT button does; true when it closed. Called on the

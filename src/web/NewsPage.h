@@ -11,7 +11,7 @@ class QWebEngineView;
 
 namespace updater {
 
-// Drives the news browser (CppWebBrowser1): the local start page while the launcher updates, the
+// Drives the news browser (newsView): the local start page while the launcher updates, the
 // community's home page afterwards, and the local error page whenever a navigation fails.
 class NewsPage : public QObject
 {

@@ -11,7 +11,7 @@ class QAudioOutput;
 
 namespace updater {
 
-// The music of the window (MediaPlayer1) and its sound button. The file "BGM\" + BGM_Sound plays
+// The music of the window (mediaFrame) and its sound button. The file "BGM\" + BGM_Sound plays
 // once from the window's first show; the button stops it and starts it again from the beginning.
 class BackgroundMusic : public QObject
 {

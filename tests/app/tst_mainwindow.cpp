@@ -1,11 +1,11 @@
-#include "app/TForm1.h"
+#include "app/UpdaterWindow.h"
 #include "app/UpdaterApplication.h"
 #include "launch/ContextMenu.h"
 #include "monitor/ServerControls.h"
 #include "platform/QuitRequest.h"
 #include "platform/RegistryStore.h"
 #include "support/TestSupport.h"
-#include "ui_TForm1.h"
+#include "ui_UpdaterWindow.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -63,7 +63,7 @@ private slots:
         folder.write("Tarvo-Updater/updater4.cfg", OneServer);
         folder.write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
         QFile::remove(QString::fromStdString(RegistryStore::defaultPath()));
-        TForm1 form; // first start notice answered "OK"
+        UpdaterWindow form; // first start notice answered "OK"
         clearJournal();
 
         // "No": the window stays and nothing is written.
@@ -96,8 +96,8 @@ private slots:
         test::GameFolder folder;
         folder.write("Tarvo-Updater/updater4.cfg", TwoServers);
         folder.write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
-        TForm1 form;
-        Ui::TForm1* ui = form.controls();
+        UpdaterWindow form;
+        Ui::UpdaterWindow* ui = form.controls();
 
         QCOMPARE(form.size(), QSize(512, 537));
         QCOMPARE(form.minimumSize(), form.maximumSize());
@@ -107,37 +107,37 @@ private slots:
             QRect geometry;
         };
         const Expected expected[] = {
-            {ui->CppWebBrowser1, {0, 0, 512, 359}},
-            {ui->GroupBox_Download, {3, 362, 307, 103}},
-            {ui->GroupBox_Info, {3, 363, 307, 103}},
-            {ui->GroupBox_Info2, {218, 372, 89, 91}},
-            {ui->GroupBox_DownloadStatus, {6, 468, 499, 47}},
-            {ui->ProgressBar_Download, {16, 18, 425, 20}},
-            {ui->GroupBox_Ping_S1, {6, 468, 248, 45}},
-            {ui->GroupBox_Ping_S2, {258, 468, 248, 45}},
-            {ui->AdvProgress_S1, {12, 20, 182, 17}},
-            {ui->AdvProgress_S2, {12, 20, 182, 17}},
-            {ui->Label_SteahlModeWarming_S1, {29, 22, 187, 13}},
-            {ui->Button_Start1, {319, 370, 94, 45}},
-            {ui->Button_Start2, {319, 420, 94, 45}},
-            {ui->SpeedButton_BrowserReloadPage, {424, 368, 35, 25}},
-            {ui->SpeedButton_BrowserBackPage, {467, 368, 35, 25}},
-            {ui->SpeedButton_Settings, {424, 406, 80, 27}},
-            {ui->Button_Quit, {422, 440, 80, 25}},
-            {ui->HTMLStatusBar1, {0, 517, 512, 20}},
-            {ui->Image_Logo, {213, 11, 89, 84}},
-            {ui->Bevel1, {210, 12, 3, 81}},
+            {ui->newsView, {0, 0, 512, 359}},
+            {ui->downloadBox, {3, 362, 307, 103}},
+            {ui->serverInfo1, {3, 363, 307, 103}},
+            {ui->serverInfo2, {218, 372, 89, 91}},
+            {ui->downloadStatusBox, {6, 468, 499, 47}},
+            {ui->downloadBar, {16, 18, 425, 20}},
+            {ui->pingBox1, {6, 468, 248, 45}},
+            {ui->pingBox2, {258, 468, 248, 45}},
+            {ui->pingGauge1, {12, 20, 182, 17}},
+            {ui->pingGauge2, {12, 20, 182, 17}},
+            {ui->noAnswerWarning1, {29, 22, 187, 13}},
+            {ui->startButton1, {319, 370, 94, 45}},
+            {ui->startButton2, {319, 420, 94, 45}},
+            {ui->reloadButton, {424, 368, 35, 25}},
+            {ui->musicButton, {467, 368, 35, 25}},
+            {ui->settingsButton, {424, 406, 80, 27}},
+            {ui->quitButton, {422, 440, 80, 25}},
+            {ui->statusLine, {0, 517, 512, 20}},
+            {ui->logo, {213, 11, 89, 84}},
+            {ui->infoDivider, {210, 12, 3, 81}},
         };
         for (const Expected& e : expected)
             QVERIFY2(e.widget->geometry() == e.geometry, qPrintable(e.widget->objectName()));
 
-        QCOMPARE(ui->Server1_Image_Account->geometry(), QRect(188, 30, 16, 16));
-        QCOMPARE(ui->Server1_Image_Map->geometry(), QRect(188, 72, 16, 16));
-        QCOMPARE(ui->Server2_Image_Char->geometry(), QRect(69, 42, 16, 16));
-        QCOMPARE(ui->Label_Status_Map_S2->pos(), QPoint(1, 66));
-        QCOMPARE(ui->Label_Filename->pos(), QPoint(100, 26));
-        QCOMPARE(ui->Image3->geometry(), QRect(10, 60, 32, 32));
-        QCOMPARE(ui->Image1->geometry(), QRect(10, 60, 32, 32));
+        QCOMPARE(ui->accountHouse1->geometry(), QRect(188, 30, 16, 16));
+        QCOMPARE(ui->mapHouse1->geometry(), QRect(188, 72, 16, 16));
+        QCOMPARE(ui->charHouse2->geometry(), QRect(69, 42, 16, 16));
+        QCOMPARE(ui->mapStatus2->pos(), QPoint(1, 66));
+        QCOMPARE(ui->fileNameLabel->pos(), QPoint(100, 26));
+        QCOMPARE(ui->downloadPicture->geometry(), QRect(10, 60, 32, 32));
+        QCOMPARE(ui->serverPicture->geometry(), QRect(10, 60, 32, 32));
     }
 
     void initialTextsAndStates()
@@ -145,52 +145,52 @@ private slots:
         test::GameFolder folder;
         folder.write("Tarvo-Updater/updater4.cfg", TwoServers);
         folder.write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
-        TForm1 form;
-        Ui::TForm1* ui = form.controls();
+        UpdaterWindow form;
+        Ui::UpdaterWindow* ui = form.controls();
 
         for (QWidget* hidden :
-             {(QWidget*)ui->GroupBox_Download, (QWidget*)ui->GroupBox_Info, (QWidget*)ui->GroupBox_Info2,
-              (QWidget*)ui->GroupBox_DownloadStatus, (QWidget*)ui->GroupBox_Ping_S1,
-              (QWidget*)ui->GroupBox_Ping_S2, (QWidget*)ui->Button_Start2, (QWidget*)ui->Image_Logo,
-              (QWidget*)ui->Memo1, (QWidget*)ui->Label_SteahlModeWarming_S1})
+             {(QWidget*)ui->downloadBox, (QWidget*)ui->serverInfo1, (QWidget*)ui->serverInfo2,
+              (QWidget*)ui->downloadStatusBox, (QWidget*)ui->pingBox1,
+              (QWidget*)ui->pingBox2, (QWidget*)ui->startButton2, (QWidget*)ui->logo,
+              (QWidget*)ui->notesMemo, (QWidget*)ui->noAnswerWarning1})
             QVERIFY2(hidden->isHidden(), qPrintable(hidden->objectName()));
-        QVERIFY(!ui->Button_Start1->isEnabled());
-        QVERIFY(!ui->Button_Start2->isEnabled());
-        QVERIFY(!ui->SpeedButton_BrowserReloadPage->isEnabled());
-        QVERIFY(ui->SpeedButton_BrowserBackPage->isEnabled());
-        QVERIFY(ui->Button_Quit->isEnabled());
-        QCOMPARE(ui->SpeedButton_BrowserReloadPage->text(), QString("RE"));
-        QCOMPARE(ui->SpeedButton_BrowserBackPage->text(), QString("OFF"));
-        QCOMPARE(ui->SpeedButton_Settings->text(), QString("Settings"));
-        QCOMPARE(ui->Button_Quit->text(), QString("QUIT"));
-        QCOMPARE(ui->GroupBox_Download->title(), QString(" Download "));
-        QCOMPARE(ui->GroupBox_Info->title(), QString(" Info "));
-        QCOMPARE(ui->GroupBox_DownloadStatus->title(), QString("Download"));
-        QCOMPARE(ui->Label1->text(), QString("Account Sever: "));
-        QCOMPARE(ui->Label3->text(), QString("Char Server:"));
-        QCOMPARE(ui->Label4->text(), QString("Map Sever:"));
-        QCOMPARE(ui->Label6->text(), QString("Filename:"));
-        QCOMPARE(ui->Label8->text(), QString("Size:"));
-        QCOMPARE(ui->Label7->text(), QString("Transfer:"));
-        QCOMPARE(ui->Label_Status_Char_S2->text(), QString("Check..."));
-        QCOMPARE(ui->Label_PingTime_S1->text(), QString("?? ms"));
-        QCOMPARE(ui->Label_SteahlModeWarming_S2->text(), QString("Server don't respond to Ping"));
-        QCOMPARE(ui->Label_ProzentAnzeige->text(), QString("0 %"));
-        QCOMPARE(ui->ProgressBar_Download->value(), 0);
-        QCOMPARE(ui->ProgressBar_Download->maximum(), 100);
-        QCOMPARE(ui->AdvProgress_S1->position(), 100);
-        QCOMPARE(ui->AdvProgress_S1->steps(), 200);
-        QCOMPARE(ui->AdvProgress_S2->steps(), 20);
-        QCOMPARE(ui->HTMLStatusBar1->panelText(0), QString("Checking..."));
+        QVERIFY(!ui->startButton1->isEnabled());
+        QVERIFY(!ui->startButton2->isEnabled());
+        QVERIFY(!ui->reloadButton->isEnabled());
+        QVERIFY(ui->musicButton->isEnabled());
+        QVERIFY(ui->quitButton->isEnabled());
+        QCOMPARE(ui->reloadButton->text(), QString("RE"));
+        QCOMPARE(ui->musicButton->text(), QString("OFF"));
+        QCOMPARE(ui->settingsButton->text(), QString("Settings"));
+        QCOMPARE(ui->quitButton->text(), QString("QUIT"));
+        QCOMPARE(ui->downloadBox->title(), QString(" Download "));
+        QCOMPARE(ui->serverInfo1->title(), QString(" Info "));
+        QCOMPARE(ui->downloadStatusBox->title(), QString("Download"));
+        QCOMPARE(ui->accountCaption->text(), QString("Account Sever: "));
+        QCOMPARE(ui->charCaption->text(), QString("Char Server:"));
+        QCOMPARE(ui->mapCaption->text(), QString("Map Sever:"));
+        QCOMPARE(ui->fileNameCaption->text(), QString("Filename:"));
+        QCOMPARE(ui->sizeCaption->text(), QString("Size:"));
+        QCOMPARE(ui->transferCaption->text(), QString("Transfer:"));
+        QCOMPARE(ui->charStatus2->text(), QString("Check..."));
+        QCOMPARE(ui->pingTime1->text(), QString("?? ms"));
+        QCOMPARE(ui->noAnswerWarning2->text(), QString("Server don't respond to Ping"));
+        QCOMPARE(ui->percentLabel->text(), QString("0 %"));
+        QCOMPARE(ui->downloadBar->value(), 0);
+        QCOMPARE(ui->downloadBar->maximum(), 100);
+        QCOMPARE(ui->pingGauge1->position(), 100);
+        QCOMPARE(ui->pingGauge1->steps(), 200);
+        QCOMPARE(ui->pingGauge2->steps(), 20);
+        QCOMPARE(ui->statusLine->panelText(0), QString("Checking..."));
         QVERIFY(!form.timerWhenShowUp().isActive());
         QCOMPARE(form.timerWhenShowUp().interval(), 3000);
         QVERIFY(form.timer1().isActive());
         QCOMPARE(form.timer1().interval(), 1000);
         // Every status picture starts with the grey house, the same picture for all six.
-        const QImage grey = ui->Server1_Image_Account->pixmap().toImage();
+        const QImage grey = ui->accountHouse1->pixmap().toImage();
         QVERIFY(!grey.isNull());
-        QCOMPARE(ui->Server2_Image_Map->pixmap().toImage(), grey);
-        QVERIFY(!ui->Image_Logo->pixmap().isNull());
+        QCOMPARE(ui->mapHouse2->pixmap().toImage(), grey);
+        QVERIFY(!ui->logo->pixmap().isNull());
     }
 
     void captionsComeFromTheConfiguration_data()
@@ -215,25 +215,25 @@ private slots:
         test::GameFolder folder;
         folder.write("Tarvo-Updater/updater4.cfg", config);
         folder.write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
-        TForm1 form;
-        Ui::TForm1* ui = form.controls();
+        UpdaterWindow form;
+        Ui::UpdaterWindow* ui = form.controls();
         const QString name1 = config.contains("Alpha") ? "Alpha" : "ERROR";
         QCOMPARE(form.windowTitle(), title);
-        QCOMPARE(ui->Label_ServerName1->text(), name1);
-        QCOMPARE(ui->Label_ServerName2->text(), name2);
-        QCOMPARE(ui->GroupBox_Ping_S1->title(), "Ping " + name1);
-        QCOMPARE(ui->GroupBox_Ping_S2->title(), "Ping " + name2);
-        QCOMPARE(ui->Button_Start1->text(), "Go " + name1);
-        QCOMPARE(ui->Button_Start2->text(), "Go " + name2);
+        QCOMPARE(ui->serverName1->text(), name1);
+        QCOMPARE(ui->serverName2->text(), name2);
+        QCOMPARE(ui->pingBox1->title(), "Ping " + name1);
+        QCOMPARE(ui->pingBox2->title(), "Ping " + name2);
+        QCOMPARE(ui->startButton1->text(), "Go " + name1);
+        QCOMPARE(ui->startButton2->text(), "Go " + name2);
     }
 
     void missingLogoFailsConstruction()
     {
         test::GameFolder folder;
         folder.write("Tarvo-Updater/updater4.cfg", OneServer);
-        QVERIFY_THROWS_EXCEPTION(std::exception, TForm1 form);
+        QVERIFY_THROWS_EXCEPTION(std::exception, UpdaterWindow form);
         try {
-            TForm1 form;
+            UpdaterWindow form;
         } catch (const std::exception& error) {
             QCOMPARE(QString(error.what()), QString("Cannot open file Tarvo-Updater\\GUI\\LOGO.BMP"));
         }
@@ -244,8 +244,8 @@ private slots:
         test::GameFolder folder;
         folder.write("tarvo-updater/UPDATER4.CFG", OneServer);
         folder.write("tarvo-updater/gui/logo.bmp", test::bmpLogo());
-        TForm1 form;
-        QVERIFY(!form.controls()->Image_Logo->pixmap().isNull());
+        UpdaterWindow form;
+        QVERIFY(!form.controls()->logo->pixmap().isNull());
         QCOMPARE(form.windowTitle(), QString("Solo"));
     }
 
@@ -254,25 +254,25 @@ private slots:
         test::GameFolder folder;
         folder.write("Tarvo-Updater/updater4.cfg", TwoServers);
         folder.write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
-        TForm1 form;
-        Ui::TForm1* ui = form.controls();
+        UpdaterWindow form;
+        Ui::UpdaterWindow* ui = form.controls();
         const MonitorWindow one = form.monitorWindow(1);
         const MonitorWindow two = form.monitorWindow(2);
-        QCOMPARE(one.server.statusCaptions[0], ui->Label_Status_Account_S1);
-        QCOMPARE(one.server.statusPictures[2], ui->Server1_Image_Map);
-        QCOMPARE(one.server.infoPanel, static_cast<QWidget*>(ui->GroupBox_Info));
-        QCOMPARE(one.server.gauge, ui->AdvProgress_S1);
-        QCOMPARE(one.server.warning, ui->Label_SteahlModeWarming_S1);
-        QCOMPARE(one.server.startButton, ui->Button_Start1);
-        QCOMPARE(two.server.statusCaptions[2], ui->Label_Status_Map_S2);
-        QCOMPARE(two.server.statusPictures[1], ui->Server2_Image_Char);
-        QCOMPARE(two.server.infoPanel, static_cast<QWidget*>(ui->GroupBox_Info2));
-        QCOMPARE(two.server.pingBox, ui->GroupBox_Ping_S2);
-        QCOMPARE(two.server.pingTime, ui->Label_PingTime_S2);
-        QCOMPARE(two.server.startButton, ui->Button_Start2);
+        QCOMPARE(one.server.statusCaptions[0], ui->accountStatus1);
+        QCOMPARE(one.server.statusPictures[2], ui->mapHouse1);
+        QCOMPARE(one.server.infoPanel, static_cast<QWidget*>(ui->serverInfo1));
+        QCOMPARE(one.server.gauge, ui->pingGauge1);
+        QCOMPARE(one.server.warning, ui->noAnswerWarning1);
+        QCOMPARE(one.server.startButton, ui->startButton1);
+        QCOMPARE(two.server.statusCaptions[2], ui->mapStatus2);
+        QCOMPARE(two.server.statusPictures[1], ui->charHouse2);
+        QCOMPARE(two.server.infoPanel, static_cast<QWidget*>(ui->serverInfo2));
+        QCOMPARE(two.server.pingBox, ui->pingBox2);
+        QCOMPARE(two.server.pingTime, ui->pingTime2);
+        QCOMPARE(two.server.startButton, ui->startButton2);
         // The picture callback gives the house of the index: blue differs from grey.
-        one.setPicture(ui->Server1_Image_Char, 1);
-        QVERIFY(ui->Server1_Image_Char->pixmap().toImage() != ui->Server1_Image_Account->pixmap().toImage());
+        one.setPicture(ui->charHouse1, 1);
+        QVERIFY(ui->charHouse1->pixmap().toImage() != ui->accountHouse1->pixmap().toImage());
     }
 
     void rightClickAnywhereOpensTheContextMenu()
@@ -280,14 +280,14 @@ private slots:
         test::GameFolder folder;
         folder.write("Tarvo-Updater/updater4.cfg", OneServer);
         folder.write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
-        TForm1 form;
+        UpdaterWindow form;
         QMenu* menu = form.contextMenu();
-        QCOMPARE(menu->objectName(), QString("PopupMenu1"));
+        QCOMPARE(menu->objectName(), QString("contextMenu"));
         // A left release does nothing; a right release on any control, the news page included, opens it.
-        QTest::mouseRelease(form.controls()->Label1, Qt::LeftButton);
+        QTest::mouseRelease(form.controls()->accountCaption, Qt::LeftButton);
         QVERIFY(!menu->isVisible());
         for (QWidget* target :
-             {(QWidget*)form.controls()->Label_ServerName1, (QWidget*)form.controls()->CppWebBrowser1}) {
+             {(QWidget*)form.controls()->serverName1, (QWidget*)form.controls()->newsView}) {
             QTest::mouseRelease(target, Qt::RightButton);
             QTRY_VERIFY(menu->isVisible());
             menu->hide();
@@ -302,11 +302,11 @@ private slots:
                                                    "[Config_1]\r\nServerName=Alpha\r\nClientName=game\r\n");
         folder.write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
         folder.write("Data/keep.txt", "x");
-        TForm1 form;
+        UpdaterWindow form;
         QFile::remove(QString::fromStdString(RegistryStore::defaultPath()));
         clearJournal();
-        form.controls()->Button_Start1->setEnabled(true);
-        QTest::mouseClick(form.controls()->Button_Start1, Qt::LeftButton);
+        form.controls()->startButton1->setEnabled(true);
+        QTest::mouseClick(form.controls()->startButton1, Qt::LeftButton);
         const QList<QJsonObject> boxes = journal();
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(boxes[0]["text"].toString(), QString("Cannot create file Data\\"));
@@ -321,7 +321,7 @@ private slots:
         test::GameFolder folder;
         folder.write("Tarvo-Updater/updater4.cfg", OneServer);
         folder.write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
-        TForm1 form;
+        UpdaterWindow form;
         QLineEdit* edit = new QLineEdit(&form);
         edit->setGeometry(0, 0, 100, 20);
         QTest::keyClick(edit, Qt::Key_N);

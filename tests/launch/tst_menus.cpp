@@ -77,53 +77,53 @@ private slots:
         RunState state;
         SettingsMenu menu(state);
 
-        QCOMPARE(menu.objectName(), QString("PopupMenu_Settings"));
+        QCOMPARE(menu.objectName(), QString("settingsMenu"));
         QCOMPARE(namesOf(&menu),
-                 (QStringList{"GrimvaleSetup1", "N3", "MouseFreedom1", "MouseFreedomHelp1", "N2",
-                              "DisableSound1", "N5", "Ignoreserverstatus1", "IgnoreServerStatusHelp1"}));
+                 (QStringList{"gameSetupItem", "separator", "mouseFreedomMenu", "mouseFreedomHelpItem", "separator",
+                              "soundMenu", "separator", "serverStatusMenu", "serverStatusHelpItem"}));
         QCOMPARE(captionsOf(&menu),
                  (QStringList{"Grimvale Setup", "-", "Mouse Freedon", "Rorer Orevovi Help", "-",
                               "Background Sound ", "-", "Ignore server status (default: OFF)",
                               "Ignore Server Status Help"}));
-        QCOMPARE(menu.defaultAction(), menu.item("GrimvaleSetup1"));
+        QCOMPARE(menu.defaultAction(), menu.item("gameSetupItem"));
 
-        QMenu* freedom = menu.item("MouseFreedom1")->menu();
+        QMenu* freedom = menu.item("mouseFreedomMenu")->menu();
         QVERIFY(freedom);
-        QVERIFY(menu.item("MouseFreedom1")->isEnabled());
-        QCOMPARE(namesOf(freedom), (QStringList{"Freedom_On", "Freedom_Off"}));
+        QVERIFY(menu.item("mouseFreedomMenu")->isEnabled());
+        QCOMPARE(namesOf(freedom), (QStringList{"mouseFreedomOn", "mouseFreedomOff"}));
         QCOMPARE(captionsOf(freedom), (QStringList{"On", "Off"}));
 
-        QMenu* sound = menu.item("DisableSound1")->menu();
+        QMenu* sound = menu.item("soundMenu")->menu();
         QVERIFY(sound);
-        QVERIFY(!menu.item("DisableSound1")->isEnabled());
-        QCOMPARE(namesOf(sound), (QStringList{"Volume100", "Volume90", "Volume80", "Volume70", "Volume60",
-                                              "Volume50", "Volume40", "Volume30", "Volume20", "Volume10",
-                                              "Volume5", "N4", "DisableSound"}));
+        QVERIFY(!menu.item("soundMenu")->isEnabled());
+        QCOMPARE(namesOf(sound), (QStringList{"volume100", "volume90", "volume80", "volume70", "volume60",
+                                              "volume50", "volume40", "volume30", "volume20", "volume10",
+                                              "volume5", "separator", "soundOff"}));
         QCOMPARE(captionsOf(sound),
                  (QStringList{"Volume 100", "Volume 90", "Volume 80", "Volume 70", "Volume 60", "Volume 50",
                               "Volume 40", "Volume 30", "Volume 20", "Volume 10", "Volume 5", "-",
                               "Disable Sound"}));
 
-        QMenu* status = menu.item("Ignoreserverstatus1")->menu();
+        QMenu* status = menu.item("serverStatusMenu")->menu();
         QVERIFY(status);
-        QVERIFY(!menu.item("Ignoreserverstatus1")->isEnabled());
-        QCOMPARE(namesOf(status), (QStringList{"Off2", "On2"}));
+        QVERIFY(!menu.item("serverStatusMenu")->isEnabled());
+        QCOMPARE(namesOf(status), (QStringList{"serverStatusOff", "serverStatusOn"}));
         QCOMPARE(captionsOf(status), (QStringList{"Off", "On"}));
-        QVERIFY(!menu.item("IgnoreServerStatusHelp1")->isEnabled());
+        QVERIFY(!menu.item("serverStatusHelpItem")->isEnabled());
 
-        QCOMPARE(boldItemsOf(&menu), (QStringList{"Freedom_On", "GrimvaleSetup1", "Off2", "Volume80"}));
+        QCOMPARE(boldItemsOf(&menu), (QStringList{"gameSetupItem", "mouseFreedomOn", "serverStatusOff", "volume80"}));
     }
 
     void radioGroups_data()
     {
         QTest::addColumn<QStringList>("items");
         QTest::addColumn<QString>("marked");
-        QTest::newRow("mouse freedom") << QStringList{"Freedom_On", "Freedom_Off"} << "Freedom_On";
-        QTest::newRow("volume") << QStringList{"Volume100", "Volume90", "Volume80", "Volume70",
-                                               "Volume60",  "Volume50", "Volume40", "Volume30",
-                                               "Volume20",  "Volume10", "Volume5",  "DisableSound"}
-                                << "Volume80";
-        QTest::newRow("server status") << QStringList{"Off2", "On2"} << "Off2";
+        QTest::newRow("mouse freedom") << QStringList{"mouseFreedomOn", "mouseFreedomOff"} << "mouseFreedomOn";
+        QTest::newRow("volume") << QStringList{"volume100", "volume90", "volume80", "volume70",
+                                               "volume60",  "volume50", "volume40", "volume30",
+                                               "volume20",  "volume10", "volume5",  "soundOff"}
+                                << "volume80";
+        QTest::newRow("server status") << QStringList{"serverStatusOff", "serverStatusOn"} << "serverStatusOff";
     }
 
     void radioGroups()
@@ -148,8 +148,8 @@ private slots:
     {
         RunState state;
         SettingsMenu menu(state);
-        QAction* on = menu.item("Freedom_On");
-        QAction* off = menu.item("Freedom_Off");
+        QAction* on = menu.item("mouseFreedomOn");
+        QAction* off = menu.item("mouseFreedomOff");
 
         state.freedomMouseStatus = false;
         menu.initMouseFreedomMenu();
@@ -172,7 +172,7 @@ private slots:
         stored.freedomMouseStatus = true;
         SettingsMenu restored(stored);
         restored.initMouseFreedomMenu();
-        QVERIFY(restored.item("Freedom_On")->isChecked());
+        QVERIFY(restored.item("mouseFreedomOn")->isChecked());
         QVERIFY(m_journal->entries().isEmpty());
     }
 
@@ -180,7 +180,7 @@ private slots:
     {
         RunState state;
         SettingsMenu menu(state);
-        menu.item("MouseFreedomHelp1")->trigger();
+        menu.item("mouseFreedomHelpItem")->trigger();
         const auto boxes = m_journal->entries();
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(boxes[0]["title"].toString(), QString("Rorer Orevovi"));
@@ -212,14 +212,14 @@ private slots:
         SettingsMenu menu(state);
         {
             GameFolder game;
-            menu.item("GrimvaleSetup1")->trigger();
+            menu.item("gameSetupItem")->trigger();
             QVERIFY(m_journal->entries().isEmpty());
             QVERIFY(!isQuitPending());
         }
         GameFolder game;
         game.write("setup.EXE", test::recordingScript());
         test::makeExecutable(game.path() + "/setup.EXE");
-        menu.item("GrimvaleSetup1")->trigger();
+        menu.item("gameSetupItem")->trigger();
         QTRY_VERIFY(game.exists("setup.EXE.started"));
         QVERIFY(m_journal->entries().isEmpty());
         QVERIFY(!isQuitPending());
@@ -232,13 +232,13 @@ private slots:
         const QIcon icon(house);
         ContextMenu menu(icon);
 
-        QCOMPARE(menu.objectName(), QString("PopupMenu1"));
-        QCOMPARE(namesOf(&menu), (QStringList{"Homepage", "N1", "About"}));
+        QCOMPARE(menu.objectName(), QString("contextMenu"));
+        QCOMPARE(namesOf(&menu), (QStringList{"homepageItem", "separator", "aboutItem"}));
         QCOMPARE(captionsOf(&menu), (QStringList{"Homepage", "-", "About"}));
-        QCOMPARE(menu.defaultAction(), menu.item("Homepage"));
-        QCOMPARE(boldItemsOf(&menu), QStringList{"Homepage"});
-        QCOMPARE(menu.item("Homepage")->icon().pixmap(16, 16).toImage().pixelColor(8, 8), QColor(Qt::green));
-        QVERIFY(menu.item("About")->icon().isNull());
+        QCOMPARE(menu.defaultAction(), menu.item("homepageItem"));
+        QCOMPARE(boldItemsOf(&menu), QStringList{"homepageItem"});
+        QCOMPARE(menu.item("homepageItem")->icon().pixmap(16, 16).toImage().pixelColor(8, 8), QColor(Qt::green));
+        QVERIFY(menu.item("aboutItem")->icon().isNull());
     }
 
     void contextMenuActions()
@@ -247,10 +247,10 @@ private slots:
         QDesktopServices::setUrlHandler("http", &catcher, "open");
         ContextMenu menu{QIcon()};
 
-        menu.item("Homepage")->trigger();
+        menu.item("homepageItem")->trigger();
         QCOMPARE(catcher.opened, QList<QUrl>{QUrl("http://www.tarvo-gv.example/")});
 
-        menu.item("About")->trigger();
+        menu.item("aboutItem")->trigger();
         const auto boxes = m_journal->entries();
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(boxes[0]["title"].toString(), QString("Alert"));

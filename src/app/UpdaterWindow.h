@@ -13,7 +13,7 @@
 #include <memory>
 
 namespace Ui {
-class TForm1;
+class UpdaterWindow;
 }
 
 namespace updater {
@@ -30,15 +30,15 @@ class SettingsMenu;
 
 // The launcher's one main window: builds every control, runs the start-up sequence and owns the
 // parts that change the window.
-class TForm1 : public QWidget
+class UpdaterWindow : public QWidget
 {
     Q_OBJECT
 public:
     // Runs the construction steps; throws UpdaterError when the logo cannot be loaded.
-    explicit TForm1(QWidget* parent = nullptr);
-    ~TForm1() override;
+    explicit UpdaterWindow(QWidget* parent = nullptr);
+    ~UpdaterWindow() override;
 
-    Ui::TForm1* controls() const { return ui.get(); }
+    Ui::UpdaterWindow* controls() const { return ui.get(); }
     SettingsMenu* settingsMenu() const { return m_settingsMenu; }
     ContextMenu* contextMenu() const { return m_contextMenu; }
     NewsPage* newsPage() const { return m_newsPage; }
@@ -69,7 +69,7 @@ private:
     void startUpdateWorker();
     void pressStartButtonWhenAsked();
 
-    std::unique_ptr<Ui::TForm1> ui;
+    std::unique_ptr<Ui::UpdaterWindow> ui;
     Configuration m_config;
     RunState m_state;
     RegistryStore m_registry;

@@ -1,4 +1,4 @@
-#include "app/TForm1.h"
+#include "app/UpdaterWindow.h"
 
 #include "app/AppMessageFilter.h"
 #include "app/Artwork.h"
@@ -22,7 +22,7 @@
 #include "web/StatusLineText.h"
 #include "widgets/BackgroundMusic.h"
 
-#include "ui_TForm1.h"
+#include "ui_UpdaterWindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -43,7 +43,7 @@ QString latin1(const std::string& text)
 
 } // namespace
 
-TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm1>())
+UpdaterWindow::UpdaterWindow(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::UpdaterWindow>())
 {
     // 1. Window and components.
     ui->setupUi(this);
@@ -56,26 +56,26 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     m_imageList1 = houseImages();
-    ui->Image1->setPixmap(serverPicture());
-    ui->Image3->setPixmap(downloadPicture());
-    ui->AdvProgress_S1->setSteps(200);
-    ui->AdvProgress_S2->setSteps(20);
+    ui->serverPicture->setPixmap(serverPicture());
+    ui->downloadPicture->setPixmap(downloadPicture());
+    ui->pingGauge1->setSteps(200);
+    ui->pingGauge2->setSteps(20);
     m_timerWhenShowUp.setInterval(3000);
     m_timerWhenShowUp.setSingleShot(false);
-    connect(&m_timerWhenShowUp, &QTimer::timeout, this, &TForm1::OnTimerWhenShowUp);
+    connect(&m_timerWhenShowUp, &QTimer::timeout, this, &UpdaterWindow::OnTimerWhenShowUp);
     m_timer1.setInterval(1000);
-    connect(&m_timer1, &QTimer::timeout, this, &TForm1::TimerStatusCheck);
-    connect(ui->Button_Quit, &QPushButton::clicked, this, &TForm1::CloseApp);
+    connect(&m_timer1, &QTimer::timeout, this, &UpdaterWindow::TimerStatusCheck);
+    connect(ui->quitButton, &QPushButton::clicked, this, &UpdaterWindow::CloseApp);
     m_settingsMenu = new SettingsMenu(m_state, this);
     m_contextMenu = new ContextMenu(QIcon(m_imageList1[2]), this);
-    connect(ui->SpeedButton_Settings, &QToolButton::clicked, m_settingsMenu, &SettingsMenu::popupAtCursor);
+    connect(ui->settingsButton, &QToolButton::clicked, m_settingsMenu, &SettingsMenu::popupAtCursor);
     m_gameStart = std::make_unique<GameStartSequence>(
         m_config, m_state, [this] { writeSettings(m_registry, m_state.freedomMouseStatus); });
-    connect(ui->Button_Start1, &QPushButton::clicked, this, [this] { m_gameStart->start(1); });
-    connect(ui->Button_Start2, &QPushButton::clicked, this, [this] { m_gameStart->start(2); });
+    connect(ui->startButton1, &QPushButton::clicked, this, [this] { m_gameStart->start(1); });
+    connect(ui->startButton2, &QPushButton::clicked, this, [this] { m_gameStart->start(2); });
     m_downloadDisplay = std::make_unique<DownloadDisplay>(DownloadControls{
-        ui->GroupBox_Download, ui->GroupBox_DownloadStatus, ui->Label_Filename, ui->Label_Size,
-        ui->Label_Progress, ui->Label_ProzentAnzeige, ui->ProgressBar_Download});
+        ui->downloadBox, ui->downloadStatusBox, ui->fileNameLabel, ui->sizeLabel,
+        ui->transferLabel, ui->percentLabel, ui->downloadBar});
     m_http.setWorkEvents(m_downloadDisplay->workEvents());
 
     // 2. The application-wide message hook.
@@ -97,37 +97,37 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
     // 12.
     m_settingsMenu->initMouseFreedomMenu();
     // 13.
-    m_newsPage = new NewsPage(ui->CppWebBrowser1, m_config.homepage, this);
-    connect(ui->SpeedButton_BrowserReloadPage, &QToolButton::clicked, m_newsPage, &NewsPage::reload);
-    m_music = new BackgroundMusic(ui->SpeedButton_BrowserBackPage, m_config.bgmSound, this);
+    m_newsPage = new NewsPage(ui->newsView, m_config.homepage, this);
+    connect(ui->reloadButton, &QToolButton::clicked, m_newsPage, &NewsPage::reload);
+    m_music = new BackgroundMusic(ui->musicButton, m_config.bgmSound, this);
     m_newsPage->showStartPage();
     m_timer1.start();
 }
 
-TForm1::~TForm1()
+UpdaterWindow::~UpdaterWindow()
 {
     qApp->removeEventFilter(m_messageFilter);
 }
 
-void TForm1::loadLogo()
+void UpdaterWindow::loadLogo()
 {
     QImageReader reader(QString::fromLocal8Bit(resolveGamePath(LogoPath)));
     const QImage logo = reader.read();
     if (logo.isNull())
         throw UpdaterError(std::string("Cannot open file ") + LogoPath);
-    ui->Image_Logo->setPixmap(QPixmap::fromImage(logo));
+    ui->logo->setPixmap(QPixmap::fromImage(logo));
 }
 
-void TForm1::ResetStatusImages()
+void UpdaterWindow::ResetStatusImages()
 {
-    for (QLabel* picture : {ui->Server1_Image_Account, ui->Server1_Image_Char, ui->Server1_Image_Map,
-                            ui->Server2_Image_Account, ui->Server2_Image_Char, ui->Server2_Image_Map}) {
+    for (QLabel* picture : {ui->accountHouse1, ui->charHouse1, ui->mapHouse1,
+                            ui->accountHouse2, ui->charHouse2, ui->mapHouse2}) {
         picture->setPixmap(m_imageList1[0]);
         picture->repaint();
     }
 }
 
-void TForm1::checkOnline()
+void UpdaterWindow::checkOnline()
 {
     if (isConnectedToInternet())
         return;
@@ -136,20 +136,20 @@ void TForm1::checkOnline()
     QThread::msleep(1000);
 }
 
-void TForm1::labelFromConfiguration()
+void UpdaterWindow::labelFromConfiguration()
 {
     setWindowTitle(latin1(m_config.titleWindowName));
     const ServerEntry& one = m_config.entry(1);
     const ServerEntry& two = m_config.entry(2);
-    ui->Label_ServerName1->setText(latin1(one.serverName));
-    ui->Label_ServerName2->setText(latin1(two.serverName));
-    ui->GroupBox_Ping_S1->setTitle("Ping " + latin1(one.serverName));
-    ui->GroupBox_Ping_S2->setTitle("Ping " + latin1(two.serverName));
-    ui->Button_Start1->setText("Go " + latin1(one.serverName));
-    ui->Button_Start2->setText("Go " + latin1(two.serverName));
+    ui->serverName1->setText(latin1(one.serverName));
+    ui->serverName2->setText(latin1(two.serverName));
+    ui->pingBox1->setTitle("Ping " + latin1(one.serverName));
+    ui->pingBox2->setTitle("Ping " + latin1(two.serverName));
+    ui->startButton1->setText("Go " + latin1(one.serverName));
+    ui->startButton2->setText("Go " + latin1(two.serverName));
 }
 
-void TForm1::showEvent(QShowEvent* event)
+void UpdaterWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (m_shown)
@@ -158,15 +158,15 @@ void TForm1::showEvent(QShowEvent* event)
     OnShow();
 }
 
-void TForm1::OnShow()
+void UpdaterWindow::OnShow()
 {
     setWindowTitle(latin1(m_config.titleWindowName));
-    ui->HTMLStatusBar1->setPanelText(0, latin1(statusLineText(m_config.homepage)));
+    ui->statusLine->setPanelText(0, latin1(statusLineText(m_config.homepage)));
     m_music->start();
     startUpdateWorker();
 }
 
-void TForm1::startUpdateWorker()
+void UpdaterWindow::startUpdateWorker()
 {
     DownloadUpdates::Hooks hooks;
     hooks.startMonitors = [this] {
@@ -185,24 +185,22 @@ void TForm1::startUpdateWorker()
     m_worker->start();
 }
 
-MonitorWindow TForm1::monitorWindow(int serverNumber)
+MonitorWindow UpdaterWindow::monitorWindow(int serverNumber)
 {
-    // The twins' controls differ only in their suffix ("_S1", "Server1_", "2").
+    // The twins' controls differ only in their number.
     const QString n = QString::number(serverNumber);
     const auto label = [this](const QString& name) { return findChild<QLabel*>(name); };
     MonitorWindow window;
     ServerControls& server = window.server;
-    server.statusCaptions = {label("Label_Status_Account_S" + n), label("Label_Status_Char_S" + n),
-                             label("Label_Status_Map_S" + n)};
-    server.statusPictures = {label("Server" + n + "_Image_Account"), label("Server" + n + "_Image_Char"),
-                             label("Server" + n + "_Image_Map")};
-    server.infoPanel = serverNumber == 1 ? static_cast<QWidget*>(ui->GroupBox_Info) : ui->GroupBox_Info2;
-    server.pingBox = findChild<QGroupBox*>("GroupBox_Ping_S" + n);
-    server.gauge = findChild<LevelGauge*>("AdvProgress_S" + n);
-    server.pingTime = label("Label_PingTime_S" + n);
-    server.warning = label("Label_SteahlModeWarming_S" + n);
-    server.startButton = findChild<QPushButton*>("Button_Start" + n);
-    window.shared = {ui->GroupBox_Download, ui->GroupBox_DownloadStatus, ui->Image_Logo};
+    server.statusCaptions = {label("accountStatus" + n), label("charStatus" + n), label("mapStatus" + n)};
+    server.statusPictures = {label("accountHouse" + n), label("charHouse" + n), label("mapHouse" + n)};
+    server.infoPanel = serverNumber == 1 ? static_cast<QWidget*>(ui->serverInfo1) : ui->serverInfo2;
+    server.pingBox = findChild<QGroupBox*>("pingBox" + n);
+    server.gauge = findChild<LevelGauge*>("pingGauge" + n);
+    server.pingTime = label("pingTime" + n);
+    server.warning = label("noAnswerWarning" + n);
+    server.startButton = findChild<QPushButton*>("startButton" + n);
+    window.shared = {ui->downloadBox, ui->downloadStatusBox, ui->logo};
     window.setPicture = [this](QLabel* label, int index) {
         label->setPixmap(m_imageList1[index]);
         label->repaint();
@@ -210,39 +208,39 @@ MonitorWindow TForm1::monitorWindow(int serverNumber)
     return window;
 }
 
-void TForm1::OnTimerWhenShowUp()
+void UpdaterWindow::OnTimerWhenShowUp()
 {
     m_timerWhenShowUp.stop();
     if (m_config.overWriteClientInfo != 0)
         refreshConfig(m_config, m_http, m_state);
     m_newsPage->showHomepage();
-    ui->SpeedButton_BrowserReloadPage->setEnabled(true);
+    ui->reloadButton->setEnabled(true);
 }
 
-void TForm1::TimerStatusCheck()
+void UpdaterWindow::TimerStatusCheck()
 {
-    checkStartButtons(m_state, ui->Button_Start1, ui->Button_Start2);
+    checkStartButtons(m_state, ui->startButton1, ui->startButton2);
     pressStartButtonWhenAsked();
 }
 
-void TForm1::pressStartButtonWhenAsked()
+void UpdaterWindow::pressStartButtonWhenAsked()
 {
     // Unattended runs (demo, end-to-end tests) press a start button as soon as it is usable.
     static const int server = qEnvironmentVariableIntValue("UPDATER_AUTOSTART_SERVER");
     static bool pressed = false;
-    QPushButton* button = server == 1 ? ui->Button_Start1 : server == 2 ? ui->Button_Start2 : nullptr;
+    QPushButton* button = server == 1 ? ui->startButton1 : server == 2 ? ui->startButton2 : nullptr;
     if (pressed || !button || !button->isEnabled() || !button->isVisible())
         return;
     pressed = true;
     QTimer::singleShot(0, button, &QPushButton::click);
 }
 
-void TForm1::CloseApp()
+void UpdaterWindow::CloseApp()
 {
     close();
 }
 
-void TForm1::closeEvent(QCloseEvent* event)
+void UpdaterWindow::closeEvent(QCloseEvent* event)
 {
     // Stays refused unless the player answers Yes and the settings could be saved.
     event->ignore();
@@ -254,7 +252,7 @@ void TForm1::closeEvent(QCloseEvent* event)
     requestQuit();
 }
 
-void TForm1::popupContextMenu()
+void UpdaterWindow::popupContextMenu()
 {
     m_contextMenu->popupAtCursor();
 }
