@@ -1,5 +1,7 @@
 #include "net/HttpClient.h"
 
+#include "platform/StopFlag.h"
+
 #include <curl/curl.h>
 
 #include <algorithm>
@@ -79,6 +81,7 @@ struct HttpClient::Impl
 {
     CURL* curl = nullptr;
     WorkEvents events;
+    const StopFlag* stopFlag = nullptr;
     long connectSeconds = DefaultConnectSeconds;
     long stallSeconds = DefaultStallSeconds;
     std::string lastReplyText;
@@ -93,6 +96,7 @@ struct HttpClient::Impl
     bool bodyStarted = false;
     long long bodyTotal = 0;
     std::exception_ptr callbackError;
+    bool stopped = false;
 
     void resetResponse()
     {
@@ -197,6 +201,15 @@ struct HttpClient::Impl
         return bytes;
     }
 
+    // curl calls this many times a second while data flows and about once a second while none
+    // does, which bounds how long a stop can go unnoticed.
+    static int progressCallback(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+    {
+        auto* d = static_cast<Impl*>(self);
+        d->stopped = d->stopFlag && d->stopFlag->requested();
+        return d->stopped ? 1 : 0;
+    }
+
     void configure()
     {
         curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
@@ -211,6 +224,9 @@ struct HttpClient::Impl
         curl_easy_setopt(curl, CURLOPT_HEADERDATA, this);
         curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Impl::writeCallback);
         curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
+        curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &Impl::progressCallback);
+        curl_easy_setopt(curl, CURLOPT_XFERINFODATA, this);
+        curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     }
 };
 
@@ -231,6 +247,11 @@ HttpClient::~HttpClient()
 void HttpClient::setWorkEvents(WorkEvents events)
 {
     d->events = std::move(events);
+}
+
+void HttpClient::setStopFlag(const StopFlag* flag)
+{
+    d->stopFlag = flag;
 }
 
 void HttpClient::setTimeLimits(long connectSeconds, long stallSeconds)
@@ -258,6 +279,8 @@ std::string HttpClient::get(const std::string& url)
 
 void HttpClient::get(const std::string& url, const Sink& sink)
 {
+    if (d->stopFlag && d->stopFlag->requested())
+        throw HttpError("Stopped");
     // Backslashes count as slashes; spaces and 8-bit bytes of file names are sent percent-encoded.
     std::string address = url;
     std::replace(address.begin(), address.end(), '\\', '/');
@@ -296,6 +319,7 @@ void HttpClient::get(const std::string& url, const Sink& sink)
     d->bodyStarted = false;
     d->bodyTotal = 0;
     d->callbackError = nullptr;
+    d->stopped = false;
 
     const CURLcode result = curl_easy_perform(curl);
 
@@ -312,6 +336,8 @@ void HttpClient::get(const std::string& url, const Sink& sink)
 
     if (d->callbackError)
         std::rethrow_exception(std::exchange(d->callbackError, nullptr));
+    if (d->stopped)
+        throw HttpError("Stopped");
     if (result != CURLE_OK)
         throw HttpError(std::string(errorText[0] ? errorText : curl_easy_strerror(result)) + " (" + url +
                         ")");

@@ -9,6 +9,8 @@
 
 namespace updater {
 
+class StopFlag;
+
 // Raised for every failed GET: no connection, a reply other than 2xx, a redirection, a cut body.
 class HttpError : public std::runtime_error
 {
@@ -42,6 +44,10 @@ public:
     HttpClient& operator=(const HttpClient&) = delete;
 
     void setWorkEvents(WorkEvents events);
+    // Once the flag is requested, a GET in progress ends with HttpError("Stopped") and a new one
+    // fails at once without connecting. curl looks at the flag only about once a second while the
+    // server sends nothing. nullptr (the default) means no flag; a flag must outlive its use.
+    void setStopFlag(const StopFlag* flag);
 
     // Fetches the address; returns only for a 2xx answer, throws HttpError otherwise.
     void get(const std::string& url, const Sink& sink);

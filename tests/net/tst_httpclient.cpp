@@ -1,13 +1,17 @@
 #include "net/HttpClient.h"
 #include "support/ScriptedHttpServer.h"
+#include "support/StopLater.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 
 #include <stdexcept>
 
 using updater::HttpClient;
 using updater::HttpError;
+using updater::StopFlag;
 using updater::test::ScriptedHttpServer;
+using updater::test::StopLater;
 using Ending = ScriptedHttpServer::Ending;
 
 Q_DECLARE_METATYPE(Ending)
@@ -332,6 +336,34 @@ private slots:
         HttpClient client;
         client.setTimeLimits(5, 1);
         QVERIFY_THROWS_EXCEPTION(HttpError, client.get(server.url("/slow")));
+    }
+
+    void stopEndsTheGet()
+    {
+        ScriptedHttpServer server;
+        server.serve("/slow", {"HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nab", Ending::Hang});
+        HttpClient client;
+        StopFlag stop;
+        client.setStopFlag(&stop);
+        const auto failure = [&] {
+            try {
+                client.get(server.url("/slow"));
+            } catch (const HttpError& error) {
+                return std::string(error.what());
+            }
+            return std::string("no error");
+        };
+        QElapsedTimer clock;
+        clock.start();
+        {
+            StopLater later(stop, std::chrono::milliseconds(300));
+            QCOMPARE(failure(), std::string("Stopped"));
+        }
+        // While no data arrives, curl asks about the flag only about once a second.
+        QVERIFY(clock.elapsed() < 300 + 1500);
+        // Still requested: the next GET does not even connect.
+        QCOMPARE(failure(), std::string("Stopped"));
+        QCOMPARE(server.connectionCount(), 1);
     }
 
     void refusesOtherSchemes()
