@@ -2,7 +2,9 @@
 
 #include "net/HostLookup.h"
 #include "net/NetErrors.h"
+#include "platform/StopFlag.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -19,6 +21,8 @@ namespace {
 constexpr int TimeToLive = 128;
 constexpr size_t ReceiveBufferSize = 1024;
 constexpr int32_t AssumedIpHeaderSize = 20;
+// The longest a requested stop waits to be noticed.
+constexpr int32_t StopCheckMs = 100;
 
 class SocketHandle
 {
@@ -43,20 +47,22 @@ std::string systemError(const char* what)
 }
 
 // Waits until the socket is readable or has an error queued; false when `deadline` has passed.
-bool waitReadable(int fd, uint32_t deadline, short& events)
+bool waitReadable(int fd, uint32_t deadline, const StopFlag* stop, short& events)
 {
     while (true) {
+        if (stop && stop->requested())
+            throw NetworkError("Stopped");
         const int32_t remaining = static_cast<int32_t>(deadline - tickCount());
         if (remaining <= 0)
             return false;
         pollfd entry{fd, POLLIN, 0};
-        const int ready = ::poll(&entry, 1, remaining);
+        const int ready = ::poll(&entry, 1, std::min(remaining, StopCheckMs));
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready < 0)
             throw NetworkError(systemError("poll"));
         if (ready == 0)
-            return false;
+            continue;
         events = entry.revents;
         return true;
     }
@@ -126,7 +132,7 @@ ReplyStatus IcmpEchoClient::echoRaw(int fd, uint32_t address, const EchoRequest&
     const uint32_t deadline = tickCount() + static_cast<uint32_t>(m_receiveTimeoutMs);
     uint8_t datagram[ReceiveBufferSize];
     short events = 0;
-    while (waitReadable(fd, deadline, events)) {
+    while (waitReadable(fd, deadline, m_stopFlag, events)) {
         const ssize_t size = ::recv(fd, datagram, sizeof datagram, 0);
         if (size < 0 && errno == EINTR)
             continue;
@@ -162,7 +168,7 @@ ReplyStatus IcmpEchoClient::echoDatagram(int fd, uint32_t address, const EchoReq
     uint8_t datagram[ReceiveBufferSize];
     alignas(cmsghdr) char control[512];
     short events = 0;
-    while (waitReadable(fd, deadline, events)) {
+    while (waitReadable(fd, deadline, m_stopFlag, events)) {
         sockaddr_in source{};
         iovec io{datagram, sizeof datagram};
         msghdr message{};

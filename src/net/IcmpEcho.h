@@ -8,6 +8,8 @@
 
 namespace updater {
 
+class StopFlag;
+
 // The ICMP echo client of one server (IdIcmpClient1/2). Used by one thread only.
 //
 // It sends through a raw ICMP socket when the process may open one (root or CAP_NET_RAW), else
@@ -30,6 +32,9 @@ public:
     void setReceiveTimeout(int milliseconds) { m_receiveTimeoutMs = milliseconds; }
     int receiveTimeout() const { return m_receiveTimeoutMs; }
     void setOnReply(ReplyHandler handler) { m_onReply = std::move(handler); }
+    // Once the flag is requested, echo() stops waiting for the answer within a tenth of a second
+    // and raises NetworkError("Stopped") without calling the reply handler.
+    void setStopFlag(const StopFlag* flag) { m_stopFlag = flag; }
 
     // The sequence number the next echo will carry.
     uint16_t nextSequence() const { return m_sequence; }
@@ -55,6 +60,7 @@ private:
     int m_receiveTimeoutMs = DefaultReceiveTimeoutMs;
     uint16_t m_sequence = 0;
     ReplyHandler m_onReply;
+    const StopFlag* m_stopFlag = nullptr;
     SocketKind m_socketKind = SocketKind::Automatic;
 };
 

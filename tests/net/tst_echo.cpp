@@ -2,7 +2,9 @@
 #include "net/NetErrors.h"
 
 #include "support/PrivateNetwork.h"
+#include "support/StopLater.h"
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTest>
@@ -138,6 +140,7 @@ private slots:
     void emptyAndUnknownHosts();
     void noAnswerGivesTimedOutRecord();
     void datagramSocketFillsTheRecord();
+    void stopEndsTheWaitForAnAnswer();
 };
 
 void TestEcho::requestBytes()
@@ -333,6 +336,31 @@ void TestEcho::datagramSocketFillsTheRecord()
     range.close();
     int calls = 0;
     QVERIFY_THROWS_EXCEPTION(NetworkError, echoOnce(client, &calls));
+    QCOMPARE(calls, 0);
+}
+
+void TestEcho::stopEndsTheWaitForAnAnswer()
+{
+    RUN_IN_PRIVATE_NETWORK("ip link set lo up && sysctl -w net.ipv4.icmp_echo_ignore_all=1 && "
+                           "sysctl -w net.ipv4.ping_group_range='0 2147483647'");
+    IcmpEchoClient client;
+    StopFlag stop;
+    client.setStopFlag(&stop);
+    client.setHost("127.0.0.1");
+    int calls = 0;
+    std::string error;
+    QElapsedTimer clock;
+    clock.start();
+    {
+        test::StopLater later(stop, std::chrono::milliseconds(300));
+        try {
+            echoOnce(client, &calls);
+        } catch (const NetworkError& e) {
+            error = e.what();
+        }
+    }
+    QCOMPARE(error, std::string("Stopped"));
+    QVERIFY(clock.elapsed() < 300 + 1000); // well before the 3 s receive time-out
     QCOMPARE(calls, 0);
 }
 
