@@ -5,9 +5,12 @@
 
 namespace updater {
 
+class StopFlag;
+
 // The TCP port probe of one server (IdTCPClient1/2): opens a connection and lets the connected
 // handler close it again, so the peer sees a connection set up and torn down without a byte
-// either way. Used by one thread only; the connect blocks for the platform's connect time-out.
+// either way. Used by one thread only; the connect blocks until the kernel gives up on a silent
+// peer (its SYN retries) unless a stop is requested.
 class PortProbeClient
 {
 public:
@@ -23,6 +26,9 @@ public:
     void setPort(int port) { m_port = port; }
     int port() const { return m_port; }
     void setOnConnected(ConnectedHandler handler) { m_onConnected = std::move(handler); }
+    // Once the flag is requested, a connect() still waiting for the peer gives up within a tenth
+    // of a second, releases the socket and raises NetworkError("Stopped").
+    void setStopFlag(const StopFlag* flag) { m_stopFlag = flag; }
 
     // Connects to host() and port(), then calls the connected handler on this thread before it
     // returns. Raises AlreadyConnectedError (without network traffic) while still connected, and
@@ -37,6 +43,7 @@ private:
     int m_port = 0;
     int m_socket = -1;
     ConnectedHandler m_onConnected;
+    const StopFlag* m_stopFlag = nullptr;
 };
 
 } // namespace updater

@@ -1,6 +1,8 @@
 #include "net/NetErrors.h"
 #include "net/PortProbe.h"
+#include "support/StopLater.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 #include <QThread>
 
@@ -81,6 +83,7 @@ private slots:
     void invalidPortsAndHostsRaise_data();
     void invalidPortsAndHostsRaise();
     void silentPortHoldsTheProbeUntilRefused();
+    void stopEndsAConnectStillWaiting();
 };
 
 void TestPortProbe::openPortConnectsAndClosesWithoutAByte()
@@ -213,6 +216,36 @@ void TestPortProbe::silentPortHoldsTheProbeUntilRefused()
     listener.close();
     QVERIFY(probe.wait_for(std::chrono::seconds(30)) == std::future_status::ready);
     QCOMPARE(probe.get(), false);
+}
+
+void TestPortProbe::stopEndsAConnectStillWaiting()
+{
+    // A full accept queue leaves the probe waiting for an answer, as above.
+    Listener listener(0);
+    PortProbeClient filler;
+    filler.setHost("127.0.0.1");
+    filler.setPort(listener.port());
+    filler.connect();
+
+    PortProbeClient client;
+    StopFlag stop;
+    client.setStopFlag(&stop);
+    client.setHost("127.0.0.1");
+    client.setPort(listener.port());
+    std::string error;
+    QElapsedTimer clock;
+    clock.start();
+    {
+        test::StopLater later(stop, std::chrono::milliseconds(300));
+        try {
+            client.connect();
+        } catch (const NetworkError& e) {
+            error = e.what();
+        }
+    }
+    QCOMPARE(error, std::string("Stopped"));
+    QVERIFY(clock.elapsed() < 300 + 1000);
+    QVERIFY(!client.connected());
 }
 
 QTEST_GUILESS_MAIN(TestPortProbe)
