@@ -18,7 +18,7 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The launcher's one HTTP client (IdHTTP1). Sends exactly:
+// The launcher's one HTTP client. Sends exactly:
 //   GET <path> HTTP/1.1\r\nHost: <host>\r\nAccept: text/html, */*\r\n
 //   User-Agent: Mozilla/3.0 (compatible; Indy Library)\r\n\r\n
 // where <host> is the host name of the address without its port. Redirections are never followed;
@@ -30,9 +30,9 @@ class HttpClient
 public:
     struct WorkEvents
     {
-        std::function<void(int32_t announced)> begin; // OnWorkBegin: announced body length, 0 if none
-        std::function<void(int32_t total)> work;      // OnWork: running total of body bytes
-        std::function<void()> end;                    // OnWorkEnd: also after a failed body
+        std::function<void(int32_t announced)> begin; // announced body length, 0 if none
+        std::function<void(int32_t total)> work;      // running total of body bytes
+        std::function<void()> end;                    // also after a failed body
     };
     // Receives the body bytes of a successful answer as they arrive; may throw to abort the
     // transfer, and get() then rethrows that exception.

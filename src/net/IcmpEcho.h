@@ -10,7 +10,7 @@ namespace updater {
 
 class StopFlag;
 
-// The ICMP echo client of one server (IdIcmpClient1/2). Used by one thread only.
+// The ICMP echo client of one server. Used by one thread only.
 //
 // It sends through a raw ICMP socket when the process may open one (root or CAP_NET_RAW), else
 // through the kernel's unprivileged ICMP datagram socket (allowed by net.ipv4.ping_group_range).

@@ -7,10 +7,10 @@ namespace updater {
 
 class StopFlag;
 
-// The TCP port probe of one server (IdTCPClient1/2): opens a connection and lets the connected
-// handler close it again, so the peer sees a connection set up and torn down without a byte
-// either way. Used by one thread only; the connect blocks until the kernel gives up on a silent
-// peer (its SYN retries) unless a stop is requested.
+// The TCP port probe of one server: opens a connection and lets the connected handler close it
+// again, so the peer sees a connection set up and torn down without a byte either way. Used by one
+// thread only; the connect blocks until the kernel gives up on a silent peer (its SYN retries)
+// unless a stop is requested.
 class PortProbeClient
 {
 public:
