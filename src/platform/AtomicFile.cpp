@@ -1,5 +1,6 @@
 #include "platform/AtomicFile.h"
 
+#include "platform/PathText.h"
 #include "platform/UpdaterError.h"
 
 #include <cerrno>
@@ -11,12 +12,6 @@
 namespace updater {
 
 namespace {
-
-std::string folderOf(const std::string& path)
-{
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? std::string(".") : (slash == 0 ? std::string("/") : path.substr(0, slash));
-}
 
 bool writeAll(int fd, std::string_view bytes)
 {

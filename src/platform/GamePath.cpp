@@ -1,20 +1,13 @@
 #include "platform/GamePath.h"
 
-#include <cctype>
+#include "platform/PathText.h"
+
 #include <dirent.h>
 #include <sys/stat.h>
 
 namespace updater {
 
 namespace {
-
-std::string lower(const std::string& name)
-{
-    std::string out = name;
-    for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
 
 std::string folderKey(const std::string& folder)
 {
@@ -32,7 +25,7 @@ GamePathResolver::Listing& GamePathResolver::listing(const std::string& folder)
     Listing names;
     if (DIR* dir = ::opendir(key.c_str())) {
         while (dirent* entry = ::readdir(dir))
-            names.emplace(lower(entry->d_name), entry->d_name); // the first spelling found wins
+            names.emplace(lowerAscii(entry->d_name), entry->d_name); // the first spelling found wins
         ::closedir(dir);
     }
     return m_listings.emplace(key, std::move(names)).first->second;
@@ -42,7 +35,7 @@ std::string GamePathResolver::findEntry(const std::string& folder, const std::st
 {
     // A folder already read answers an exact spelling without asking the disk again.
     if (const auto cached = m_listings.find(folderKey(folder)); cached != m_listings.end()) {
-        const auto it = cached->second.find(lower(name));
+        const auto it = cached->second.find(lowerAscii(name));
         if (it != cached->second.end() && it->second == name)
             return name;
     }
@@ -50,7 +43,7 @@ std::string GamePathResolver::findEntry(const std::string& folder, const std::st
     if (::lstat((folderKey(folder) + "/" + name).c_str(), &st) == 0)
         return name;
     const Listing& names = listing(folder);
-    const auto it = names.find(lower(name));
+    const auto it = names.find(lowerAscii(name));
     return it == names.end() ? name : it->second;
 }
 
@@ -61,7 +54,7 @@ void GamePathResolver::noteCreated(const std::string& resolvedPath)
     const std::string name = slash == std::string::npos ? resolvedPath : resolvedPath.substr(slash + 1);
     const auto it = m_listings.find(folderKey(folder));
     if (it != m_listings.end() && !name.empty())
-        it->second.emplace(lower(name), name);
+        it->second.emplace(lowerAscii(name), name);
 }
 
 std::string GamePathResolver::resolve(const std::string& windowsPath)

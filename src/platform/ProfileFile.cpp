@@ -1,9 +1,9 @@
 #include "platform/ProfileFile.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/PathText.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <unordered_set>
 
@@ -11,38 +11,16 @@ namespace updater {
 
 namespace {
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
-std::string_view trim(std::string_view s)
-{
-    while (!s.empty() && isBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
-
-std::string lower(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
 std::string indexKey(std::string_view section, std::string_view key)
 {
-    return lower(trim(section)) + '\n' + lower(trim(key));
+    return lowerAscii(trimBlanks(section)) + '\n' + lowerAscii(trimBlanks(key));
 }
 
 } // namespace
 
 std::string profileValueFromRaw(std::string_view afterEquals)
 {
-    std::string_view value = trim(afterEquals);
+    std::string_view value = trimBlanks(afterEquals);
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
         value = value.substr(1, value.size() - 2);
     if (value.size() > ProfileFile::MaxValueLength)
@@ -52,7 +30,7 @@ std::string profileValueFromRaw(std::string_view afterEquals)
 
 bool parseProfileInteger(std::string_view text, int& value)
 {
-    text = trim(text);
+    text = trimBlanks(text);
     bool negative = false;
     if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
         negative = text.front() == '-';
@@ -121,17 +99,17 @@ void ProfileFile::parse(const std::string& bytes)
             end = bytes.size();
         Line line;
         line.raw = bytes.substr(pos, end - pos);
-        std::string_view text = trim(line.raw);
+        std::string_view text = trimBlanks(line.raw);
         // A file saved by an editor as UTF-8 may open with a byte order mark; it is no part of a name.
         if (pos == 0 && text.substr(0, 3) == "\xEF\xBB\xBF")
-            text = trim(text.substr(3));
+            text = trimBlanks(text.substr(3));
         if (!text.empty() && text.front() == '[') {
             const auto close = text.find(']');
             line.isSection = true;
-            line.section =
-                lower(trim(text.substr(1, close == std::string_view::npos ? text.npos : close - 1)));
+            line.section = lowerAscii(
+                trimBlanks(text.substr(1, close == std::string_view::npos ? text.npos : close - 1)));
         } else if (const auto eq = line.raw.find('='); eq != std::string::npos) {
-            line.key = lower(trim(std::string_view(line.raw).substr(0, eq)));
+            line.key = lowerAscii(trimBlanks(std::string_view(line.raw).substr(0, eq)));
         }
         m_lines.push_back(std::move(line));
         pos = end + 1;
@@ -194,10 +172,10 @@ bool ProfileFile::readBool(std::string_view section, std::string_view key, bool 
 
 void ProfileFile::writeString(std::string_view section, std::string_view key, std::string_view value)
 {
-    const std::string wantedSection = lower(trim(section));
-    const std::string wantedKey = lower(trim(key));
+    const std::string wantedSection = lowerAscii(trimBlanks(section));
+    const std::string wantedKey = lowerAscii(trimBlanks(key));
     const std::string cr = m_crlf ? "\r" : "";
-    std::string newLine = std::string(trim(key)) + "=" + std::string(value) + cr;
+    std::string newLine = std::string(trimBlanks(key)) + "=" + std::string(value) + cr;
 
     std::vector<Line> lines = m_lines;
     // A last line without line end stays so, unless the new line goes after it or replaces it.
@@ -217,7 +195,7 @@ void ProfileFile::writeString(std::string_view section, std::string_view key, st
             lastLineUnterminated = false;
         }
         Line header;
-        header.raw = "[" + std::string(trim(section)) + "]" + cr;
+        header.raw = "[" + std::string(trimBlanks(section)) + "]" + cr;
         header.isSection = true;
         header.section = wantedSection;
         lines.push_back(header);
@@ -239,7 +217,7 @@ void ProfileFile::writeString(std::string_view section, std::string_view key, st
         } else {
             // Append after the section's last non-blank line.
             size_t insertAt = end;
-            while (insertAt > sectionAt + 1 && trim(lines[insertAt - 1].raw).empty())
+            while (insertAt > sectionAt + 1 && trimBlanks(lines[insertAt - 1].raw).empty())
                 --insertAt;
             if (insertAt == lines.size() && lastLineUnterminated) {
                 lines.back().raw += cr;

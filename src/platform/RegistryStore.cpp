@@ -1,6 +1,7 @@
 #include "platform/RegistryStore.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/PathText.h"
 #include "platform/UpdaterError.h"
 
 #include <cstdlib>
@@ -78,22 +79,6 @@ bool mkdirs(const std::string& folder)
     return true;
 }
 
-std::string folderOf(const std::string& path)
-{
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
-std::string trimBlanks(const std::string& text)
-{
-    const auto first = text.find_first_not_of(" \t\r");
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
-}
-
 // "dword:" and one to eight hexadecimal digits, as exported or typed by hand.
 bool parseDword(const std::string& raw, uint32_t& number)
 {
@@ -139,7 +124,8 @@ void RegistryStore::load()
         size_t end = bytes.find('\n', pos);
         if (end == std::string::npos)
             end = bytes.size();
-        const std::string line = trimBlanks(bytes.substr(pos, end - pos));
+        // The blanks of a REGEDIT line: spaces, tabs and the CR of a CRLF file.
+        const std::string line(trimBlanks(std::string_view(bytes).substr(pos, end - pos), " \t\r"));
         pos = end + 1;
         if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
             std::string name = normaliseKey(line.substr(1, line.size() - 2));
