@@ -5,49 +5,94 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
+#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace updater {
 
 namespace {
 
-bool writeAll(int fd, std::string_view bytes)
+std::string siblingPattern(const std::string& target, const char* pattern)
 {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
+    const std::string folder = folderOf(target);
+    return (folder == "/" ? folder : folder + "/") + pattern;
+}
+
+// 0666 less the umask, as open() would give a new file. Read from /proc, because setting the umask
+// to learn it would briefly leave it cleared for files that other threads create meanwhile.
+mode_t usualFileMode()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("Umask:", 0) == 0)
+            return 0666 & ~static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+    const mode_t mask = ::umask(0); // kernels before 4.7 do not show it
+    ::umask(mask);
+    return 0666 & ~mask;
 }
 
 } // namespace
 
+AtomicFileWriter::AtomicFileWriter(std::string target, const char* pattern) : m_target(std::move(target))
+{
+    if (m_target.empty() || m_target.back() == '/' || directoryExists(m_target))
+        throw UpdaterError("Cannot create file " + m_target);
+    m_temporary = siblingPattern(m_target, pattern);
+    m_fd = ::mkostemp(m_temporary.data(), O_CLOEXEC);
+    if (m_fd < 0)
+        throw UpdaterError("Cannot create file " + m_target);
+    // mkstemp creates 0600; a game file should carry the usual permissions.
+    ::fchmod(m_fd, usualFileMode());
+}
+
+AtomicFileWriter::~AtomicFileWriter()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    if (!m_committed)
+        ::unlink(m_temporary.c_str());
+}
+
+void AtomicFileWriter::write(const char* data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(m_fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw UpdaterError("Cannot write file " + m_target);
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+}
+
+void AtomicFileWriter::commit()
+{
+    const int fd = std::exchange(m_fd, -1);
+    if (::close(fd) != 0 || !replaceFile(m_temporary, m_target))
+        throw UpdaterError("Cannot create file " + m_target);
+    m_committed = true;
+}
+
 void writeFileAtomically(const std::string& path, std::string_view bytes)
 {
-    const std::string failure = "Cannot create file " + path;
-    if (path.empty() || path.back() == '/' || directoryExists(path))
-        throw UpdaterError(failure);
-    std::string temp = folderOf(path) + "/.updater-XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        throw UpdaterError(failure);
-    // mkstemp creates 0600; a game file should carry the usual permissions.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
-    const bool written = writeAll(fd, bytes);
-    const bool closed = ::close(fd) == 0;
-    if (!written || !closed || ::rename(temp.c_str(), path.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        throw UpdaterError(failure);
+    try {
+        AtomicFileWriter file(path);
+        file.write(bytes.data(), bytes.size());
+        file.commit();
+    } catch (const UpdaterError&) {
+        throw UpdaterError("Cannot create file " + path);
     }
+}
+
+bool replaceFile(const std::string& from, const std::string& to)
+{
+    return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
 bool readWholeFile(const std::string& path, std::string& bytes)

@@ -1,13 +1,43 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace updater {
 
-// Writes the bytes to a temporary file beside `path` and renames it over `path` once complete,
-// so the target is never left half-written. Throws UpdaterError("Cannot create file " + path).
+// Writes a file under a temporary name beside its target and puts it in place only on commit(),
+// so the target is never left half-written; a writer that goes without commit() removes its
+// temporary file. The file gets the usual permissions (0666 less the umask). An existing target
+// is replaced even when it is read-only or a symbolic link, as on a rename.
+class AtomicFileWriter
+{
+public:
+    // `pattern` names the temporary file, its "XXXXXX" replaced by random letters. Throws
+    // UpdaterError("Cannot create file " + target), also for an empty target, one ending in '/'
+    // and an existing folder.
+    explicit AtomicFileWriter(std::string target, const char* pattern = ".updater-XXXXXX");
+    ~AtomicFileWriter();
+    AtomicFileWriter(const AtomicFileWriter&) = delete;
+    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+    // Throws UpdaterError("Cannot write file " + target).
+    void write(const char* data, size_t size);
+    // Renames the temporary file over the target. Throws UpdaterError("Cannot create file " + target).
+    void commit();
+
+private:
+    std::string m_target;
+    std::string m_temporary;
+    int m_fd = -1;
+    bool m_committed = false;
+};
+
+// Writes all bytes with an AtomicFileWriter. Throws UpdaterError("Cannot create file " + path).
 void writeFileAtomically(const std::string& path, std::string_view bytes);
+
+// Renames `from` over `to`, replacing a file there.
+bool replaceFile(const std::string& from, const std::string& to);
 
 // Reads a whole file as bytes; returns false when it cannot be opened.
 bool readWholeFile(const std::string& path, std::string& bytes);

@@ -1,0 +1,88 @@
+#include "platform/AtomicFile.h"
+#include "platform/UpdaterError.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <optional>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+using namespace updater;
+
+namespace {
+
+// Makes writes fail as on a full disk: no file of this process may grow past `bytes`.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &m_previous);
+        const rlimit limit{bytes, m_previous.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &m_previous); }
+
+private:
+    rlimit m_previous{};
+};
+
+} // namespace
+
+class TestAtomicFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void writerReplacesTheTargetOnlyOnCommit_data()
+    {
+        QTest::addColumn<bool>("commit");
+        QTest::addColumn<bool>("diskFull");
+        QTest::addColumn<QByteArray>("targetAfter");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("committed") << true << false << QByteArray("new bytes") << "";
+        QTest::newRow("abandoned") << false << false << QByteArray("old") << "";
+        QTest::newRow("write fails") << true << true << QByteArray("old") << "Cannot write file ";
+    }
+    void writerReplacesTheTargetOnlyOnCommit()
+    {
+        QFETCH(bool, commit);
+        QFETCH(bool, diskFull);
+        QFETCH(QByteArray, targetAfter);
+        QFETCH(QString, error);
+        QTemporaryDir folder;
+        const QString target = folder.filePath("p1.rar");
+        test::writeFileOrDie(target, "old");
+        QString raised;
+        {
+            AtomicFileWriter file(target.toStdString(), ".updater-download-XXXXXX");
+            std::optional<FileSizeLimit> limit;
+            if (diskFull)
+                limit.emplace(4);
+            try {
+                file.write("new bytes", 9);
+                if (commit)
+                    file.commit();
+            } catch (const UpdaterError& e) {
+                raised = e.what();
+            }
+        }
+        QCOMPARE(raised, error.isEmpty() ? error : error + target);
+        QCOMPARE(test::bytesOf(target), targetAfter);
+        // No temporary file is left, and the target has the usual permissions.
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"p1.rar"});
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        struct stat st;
+        QCOMPARE(::stat(QFile::encodeName(target).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 0777, 0666 & ~mask);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAtomicFile)
+#include "tst_atomicfile.moc"
