@@ -90,6 +90,17 @@ void writeFileAtomically(const std::string& path, std::string_view bytes)
     }
 }
 
+std::string reserveSiblingName(const std::string& target, const char* pattern)
+{
+    std::string name = siblingPattern(target, pattern);
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    ::close(fd);
+    ::unlink(name.c_str());
+    return name;
+}
+
 bool replaceFile(const std::string& from, const std::string& to)
 {
     return ::rename(from.c_str(), to.c_str()) == 0;
