@@ -80,6 +80,9 @@ struct UrlHandle
 struct HttpClient::Impl
 {
     CURL* curl = nullptr;
+    // The transfer runs through a multi handle so that the wait for data can be cut short every
+    // tenth of a second to look at the stop flag; it also holds the one cached connection.
+    CURLM* multi = nullptr;
     WorkEvents events;
     const StopFlag* stopFlag = nullptr;
     long connectSeconds = DefaultConnectSeconds;
@@ -201,13 +204,34 @@ struct HttpClient::Impl
         return bytes;
     }
 
-    // curl calls this many times a second while data flows and about once a second while none
-    // does, which bounds how long a stop can go unnoticed.
-    static int progressCallback(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+    bool stopRequested() const { return stopFlag && stopFlag->requested(); }
+
+    // Runs the transfer of the easy handle to its end or until a stop is requested.
+    CURLcode perform()
     {
-        auto* d = static_cast<Impl*>(self);
-        d->stopped = d->stopFlag && d->stopFlag->requested();
-        return d->stopped ? 1 : 0;
+        constexpr int PollMs = 100;
+        if (curl_multi_add_handle(multi, curl) != CURLM_OK)
+            return CURLE_FAILED_INIT;
+        CURLcode result = CURLE_OK;
+        for (int running = 1; running;) {
+            if (curl_multi_perform(multi, &running) != CURLM_OK) {
+                result = CURLE_FAILED_INIT;
+                break;
+            }
+            if (!running)
+                break;
+            if (stopRequested()) {
+                stopped = true;
+                break;
+            }
+            curl_multi_poll(multi, nullptr, 0, PollMs, nullptr);
+        }
+        int left = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi, &left))
+            if (message->msg == CURLMSG_DONE && message->easy_handle == curl)
+                result = message->data.result;
+        curl_multi_remove_handle(multi, curl);
+        return result;
     }
 
     void configure()
@@ -224,9 +248,6 @@ struct HttpClient::Impl
         curl_easy_setopt(curl, CURLOPT_HEADERDATA, this);
         curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Impl::writeCallback);
         curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
-        curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &Impl::progressCallback);
-        curl_easy_setopt(curl, CURLOPT_XFERINFODATA, this);
-        curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     }
 };
 
@@ -234,13 +255,16 @@ HttpClient::HttpClient() : d(std::make_unique<Impl>())
 {
     initialiseCurlOnce();
     d->curl = curl_easy_init();
-    if (!d->curl)
+    d->multi = curl_multi_init();
+    if (!d->curl || !d->multi)
         throw HttpError("Cannot create an HTTP session");
     d->configure();
+    curl_multi_setopt(d->multi, CURLMOPT_MAXCONNECTS, 1L);
 }
 
 HttpClient::~HttpClient()
 {
+    curl_multi_cleanup(d->multi);
     curl_easy_cleanup(d->curl);
 }
 
@@ -321,7 +345,7 @@ void HttpClient::get(const std::string& url, const Sink& sink)
     d->callbackError = nullptr;
     d->stopped = false;
 
-    const CURLcode result = curl_easy_perform(curl);
+    const CURLcode result = d->perform();
 
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
     curl_easy_setopt(curl, CURLOPT_CURLU, nullptr);
