@@ -1,6 +1,6 @@
 #include "app/UpdaterApplication.h"
 
-#include "platform/DialogService.h"
+#include "app/Dialogs.h"
 
 #include <exception>
 

@@ -2,30 +2,30 @@
 
 #include "app/AppMessageFilter.h"
 #include "app/Artwork.h"
+#include "app/ContextMenu.h"
+#include "app/Dialogs.h"
+#include "app/GameStart.h"
+#include "app/Messages.h"
+#include "app/QuitRequest.h"
+#include "app/SettingsMenu.h"
 #include "config/ConfigReader.h"
 #include "config/ConfigRefresh.h"
 #include "config/Settings.h"
-#include "launch/ContextMenu.h"
-#include "launch/GameStartSequence.h"
-#include "launch/SettingsMenu.h"
-#include "monitor/PingMonitor.h"
-#include "monitor/StartButtonRule.h"
-#include "patch/DownloadDisplay.h"
-#include "patch/DownloadUpdates.h"
-#include "platform/DialogService.h"
+#include "monitor/ServerWatch.h"
+#include "patch/UpdateRun.h"
 #include "platform/GamePath.h"
 #include "platform/OnlineState.h"
-#include "platform/QuitRequest.h"
 #include "platform/UpdaterError.h"
-#include "platform/WindowThread.h"
-#include "web/NewsPage.h"
 #include "web/StatusLineText.h"
 #include "widgets/BackgroundMusic.h"
+#include "widgets/LevelGauge.h"
+#include "widgets/NewsPage.h"
 
 #include "ui_UpdaterWindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDeadlineTimer>
 #include <QImageReader>
 #include <QScreen>
 #include <QThread>
@@ -41,11 +41,22 @@ QString latin1(const std::string& text)
     return QString::fromLatin1(text);
 }
 
+// Waits for a worker's thread while answering the calls it waits for on this thread.
+bool waitServing(QThread* thread, const QDeadlineTimer& deadline)
+{
+    while (!thread->wait(QDeadlineTimer(20))) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents();
+    }
+    return true;
+}
+
 } // namespace
 
-UpdaterWindow::UpdaterWindow(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::UpdaterWindow>())
+UpdaterWindow::UpdaterWindow(QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::UpdaterWindow>()), m_noticeBoxes([this] { close(); })
 {
-    // 1. Window and components.
     ui->setupUi(this);
     QFont font("Verdana");
     font.setPixelSize(11);
@@ -55,57 +66,46 @@ UpdaterWindow::UpdaterWindow(QWidget* parent) : QWidget(parent), ui(std::make_un
     setFixedSize(512, 537);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
-    m_imageList1 = houseImages();
+    m_houses = houseImages();
     ui->serverPicture->setPixmap(serverPicture());
     ui->downloadPicture->setPixmap(downloadPicture());
     ui->pingGauge1->setSteps(200);
     ui->pingGauge2->setSteps(20);
-    m_timerWhenShowUp.setInterval(3000);
-    m_timerWhenShowUp.setSingleShot(false);
-    connect(&m_timerWhenShowUp, &QTimer::timeout, this, &UpdaterWindow::OnTimerWhenShowUp);
-    m_timer1.setInterval(1000);
-    connect(&m_timer1, &QTimer::timeout, this, &UpdaterWindow::TimerStatusCheck);
-    connect(ui->quitButton, &QPushButton::clicked, this, &UpdaterWindow::CloseApp);
+    m_afterUpdateTimer.setInterval(3000);
+    connect(&m_afterUpdateTimer, &QTimer::timeout, this, &UpdaterWindow::showHomepageAfterUpdate);
+    m_startButtonTimer.setInterval(1000);
+    connect(&m_startButtonTimer, &QTimer::timeout, this, &UpdaterWindow::updateStartButtons);
+    connect(ui->quitButton, &QPushButton::clicked, this, &QWidget::close);
     m_settingsMenu = new SettingsMenu(m_state, this);
-    m_contextMenu = new ContextMenu(QIcon(m_imageList1[2]), this);
+    m_contextMenu = new ContextMenu(QIcon(m_houses[2]), this);
     connect(ui->settingsButton, &QToolButton::clicked, m_settingsMenu, &SettingsMenu::popupAtCursor);
-    m_gameStart = std::make_unique<GameStartSequence>(
-        m_config, m_state, [this] { writeSettings(m_registry, m_state.freedomMouseStatus); });
+    m_gameStart = std::make_unique<GameStart>(m_config, m_state, [this] { saveSettings(); });
     connect(ui->startButton1, &QPushButton::clicked, this, [this] { m_gameStart->start(1); });
     connect(ui->startButton2, &QPushButton::clicked, this, [this] { m_gameStart->start(2); });
-    m_downloadDisplay = std::make_unique<DownloadDisplay>(DownloadControls{
-        ui->downloadBox, ui->downloadStatusBox, ui->fileNameLabel, ui->sizeLabel,
-        ui->transferLabel, ui->percentLabel, ui->downloadBar});
-    m_http.setWorkEvents(m_downloadDisplay->workEvents());
 
-    // 2. The application-wide message hook.
-    m_messageFilter = new AppMessageFilter(this, [this] { popupContextMenu(); });
+    m_messageFilter = new AppMessageFilter(this, [this] { m_contextMenu->popupAtCursor(); });
     qApp->installEventFilter(m_messageFilter);
 
-    // 3. The logo (shown later in the one-server layout).
+    // The logo is shown later, in the one-server layout; without it the launcher does not start.
     loadLogo();
-    // 4.
-    ResetStatusImages();
-    // 5.
-    m_state.freedomMouseStatus = readSettings(m_registry);
-    // 6.
-    m_config = readConfig();
-    // 7.
+    resetStatusHouses();
+    loadSettings();
+    loadConfiguration();
     checkOnline();
-    // 8.-11.
-    labelFromConfiguration();
-    // 12.
+    captionsFromConfiguration();
     m_settingsMenu->initMouseFreedomMenu();
-    // 13.
     m_newsPage = new NewsPage(ui->newsView, m_config.homepage, this);
     connect(ui->reloadButton, &QToolButton::clicked, m_newsPage, &NewsPage::reload);
     m_music = new BackgroundMusic(ui->musicButton, m_config.bgmSound, this);
+    connect(m_music, &BackgroundMusic::failed, this,
+            [](const QString& message) { showErrorBox(message.toLatin1().toStdString()); });
     m_newsPage->showStartPage();
-    m_timer1.start();
+    m_startButtonTimer.start();
 }
 
 UpdaterWindow::~UpdaterWindow()
 {
+    stopWorkers();
     qApp->removeEventFilter(m_messageFilter);
 }
 
@@ -118,25 +118,52 @@ void UpdaterWindow::loadLogo()
     ui->logo->setPixmap(QPixmap::fromImage(logo));
 }
 
-void UpdaterWindow::ResetStatusImages()
+void UpdaterWindow::resetStatusHouses()
 {
-    for (QLabel* picture : {ui->accountHouse1, ui->charHouse1, ui->mapHouse1,
-                            ui->accountHouse2, ui->charHouse2, ui->mapHouse2}) {
-        picture->setPixmap(m_imageList1[0]);
+    for (QLabel* picture : {ui->accountHouse1, ui->charHouse1, ui->mapHouse1, ui->accountHouse2,
+                            ui->charHouse2, ui->mapHouse2}) {
+        picture->setPixmap(m_houses[0]);
         picture->repaint();
     }
+}
+
+void UpdaterWindow::loadSettings()
+{
+    const StoredSettings stored = readSettings(m_registry);
+    if (stored.state == StoredSettings::FirstStart)
+        messageBox(messages::firstStart(), "Read this carefully plz", DialogIcon::Information);
+    else if (stored.state == StoredSettings::Damaged)
+        messageBox(messages::settingsRepaired(), "Info", DialogIcon::Information);
+    m_state.freedomMouseStatus = stored.freedomMouse;
+}
+
+void UpdaterWindow::saveSettings()
+{
+    if (!writeSettings(m_registry, m_state.freedomMouseStatus))
+        showMessage(messages::settingsNotSaved());
+}
+
+void UpdaterWindow::loadConfiguration()
+{
+    std::optional<Configuration> config = readConfig();
+    if (!config) {
+        messageBox(messages::configurationMissing(configFilePath()), "Alert", DialogIcon::Stop);
+        requestQuit();
+    }
+    // Without a file the window goes on with empty values until the requested end takes effect.
+    m_config = config.value_or(Configuration{});
 }
 
 void UpdaterWindow::checkOnline()
 {
     if (isConnectedToInternet())
         return;
-    messageBox("OFFLINE", "Panic", DialogIcon::None);
+    messageBox(messages::offline(), "Panic", DialogIcon::None);
     requestQuit();
     QThread::msleep(1000);
 }
 
-void UpdaterWindow::labelFromConfiguration()
+void UpdaterWindow::captionsFromConfiguration()
 {
     setWindowTitle(latin1(m_config.titleWindowName));
     const ServerEntry& one = m_config.entry(1);
@@ -155,71 +182,143 @@ void UpdaterWindow::showEvent(QShowEvent* event)
     if (m_shown)
         return;
     m_shown = true;
-    OnShow();
+    onFirstShow();
 }
 
-void UpdaterWindow::OnShow()
+void UpdaterWindow::onFirstShow()
 {
     setWindowTitle(latin1(m_config.titleWindowName));
     ui->statusLine->setPanelText(0, latin1(statusLineText(m_config.homepage)));
     m_music->start();
-    startUpdateWorker();
+    startUpdateRun();
 }
 
-void UpdaterWindow::startUpdateWorker()
+void UpdaterWindow::startUpdateRun()
 {
-    DownloadUpdates::Hooks hooks;
-    hooks.startMonitors = [this] {
-        startPingMonitors(m_config, m_state, monitorWindow(1), monitorWindow(2));
-    };
-    hooks.armTimer = [this] {
-        postToWindowThread([this] {
-            m_timerWhenShowUp.start();
-            // Measuring runs end the launcher once the game folder is up to date.
-            if (qEnvironmentVariableIsSet("UPDATER_EXIT_AFTER_UPDATE"))
-                requestQuit();
-        });
-    };
-    hooks.requestWindowClose = [this] { return close(); };
-    m_worker = new DownloadUpdates(m_config, m_http, *m_downloadDisplay, hooks);
-    m_worker->start();
+    m_updateThread = new QThread(this);
+    m_updateRun = new UpdateRun(m_config, m_http, m_noticeBoxes);
+    m_updateRun->moveToThread(m_updateThread);
+    connect(m_updateThread, &QThread::started, m_updateRun, &UpdateRun::run);
+    connect(m_updateRun, &UpdateRun::patchStarted, this, &UpdaterWindow::showPatchStarted);
+    connect(m_updateRun, &UpdateRun::unpackingStarted, this, &UpdaterWindow::showUnpacking);
+    connect(&m_updateRun->progress(), &TransferProgress::pictureChanged, this,
+            &UpdaterWindow::showTransferPicture);
+    connect(&m_updateRun->progress(), &TransferProgress::captionChanged, this,
+            &UpdaterWindow::showTransferCaption);
+    connect(m_updateRun, &UpdateRun::finished, this, &UpdaterWindow::onUpdateFinished);
+    m_updateThread->start();
 }
 
-MonitorWindow UpdaterWindow::monitorWindow(int serverNumber)
+void UpdaterWindow::showPatchStarted(const QString& documentName)
 {
-    // The twins' controls differ only in their number.
+    ui->fileNameLabel->setText(documentName);
+    ui->downloadBox->setVisible(true);
+    ui->downloadStatusBox->setVisible(true);
+}
+
+void UpdaterWindow::showUnpacking()
+{
+    ui->downloadStatusBox->setVisible(false);
+    ui->fileNameLabel->setText("unrar... (please wait!)");
+}
+
+void UpdaterWindow::showTransferPicture()
+{
+    const DownloadPicture picture = m_updateRun->progress().takePicture();
+    ui->transferLabel->setText(picture.progress);
+    ui->downloadBar->setValue(picture.bar);
+    ui->percentLabel->setText(picture.percent);
+    ui->sizeLabel->setText(picture.size);
+}
+
+void UpdaterWindow::showTransferCaption()
+{
+    ui->fileNameLabel->setText(m_updateRun->progress().takeCaption());
+}
+
+void UpdaterWindow::onUpdateFinished()
+{
+    startServerWatch(1);
+    if (m_config.howManyServers == 2)
+        startServerWatch(2);
+    m_afterUpdateTimer.start();
+    // Measuring runs end the launcher once the game folder is up to date.
+    if (qEnvironmentVariableIsSet("UPDATER_EXIT_AFTER_UPDATE"))
+        requestQuit();
+}
+
+ServerView UpdaterWindow::serverView(int serverNumber)
+{
     const QString n = QString::number(serverNumber);
     const auto label = [this](const QString& name) { return findChild<QLabel*>(name); };
-    MonitorWindow window;
-    ServerControls& server = window.server;
+    ServerView view;
+    ServerControls& server = view.server;
     server.statusCaptions = {label("accountStatus" + n), label("charStatus" + n), label("mapStatus" + n)};
     server.statusPictures = {label("accountHouse" + n), label("charHouse" + n), label("mapHouse" + n)};
-    server.infoPanel = serverNumber == 1 ? static_cast<QWidget*>(ui->serverInfo1) : ui->serverInfo2;
+    server.infoPanel = findChild<QWidget*>("serverInfo" + n);
     server.pingBox = findChild<QGroupBox*>("pingBox" + n);
     server.gauge = findChild<LevelGauge*>("pingGauge" + n);
     server.pingTime = label("pingTime" + n);
     server.warning = label("noAnswerWarning" + n);
     server.startButton = findChild<QPushButton*>("startButton" + n);
-    window.shared = {ui->downloadBox, ui->downloadStatusBox, ui->logo};
-    window.setPicture = [this](QLabel* label, int index) {
-        label->setPixmap(m_imageList1[index]);
-        label->repaint();
+    view.shared = {ui->downloadBox, ui->downloadStatusBox, ui->logo};
+    view.setPicture = [this](QLabel* label, int index) {
+        label->setPixmap(m_houses[index]);
+        label->setProperty("house", index);
     };
-    return window;
+    return view;
 }
 
-void UpdaterWindow::OnTimerWhenShowUp()
+void UpdaterWindow::startServerWatch(int serverNumber)
 {
-    m_timerWhenShowUp.stop();
+    const int index = serverNumber - 1;
+    const ServerView view = serverView(serverNumber);
+    if (serverNumber == 1)
+        showFirstServer(view, m_config.howManyServers);
+    else
+        showSecondServer(view);
+
+    auto* thread = new QThread(this);
+    auto* watch = new ServerWatch(m_config.entry(serverNumber), m_noticeBoxes);
+    watch->moveToThread(thread);
+    connect(thread, &QThread::started, watch, &ServerWatch::run);
+    connect(watch, &ServerWatch::probing, this, [view](ProbeStep step) { showProbeBusy(view, step); });
+    connect(watch, &ServerWatch::probed, this, [this, view, index](ProbeStep step, bool accepted) {
+        showProbeResult(view, step, accepted);
+        if (step == ProbeStep::Map)
+            m_state.serverOnline[index] = accepted;
+    });
+    connect(watch, &ServerWatch::pingAnswered, this,
+            [view](const ReplyStatus& reply) { showPingReply(view.server, reply); });
+    m_watchThreads[index] = thread;
+    m_watches[index] = watch;
+    thread->start();
+}
+
+void UpdaterWindow::showHomepageAfterUpdate()
+{
+    m_afterUpdateTimer.stop();
     if (m_config.overWriteClientInfo != 0)
-        refreshConfig(m_config, m_http, m_state);
+        refreshConfiguration();
     m_newsPage->showHomepage();
     ui->reloadButton->setEnabled(true);
 }
 
-void UpdaterWindow::TimerStatusCheck()
+void UpdaterWindow::refreshConfiguration()
 {
-    checkStartButtons(m_state, ui->startButton1, ui->startButton2);
+    const RefreshOutcome outcome = refreshConfig(m_config, m_http);
+    if (outcome.result == RefreshOutcome::Refreshed)
+        m_state.configRefreshed = true;
+    if (outcome.result != RefreshOutcome::Failed)
+        return;
+    if (messageBox(messages::refreshFailed(m_config.configLink, outcome.reply), "Alert", DialogIcon::Stop,
+                   DialogButtons::YesNo) == DialogAnswer::No)
+        requestQuit();
+}
+
+void UpdaterWindow::updateStartButtons()
+{
+    updater::updateStartButtons(m_state, ui->startButton1, ui->startButton2);
     pressStartButtonWhenAsked();
 }
 
@@ -235,26 +334,47 @@ void UpdaterWindow::pressStartButtonWhenAsked()
     QTimer::singleShot(0, button, &QPushButton::click);
 }
 
-void UpdaterWindow::CloseApp()
-{
-    close();
-}
-
 void UpdaterWindow::closeEvent(QCloseEvent* event)
 {
-    // Stays refused unless the player answers Yes and the settings could be saved.
+    // Stays refused unless the player answers Yes.
     event->ignore();
-    if (!confirmYesNo("It's bitter like beer for kids...\n\nThe End?"))
+    if (!confirmYesNo(messages::closeQuestion()))
         return;
-    writeSettings(m_registry, m_state.freedomMouseStatus);
+    saveSettings();
     event->accept();
     // A tool window does not end the application by closing, so ask for the end explicitly.
     requestQuit();
 }
 
-void UpdaterWindow::popupContextMenu()
+bool UpdaterWindow::stopWorkers(int limitMs)
 {
-    m_contextMenu->popupAtCursor();
+    m_afterUpdateTimer.stop();
+    m_startButtonTimer.stop();
+    if (m_updateRun)
+        m_updateRun->stop();
+    for (ServerWatch* watch : m_watches)
+        if (watch)
+            watch->stop();
+
+    const QDeadlineTimer deadline(limitMs);
+    bool allEnded = true;
+    for (QThread* thread : {m_updateThread, m_watchThreads[0], m_watchThreads[1]}) {
+        if (!thread)
+            continue;
+        thread->quit();
+        allEnded = waitServing(thread, deadline) && allEnded;
+    }
+    if (!allEnded)
+        return false;
+
+    m_http.setStopFlag(nullptr);
+    delete m_updateRun;
+    m_updateRun = nullptr;
+    for (ServerWatch*& watch : m_watches) {
+        delete watch;
+        watch = nullptr;
+    }
+    return true;
 }
 
 } // namespace updater

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/NoticeBoxes.h"
+#include "app/ServerPanel.h"
 #include "config/Configuration.h"
 #include "config/RunState.h"
 #include "net/HttpClient.h"
@@ -16,44 +18,49 @@ namespace Ui {
 class UpdaterWindow;
 }
 
+class QThread;
+
 namespace updater {
 
 class AppMessageFilter;
 class BackgroundMusic;
 class ContextMenu;
-class DownloadDisplay;
-class DownloadUpdates;
-struct MonitorWindow;
+class GameStart;
 class NewsPage;
-class GameStartSequence;
+class ServerWatch;
 class SettingsMenu;
+class UpdateRun;
 
-// The launcher's one main window: builds every control, runs the start-up sequence and owns the
-// parts that change the window.
+// The launcher's one main window: builds every control, runs the start-up sequence, owns the
+// update run and the server watches with their threads, and shows the player what they report.
 class UpdaterWindow : public QWidget
 {
     Q_OBJECT
 public:
-    // Runs the construction steps; throws UpdaterError when the logo cannot be loaded.
+    // Runs the start-up sequence; throws UpdaterError when the logo cannot be loaded.
     explicit UpdaterWindow(QWidget* parent = nullptr);
     ~UpdaterWindow() override;
 
-    Ui::UpdaterWindow* controls() const { return ui.get(); }
+    // Stops the update run and the server watches and waits for their threads, answering their
+    // pending boxes meanwhile. False when a thread did not end within the limit; the window must
+    // then stay alive until the process ends.
+    bool stopWorkers(int limitMs = 1500);
+
     SettingsMenu* settingsMenu() const { return m_settingsMenu; }
     ContextMenu* contextMenu() const { return m_contextMenu; }
     NewsPage* newsPage() const { return m_newsPage; }
-    // The controls one server's monitor works with.
-    MonitorWindow monitorWindow(int serverNumber);
     BackgroundMusic* music() const { return m_music; }
     const Configuration& configuration() const { return m_config; }
     RunState& runState() { return m_state; }
-    QTimer& timerWhenShowUp() { return m_timerWhenShowUp; }
-    QTimer& timer1() { return m_timer1; }
+    // The controls one server's display works with (1 or 2).
+    ServerView serverView(int serverNumber);
+    QTimer& afterUpdateTimer() { return m_afterUpdateTimer; }
+    QTimer& startButtonTimer() { return m_startButtonTimer; }
 
 public slots:
-    void OnTimerWhenShowUp();
-    void CloseApp();
-    void TimerStatusCheck();
+    // Three seconds after the update run: refresh the configuration, then the home page.
+    void showHomepageAfterUpdate();
+    void updateStartButtons();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -61,12 +68,23 @@ protected:
 
 private:
     void loadLogo();
-    void ResetStatusImages();
+    void resetStatusHouses();
     void checkOnline();
-    void labelFromConfiguration();
-    void OnShow();
-    void popupContextMenu();
-    void startUpdateWorker();
+    void loadSettings();
+    void saveSettings();
+    void loadConfiguration();
+    void captionsFromConfiguration();
+    void onFirstShow();
+    void refreshConfiguration();
+
+    void startUpdateRun();
+    void showPatchStarted(const QString& documentName);
+    void showUnpacking();
+    void showTransferPicture();
+    void showTransferCaption();
+    void onUpdateFinished();
+
+    void startServerWatch(int serverNumber);
     void pressStartButtonWhenAsked();
 
     std::unique_ptr<Ui::UpdaterWindow> ui;
@@ -74,17 +92,20 @@ private:
     RunState m_state;
     RegistryStore m_registry;
     HttpClient m_http;
-    std::array<QPixmap, 4> m_imageList1;
-    QTimer m_timerWhenShowUp;
-    QTimer m_timer1;
+    NoticeBoxes m_noticeBoxes;
+    std::array<QPixmap, 4> m_houses;
+    QTimer m_afterUpdateTimer;
+    QTimer m_startButtonTimer;
     AppMessageFilter* m_messageFilter = nullptr;
-    std::unique_ptr<GameStartSequence> m_gameStart;
+    std::unique_ptr<GameStart> m_gameStart;
     SettingsMenu* m_settingsMenu = nullptr;
     ContextMenu* m_contextMenu = nullptr;
-    std::unique_ptr<DownloadDisplay> m_downloadDisplay;
     NewsPage* m_newsPage = nullptr;
     BackgroundMusic* m_music = nullptr;
-    DownloadUpdates* m_worker = nullptr; // lives until the process ends, like the monitors
+    QThread* m_updateThread = nullptr;
+    UpdateRun* m_updateRun = nullptr;
+    std::array<QThread*, 2> m_watchThreads{};
+    std::array<ServerWatch*, 2> m_watches{};
     bool m_shown = false;
 };
 

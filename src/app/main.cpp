@@ -1,12 +1,14 @@
-#include "app/UpdaterWindow.h"
+#include "app/Dialogs.h"
+#include "app/Messages.h"
+#include "app/QuitRequest.h"
 #include "app/UpdaterApplication.h"
-#include "platform/DialogService.h"
+#include "app/UpdaterWindow.h"
 #include "platform/InstanceLock.h"
+#include "platform/TerminationRequest.h"
 
 #include <clocale>
-#include <cstdio>
-#include <cstdlib>
 #include <exception>
+#include <memory>
 #include <unistd.h>
 
 int main(int argc, char** argv)
@@ -21,23 +23,27 @@ int main(int argc, char** argv)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     UpdaterApplication app(argc, argv);
+    // Logging out or a service manager ends the launcher like a quit: transfers stop cleanly.
+    TerminationRequest termination;
+    QObject::connect(&termination, &TerminationRequest::received, &app, [] { requestQuit(); });
 
     InstanceLock lock;
     if (!lock.acquire()) {
-        messageBox("-= Updater is already running! =-\n\nYou're trying to start it twice ...", "Alert",
-                   DialogIcon::Stop);
+        messageBox(messages::alreadyRunning(), "Alert", DialogIcon::Stop);
         return 0;
     }
+    std::unique_ptr<UpdaterWindow> window;
     try {
-        auto* form = new UpdaterWindow;
-        form->show();
-        app.exec();
+        window = std::make_unique<UpdaterWindow>();
     } catch (const std::exception& error) {
         showErrorBox(error.what());
         return 0;
     }
-    // The update worker and the monitors are never stopped or waited for: they end with the
-    // process, so the window they talk to is never torn down under them.
-    std::fflush(nullptr);
-    std::_Exit(0);
+    window->show();
+    app.exec();
+    // A worker stuck in a call that cannot be interrupted (a host look-up) keeps the window it
+    // reports to; the process ends around it.
+    if (!window->stopWorkers())
+        (void)window.release();
+    return 0;
 }

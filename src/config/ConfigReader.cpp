@@ -1,9 +1,7 @@
 #include "config/ConfigReader.h"
 
-#include "platform/DialogService.h"
 #include "platform/GamePath.h"
 #include "platform/ProfileFile.h"
-#include "platform/QuitRequest.h"
 
 namespace updater {
 
@@ -60,17 +58,11 @@ Configuration readConfigurationFrom(const ProfileFile& f)
     return c;
 }
 
-Configuration readConfig()
+std::optional<Configuration> readConfig()
 {
-    const std::string path = configFilePath();
-    const ProfileFile file(resolveGamePath(path));
-    if (!file.exists()) {
-        messageBox("-= CRITICAL ERROR 2 =-\n\nCouldn't find [" + path +
-                       "]\n\n!Main-Config file is missing! Did u install it right, guess not... Try again baka",
-                   "Alert", DialogIcon::Stop);
-        requestQuit();
-        return Configuration{};
-    }
+    const ProfileFile file(resolveGamePath(configFilePath()));
+    if (!file.exists())
+        return std::nullopt;
     return readConfigurationFrom(file);
 }
 

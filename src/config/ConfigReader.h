@@ -2,6 +2,8 @@
 
 #include "config/Configuration.h"
 
+#include <optional>
+
 namespace updater {
 
 class ProfileFile;
@@ -10,8 +12,7 @@ class ProfileFile;
 // HowManyServers is 2.
 Configuration readConfigurationFrom(const ProfileFile& file);
 
-// Reads the game folder's configuration file. When it is missing, shows the "CRITICAL ERROR 2"
-// box, asks the application to end and returns the empty configuration.
-Configuration readConfig();
+// Reads the game folder's configuration file; nothing when there is none.
+std::optional<Configuration> readConfig();
 
 } // namespace updater

@@ -1,21 +1,25 @@
 #pragma once
 
+#include <string>
+
 namespace updater {
 
 struct Configuration;
-struct RunState;
 class HttpClient;
 
-// RefreshConfig: when the configuration asks for it (OverWriteClientInfo not 0), downloads the
-// community's copy of updater4.cfg from Config_link and puts it in place of the local file; only
-// then is state.configRefreshed set. The values in memory stay as they are until the next start.
+struct RefreshOutcome
+{
+    enum Result { Skipped, Refreshed, Failed } result = Skipped;
+    std::string reply; // on failure: the client's last reply ("404 Not Found"), never the error text
+};
+
+// When the configuration asks for it (OverWriteClientInfo not 0), downloads the community's copy
+// of updater4.cfg from Config_link and puts it in place of the local file. The values in memory
+// stay as they are until the next start. The local file is replaced only by a complete download
+// and never left half-written.
 //
-// On failure the "CRITICAL ERROR 4" box asks whether to go on with the old file; No asks the
-// application to end (the caller still runs to its end). The local file is replaced only by a
-// complete download and never left half-written.
-//
-// Blocking; called on the window thread after the update worker is done with the client. The
+// Blocking; called on the window thread after the update run is done with the client. The
 // client's work events go to whatever handlers are set on it (the download display).
-void refreshConfig(const Configuration& config, HttpClient& client, RunState& state);
+RefreshOutcome refreshConfig(const Configuration& config, HttpClient& client);
 
 } // namespace updater

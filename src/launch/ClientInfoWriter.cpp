@@ -1,18 +1,13 @@
 #include "launch/ClientInfoWriter.h"
 
 #include "platform/AtomicFile.h"
-#include "platform/DialogService.h"
 #include "platform/GamePath.h"
 #include "platform/ProfileFile.h"
-#include "platform/QuitRequest.h"
 #include "platform/UpdaterError.h"
 
 namespace updater {
 
 namespace {
-
-constexpr const char* NoDataFolderText =
-    "Can't find Data folder!\n\nThis Tool is installed wrong locaton. It must be Grimvale Folder! End...";
 
 void addLine(std::string& buffer, std::string_view text)
 {
@@ -87,22 +82,21 @@ void closeConnection(std::string& buffer)
 
 } // namespace
 
-void ClientInfoWriter::write() const
+bool ClientInfoWriter::write() const
 {
     switch (m_config.howManyClientInfos) {
     case 1:
-        writeFile(m_config.clientInfoName, 1, true);
-        break;
-    case 2:
-        writeFile(m_config.entry(1).clientInfoName, 1, false);
-        writeFile(m_config.entry(2).clientInfoName, 2, false);
-        break;
+        return writeFile(m_config.clientInfoName, 1, true);
+    case 2: {
+        const bool first = writeFile(m_config.entry(1).clientInfoName, 1, false);
+        return writeFile(m_config.entry(2).clientInfoName, 2, false) && first;
+    }
     default:
-        break;
+        return true;
     }
 }
 
-void ClientInfoWriter::writeFile(const std::string& fileName, int firstEntry, bool withSecondEntry) const
+bool ClientInfoWriter::writeFile(const std::string& fileName, int firstEntry, bool withSecondEntry) const
 {
     std::string buffer;
     addHeader(buffer, m_config.xmlVersion, m_config.entry(firstEntry));
@@ -111,7 +105,7 @@ void ClientInfoWriter::writeFile(const std::string& fileName, int firstEntry, bo
     // The admin lists come from the file as it is now, so a refreshed file contributes them.
     const std::string configPath = resolveGamePath(configFilePath());
     if (!fileExists(configPath))
-        return;
+        return true;
     const ProfileFile configFile(configPath);
     addAdmins(buffer, configFile, firstEntry);
     closeConnection(buffer);
@@ -125,17 +119,15 @@ void ClientInfoWriter::writeFile(const std::string& fileName, int firstEntry, bo
     addElement(buffer, "\t\t", "registrationweb", m_config.registrationWeb);
     addLine(buffer, "</clientinfo>");
 
-    if (!directoryExists(resolveGamePath("Data"))) {
-        messageBox(NoDataFolderText, "Alert", DialogIcon::Stop);
-        requestQuit();
-        return;
-    }
+    if (!directoryExists(resolveGamePath("Data")))
+        return false;
     const std::string shownPath = "Data\\" + fileName;
     try {
         writeFileAtomically(resolveGamePath(shownPath), buffer);
     } catch (const UpdaterError&) {
         throw UpdaterError("Cannot create file " + shownPath);
     }
+    return true;
 }
 
 } // namespace updater

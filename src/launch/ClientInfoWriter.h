@@ -15,13 +15,12 @@ class ClientInfoWriter
 public:
     explicit ClientInfoWriter(const Configuration& config) : m_config(config) {}
 
-    // Shows the "Can't find Data folder!" box and asks the application to end when there is no
-    // Data folder. Throws UpdaterError("Cannot create file Data\\<name>") when a file cannot be
-    // written; a file is never left half-written.
-    void write() const;
+    // False when there is no Data folder to write into. Throws UpdaterError("Cannot create file
+    // Data\\<name>") when a file cannot be written; a file is never left half-written.
+    bool write() const;
 
 private:
-    void writeFile(const std::string& fileName, int firstEntry, bool withSecondEntry) const;
+    bool writeFile(const std::string& fileName, int firstEntry, bool withSecondEntry) const;
 
     const Configuration& m_config;
 };

@@ -2,9 +2,16 @@
 
 namespace updater {
 
-// Hands over to the replacement tool "duzuvadir.lol" when a newer launcher ("updater4.new")
-// arrived inside a patch: tells the player, starts the tool and asks the application to end.
-// The caller goes on with its own steps afterwards, whatever happened here.
-void checkUpdaterReplacement();
+// The tool that puts a newer launcher in place of this one.
+inline constexpr const char* ReplacementTool = "duzuvadir.lol";
+
+enum class UpdaterReplacement {
+    None,        // no newer launcher arrived
+    ToolMissing, // a newer launcher ("updater4.new") arrived, but the tool to install it is missing
+    Ready,       // the tool can be started to hand over to the newer launcher
+};
+
+// Whether a newer launcher arrived inside a patch and can take over.
+UpdaterReplacement findUpdaterReplacement();
 
 } // namespace updater

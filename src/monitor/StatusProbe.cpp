@@ -1,16 +1,14 @@
 #include "monitor/StatusProbe.h"
 
-#include "config/RunState.h"
-#include "monitor/ServerDisplay.h"
-#include "platform/WindowThread.h"
-
 namespace updater {
 
-StatusProbe::StatusProbe(int serverIndex, std::array<int, 3> ports, RunState& state,
-                         const MonitorWindow& window)
-    : m_serverIndex(serverIndex), m_ports(ports), m_state(state), m_window(window)
+StatusProbe::StatusProbe(std::array<int, 3> ports, BusyHandler busy, ResultHandler result)
+    : m_ports(ports), m_busy(std::move(busy)), m_result(std::move(result))
 {
-    m_client.setOnConnected([this](PortProbeClient& client) { serverConnect(client); });
+    m_client.setOnConnected([this](PortProbeClient& client) {
+        client.disconnect();
+        m_result(m_step, true);
+    });
 }
 
 void StatusProbe::probe(const std::string& address)
@@ -18,7 +16,7 @@ void StatusProbe::probe(const std::string& address)
     for (ProbeStep step : {ProbeStep::Account, ProbeStep::Char, ProbeStep::Map}) {
         m_step = step;
         try {
-            runOnWindowThread([this] { showProbeBusy(m_window, m_step); });
+            m_busy(step);
             m_client.setPort(m_ports[static_cast<int>(step)]);
             // The char and map probes keep the host the account probe set.
             if (step == ProbeStep::Account)
@@ -27,28 +25,9 @@ void StatusProbe::probe(const std::string& address)
         } catch (...) {
             // A connection that failed half-way must not block the next probe.
             m_client.disconnect();
-            showProbeOff();
+            m_result(step, false);
         }
     }
-}
-
-void StatusProbe::serverConnect(PortProbeClient& client)
-{
-    client.disconnect();
-    runOnWindowThread([this] {
-        showProbeResult(m_window, m_step, true);
-        if (m_step == ProbeStep::Map)
-            m_state.serverOnline[m_serverIndex] = true;
-    });
-}
-
-void StatusProbe::showProbeOff()
-{
-    runOnWindowThread([this] {
-        showProbeResult(m_window, m_step, false);
-        if (m_step == ProbeStep::Map)
-            m_state.serverOnline[m_serverIndex] = false;
-    });
 }
 
 } // namespace updater

@@ -1,35 +1,36 @@
 #pragma once
 
-#include "monitor/ServerControls.h"
 #include "net/PortProbe.h"
 
 #include <array>
+#include <functional>
 #include <string>
 
 namespace updater {
 
-struct RunState;
+class StopFlag;
 
-// The status probe of one server: connects to its account, char and map ports in turn and shows
-// for each whether the connection came about. Runs on the server's monitor thread; every window
-// change runs on the window thread while the monitor waits. The map result is the server's
-// online flag, which the start-button rule reads.
+// The three services of a game server, in the order the status probe visits them.
+enum class ProbeStep { Account = 0, Char = 1, Map = 2 };
+
+// The status probe of one server: connects to its account, char and map ports in turn and reports
+// for each whether the connection came about. Runs on the server watch's thread.
 class StatusProbe
 {
 public:
-    // `serverIndex` 0 for server 1, 1 for server 2; `ports` account, char and map.
-    StatusProbe(int serverIndex, std::array<int, 3> ports, RunState& state, const MonitorWindow& window);
+    using BusyHandler = std::function<void(ProbeStep step)>;
+    using ResultHandler = std::function<void(ProbeStep step, bool accepted)>;
 
+    // `ports`: account, char and map.
+    StatusProbe(std::array<int, 3> ports, BusyHandler busy, ResultHandler result);
+
+    void setStopFlag(const StopFlag* stop) { m_client.setStopFlag(stop); }
     void probe(const std::string& address);
 
 private:
-    void serverConnect(PortProbeClient& client); // the connected handler
-    void showProbeOff();
-
-    int m_serverIndex;
     std::array<int, 3> m_ports;
-    RunState& m_state;
-    const MonitorWindow& m_window;
+    BusyHandler m_busy;
+    ResultHandler m_result;
     PortProbeClient m_client;
     ProbeStep m_step = ProbeStep::Account;
 };

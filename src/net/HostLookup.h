@@ -5,7 +5,7 @@
 
 namespace updater {
 
-// The host-name look-up of the monitors (TcpClient1). Keeps no state; safe on any thread.
+// The host-name look-up of the server watches. Keeps no state; safe on any thread.
 //   ""                     -> "0.0.0.0"
 //   starts with a digit    -> the text when it is a dotted IPv4 address, else ""
 //   anything else          -> the first IPv4 address of the name as "%d.%d.%d.%d", "" when it has none

@@ -10,7 +10,7 @@ namespace updater {
 // What kind of answer an echo got.
 enum class ReplyKind : uint8_t { Echo = 0, Error = 1, TimedOut = 2, Unreachable = 3, TtlExceeded = 4 };
 
-// The echo reply record (TReplyStatus) handed to the reply handler.
+// The record of one echo, handed to the reply handler.
 struct ReplyStatus
 {
     int32_t receivedBytes = 0;             // answer length, IP header included; 0: no answer in time

@@ -1,9 +1,11 @@
 #include "patch/PatchExtraction.h"
 
 #include "patch/ArchiveEntryPath.h"
-#include "platform/DialogService.h"
+#include "platform/AtomicFile.h"
 #include "platform/GamePath.h"
-#include "platform/WindowThread.h"
+#include "platform/PathText.h"
+#include "platform/PlayerContact.h"
+#include "platform/StopFlag.h"
 
 #include <dll.hpp>
 
@@ -30,25 +32,6 @@ bool isLinkEntry(const RARHeaderDataEx& header)
     return header.RedirType != 0 || (header.HostOS == UnixHost && S_ISLNK(header.FileAttr));
 }
 
-std::string folderOf(const std::string& path)
-{
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-}
-
-// A name beside `target` that no other file uses yet. The library creates the file itself, so
-// that it gets the usual permissions.
-std::string reserveTemporaryName(const std::string& target)
-{
-    std::string name = folderOf(target) + "/.updater-unrar-XXXXXX";
-    const int fd = ::mkstemp(name.data());
-    if (fd < 0)
-        return {};
-    ::close(fd);
-    ::unlink(name.c_str());
-    return name;
-}
-
 int extractFile(HANDLE archive, const std::string& target, EntryTargets& targets)
 {
     if (!targets.prepareFolders(folderOf(target)))
@@ -57,14 +40,14 @@ int extractFile(HANDLE archive, const std::string& target, EntryTargets& targets
     // temporary name that replaces the old file only once the entry is complete.
     struct stat existing;
     const bool replacing = ::lstat(target.c_str(), &existing) == 0;
-    std::string destination = replacing ? reserveTemporaryName(target) : target;
+    std::string destination = replacing ? reserveSiblingName(target, ".updater-unrar-XXXXXX") : target;
     if (destination.empty())
         return ERAR_ECREATE;
     int result = RARProcessFile(archive, RAR_EXTRACT, nullptr, destination.data());
     if (result == ERAR_SUCCESS) {
         struct stat st;
         if (::lstat(destination.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
-            (replacing && ::rename(destination.c_str(), target.c_str()) != 0))
+            (replacing && !replaceFile(destination, target)))
             result = ERAR_ECREATE;
     }
     if (result != ERAR_SUCCESS)
@@ -87,11 +70,28 @@ int processEntry(HANDLE archive, const RARHeaderDataEx& header, EntryTargets& ta
     return result;
 }
 
-void showUnpackProgress(const ExtractionHooks& hooks)
+void showUnpackProgress(const ExtractionContext& context)
 {
     const int count = ++g_unpackedFileCount;
-    if (hooks.showFilenameCaption)
-        hooks.showFilenameCaption("unrar... please wait! [ " + std::to_string(count) + " ]");
+    if (context.showCaption)
+        context.showCaption("unrar... please wait! [ " + std::to_string(count) + " ]");
+}
+
+void tell(const ExtractionContext& context, NoticeKind kind, const std::string& subject, int code = 0)
+{
+    if (context.player && !(context.stop && context.stop->requested()))
+        context.player->tell({kind, subject, {}, {}, code});
+}
+
+// Lets a requested stop abandon the entry being written: the library then fails the entry, and
+// the partial file is removed like that of any failed entry. Every other request (a password, the
+// next volume) is declined, as when no callback is set.
+int CALLBACK stopCallback(UINT message, LPARAM stopFlag, LPARAM, LPARAM)
+{
+    if (message != UCM_PROCESSDATA)
+        return -1;
+    const auto* stop = reinterpret_cast<const StopFlag*>(stopFlag);
+    return stop && stop->requested() ? -1 : 1;
 }
 
 struct ArchiveCloser
@@ -101,7 +101,7 @@ struct ArchiveCloser
 
 } // namespace
 
-bool extractPatchArchive(const std::string& archiveName, const ExtractionHooks& hooks)
+bool extractPatchArchive(const std::string& archiveName, const ExtractionContext& context)
 {
     std::string path = resolveGamePath(archiveName);
     std::vector<char> comment(CommentBufferSize, '\0');
@@ -114,14 +114,13 @@ bool extractPatchArchive(const std::string& archiveName, const ExtractionHooks& 
     std::unique_ptr<void, ArchiveCloser> archive(RAROpenArchiveEx(&request));
 
     if (request.OpenResult != ERAR_SUCCESS || !archive) {
-        showMessage(" Cant open file: " + archiveName + "\nError Code" + std::to_string(request.OpenResult));
-        // Whether the player lets the window close or not, nothing of this archive was applied.
-        if (hooks.requestWindowClose)
-            runOnWindowThread([&] { hooks.requestWindowClose(); });
+        tell(context, NoticeKind::ArchiveUnreadable, archiveName, static_cast<int>(request.OpenResult));
         return false;
     }
+    RARSetCallback(archive.get(), stopCallback, reinterpret_cast<LPARAM>(context.stop));
     if (request.CmtState == 1)
-        showMessage(std::string(comment.data(), ::strnlen(comment.data(), comment.size())));
+        tell(context, NoticeKind::ArchiveComment,
+             std::string(comment.data(), ::strnlen(comment.data(), comment.size())));
 
     EntryTargets targets;
     auto header = std::make_unique<RARHeaderDataEx>();
@@ -132,14 +131,16 @@ bool extractPatchArchive(const std::string& archiveName, const ExtractionHooks& 
         if (headerResult != ERAR_SUCCESS)
             break;
         const int result = processEntry(archive.get(), *header, targets);
-        showUnpackProgress(hooks);
+        showUnpackProgress(context);
         if (result != ERAR_SUCCESS) {
-            showMessage("-= RAR ERROR =-\n\nPFCode");
+            tell(context, NoticeKind::ArchiveEntryFailed, header->FileName, result);
             return false;
         }
+        if (context.stop && context.stop->requested())
+            return false;
     }
     if (headerResult == ERAR_BAD_DATA)
-        showMessage("-= RAR ERROR =-\n\nFile header broken");
+        tell(context, NoticeKind::ArchiveHeaderBroken, archiveName);
     // Any other end than the archive's normal end leaves entries unread.
     return headerResult == ERAR_END_ARCHIVE;
 }

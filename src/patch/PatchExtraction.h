@@ -5,22 +5,25 @@
 
 namespace updater {
 
-struct ExtractionHooks
+class PlayerContact;
+class StopFlag;
+
+struct ExtractionContext
 {
-    // Shows a caption in fileNameLabel; called on the extracting thread, once per entry. It may
-    // hand the caption over to the window thread without waiting, as long as the last one stays.
-    std::function<void(const std::string& caption)> showFilenameCaption;
-    // Asks the main window to close as the QUIT button does; true when it closed. Called on the
-    // window thread.
-    std::function<bool()> requestWindowClose;
+    // Shows a caption in the download display; called once per entry on the extracting thread.
+    std::function<void(const std::string& caption)> showCaption;
+    // Told about an archive that cannot be opened, its comment and failed entries; may be null.
+    PlayerContact* player = nullptr;
+    // A requested stop abandons the entry being written and ends the extraction; may be null.
+    const StopFlag* stop = nullptr;
 };
 
 // Unpacks every entry of the RAR archive `archiveName` (a name in the game folder) into the game
-// folder. Runs on the update worker; captions and messages are shown on the window thread.
-// Each entry goes to a temporary file beside its target and replaces the target only when it
-// was extracted whole. Entries that could reach outside the game folder and link entries are
-// never written and count as failed entries. Returns true only when every entry was extracted.
-bool extractPatchArchive(const std::string& archiveName, const ExtractionHooks& hooks);
+// folder. An entry that replaces a file goes to a temporary file beside it and takes its place
+// only when it was extracted whole. Entries that could reach outside the game folder and link
+// entries are never written and count as failed entries. Returns true only when every entry was
+// extracted and the archive ended normally.
+bool extractPatchArchive(const std::string& archiveName, const ExtractionContext& context);
 
 // Archive entries processed since the program started, over every archive of the run.
 int unpackedFileCount();

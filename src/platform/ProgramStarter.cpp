@@ -1,6 +1,5 @@
 #include "platform/ProgramStarter.h"
 
-#include "platform/DialogService.h"
 #include "platform/GamePath.h"
 
 #include <QDir>
@@ -38,24 +37,17 @@ QString findWine()
     return QStandardPaths::findExecutable(wanted);
 }
 
-void refuse(const std::string& commandLine, const std::string& reason)
-{
-    messageBox("-= Can't start " + commandLine + " =-\n\n" + reason, "Alert", DialogIcon::Stop);
-}
-
 } // namespace
 
-bool startProgram(const std::string& commandLine)
+ProgramStart startProgram(const std::string& commandLine)
 {
     const QString path = QFile::decodeName(QByteArray::fromStdString(resolveGamePath(commandLine)));
     const QFileInfo info(path);
     if (path.isEmpty() || !info.exists()) {
-        refuse(commandLine, "The file is not in the game folder.");
-        return false;
+        return ProgramStart::NotFound;
     }
     if (info.isDir()) {
-        refuse(commandLine, "This is a folder, not a program.");
-        return false;
+        return ProgramStart::IsFolder;
     }
 
     Launch launch;
@@ -65,15 +57,12 @@ bool startProgram(const std::string& commandLine)
     if (isWindowsProgram(path)) {
         launch.program = findWine();
         if (launch.program.isEmpty()) {
-            refuse(commandLine, "This is a Windows program and Wine was not found.\n"
-                                "Install Wine (or set WINE to the Wine program to use) and try again.");
-            return false;
+            return ProgramStart::NoWine;
         }
         launch.arguments << path;
     } else {
         if (!info.isExecutable()) {
-            refuse(commandLine, "The file may not be executed. Give it execute permission and try again.");
-            return false;
+            return ProgramStart::NotExecutable;
         }
         // "./name" so that a plain name is never looked up in PATH.
         launch.program = QDir::isAbsolutePath(path) ? path : "./" + path;
@@ -84,11 +73,7 @@ bool startProgram(const std::string& commandLine)
     process.setProgram(launch.program);
     process.setArguments(launch.arguments);
     process.setWorkingDirectory(QDir::currentPath());
-    if (!process.startDetached()) {
-        refuse(commandLine, "The system could not start it.");
-        return false;
-    }
-    return true;
+    return process.startDetached() ? ProgramStart::Started : ProgramStart::Refused;
 }
 
 } // namespace updater

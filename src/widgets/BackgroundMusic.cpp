@@ -1,6 +1,5 @@
 #include "widgets/BackgroundMusic.h"
 
-#include "platform/DialogService.h"
 #include "platform/GamePath.h"
 #include "platform/UpdaterError.h"
 
@@ -75,7 +74,7 @@ void BackgroundMusic::handleButtonClick()
     try {
         toggle();
     } catch (const UpdaterError& error) {
-        showErrorBox(error.what());
+        emit failed(QString::fromLatin1(error.what()));
     }
 }
 
@@ -93,11 +92,9 @@ void BackgroundMusic::handlePlayerError(QMediaPlayer::Error error, const QString
     // The open failed: no device stays open, and the error box waits until the caller's
     // handler (the window's show) has run to its end.
     m_deviceOpen = false;
-    const std::string message = text.isEmpty()
-                                    ? "Cannot open the music file " + musicPath().toLatin1().toStdString()
-                                    : text.toLatin1().toStdString();
+    const QString message = text.isEmpty() ? "Cannot open the music file " + musicPath() : text;
     QMetaObject::invokeMethod(
-        this, [message] { showErrorBox(message); }, Qt::QueuedConnection);
+        this, [this, message] { emit failed(message); }, Qt::QueuedConnection);
 }
 
 } // namespace updater

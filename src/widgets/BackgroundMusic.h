@@ -20,13 +20,12 @@ public:
     // `soundButton` gets its caption ("OFF" at start) and is connected to the click handling.
     BackgroundMusic(QToolButton* soundButton, std::string bgmSound, QObject* parent = nullptr);
 
-    // StartBackgroundMusic: opens the music file afresh and plays it; nothing when it is missing.
-    // A file that cannot be opened is reported in the standard error box, later, so the caller
-    // always goes on.
+    // Opens the music file afresh and plays it; nothing when it is missing.
+    // A file that cannot be opened is reported by failed(), later, so the caller always goes on.
     void start();
 
-    // SpeedButton_BrowserBackPageClick. Stopping while no file was ever opened throws
-    // UpdaterError("No MCI device open") and changes nothing.
+    // The sound button. Stopping while no file was ever opened throws UpdaterError("No MCI device
+    // open") and changes nothing; a click reports it by failed().
     void toggle();
 
     // Stops the music; throws UpdaterError("No MCI device open") when no file is open.
@@ -36,6 +35,10 @@ public:
     bool isDeviceOpen() const { return m_deviceOpen; }
     QString musicPath() const;
     QMediaPlayer* player() const { return m_player; }
+
+signals:
+    // What the player should be told in the standard error box.
+    void failed(const QString& message);
 
 private:
     void handleButtonClick();

@@ -1,23 +1,29 @@
-#include "app/UpdaterWindow.h"
+// The main window: its layout and first states, captions from the configuration, the logo, the
+// close question, the application-wide mouse and key rules, and the end of its workers.
+#include "app/DialogJournal.h"
+#include "app/QuitRequest.h"
 #include "app/UpdaterApplication.h"
-#include "launch/ContextMenu.h"
-#include "monitor/ServerControls.h"
-#include "platform/QuitRequest.h"
+#include "app/UpdaterWindow.h"
 #include "platform/RegistryStore.h"
+#include "support/ScriptedHttpServer.h"
 #include "support/TestSupport.h"
-#include "ui_UpdaterWindow.h"
+#include "widgets/HtmlStatusBar.h"
+#include "widgets/LevelGauge.h"
 
-#include <QBuffer>
-#include <QFile>
-#include <QImage>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QTemporaryDir>
+#include <QPushButton>
 #include <QtTest>
 
+#include <memory>
+
 using namespace updater;
+using test::DialogJournal;
+using test::GameFolder;
 
 namespace {
 
@@ -26,184 +32,172 @@ const QByteArray TwoServers = "[Main]\r\nTitleWindowName=Tarvo Online\r\nHowMany
 const QByteArray OneServer =
     "[Main]\r\nTitleWindowName=Solo\r\nPatch_List=\r\n[Config_1]\r\nServerName=Alpha\r\n";
 
+QString settingsFile()
+{
+    return QString::fromStdString(RegistryStore::defaultPath());
+}
+
+QString nameOf(const QObject* object)
+{
+    return object ? object->objectName() : QString("<none>");
+}
+
+// The launcher's temporary files anywhere in the game folder.
+QStringList temporaryFiles(const QString& folder)
+{
+    QStringList found;
+    QDirIterator it(folder, {".updater-*"}, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        found << it.next();
+    return found;
+}
+
 } // namespace
 
 class MainWindowTest : public QObject
 {
     Q_OBJECT
 
-private:
     QTemporaryDir m_settingsHome;
-    QString m_journal;
+    // A window with two servers that no test changes, never shown (so no worker runs).
+    std::unique_ptr<GameFolder> m_folder;
+    std::unique_ptr<UpdaterWindow> m_window;
 
-    QList<QJsonObject> journal() const { return updater::test::readDialogJournal(m_journal); }
-
-    void clearJournal() const { QFile::remove(m_journal); }
+    template <typename T = QWidget> T* control(const QString& name) const
+    {
+        return m_window->findChild<T*>(name);
+    }
 
 private slots:
     void initTestCase()
     {
         qputenv("XDG_CONFIG_HOME", m_settingsHome.path().toLocal8Bit());
-        m_journal = m_settingsHome.filePath("dialogs.jsonl");
-        qputenv("UPDATER_DIALOG_LOG", m_journal.toLocal8Bit());
-        // Close questions: No, Yes; everything else takes its default button.
-        qputenv("UPDATER_DIALOG_ANSWERS", "OK,No,Yes");
+        m_folder = std::make_unique<GameFolder>();
+        m_folder->write("Tarvo-Updater/updater4.cfg", TwoServers);
+        m_folder->write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
+        DialogJournal journal;
+        m_window = std::make_unique<UpdaterWindow>();
     }
 
-    void init()
+    void cleanupTestCase()
     {
-        resetQuitRequest();
-        clearJournal();
+        m_window.reset();
+        m_folder.reset();
     }
 
-    // Runs first: it consumes the scripted answers "OK,No,Yes".
-    void closeQuestionSavesOnlyOnYes()
+    void init() { resetQuitRequest(); }
+
+    // "hidden" stands for QWidget::isHidden(); every other name is a Qt property.
+    void controlStartsAs_data()
     {
-        test::GameFolder folder;
-        folder.write("Tarvo-Updater/updater4.cfg", OneServer);
-        folder.write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
-        QFile::remove(QString::fromStdString(RegistryStore::defaultPath()));
-        UpdaterWindow form; // first start notice answered "OK"
-        clearJournal();
-
-        // "No": the window stays and nothing is written.
-        QVERIFY(!form.close());
-        QVERIFY(!QFile::exists(QString::fromStdString(RegistryStore::defaultPath())));
-        QVERIFY(!isQuitPending());
-        // "Yes": the settings are saved.
-        form.runState().freedomMouseStatus = true;
-        QVERIFY(form.close());
-        // The window is a tool window, so closing it alone would not end the application.
-        QVERIFY(isQuitPending());
-        const RegistryStore store;
-        const auto status = store.value("\\software\\Tarvo Gv Tools\\Tarvo Updater", "FreedomMouseStatus");
-        QVERIFY(status.has_value());
-        QCOMPARE(std::get<uint32_t>(*status), 1u);
-
-        const QList<QJsonObject> boxes = journal();
-        QCOMPARE(boxes.size(), 2);
-        for (const QJsonObject& box : boxes) {
-            QCOMPARE(box["title"].toString(), QString("Confirm"));
-            QCOMPARE(box["text"].toString(), QString("It's bitter like beer for kids...\n\nThe End?"));
-            QCOMPARE(box["icon"].toString(), QString("question"));
-        }
-        QCOMPARE(boxes[0]["answer"].toString(), QString("No"));
-        QCOMPARE(boxes[1]["answer"].toString(), QString("Yes"));
-    }
-
-    void controlsSitWhereTheLayoutPutsThem()
-    {
-        test::GameFolder folder;
-        folder.write("Tarvo-Updater/updater4.cfg", TwoServers);
-        folder.write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
-        UpdaterWindow form;
-        Ui::UpdaterWindow* ui = form.controls();
-
-        QCOMPARE(form.size(), QSize(512, 537));
-        QCOMPARE(form.minimumSize(), form.maximumSize());
-        struct Expected
-        {
-            QWidget* widget;
-            QRect geometry;
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("property");
+        QTest::addColumn<QVariant>("value");
+        const auto row = [](const char* name, const char* property, const QVariant& value) {
+            QTest::addRow("%s %s", name, property) << QString(name) << QByteArray(property) << value;
         };
-        const Expected expected[] = {
-            {ui->newsView, {0, 0, 512, 359}},
-            {ui->downloadBox, {3, 362, 307, 103}},
-            {ui->serverInfo1, {3, 363, 307, 103}},
-            {ui->serverInfo2, {218, 372, 89, 91}},
-            {ui->downloadStatusBox, {6, 468, 499, 47}},
-            {ui->downloadBar, {16, 18, 425, 20}},
-            {ui->pingBox1, {6, 468, 248, 45}},
-            {ui->pingBox2, {258, 468, 248, 45}},
-            {ui->pingGauge1, {12, 20, 182, 17}},
-            {ui->pingGauge2, {12, 20, 182, 17}},
-            {ui->noAnswerWarning1, {29, 22, 187, 13}},
-            {ui->startButton1, {319, 370, 94, 45}},
-            {ui->startButton2, {319, 420, 94, 45}},
-            {ui->reloadButton, {424, 368, 35, 25}},
-            {ui->musicButton, {467, 368, 35, 25}},
-            {ui->settingsButton, {424, 406, 80, 27}},
-            {ui->quitButton, {422, 440, 80, 25}},
-            {ui->statusLine, {0, 517, 512, 20}},
-            {ui->logo, {213, 11, 89, 84}},
-            {ui->infoDivider, {210, 12, 3, 81}},
-        };
-        for (const Expected& e : expected)
-            QVERIFY2(e.widget->geometry() == e.geometry, qPrintable(e.widget->objectName()));
-
-        QCOMPARE(ui->accountHouse1->geometry(), QRect(188, 30, 16, 16));
-        QCOMPARE(ui->mapHouse1->geometry(), QRect(188, 72, 16, 16));
-        QCOMPARE(ui->charHouse2->geometry(), QRect(69, 42, 16, 16));
-        QCOMPARE(ui->mapStatus2->pos(), QPoint(1, 66));
-        QCOMPARE(ui->fileNameLabel->pos(), QPoint(100, 26));
-        QCOMPARE(ui->downloadPicture->geometry(), QRect(10, 60, 32, 32));
-        QCOMPARE(ui->serverPicture->geometry(), QRect(10, 60, 32, 32));
+        row("UpdaterWindow", "minimumSize", QSize(512, 537));
+        row("UpdaterWindow", "maximumSize", QSize(512, 537));
+        row("newsView", "geometry", QRect(0, 0, 512, 359));
+        row("downloadBox", "geometry", QRect(3, 362, 307, 103));
+        row("serverInfo1", "geometry", QRect(3, 363, 307, 103));
+        row("serverInfo2", "geometry", QRect(218, 372, 89, 91));
+        row("downloadStatusBox", "geometry", QRect(6, 468, 499, 47));
+        row("downloadBar", "geometry", QRect(16, 18, 425, 20));
+        row("pingBox1", "geometry", QRect(6, 468, 248, 45));
+        row("pingBox2", "geometry", QRect(258, 468, 248, 45));
+        row("pingGauge1", "geometry", QRect(12, 20, 182, 17));
+        row("pingGauge2", "geometry", QRect(12, 20, 182, 17));
+        row("noAnswerWarning1", "geometry", QRect(29, 22, 187, 13));
+        row("startButton1", "geometry", QRect(319, 370, 94, 45));
+        row("startButton2", "geometry", QRect(319, 420, 94, 45));
+        row("reloadButton", "geometry", QRect(424, 368, 35, 25));
+        row("musicButton", "geometry", QRect(467, 368, 35, 25));
+        row("settingsButton", "geometry", QRect(424, 406, 80, 27));
+        row("quitButton", "geometry", QRect(422, 440, 80, 25));
+        row("statusLine", "geometry", QRect(0, 517, 512, 20));
+        row("logo", "geometry", QRect(213, 11, 89, 84));
+        row("infoDivider", "geometry", QRect(210, 12, 3, 81));
+        row("accountHouse1", "geometry", QRect(188, 30, 16, 16));
+        row("mapHouse1", "geometry", QRect(188, 72, 16, 16));
+        row("charHouse2", "geometry", QRect(69, 42, 16, 16));
+        row("downloadPicture", "geometry", QRect(10, 60, 32, 32));
+        row("serverPicture", "geometry", QRect(10, 60, 32, 32));
+        row("mapStatus2", "pos", QPoint(1, 66));
+        row("fileNameLabel", "pos", QPoint(100, 26));
+        for (const char* name : {"downloadBox", "serverInfo1", "serverInfo2", "downloadStatusBox", "pingBox1",
+                                 "pingBox2", "startButton2", "logo", "notesMemo", "noAnswerWarning1"})
+            row(name, "hidden", true);
+        row("startButton1", "enabled", false);
+        row("startButton2", "enabled", false);
+        row("reloadButton", "enabled", false);
+        row("musicButton", "enabled", true);
+        row("quitButton", "enabled", true);
+        row("reloadButton", "text", "RE");
+        row("musicButton", "text", "OFF");
+        row("settingsButton", "text", "Settings");
+        row("quitButton", "text", "QUIT");
+        row("downloadBox", "title", " Download ");
+        row("serverInfo1", "title", " Info ");
+        row("downloadStatusBox", "title", "Download");
+        row("accountCaption", "text", "Account Sever: ");
+        row("charCaption", "text", "Char Server:");
+        row("mapCaption", "text", "Map Sever:");
+        row("fileNameCaption", "text", "Filename:");
+        row("sizeCaption", "text", "Size:");
+        row("transferCaption", "text", "Transfer:");
+        row("charStatus2", "text", "Check...");
+        row("pingTime1", "text", "?? ms");
+        row("noAnswerWarning2", "text", "Server don't respond to Ping");
+        row("percentLabel", "text", "0 %");
+        row("downloadBar", "value", 0);
+        row("downloadBar", "maximum", 100);
     }
 
-    void initialTextsAndStates()
+    void controlStartsAs()
     {
-        test::GameFolder folder;
-        folder.write("Tarvo-Updater/updater4.cfg", TwoServers);
-        folder.write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
-        UpdaterWindow form;
-        Ui::UpdaterWindow* ui = form.controls();
+        QFETCH(QString, name);
+        QFETCH(QByteArray, property);
+        QFETCH(QVariant, value);
+        QWidget* widget = name == m_window->objectName() ? m_window.get() : control(name);
+        QVERIFY(widget);
+        const QVariant actual =
+            property == "hidden" ? QVariant(widget->isHidden()) : widget->property(property);
+        QCOMPARE(actual, value);
+    }
 
-        for (QWidget* hidden :
-             {(QWidget*)ui->downloadBox, (QWidget*)ui->serverInfo1, (QWidget*)ui->serverInfo2,
-              (QWidget*)ui->downloadStatusBox, (QWidget*)ui->pingBox1,
-              (QWidget*)ui->pingBox2, (QWidget*)ui->startButton2, (QWidget*)ui->logo,
-              (QWidget*)ui->notesMemo, (QWidget*)ui->noAnswerWarning1})
-            QVERIFY2(hidden->isHidden(), qPrintable(hidden->objectName()));
-        QVERIFY(!ui->startButton1->isEnabled());
-        QVERIFY(!ui->startButton2->isEnabled());
-        QVERIFY(!ui->reloadButton->isEnabled());
-        QVERIFY(ui->musicButton->isEnabled());
-        QVERIFY(ui->quitButton->isEnabled());
-        QCOMPARE(ui->reloadButton->text(), QString("RE"));
-        QCOMPARE(ui->musicButton->text(), QString("OFF"));
-        QCOMPARE(ui->settingsButton->text(), QString("Settings"));
-        QCOMPARE(ui->quitButton->text(), QString("QUIT"));
-        QCOMPARE(ui->downloadBox->title(), QString(" Download "));
-        QCOMPARE(ui->serverInfo1->title(), QString(" Info "));
-        QCOMPARE(ui->downloadStatusBox->title(), QString("Download"));
-        QCOMPARE(ui->accountCaption->text(), QString("Account Sever: "));
-        QCOMPARE(ui->charCaption->text(), QString("Char Server:"));
-        QCOMPARE(ui->mapCaption->text(), QString("Map Sever:"));
-        QCOMPARE(ui->fileNameCaption->text(), QString("Filename:"));
-        QCOMPARE(ui->sizeCaption->text(), QString("Size:"));
-        QCOMPARE(ui->transferCaption->text(), QString("Transfer:"));
-        QCOMPARE(ui->charStatus2->text(), QString("Check..."));
-        QCOMPARE(ui->pingTime1->text(), QString("?? ms"));
-        QCOMPARE(ui->noAnswerWarning2->text(), QString("Server don't respond to Ping"));
-        QCOMPARE(ui->percentLabel->text(), QString("0 %"));
-        QCOMPARE(ui->downloadBar->value(), 0);
-        QCOMPARE(ui->downloadBar->maximum(), 100);
-        QCOMPARE(ui->pingGauge1->position(), 100);
-        QCOMPARE(ui->pingGauge1->steps(), 200);
-        QCOMPARE(ui->pingGauge2->steps(), 20);
-        QCOMPARE(ui->statusLine->panelText(0), QString("Checking..."));
-        QVERIFY(!form.timerWhenShowUp().isActive());
-        QCOMPARE(form.timerWhenShowUp().interval(), 3000);
-        QVERIFY(form.timer1().isActive());
-        QCOMPARE(form.timer1().interval(), 1000);
+    void gaugesTimersAndPicturesStartAs()
+    {
+        QCOMPARE(control<LevelGauge>("pingGauge1")->position(), 100);
+        QCOMPARE(control<LevelGauge>("pingGauge1")->steps(), 200);
+        QCOMPARE(control<LevelGauge>("pingGauge2")->steps(), 20);
+        QCOMPARE(control<HtmlStatusBar>("statusLine")->panelText(0), QString("Checking..."));
+        QVERIFY(!m_window->afterUpdateTimer().isActive());
+        QCOMPARE(m_window->afterUpdateTimer().interval(), 3000);
+        QVERIFY(m_window->startButtonTimer().isActive());
+        QCOMPARE(m_window->startButtonTimer().interval(), 1000);
         // Every status picture starts with the grey house, the same picture for all six.
-        const QImage grey = ui->accountHouse1->pixmap().toImage();
+        const QImage grey = control<QLabel>("accountHouse1")->pixmap().toImage();
         QVERIFY(!grey.isNull());
-        QCOMPARE(ui->mapHouse2->pixmap().toImage(), grey);
-        QVERIFY(!ui->logo->pixmap().isNull());
+        for (const char* house : {"charHouse1", "mapHouse1", "accountHouse2", "charHouse2", "mapHouse2"})
+            QCOMPARE(control<QLabel>(house)->pixmap().toImage(), grey);
     }
 
     void captionsComeFromTheConfiguration_data()
     {
         QTest::addColumn<QByteArray>("config");
         QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("name1");
         QTest::addColumn<QString>("name2");
         QTest::newRow("two servers") << TwoServers << "Tarvo Online"
+                                     << "Alpha"
                                      << "Beta";
         QTest::newRow("one server") << OneServer << "Solo"
+                                    << "Alpha"
                                     << "";
         QTest::newRow("nothing configured")
             << QByteArray("[Main]\r\n") << "Bad Configured Updater (kick GM's ass!)"
+            << "ERROR"
             << "";
     }
 
@@ -211,122 +205,219 @@ private slots:
     {
         QFETCH(QByteArray, config);
         QFETCH(QString, title);
+        QFETCH(QString, name1);
         QFETCH(QString, name2);
-        test::GameFolder folder;
+        GameFolder folder;
         folder.write("Tarvo-Updater/updater4.cfg", config);
         folder.write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
-        UpdaterWindow form;
-        Ui::UpdaterWindow* ui = form.controls();
-        const QString name1 = config.contains("Alpha") ? "Alpha" : "ERROR";
-        QCOMPARE(form.windowTitle(), title);
-        QCOMPARE(ui->serverName1->text(), name1);
-        QCOMPARE(ui->serverName2->text(), name2);
-        QCOMPARE(ui->pingBox1->title(), "Ping " + name1);
-        QCOMPARE(ui->pingBox2->title(), "Ping " + name2);
-        QCOMPARE(ui->startButton1->text(), "Go " + name1);
-        QCOMPARE(ui->startButton2->text(), "Go " + name2);
+        DialogJournal journal;
+        UpdaterWindow window;
+        QCOMPARE(window.windowTitle(), title);
+        QCOMPARE(window.findChild<QLabel*>("serverName1")->text(), name1);
+        QCOMPARE(window.findChild<QLabel*>("serverName2")->text(), name2);
+        QCOMPARE(window.findChild<QGroupBox*>("pingBox1")->title(), "Ping " + name1);
+        QCOMPARE(window.findChild<QGroupBox*>("pingBox2")->title(), "Ping " + name2);
+        QCOMPARE(window.findChild<QPushButton*>("startButton1")->text(), "Go " + name1);
+        QCOMPARE(window.findChild<QPushButton*>("startButton2")->text(), "Go " + name2);
     }
 
-    void missingLogoFailsConstruction()
+    // The logo is found whatever the letter case of its path; without it the window is not built.
+    void logo_data()
     {
-        test::GameFolder folder;
-        folder.write("Tarvo-Updater/updater4.cfg", OneServer);
-        QVERIFY_THROWS_EXCEPTION(std::exception, UpdaterWindow form);
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("logoPath");
+        QTest::addColumn<QString>("error");
+        QTest::addRow("as named") << "Tarvo-Updater"
+                                  << "GUI/LOGO.BMP"
+                                  << "";
+        QTest::addRow("lower case") << "tarvo-updater"
+                                    << "gui/logo.bmp"
+                                    << "";
+        QTest::addRow("missing") << "Tarvo-Updater"
+                                 << ""
+                                 << "Cannot open file Tarvo-Updater\\GUI\\LOGO.BMP";
+    }
+
+    void logo()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QString, logoPath);
+        QFETCH(QString, error);
+        GameFolder game;
+        game.write(folder + "/UPDATER4.CFG", OneServer);
+        if (!logoPath.isEmpty())
+            game.write(folder + "/" + logoPath, test::bmpLogo());
+        DialogJournal journal;
+        QString thrown;
         try {
-            UpdaterWindow form;
-        } catch (const std::exception& error) {
-            QCOMPARE(QString(error.what()), QString("Cannot open file Tarvo-Updater\\GUI\\LOGO.BMP"));
+            UpdaterWindow window;
+            QVERIFY(!window.findChild<QLabel*>("logo")->pixmap().isNull());
+            QCOMPARE(window.windowTitle(), QString("Solo"));
+        } catch (const std::exception& failure) {
+            thrown = failure.what();
         }
+        QCOMPARE(thrown, error);
     }
 
-    void logoIsFoundWhateverTheLetterCase()
+    void eachServerViewHoldsItsOwnControls_data()
     {
-        test::GameFolder folder;
-        folder.write("tarvo-updater/UPDATER4.CFG", OneServer);
-        folder.write("tarvo-updater/gui/logo.bmp", test::bmpLogo());
-        UpdaterWindow form;
-        QVERIFY(!form.controls()->logo->pixmap().isNull());
-        QCOMPARE(form.windowTitle(), QString("Solo"));
+        QTest::addColumn<int>("number");
+        QTest::addRow("server 1") << 1;
+        QTest::addRow("server 2") << 2;
     }
 
-    void eachMonitorGetsItsOwnServersControls()
+    void eachServerViewHoldsItsOwnControls()
     {
-        test::GameFolder folder;
-        folder.write("Tarvo-Updater/updater4.cfg", TwoServers);
-        folder.write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
-        UpdaterWindow form;
-        Ui::UpdaterWindow* ui = form.controls();
-        const MonitorWindow one = form.monitorWindow(1);
-        const MonitorWindow two = form.monitorWindow(2);
-        QCOMPARE(one.server.statusCaptions[0], ui->accountStatus1);
-        QCOMPARE(one.server.statusPictures[2], ui->mapHouse1);
-        QCOMPARE(one.server.infoPanel, static_cast<QWidget*>(ui->serverInfo1));
-        QCOMPARE(one.server.gauge, ui->pingGauge1);
-        QCOMPARE(one.server.warning, ui->noAnswerWarning1);
-        QCOMPARE(one.server.startButton, ui->startButton1);
-        QCOMPARE(two.server.statusCaptions[2], ui->mapStatus2);
-        QCOMPARE(two.server.statusPictures[1], ui->charHouse2);
-        QCOMPARE(two.server.infoPanel, static_cast<QWidget*>(ui->serverInfo2));
-        QCOMPARE(two.server.pingBox, ui->pingBox2);
-        QCOMPARE(two.server.pingTime, ui->pingTime2);
-        QCOMPARE(two.server.startButton, ui->startButton2);
-        // The picture callback gives the house of the index: blue differs from grey.
-        one.setPicture(ui->charHouse1, 1);
-        QVERIFY(ui->charHouse1->pixmap().toImage() != ui->accountHouse1->pixmap().toImage());
+        QFETCH(int, number);
+        const QString n = QString::number(number);
+        const ServerView view = m_window->serverView(number);
+        const ServerControls& server = view.server;
+        QCOMPARE(nameOf(server.statusCaptions[0]), "accountStatus" + n);
+        QCOMPARE(nameOf(server.statusCaptions[1]), "charStatus" + n);
+        QCOMPARE(nameOf(server.statusCaptions[2]), "mapStatus" + n);
+        QCOMPARE(nameOf(server.statusPictures[0]), "accountHouse" + n);
+        QCOMPARE(nameOf(server.statusPictures[1]), "charHouse" + n);
+        QCOMPARE(nameOf(server.statusPictures[2]), "mapHouse" + n);
+        QCOMPARE(nameOf(server.infoPanel), "serverInfo" + n);
+        QCOMPARE(nameOf(server.pingBox), "pingBox" + n);
+        QCOMPARE(nameOf(server.gauge), "pingGauge" + n);
+        QCOMPARE(nameOf(server.pingTime), "pingTime" + n);
+        QCOMPARE(nameOf(server.warning), "noAnswerWarning" + n);
+        QCOMPARE(nameOf(server.startButton), "startButton" + n);
+        QCOMPARE(nameOf(view.shared.downloadBox), QString("downloadBox"));
+        QCOMPARE(nameOf(view.shared.downloadStatusBox), QString("downloadStatusBox"));
+        QCOMPARE(nameOf(view.shared.logo), QString("logo"));
+
+        // The picture callback gives a label the house of the index and records the index.
+        QLabel* picture = server.statusPictures[1];
+        const QImage grey = picture->pixmap().toImage();
+        view.setPicture(picture, int(HousePicture::Busy));
+        QCOMPARE(picture->property("house").toInt(), int(HousePicture::Busy));
+        QVERIFY(picture->pixmap().toImage() != grey);
+        view.setPicture(picture, int(HousePicture::NotProbed));
+        QCOMPARE(picture->pixmap().toImage(), grey);
     }
 
-    void rightClickAnywhereOpensTheContextMenu()
+    // A right release anywhere in the window, the news page included, opens the context menu.
+    void releaseOpensTheContextMenu_data()
     {
-        test::GameFolder folder;
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<Qt::MouseButton>("button");
+        QTest::addColumn<bool>("opens");
+        QTest::addRow("left on a caption") << "accountCaption" << Qt::LeftButton << false;
+        QTest::addRow("right on a caption") << "serverName1" << Qt::RightButton << true;
+        QTest::addRow("right on the news page") << "newsView" << Qt::RightButton << true;
+    }
+
+    void releaseOpensTheContextMenu()
+    {
+        QFETCH(QString, target);
+        QFETCH(Qt::MouseButton, button);
+        QFETCH(bool, opens);
+        QMenu* menu = m_window->findChild<QMenu*>("contextMenu");
+        QVERIFY(menu);
+        QTest::mouseRelease(control(target), button);
+        if (opens)
+            QTRY_VERIFY(menu->isVisible());
+        else
+            QTest::qWait(100);
+        QCOMPARE(menu->isVisible(), opens);
+        menu->hide();
+    }
+
+    void ctrlNIsSwallowedAndNAlonePasses()
+    {
+        QLineEdit edit(m_window.get());
+        QTest::keyClick(&edit, Qt::Key_N);
+        QTest::keyClick(&edit, Qt::Key_N, Qt::ControlModifier);
+        QCOMPARE(edit.text(), QString("n"));
+    }
+
+    void closeQuestionSavesOnlyOnYes()
+    {
+        GameFolder folder;
         folder.write("Tarvo-Updater/updater4.cfg", OneServer);
         folder.write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
-        UpdaterWindow form;
-        QMenu* menu = form.contextMenu();
-        QCOMPARE(menu->objectName(), QString("contextMenu"));
-        // A left release does nothing; a right release on any control, the news page included, opens it.
-        QTest::mouseRelease(form.controls()->accountCaption, Qt::LeftButton);
-        QVERIFY(!menu->isVisible());
-        for (QWidget* target :
-             {(QWidget*)form.controls()->serverName1, (QWidget*)form.controls()->newsView}) {
-            QTest::mouseRelease(target, Qt::RightButton);
-            QTRY_VERIFY(menu->isVisible());
-            menu->hide();
+        QFile::remove(settingsFile());
+        DialogJournal journal({DialogAnswer::Ok, DialogAnswer::No, DialogAnswer::Yes});
+        UpdaterWindow window; // the first-start notice takes the OK
+        journal.clear();
+
+        QVERIFY(!window.close());
+        QVERIFY(!QFile::exists(settingsFile()));
+        QVERIFY(!isQuitPending());
+
+        window.runState().freedomMouseStatus = true;
+        QVERIFY(window.close());
+        // A tool window does not end the application by closing: the end is asked for.
+        QVERIFY(isQuitPending());
+        const auto status =
+            RegistryStore().value("\\software\\Tarvo Gv Tools\\Tarvo Updater", "FreedomMouseStatus");
+        QVERIFY(status.has_value());
+        QCOMPARE(std::get<uint32_t>(*status), 1u);
+
+        const QList<QJsonObject> boxes = journal.entries();
+        QCOMPARE(boxes.size(), 2);
+        for (const QJsonObject& box : boxes) {
+            QCOMPARE(box["title"].toString(), QString("Confirm"));
+            QCOMPARE(box["text"].toString(), QString("It's bitter like beer for kids...\n\nThe End?"));
         }
+        QCOMPARE(boxes[0]["answer"].toString(), QString("No"));
+        QCOMPARE(boxes[1]["answer"].toString(), QString("Yes"));
     }
 
-    void errorOfAStartIsShownAndTheWindowGoesOn()
+    void errorOfTheStartSequenceIsShownAndTheWindowStays()
     {
-        test::GameFolder folder;
+        GameFolder folder;
         // The connection file's name is empty, so only the folder is left as its path.
         folder.write("Tarvo-Updater/updater4.cfg", "[Main]\r\nHowManyClientInfos=1\r\nClientInfoName=\r\n"
                                                    "[Config_1]\r\nServerName=Alpha\r\nClientName=game\r\n");
         folder.write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
         folder.write("Data/keep.txt", "x");
-        UpdaterWindow form;
-        QFile::remove(QString::fromStdString(RegistryStore::defaultPath()));
-        clearJournal();
-        form.controls()->startButton1->setEnabled(true);
-        QTest::mouseClick(form.controls()->startButton1, Qt::LeftButton);
-        const QList<QJsonObject> boxes = journal();
+        DialogJournal journal;
+        UpdaterWindow window;
+        QFile::remove(settingsFile());
+        journal.clear();
+        auto* start = window.findChild<QPushButton*>("startButton1");
+        start->setEnabled(true);
+        QTest::mouseClick(start, Qt::LeftButton);
+        const QList<QJsonObject> boxes = journal.entries();
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(boxes[0]["text"].toString(), QString("Cannot create file Data\\"));
         QCOMPARE(boxes[0]["icon"].toString(), QString("stop"));
         QVERIFY(!isQuitPending());
         // The later steps did not run: no settings were saved.
-        QVERIFY(!QFile::exists(QString::fromStdString(RegistryStore::defaultPath())));
+        QVERIFY(!QFile::exists(settingsFile()));
     }
 
-    void ctrlNIsSwallowedAndNAlonePasses()
+    // A download that hangs mid-archive ends promptly with the window, and no temporary file or
+    // box of the stopped run is left behind.
+    void busyUpdateRunEndsWithTheWindow()
     {
-        test::GameFolder folder;
-        folder.write("Tarvo-Updater/updater4.cfg", OneServer);
+        test::ScriptedHttpServer server;
+        server.serve("/updates4.list",
+                     test::ScriptedHttpServer::ok("[Updates]\r\nUpdate_1=" + server.url("/p1.rar") + "\r\n"));
+        server.serve("/p1.rar",
+                     {"HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\nRar! the first bytes of an archive",
+                      test::ScriptedHttpServer::Ending::Hang});
+        GameFolder folder;
+        folder.write("Tarvo-Updater/updater4.cfg",
+                     "[Main]\r\nPatch_List=" + QByteArray::fromStdString(server.url("/updates4.list")) +
+                         "\r\n[Config_1]\r\nServerName=Alpha\r\n");
         folder.write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
-        UpdaterWindow form;
-        QLineEdit* edit = new QLineEdit(&form);
-        edit->setGeometry(0, 0, 100, 20);
-        QTest::keyClick(edit, Qt::Key_N);
-        QTest::keyClick(edit, Qt::Key_N, Qt::ControlModifier);
-        QCOMPARE(edit->text(), QString("n"));
+        DialogJournal journal;
+        auto window = std::make_unique<UpdaterWindow>();
+        window->show();
+        QTRY_VERIFY_WITH_TIMEOUT(!temporaryFiles(folder.path()).isEmpty(), 20000);
+        journal.clear();
+
+        QElapsedTimer stopping;
+        stopping.start();
+        QVERIFY(window->stopWorkers());
+        window.reset();
+        QCOMPARE_LT(stopping.elapsed(), 2000);
+        QCOMPARE(temporaryFiles(folder.path()), QStringList());
+        QCOMPARE(journal.texts(), QStringList());
     }
 };
 
@@ -336,6 +427,8 @@ int main(int argc, char** argv)
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     UpdaterApplication app(argc, argv);
     MainWindowTest test;
+    QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
 }
+
 #include "tst_mainwindow.moc"

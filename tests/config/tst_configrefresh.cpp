@@ -1,17 +1,10 @@
 #include "config/ConfigRefresh.h"
 #include "config/Configuration.h"
-#include "config/RunState.h"
 #include "net/HttpClient.h"
-#include "platform/QuitRequest.h"
 #include "support/ScriptedHttpServer.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace updater;
@@ -23,163 +16,88 @@ namespace {
 
 const QByteArray OldConfig = "[Main]\r\nHomepage=\"http://old.example.org/\"\r\nOverWriteClientInfo=1\r\n";
 const QByteArray NewConfig = "[Main]\r\nHomepage=\"http://new.example.org/\"\r\nOverWriteClientInfo=1\r\n";
+const QByteArray HtmlPage = "<html><body>Welcome to our community!</body></html>";
 // Spelled differently from "Tarvo-Updater\updater4.cfg": the game folder ignores letter case.
 const QString ConfigOnDisk = "tarvo-updater/Updater4.CFG";
 
-QString failureText(const std::string& link, const QString& replyText)
-{
-    return "-= CRITICAL ERROR 4 =-\n\nCan't download new " + QString::fromStdString(link) +
-           "\n\nError message: " + replyText +
-           "\nAsk GM for fix.\n\nDo u want to connect server with old config file? (maybe it will work)";
-}
-
 } // namespace
+
+Q_DECLARE_METATYPE(RefreshOutcome::Result)
 
 class TestConfigRefresh : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_logDir;
-    QString m_logPath;
-
-    QList<QJsonObject> dialogs() const { return updater::test::readDialogJournal(m_logPath); }
-
-    static Configuration refreshingFrom(const std::string& link)
-    {
-        Configuration config;
-        config.overWriteClientInfo = 1;
-        config.configLink = link;
-        return config;
-    }
-
-    void checkFailureBox(const QJsonObject& box, const std::string& link, const QString& replyText,
-                         const QString& answer)
-    {
-        QCOMPARE(box["title"].toString(), "Alert");
-        QCOMPARE(box["text"].toString(), failureText(link, replyText));
-        QCOMPARE(box["icon"].toString(), "stop");
-        QCOMPARE(box["buttons"].toArray(), (QJsonArray{"Yes", "No"}));
-        QCOMPARE(box["answer"].toString(), answer);
-    }
-
 private slots:
-    void initTestCase()
+    // Every row starts from OldConfig on disk. `served` is the server's whole reply to the refresh
+    // (none: "404 Not Found"); `unreachable` sends the refresh to a port nobody listens on after an
+    // earlier "403 Forbidden" on the same client.
+    void refresh_data()
     {
-        // The dialog service reads these once, at its first box: the failing cases below answer
-        // Yes, No, Yes in this order.
-        m_logPath = m_logDir.filePath("dialogs.jsonl");
-        qputenv("UPDATER_DIALOG_LOG", m_logPath.toLocal8Bit());
-        qputenv("UPDATER_DIALOG_ANSWERS", "Yes,No,Yes");
+        QTest::addColumn<int>("overWrite");
+        QTest::addColumn<QByteArray>("served");
+        QTest::addColumn<bool>("unreachable");
+        QTest::addColumn<RefreshOutcome::Result>("result");
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<QByteArray>("fileAfter");
+
+        const auto ok = [](const QByteArray& body) {
+            return "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" +
+                   body;
+        };
+        QTest::newRow("replaced") << 1 << ok(NewConfig) << false << RefreshOutcome::Refreshed << ""
+                                  << NewConfig;
+        QTest::newRow("2 counts as on")
+            << 2 << ok(NewConfig) << false << RefreshOutcome::Refreshed << "" << NewConfig;
+        QTest::newRow("an html page becomes the file")
+            << 1 << "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n" + HtmlPage << false
+            << RefreshOutcome::Refreshed << "" << HtmlPage;
+        QTest::newRow("off: nothing asked")
+            << 0 << ok(NewConfig) << false << RefreshOutcome::Skipped << "" << OldConfig;
+        QTest::newRow("not found") << 1 << QByteArray() << false << RefreshOutcome::Failed << "404 Not Found"
+                                   << OldConfig;
+        QTest::newRow("cut short: nothing of it is kept")
+            << 1 << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\n[Main]\r\nHomepage=") << false
+            << RefreshOutcome::Failed << "200 OK" << OldConfig;
+        QTest::newRow("unreachable: the earlier reply")
+            << 1 << QByteArray() << true << RefreshOutcome::Failed << "403 Forbidden" << OldConfig;
     }
 
-    void cleanup() { resetQuitRequest(); }
-
-    void replacesTheFileAndAllowsStarting()
+    void refresh()
     {
+        QFETCH(int, overWrite);
+        QFETCH(QByteArray, served);
+        QFETCH(bool, unreachable);
+        QFETCH(RefreshOutcome::Result, result);
+        QFETCH(QString, reply);
+        QFETCH(QByteArray, fileAfter);
+
         GameFolder game;
         game.write(ConfigOnDisk, OldConfig);
         ScriptedHttpServer server;
-        server.serve("/cfg/updater4.cfg", ScriptedHttpServer::ok(NewConfig.toStdString()));
+        if (!served.isEmpty())
+            server.serve("/cfg/updater4.cfg", {served.toStdString(), Ending::Close});
+        server.serve("/list", ScriptedHttpServer::status("403 Forbidden"));
         HttpClient client;
-        RunState state;
-        refreshConfig(refreshingFrom(server.url("/cfg/updater4.cfg")), client, state);
-        QCOMPARE(game.read(ConfigOnDisk), NewConfig);
-        QVERIFY(!game.exists("Tarvo-Updater/updater4.cfg"));
-        QVERIFY(state.configRefreshed);
-        QVERIFY(dialogs().isEmpty());
-    }
-
-    void anHtmlPageBecomesTheFile()
-    {
-        GameFolder game;
-        game.write(ConfigOnDisk, OldConfig);
-        const std::string page = "<html><body>Welcome to our community!</body></html>";
-        ScriptedHttpServer server;
-        server.serve("/", {"HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n" + page, Ending::Close});
-        HttpClient client;
-        RunState state;
-        refreshConfig(refreshingFrom(server.url("/")), client, state);
-        QCOMPARE(game.read(ConfigOnDisk).toStdString(), page);
-        QVERIFY(state.configRefreshed);
-    }
-
-    void disabledRefreshDoesNothing()
-    {
-        GameFolder game;
-        game.write(ConfigOnDisk, OldConfig);
-        ScriptedHttpServer server;
-        server.serve("/cfg", ScriptedHttpServer::ok(NewConfig.toStdString()));
-        HttpClient client;
-        RunState state;
-        Configuration config = refreshingFrom(server.url("/cfg"));
-        config.overWriteClientInfo = 0;
-        refreshConfig(config, client, state);
-        QVERIFY(server.requests().empty());
-        QCOMPARE(game.read(ConfigOnDisk), OldConfig);
-        QVERIFY(!state.configRefreshed);
-        QVERIFY(dialogs().isEmpty());
-    }
-
-    void notFoundAnsweredYesKeepsTheOldFile()
-    {
-        GameFolder game;
-        game.write(ConfigOnDisk, OldConfig);
-        ScriptedHttpServer server;
-        HttpClient client;
-        RunState state;
-        const std::string link = server.url("/missing/updater4.cfg");
-        refreshConfig(refreshingFrom(link), client, state);
-
-        const QList<QJsonObject> boxes = dialogs();
-        QCOMPARE(boxes.size(), 1);
-        checkFailureBox(boxes.last(), link, "404 Not Found", "Yes");
-        QCOMPARE(game.read(ConfigOnDisk), OldConfig);
-        QCOMPARE(QDir(game.path() + "/tarvo-updater").entryList(QDir::Files), QStringList{"Updater4.CFG"});
-        QVERIFY(!state.configRefreshed);
-        QVERIFY(!isQuitPending());
-    }
-
-    void cutDownloadAnsweredNoAsksToQuit()
-    {
-        GameFolder game;
-        game.write(ConfigOnDisk, OldConfig);
-        ScriptedHttpServer server;
-        server.serve("/cfg",
-                     {"HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\n[Main]\r\nHomepage=", Ending::Close});
-        HttpClient client;
-        RunState state;
-        const std::string link = server.url("/cfg");
-        refreshConfig(refreshingFrom(link), client, state);
-
-        const QList<QJsonObject> boxes = dialogs();
-        QCOMPARE(boxes.size(), 2);
-        checkFailureBox(boxes.last(), link, "200 OK", "No");
-        // Nothing of the partial download reaches the file.
-        QCOMPARE(game.read(ConfigOnDisk), OldConfig);
-        QVERIFY(!state.configRefreshed);
-        QVERIFY(isQuitPending());
-    }
-
-    void unreachableServerShowsTheEarlierReply()
-    {
-        GameFolder game;
-        game.write(ConfigOnDisk, OldConfig);
-        HttpClient client;
-        {
-            ScriptedHttpServer server;
-            server.serve("/list", ScriptedHttpServer::status("403 Forbidden"));
+        Configuration config;
+        config.overWriteClientInfo = overWrite;
+        config.configLink = server.url("/cfg/updater4.cfg");
+        if (unreachable) {
             QVERIFY_THROWS_EXCEPTION(HttpError, client.get(server.url("/list")));
+            config.configLink =
+                "http://127.0.0.1:" + std::to_string(ScriptedHttpServer::unusedPort()) + "/cfg";
         }
-        RunState state;
-        const std::string link =
-            "http://127.0.0.1:" + std::to_string(ScriptedHttpServer::unusedPort()) + "/cfg";
-        refreshConfig(refreshingFrom(link), client, state);
 
-        const QList<QJsonObject> boxes = dialogs();
-        QCOMPARE(boxes.size(), 3);
-        checkFailureBox(boxes.last(), link, "403 Forbidden", "Yes");
-        QCOMPARE(game.read(ConfigOnDisk), OldConfig);
-        QVERIFY(!state.configRefreshed);
+        const RefreshOutcome outcome = refreshConfig(config, client);
+
+        QCOMPARE(outcome.result, result);
+        QCOMPARE(QString::fromStdString(outcome.reply), reply);
+        QCOMPARE(game.read(ConfigOnDisk), fileAfter);
+        // The file is replaced in place: no second spelling, no leftovers beside it.
+        QCOMPARE(QDir(game.path() + "/tarvo-updater").entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"Updater4.CFG"});
+        if (overWrite == 0)
+            QVERIFY(server.requests().empty());
     }
 };
 

@@ -1,9 +1,9 @@
-// Unpacking patch archives into the game folder: captions, messages, and the guarantees that an
+// Unpacking patch archives into the game folder: captions, notices, and the guarantees that an
 // unsafe or failed entry never writes outside the game folder nor costs the player an old file.
 
 #include "RarFixture.h"
 #include "patch/PatchExtraction.h"
-#include "support/DialogJournal.h"
+#include "support/RecordingPlayer.h"
 #include "support/TestSupport.h"
 
 #include <QFileInfo>
@@ -20,37 +20,38 @@ class ExtractionTest : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<DialogJournal> m_journal;
+    std::unique_ptr<RecordingPlayer> m_player;
     QStringList m_captions;
-    int m_closeRequests = 0;
-    bool m_windowCloses = false;
 
-    ExtractionHooks hooks()
+    ExtractionContext context()
     {
-        ExtractionHooks h;
-        h.showFilenameCaption = [this](const std::string& caption) {
-            m_captions << QString::fromStdString(caption);
-        };
-        h.requestWindowClose = [this] {
-            ++m_closeRequests;
-            return m_windowCloses;
-        };
-        return h;
+        ExtractionContext c;
+        c.showCaption = [this](const std::string& caption) { m_captions << QString::fromStdString(caption); };
+        c.player = m_player.get();
+        return c;
+    }
+
+    // The notices told, as kind and subject.
+    QStringList notices() const
+    {
+        QStringList lines;
+        for (const Notice& notice : m_player->notices())
+            lines << told(notice.kind, notice.subject);
+        return lines;
+    }
+
+    static QString told(NoticeKind kind, const std::string& subject)
+    {
+        return QString("kind %1: %2").arg(int(kind)).arg(QString::fromStdString(subject));
     }
 
 private slots:
-    void initTestCase()
-    {
-        std::setlocale(LC_ALL, "");
-        m_journal = std::make_unique<DialogJournal>();
-    }
+    void initTestCase() { std::setlocale(LC_ALL, ""); }
 
     void init()
     {
-        m_journal->clear();
+        m_player = std::make_unique<RecordingPlayer>();
         m_captions.clear();
-        m_closeRequests = 0;
-        m_windowCloses = false;
     }
 
     void countsEntriesOverEveryArchiveOfTheRun()
@@ -67,8 +68,8 @@ private slots:
         second.add("five.txt", "5");
         game.write("second.rar", second.build({"four.txt", "five.txt"}));
 
-        QVERIFY(extractPatchArchive("first.rar", hooks()));
-        QVERIFY(extractPatchArchive("second.rar", hooks()));
+        QVERIFY(extractPatchArchive("first.rar", context()));
+        QVERIFY(extractPatchArchive("second.rar", context()));
 
         QCOMPARE(m_captions, QStringList({"unrar... please wait! [ 1 ]", "unrar... please wait! [ 2 ]",
                                           "unrar... please wait! [ 3 ]", "unrar... please wait! [ 4 ]",
@@ -76,7 +77,7 @@ private slots:
         QCOMPARE(unpackedFileCount(), 5);
         QCOMPARE(game.read("three.txt"), QByteArray("3"));
         QCOMPARE(game.read("five.txt"), QByteArray("5"));
-        QVERIFY(m_journal->texts().isEmpty());
+        QVERIFY(m_player->notices().isEmpty());
     }
 
     void replacesFilesInFoldersWithoutRegardToCase()
@@ -90,7 +91,7 @@ private slots:
         archive.add("maps/town/town.gat", "new map");
         game.write("p.rar", archive.build({"DATA", "maps"}, {"-r"}));
 
-        QVERIFY(extractPatchArchive("p.rar", hooks()));
+        QVERIFY(extractPatchArchive("p.rar", context()));
 
         // The existing file keeps its spelling and gets the new content.
         QCOMPARE(game.read("data/texture.bmp"), QByteArray("new texture"));
@@ -112,33 +113,27 @@ private slots:
         archive.add("comment.txt", "Patch 7: new maps\r\n");
         game.write("c.rar", archive.build({"entry.txt"}, {"-z" + archive.stagePath() + "/comment.txt"}));
 
-        QVERIFY(extractPatchArchive("c.rar", hooks()));
+        QVERIFY(extractPatchArchive("c.rar", context()));
 
-        const QList<DialogJournal::Shown> shown = m_journal->dialogs();
-        QCOMPARE(shown.size(), 1);
-        QVERIFY2(shown[0].text.startsWith("Patch 7: new maps"), qPrintable(shown[0].text));
-        QCOMPARE(shown[0].icon, QString("none"));
+        const QList<Notice> heard = m_player->notices();
+        QCOMPARE(heard.size(), 1);
+        QCOMPARE(heard[0].kind, NoticeKind::ArchiveComment);
+        QVERIFY2(heard[0].subject.starts_with("Patch 7: new maps"), heard[0].subject.c_str());
         QCOMPARE(m_captions.size(), 1);
     }
 
-    void archiveThatCannotBeOpenedAsksTheWindowToClose_data()
+    void archiveThatCannotBeOpenedIsTold()
     {
-        QTest::addColumn<bool>("windowCloses");
-        QTest::newRow("player declines") << false;
-        QTest::newRow("window closes") << true;
-    }
-
-    void archiveThatCannotBeOpenedAsksTheWindowToClose()
-    {
-        QFETCH(bool, windowCloses);
-        m_windowCloses = windowCloses;
         GameFolder game;
         game.write("patch.rar", "<html><body>404 Not Found</body></html>");
 
-        QVERIFY(!extractPatchArchive("patch.rar", hooks()));
+        QVERIFY(!extractPatchArchive("patch.rar", context()));
 
-        QCOMPARE(m_journal->texts(), QStringList({" Cant open file: patch.rar\nError Code13"}));
-        QCOMPARE(m_closeRequests, 1);
+        const QList<Notice> heard = m_player->notices();
+        QCOMPARE(heard.size(), 1);
+        QCOMPARE(heard[0].kind, NoticeKind::ArchiveUnreadable);
+        QCOMPARE(QString::fromStdString(heard[0].subject), QString("patch.rar"));
+        QCOMPARE(heard[0].code, 13); // the library's "not an archive"
         QVERIFY(m_captions.isEmpty());
     }
 
@@ -149,10 +144,10 @@ private slots:
         archive.add("only.txt", "x");
         game.write("empty.rar", withoutEntries(archive.build({"only.txt"})));
 
-        QVERIFY(extractPatchArchive("empty.rar", hooks()));
+        QVERIFY(extractPatchArchive("empty.rar", context()));
 
         QVERIFY(m_captions.isEmpty());
-        QVERIFY(m_journal->texts().isEmpty());
+        QVERIFY(m_player->notices().isEmpty());
         QVERIFY(!game.exists("only.txt"));
     }
 
@@ -166,10 +161,10 @@ private slots:
         archive.build({"secret.txt"}, {"-pSECRET"});
         game.write("pw.rar", archive.build({"later.txt"}));
 
-        QVERIFY(!extractPatchArchive("pw.rar", hooks()));
+        QVERIFY(!extractPatchArchive("pw.rar", context()));
 
         QCOMPARE(m_captions.size(), 1);
-        QCOMPARE(m_journal->texts(), QStringList({"-= RAR ERROR =-\n\nPFCode"}));
+        QCOMPARE(notices(), QStringList{told(NoticeKind::ArchiveEntryFailed, "secret.txt")});
         QCOMPARE(game.read("secret.txt"), QByteArray("old secret"));
         QVERIFY(!game.exists("later.txt"));
         QCOMPARE(QDir(game.path()).entryList({".updater*"}, QDir::Hidden | QDir::Files).size(), 0);
@@ -199,9 +194,9 @@ private slots:
             bytes[bytes.size() / 2 + i] = char(~bytes[bytes.size() / 2 + i]);
         game.write("bad.rar", bytes);
 
-        QVERIFY(!extractPatchArchive("bad.rar", hooks()));
+        QVERIFY(!extractPatchArchive("bad.rar", context()));
 
-        QCOMPARE(m_journal->texts(), QStringList({"-= RAR ERROR =-\n\nPFCode"}));
+        QCOMPARE(notices(), QStringList{told(NoticeKind::ArchiveEntryFailed, "big.grf")});
         if (oldFile)
             QCOMPARE(game.read("big.grf"), QByteArray("the player's old file"));
         else
@@ -217,12 +212,12 @@ private slots:
         archive.add("b.txt", "b");
         game.write("hdr.rar", withBrokenEntryHeader(archive.build({"a.txt", "b.txt"}), 1));
 
-        QVERIFY(!extractPatchArchive("hdr.rar", hooks()));
+        QVERIFY(!extractPatchArchive("hdr.rar", context()));
 
         QCOMPARE(m_captions.size(), 1);
         QCOMPARE(game.read("a.txt"), QByteArray("a"));
         QVERIFY(!game.exists("b.txt"));
-        QCOMPARE(m_journal->texts(), QStringList({"-= RAR ERROR =-\n\nFile header broken"}));
+        QCOMPARE(notices(), QStringList{told(NoticeKind::ArchiveHeaderBroken, "hdr.rar")});
     }
 
     void unsafeNamesAreNeverWritten_data()
@@ -251,9 +246,9 @@ private slots:
             archive.build({QString::fromLocal8Bit(harmless), "after.txt"}), harmless, storedName);
         game.write("evil.rar", bytes);
 
-        QVERIFY(!extractPatchArchive("evil.rar", hooks()));
+        QVERIFY(!extractPatchArchive("evil.rar", context()));
 
-        QCOMPARE(m_journal->texts(), QStringList({"-= RAR ERROR =-\n\nPFCode"}));
+        QCOMPARE(notices(), QStringList{told(NoticeKind::ArchiveEntryFailed, storedName.toStdString())});
         QCOMPARE(m_captions.size(), 1);
         QVERIFY(!game.exists("after.txt"));
         QVERIFY(!QFileInfo::exists(game.path() + "/../escaped.txt"));
@@ -272,9 +267,9 @@ private slots:
         archive.add("after.txt", "after");
         game.write("link.rar", archive.build({"passwd", "after.txt"}, {"-ol"}));
 
-        QVERIFY(!extractPatchArchive("link.rar", hooks()));
+        QVERIFY(!extractPatchArchive("link.rar", context()));
 
-        QCOMPARE(m_journal->texts(), QStringList({"-= RAR ERROR =-\n\nPFCode"}));
+        QCOMPARE(notices(), QStringList{told(NoticeKind::ArchiveEntryFailed, "passwd")});
         QVERIFY(!QFileInfo(game.path() + "/passwd").isSymLink());
         QVERIFY(!game.exists("passwd"));
         QVERIFY(!game.exists("after.txt"));
@@ -289,10 +284,10 @@ private slots:
         archive.add("data/x.txt", "through the link");
         game.write("l.rar", archive.build({"data/x.txt"}));
 
-        QVERIFY(!extractPatchArchive("l.rar", hooks()));
+        QVERIFY(!extractPatchArchive("l.rar", context()));
 
         QVERIFY(!QFileInfo::exists(outside.path() + "/x.txt"));
-        QCOMPARE(m_journal->texts(), QStringList({"-= RAR ERROR =-\n\nPFCode"}));
+        QCOMPARE(notices(), QStringList{told(NoticeKind::ArchiveEntryFailed, "data/x.txt")});
     }
 };
 

@@ -1,0 +1,260 @@
+#include "app/Dialogs.h"
+
+#include "app/QuitRequest.h"
+#include "app/WindowThread.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QStringList>
+
+#include <mutex>
+#include <optional>
+
+namespace updater {
+
+namespace {
+
+struct Request
+{
+    QString title;
+    QString text;
+    DialogIcon icon = DialogIcon::None;
+    DialogButtons buttons = DialogButtons::Ok;
+    bool ownerless = true;
+};
+
+struct UnattendedMode
+{
+    QString logPath;
+    bool answerAutomatically = false;
+    QStringList answers;
+    int nextAnswer = 0;
+    std::mutex mutex;
+
+    UnattendedMode()
+    {
+        logPath = qEnvironmentVariable("UPDATER_DIALOG_LOG");
+        if (qEnvironmentVariableIsSet("UPDATER_DIALOG_ANSWERS")) {
+            answerAutomatically = true;
+            for (const QString& a :
+                 qEnvironmentVariable("UPDATER_DIALOG_ANSWERS").split(',', Qt::SkipEmptyParts))
+                answers << a.trimmed();
+        }
+    }
+};
+
+UnattendedMode& unattended()
+{
+    static UnattendedMode mode;
+    return mode;
+}
+
+QString iconName(DialogIcon icon)
+{
+    switch (icon) {
+    case DialogIcon::Stop:
+        return "stop";
+    case DialogIcon::Information:
+        return "information";
+    case DialogIcon::Question:
+        return "question";
+    case DialogIcon::None:
+        break;
+    }
+    return "none";
+}
+
+QString answerName(DialogAnswer answer)
+{
+    switch (answer) {
+    case DialogAnswer::Yes:
+        return "Yes";
+    case DialogAnswer::No:
+        return "No";
+    case DialogAnswer::Ok:
+        break;
+    }
+    return "OK";
+}
+
+DialogAnswer defaultAnswer(const Request& r)
+{
+    return r.buttons == DialogButtons::YesNo ? DialogAnswer::Yes : DialogAnswer::Ok;
+}
+
+DialogAnswer escapeAnswer(const Request& r)
+{
+    return r.buttons == DialogButtons::YesNo ? DialogAnswer::No : DialogAnswer::Ok;
+}
+
+std::optional<DialogAnswer> parseAnswer(const QString& text, const Request& r)
+{
+    const QString t = text.toLower();
+    if (r.buttons == DialogButtons::YesNo) {
+        if (t == "yes")
+            return DialogAnswer::Yes;
+        if (t == "no")
+            return DialogAnswer::No;
+        return std::nullopt;
+    }
+    return DialogAnswer::Ok;
+}
+
+// A JSON string literal, quotes and escapes included.
+QByteArray jsonString(const QString& text)
+{
+    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return array.mid(1, array.size() - 2);
+}
+
+void logDialog(const Request& r, DialogAnswer answer)
+{
+    UnattendedMode& mode = unattended();
+    QString logPath;
+    {
+        std::lock_guard<std::mutex> lock(mode.mutex);
+        logPath = mode.logPath;
+    }
+    if (logPath.isEmpty())
+        return;
+    // Fields in the documented order, so that a person or a line tool reads the journal as documented.
+    const QByteArray buttons = r.buttons == DialogButtons::YesNo ? R"(["Yes","No"])" : R"(["OK"])";
+    const QByteArray line = "{\"title\": " + jsonString(r.title) + ", \"text\": " + jsonString(r.text) +
+                            ", \"icon\": " + jsonString(iconName(r.icon)) + ", \"buttons\": " + buttons +
+                            ", \"answer\": " + jsonString(answerName(answer)) + "}\n";
+    QFile file(logPath);
+    if (file.open(QIODevice::Append | QIODevice::WriteOnly))
+        file.write(line);
+}
+
+DialogAnswer askPerson(const Request& r)
+{
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    if (r.icon == DialogIcon::Stop)
+        icon = QMessageBox::Critical;
+    else if (r.icon == DialogIcon::Information)
+        icon = QMessageBox::Information;
+    else if (r.icon == DialogIcon::Question)
+        icon = QMessageBox::Question;
+    QPointer<QMessageBox> box = new QMessageBox(icon, r.title, r.text, QMessageBox::NoButton);
+    box->setAttribute(Qt::WA_DeleteOnClose, false);
+    QPushButton* yes = nullptr;
+    QPushButton* no = nullptr;
+    QPushButton* ok = nullptr;
+    if (r.buttons == DialogButtons::YesNo) {
+        yes = box->addButton(QMessageBox::Yes);
+        no = box->addButton(QMessageBox::No);
+        box->setDefaultButton(yes);
+        box->setEscapeButton(no);
+    } else {
+        ok = box->addButton(QMessageBox::Ok);
+        box->setDefaultButton(ok);
+        box->setEscapeButton(ok);
+    }
+    // Owner-less boxes leave the main window usable, like a box of the platform without owner.
+    box->setWindowModality(r.ownerless ? Qt::NonModal : Qt::ApplicationModal);
+    QEventLoop loop;
+    QObject::connect(box, &QMessageBox::finished, &loop, &QEventLoop::quit);
+    box->show();
+    loop.exec();
+    DialogAnswer answer = escapeAnswer(r);
+    if (box) {
+        QAbstractButton* clicked = box->clickedButton();
+        if (clicked && clicked == yes)
+            answer = DialogAnswer::Yes;
+        else if (clicked && clicked == ok)
+            answer = DialogAnswer::Ok;
+        delete box;
+    }
+    return answer;
+}
+
+// The next answer of an unattended run; nothing when a person answers.
+std::optional<DialogAnswer> scriptedAnswer(const Request& r)
+{
+    UnattendedMode& mode = unattended();
+    std::lock_guard<std::mutex> lock(mode.mutex);
+    if (!mode.answerAutomatically)
+        return std::nullopt;
+    DialogAnswer answer = defaultAnswer(r);
+    if (mode.nextAnswer < mode.answers.size()) {
+        if (auto parsed = parseAnswer(mode.answers[mode.nextAnswer], r))
+            answer = *parsed;
+        ++mode.nextAnswer;
+    }
+    return answer;
+}
+
+DialogAnswer show(const Request& r)
+{
+    DialogAnswer answer = escapeAnswer(r);
+    runOnWindowThread([&] {
+        if (isQuitPending()) {
+            // A box opened while the application is ending closes at once.
+            answer = escapeAnswer(r);
+        } else if (auto scripted = scriptedAnswer(r)) {
+            answer = *scripted;
+        } else {
+            answer = askPerson(r);
+        }
+        logDialog(r, answer);
+    });
+    return answer;
+}
+
+} // namespace
+
+void setDialogAnswers(const std::vector<DialogAnswer>& answers)
+{
+    UnattendedMode& mode = unattended();
+    std::lock_guard<std::mutex> lock(mode.mutex);
+    mode.answerAutomatically = true;
+    mode.answers.clear();
+    for (DialogAnswer answer : answers)
+        mode.answers << answerName(answer);
+    mode.nextAnswer = 0;
+}
+
+void setDialogJournal(const QString& path)
+{
+    UnattendedMode& mode = unattended();
+    std::lock_guard<std::mutex> lock(mode.mutex);
+    mode.logPath = path;
+}
+
+std::string applicationTitle()
+{
+    return "Tarvo Updater";
+}
+
+DialogAnswer messageBox(const std::string& text, const std::string& title, DialogIcon icon,
+                        DialogButtons buttons)
+{
+    return show({QString::fromLatin1(title), QString::fromLatin1(text), icon, buttons, true});
+}
+
+void showMessage(const std::string& text)
+{
+    show({QString::fromLatin1(applicationTitle()), QString::fromLatin1(text), DialogIcon::None,
+          DialogButtons::Ok, false});
+}
+
+bool confirmYesNo(const std::string& text)
+{
+    return show({"Confirm", QString::fromLatin1(text), DialogIcon::Question, DialogButtons::YesNo, false}) ==
+           DialogAnswer::Yes;
+}
+
+void showErrorBox(const std::string& text)
+{
+    show({QString::fromLatin1(applicationTitle()), QString::fromLatin1(text), DialogIcon::Stop,
+          DialogButtons::Ok, false});
+}
+
+} // namespace updater

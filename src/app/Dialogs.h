@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+
+#include <string>
+#include <vector>
+
+namespace updater {
+
+enum class DialogIcon { None, Stop, Information, Question };
+enum class DialogButtons { Ok, YesNo };
+enum class DialogAnswer { Ok, Yes, No };
+
+// Every box of the program goes through these calls. They may be called from any thread: the box
+// is shown on the window thread and the caller waits for the answer. Texts are 8-bit (Latin-1).
+//
+// Unattended runs (read once): UPDATER_DIALOG_LOG=<file> appends one JSON line per closed box;
+// UPDATER_DIALOG_ANSWERS=<a,b,...> answers every box at once with the next answer of the list
+// (OK, Yes, No), then with the box's default button.
+
+// A message box without owner window: the main window stays usable while it is open.
+DialogAnswer messageBox(const std::string& text, const std::string& title, DialogIcon icon,
+                        DialogButtons buttons = DialogButtons::Ok);
+
+// The toolkit's plain message dialog: the application's title, an OK button, no icon.
+void showMessage(const std::string& text);
+
+// The toolkit's confirmation dialog: title "Confirm", question icon, Yes (default) and No;
+// Escape and closing the box answer No. Returns true for Yes.
+bool confirmYesNo(const std::string& text);
+
+// The standard error box for errors that escape a handler: application title, stop icon.
+void showErrorBox(const std::string& text);
+
+// The title the plain and error dialogs carry.
+std::string applicationTitle();
+
+// For in-process tests: from now on every box is answered at once, first with these answers in
+// order, then with its default button.
+void setDialogAnswers(const std::vector<DialogAnswer>& answers);
+// For in-process tests: where closed boxes are journaled (empty: nowhere).
+void setDialogJournal(const QString& path);
+
+} // namespace updater

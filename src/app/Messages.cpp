@@ -1,0 +1,141 @@
+#include "app/Messages.h"
+
+#include "patch/PatchLists.h"
+
+namespace updater::messages {
+
+std::string alreadyRunning()
+{
+    return "-= Updater is already running! =-\n\nYou're trying to start it twice ...";
+}
+
+std::string configurationMissing(const std::string& configPath)
+{
+    return "-= CRITICAL ERROR 2 =-\n\nCouldn't find [" + configPath +
+           "]\n\n!Main-Config file is missing! Did u install it right, guess not... Try again baka";
+}
+
+std::string offline()
+{
+    return "OFFLINE";
+}
+
+std::string firstStart()
+{
+    return "-= Updater Info=-\n\n\nThis is first start. Check settings. If you don' like background\nsound, "
+           "turn it off. Also check FreeMouse option.\n\n* Smile, it makes people wonder what you are "
+           "thinking...";
+}
+
+std::string settingsRepaired()
+{
+    return "-= Updater =-\n\nThere something wrong with registry settings...\nI will set them to default. "
+           "Plz "
+           "check them now!n\nDon't panic everything under control...";
+}
+
+std::string settingsNotSaved()
+{
+    return "-= Critical failure =-\n\nWrite settings failed!";
+}
+
+std::string refreshFailed(const std::string& configLink, const std::string& reply)
+{
+    return "-= CRITICAL ERROR 4 =-\n\nCan't download new " + configLink + "\n\nError message: " + reply +
+           "\nAsk GM for fix.\n\nDo u want to connect server with old config file? (maybe it will work)";
+}
+
+std::string closeQuestion()
+{
+    return "It's bitter like beer for kids...\n\nThe End?";
+}
+
+std::string noDataFolder()
+{
+    return "Can't find Data folder!\n\nThis Tool is installed wrong locaton. It must be Grimvale Folder! "
+           "End...";
+}
+
+std::string clientMissing(const std::string& clientName)
+{
+    return "-= Can't find GV Client =-\n\nThe name of client must be: " + clientName;
+}
+
+std::string replacement(UpdaterReplacement found)
+{
+    if (found == UpdaterReplacement::ToolMissing)
+        return "-= Error while updating =-\n\nThere is new version of updater, but I can't use it. There "
+               "missing tool!\nCheck u did't delete files exidently else ask GM!\nFile with suffix .lol is "
+               "missing";
+    return "-= New Updater Version found =-\n\nWe start new verion now...";
+}
+
+std::string addOnMissing()
+{
+    return "-= ERROR =- Couldn't find 'GV_MOUSEFREEDOM' =-\n\n!Files are missing :O";
+}
+
+std::string addOnHelp()
+{
+    return "* Gv - Rorer Orevovi V1.86\n\nLet ur mouse travel out of the Grimvale window without pressing\n"
+           "alt + tab. It works only in windowed mode. Just try it out.";
+}
+
+std::string cannotStart(const std::string& commandLine, ProgramStart outcome)
+{
+    std::string reason;
+    switch (outcome) {
+    case ProgramStart::NotFound:
+        reason = "The file is not in the game folder.";
+        break;
+    case ProgramStart::IsFolder:
+        reason = "This is a folder, not a program.";
+        break;
+    case ProgramStart::NoWine:
+        reason = "This is a Windows program and Wine was not found.\n"
+                 "Install Wine (or set WINE to the Wine program to use) and try again.";
+        break;
+    case ProgramStart::NotExecutable:
+        reason = "The file may not be executed. Give it execute permission and try again.";
+        break;
+    case ProgramStart::Refused:
+    case ProgramStart::Started:
+        reason = "The system could not start it.";
+        break;
+    }
+    return "-= Can't start " + commandLine + " =-\n\n" + reason;
+}
+
+std::string notice(const Notice& notice)
+{
+    switch (notice.kind) {
+    case NoticeKind::PatchListUnavailable:
+        return "-= CRITICAL ERROR 3 =-\n\nCan't download new " + notice.subject +
+               "\n\nError message: " + notice.reply +
+               "\nAsk GM for fix.\n\nPossible updates will be skiped...";
+    case NoticeKind::PatchUnavailable:
+        return "-= CRITICAL ERROR 3 =-\n\nCan't download: " + notice.subject +
+               "\n\nError message: " + notice.reply + "\nAsk GM for fix.\n\nUpdates will be skiped..";
+    case NoticeKind::ArchiveUnreadable:
+        return " Cant open file: " + notice.subject + "\nError Code" + std::to_string(notice.code);
+    case NoticeKind::ArchiveComment:
+        return notice.subject;
+    case NoticeKind::ArchiveEntryFailed:
+        return "-= RAR ERROR =-\n\nPFCode";
+    case NoticeKind::ArchiveHeaderBroken:
+        return "-= RAR ERROR =-\n\nFile header broken";
+    case NoticeKind::RecordNotWritten:
+        return "-= CRITICAL ERROR 3 =-\n\nCan't write " + appliedRecordPath() + "\n\nPatch " +
+               notice.subject +
+               " was applied but cannot be recorded.\nCheck that the file is not read-only.\n\nUpdates will "
+               "be "
+               "skiped..";
+    case NoticeKind::ServerUnresolved:
+        return "Can't resolve ip!\n\nI can try to use older updater.cfg. This works only, if there is "
+               "existing and "
+               "not outdated file...\n\nWant try it with old updater.cfg?";
+    }
+    return notice.subject;
+}
+
+} // namespace updater::messages

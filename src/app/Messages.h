@@ -1,0 +1,30 @@
+#pragma once
+
+#include "launch/UpdaterReplacement.h"
+#include "platform/PlayerContact.h"
+#include "platform/ProgramStarter.h"
+
+#include <string>
+
+// Every text the launcher shows the player in a box, in one place. Texts are 8-bit (Latin-1), as
+// the community's files are.
+namespace updater::messages {
+
+std::string alreadyRunning();
+std::string configurationMissing(const std::string& configPath);
+std::string offline();
+std::string firstStart();
+std::string settingsRepaired();
+std::string settingsNotSaved();
+std::string refreshFailed(const std::string& configLink, const std::string& reply);
+std::string closeQuestion();
+std::string noDataFolder();
+std::string clientMissing(const std::string& clientName);
+std::string replacement(UpdaterReplacement found);
+std::string addOnMissing();
+std::string addOnHelp();
+std::string cannotStart(const std::string& commandLine, ProgramStart outcome);
+// The text of a worker's notice.
+std::string notice(const Notice& notice);
+
+} // namespace updater::messages

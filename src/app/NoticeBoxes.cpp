@@ -1,0 +1,39 @@
+#include "app/NoticeBoxes.h"
+
+#include "app/Dialogs.h"
+#include "app/Messages.h"
+#include "app/QuitRequest.h"
+#include "app/WindowThread.h"
+
+namespace updater {
+
+void NoticeBoxes::tell(const Notice& notice)
+{
+    runOnWindowThread([&] {
+        const std::string text = messages::notice(notice);
+        switch (notice.kind) {
+        case NoticeKind::PatchListUnavailable:
+        case NoticeKind::PatchUnavailable:
+        case NoticeKind::RecordNotWritten:
+            messageBox(text, "Alert", DialogIcon::Stop);
+            break;
+        case NoticeKind::ArchiveUnreadable:
+            showMessage(text);
+            // Whether the player lets the window close or not, nothing of this archive was applied.
+            if (m_closeWindow)
+                m_closeWindow();
+            break;
+        case NoticeKind::ArchiveComment:
+        case NoticeKind::ArchiveEntryFailed:
+        case NoticeKind::ArchiveHeaderBroken:
+            showMessage(text);
+            break;
+        case NoticeKind::ServerUnresolved:
+            if (messageBox(text, "Alert", DialogIcon::Stop, DialogButtons::YesNo) == DialogAnswer::No)
+                requestQuit();
+            break;
+        }
+    });
+}
+
+} // namespace updater

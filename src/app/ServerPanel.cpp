@@ -1,0 +1,84 @@
+#include "app/ServerPanel.h"
+
+#include "config/RunState.h"
+
+#include "widgets/LevelGauge.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+
+namespace updater {
+
+namespace {
+
+void setHousePicture(const ServerView& view, ProbeStep step, HousePicture picture)
+{
+    QLabel* label = view.server.statusPictures[static_cast<int>(step)];
+    if (view.setPicture)
+        view.setPicture(label, static_cast<int>(picture));
+    label->repaint();
+}
+
+} // namespace
+
+void showFirstServer(const ServerView& view, int howManyServers)
+{
+    const ServerControls& s = view.server;
+    view.shared.downloadBox->hide();
+    view.shared.downloadStatusBox->hide();
+    if (howManyServers == 1) {
+        view.shared.logo->show();
+        s.pingBox->resize(499, s.pingBox->height());
+        s.startButton->resize(s.startButton->width(), 92);
+        s.pingBox->show();
+        s.pingTime->move(455, s.pingTime->y());
+        s.gauge->resize(425, s.gauge->height());
+    } else {
+        s.pingBox->show();
+    }
+    s.infoPanel->show();
+}
+
+void showSecondServer(const ServerView& view)
+{
+    view.server.infoPanel->show();
+    view.server.pingBox->show();
+    view.server.startButton->show();
+}
+
+void showPingReply(const ServerControls& controls, const ReplyStatus& reply)
+{
+    if (reply.receivedBytes != 0) {
+        controls.gauge->show();
+        controls.pingTime->show();
+        controls.warning->hide();
+        // Positions above 100 draw a full gauge: 300 ms and more fill it.
+        controls.gauge->setPosition(static_cast<int>(reply.roundTripMs / 3));
+        controls.pingTime->setText(QString::number(reply.roundTripMs) + " ms");
+    } else {
+        controls.gauge->hide();
+        controls.pingTime->hide();
+        controls.warning->show();
+    }
+}
+
+void showProbeBusy(const ServerView& view, ProbeStep step)
+{
+    setHousePicture(view, step, HousePicture::Busy);
+}
+
+void showProbeResult(const ServerView& view, ProbeStep step, bool accepted)
+{
+    view.server.statusCaptions[static_cast<int>(step)]->setText(accepted ? "-= On =-" : "-= Off =-");
+    setHousePicture(view, step, accepted ? HousePicture::On : HousePicture::Off);
+}
+
+void updateStartButtons(const RunState& state, QPushButton* start1, QPushButton* start2)
+{
+    const bool refreshed = state.configRefreshed;
+    start1->setEnabled(state.serverOnline[0] && refreshed);
+    start2->setEnabled(state.serverOnline[1] && refreshed);
+}
+
+} // namespace updater

@@ -1,0 +1,145 @@
+#include "app/SettingsMenu.h"
+
+#include "app/Dialogs.h"
+#include "app/GameStart.h"
+#include "app/Messages.h"
+#include "platform/AtomicFile.h"
+#include "platform/GamePath.h"
+
+#include <QActionGroup>
+#include <QCursor>
+
+namespace updater {
+
+void markAsDefaultItem(QAction* action)
+{
+    QFont font = action->font();
+    font.setBold(true);
+    action->setFont(font);
+}
+
+SettingsMenu::SettingsMenu(RunState& state, QWidget* parent) : QMenu(parent), m_state(state)
+{
+    setObjectName("settingsMenu");
+
+    QAction* setup = addItem(this, "gameSetupItem", "Grimvale Setup");
+    markAsDefaultItem(setup);
+    setDefaultAction(setup);
+    connect(setup, &QAction::triggered, this, &SettingsMenu::startGameSetup);
+    addSeparator()->setObjectName("separator");
+
+    QMenu* freedom = addSubMenu("mouseFreedomMenu", "Mouse Freedon");
+    auto* freedomGroup = new QActionGroup(freedom);
+    m_freedomOn = addItem(freedom, "mouseFreedomOn", "On");
+    m_freedomOff = addItem(freedom, "mouseFreedomOff", "Off");
+    for (QAction* choice : {m_freedomOn, m_freedomOff}) {
+        choice->setCheckable(true);
+        freedomGroup->addAction(choice);
+    }
+    markAsDefaultItem(m_freedomOn);
+    m_freedomOn->setChecked(true);
+    connect(m_freedomOn, &QAction::triggered, this, &SettingsMenu::chooseMouseFreedomOn);
+    connect(m_freedomOff, &QAction::triggered, this, &SettingsMenu::chooseMouseFreedomOff);
+
+    QAction* help = addItem(this, "mouseFreedomHelpItem", "Rorer Orevovi Help");
+    connect(help, &QAction::triggered, this, &SettingsMenu::showMouseFreedomHelp);
+    addSeparator()->setObjectName("separator");
+
+    buildSoundMenu();
+    addSeparator()->setObjectName("separator");
+    buildServerStatusMenu();
+    addItem(this, "serverStatusHelpItem", "Ignore Server Status Help")->setEnabled(false);
+}
+
+QAction* SettingsMenu::addItem(QMenu* menu, const char* name, const QString& caption)
+{
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(name);
+    return action;
+}
+
+QMenu* SettingsMenu::addSubMenu(const char* name, const QString& caption)
+{
+    QMenu* menu = addMenu(caption);
+    menu->setObjectName(name);
+    menu->menuAction()->setObjectName(name);
+    return menu;
+}
+
+// Shown but not available: its parent item is greyed, so it cannot be opened.
+void SettingsMenu::buildSoundMenu()
+{
+    QMenu* sound = addSubMenu("soundMenu", "Background Sound ");
+    sound->menuAction()->setEnabled(false);
+    auto* volumes = new QActionGroup(sound);
+    for (int volume : {100, 90, 80, 70, 60, 50, 40, 30, 20, 10, 5}) {
+        const QByteArray name = "volume" + QByteArray::number(volume);
+        QAction* item = addItem(sound, name.constData(), QString("Volume %1").arg(volume));
+        item->setCheckable(true);
+        volumes->addAction(item);
+        if (volume == 80) {
+            item->setChecked(true);
+            markAsDefaultItem(item);
+        }
+    }
+    sound->addSeparator()->setObjectName("separator");
+    QAction* off = addItem(sound, "soundOff", "Disable Sound");
+    off->setCheckable(true);
+    volumes->addAction(off);
+}
+
+void SettingsMenu::buildServerStatusMenu()
+{
+    QMenu* status = addSubMenu("serverStatusMenu", "Ignore server status (default: OFF)");
+    status->menuAction()->setEnabled(false);
+    auto* choices = new QActionGroup(status);
+    QAction* off = addItem(status, "serverStatusOff", "Off");
+    QAction* on = addItem(status, "serverStatusOn", "On");
+    for (QAction* choice : {off, on}) {
+        choice->setCheckable(true);
+        choice->setEnabled(false);
+        choices->addAction(choice);
+    }
+    off->setChecked(true);
+    markAsDefaultItem(off);
+}
+
+QAction* SettingsMenu::item(const QString& name) const
+{
+    return findChild<QAction*>(name);
+}
+
+void SettingsMenu::initMouseFreedomMenu()
+{
+    (m_state.freedomMouseStatus ? m_freedomOn : m_freedomOff)->setChecked(true);
+}
+
+void SettingsMenu::popupAtCursor()
+{
+    popup(QCursor::pos());
+}
+
+void SettingsMenu::startGameSetup()
+{
+    if (fileExists(resolveGamePath("Setup.exe")))
+        startProgramOrTell("Setup.exe");
+}
+
+void SettingsMenu::chooseMouseFreedomOn()
+{
+    m_freedomOn->setChecked(true);
+    m_state.freedomMouseStatus = true;
+}
+
+void SettingsMenu::chooseMouseFreedomOff()
+{
+    m_freedomOff->setChecked(true);
+    m_state.freedomMouseStatus = false;
+}
+
+void SettingsMenu::showMouseFreedomHelp()
+{
+    messageBox(messages::addOnHelp(), "Rorer Orevovi", DialogIcon::Information);
+}
+
+} // namespace updater

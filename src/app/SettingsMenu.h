@@ -1,0 +1,49 @@
+#pragma once
+
+#include "config/RunState.h"
+
+#include <QMenu>
+
+class QAction;
+
+namespace updater {
+
+// The menu behind the "Settings" button: the game's setup tool, the mouse add-on choice with its
+// help, and two sub-menus shown greyed. Items carry object names (gameSetupItem, mouseFreedomOn,
+// volume80, ...) by which the window and tests find them.
+class SettingsMenu : public QMenu
+{
+    Q_OBJECT
+
+public:
+    explicit SettingsMenu(RunState& state, QWidget* parent = nullptr);
+
+    // Sets the add-on marks from the choice loaded at start-up.
+    void initMouseFreedomMenu();
+
+    QAction* item(const QString& name) const;
+
+public slots:
+    // Opens the menu with its top-left corner at the mouse cursor.
+    void popupAtCursor();
+    // Starts the game's "Setup.exe" when there is one; nothing otherwise.
+    void startGameSetup();
+    void chooseMouseFreedomOn();
+    void chooseMouseFreedomOff();
+    void showMouseFreedomHelp();
+
+private:
+    QAction* addItem(QMenu* menu, const char* name, const QString& caption);
+    QMenu* addSubMenu(const char* name, const QString& caption);
+    void buildSoundMenu();
+    void buildServerStatusMenu();
+
+    RunState& m_state;
+    QAction* m_freedomOn = nullptr;
+    QAction* m_freedomOff = nullptr;
+};
+
+// Shows an item in bold, the way the default item of a menu is drawn.
+void markAsDefaultItem(QAction* action);
+
+} // namespace updater

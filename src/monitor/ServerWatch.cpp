@@ -1,0 +1,74 @@
+#include "monitor/ServerWatch.h"
+
+#include "net/HostLookup.h"
+#include "platform/PlayerContact.h"
+
+#include <QThread>
+
+#include <algorithm>
+
+namespace updater {
+
+ServerWatch::ServerWatch(const ServerEntry& entry, PlayerContact& player, WatchTimings timings,
+                         QObject* parent)
+    : QObject(parent), m_entry(entry), m_player(player), m_timings(timings),
+      m_probe(
+          {entry.account, entry.charPort, entry.map}, [this](ProbeStep step) { emit probing(step); },
+          [this](ProbeStep step, bool accepted) { emit probed(step, accepted); })
+{
+    m_echo.setReceiveTimeout(m_timings.echoTimeoutMs);
+    m_echo.setStopFlag(&m_stop);
+    m_echo.setOnReply([this](IcmpEchoClient&, const ReplyStatus& reply) { emit pingAnswered(reply); });
+    m_probe.setStopFlag(&m_stop);
+}
+
+void ServerWatch::run()
+{
+    try {
+        while (!m_stop.requested())
+            runCycle();
+    } catch (...) {
+        // An echo that cannot be made ends this server's watch.
+    }
+    emit ended();
+}
+
+void ServerWatch::runCycle()
+{
+    resolveAddress();
+    m_probe.probe(m_resolvedAddress);
+    for (int i = 0; i < EchoesPerCycle && !m_stop.requested(); ++i) {
+        m_echo.setHost(m_resolvedAddress);
+        m_echo.echo();
+        pause(m_timings.pauseMs);
+    }
+}
+
+void ServerWatch::resolveAddress()
+{
+    if (!m_entry.resolveHost) {
+        m_resolvedAddress = m_entry.ipResolve;
+        return;
+    }
+    std::string address;
+    try {
+        address = lookUpHost(m_entry.ipResolve);
+    } catch (...) {
+    }
+    if (!address.empty()) {
+        m_resolvedAddress = address;
+        return;
+    }
+    // Only this watch waits for the answer; the window stays usable.
+    if (!m_stop.requested())
+        m_player.tell({NoticeKind::ServerUnresolved, m_entry.ipResolve, {}, {}, 0});
+}
+
+void ServerWatch::pause(int milliseconds) const
+{
+    constexpr int Slice = 50;
+    for (int waited = 0; waited < milliseconds && !m_stop.requested(); waited += Slice)
+        QThread::msleep(static_cast<unsigned long>(std::min(Slice, milliseconds - waited)));
+}
+
+} // namespace updater

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "config/Configuration.h"
+#include "monitor/StatusProbe.h"
+#include "net/IcmpEcho.h"
+#include "platform/StopFlag.h"
+
+#include <QObject>
+
+#include <string>
+
+namespace updater {
+
+class PlayerContact;
+
+// The pauses of a watch cycle; tests pass shorter ones.
+struct WatchTimings
+{
+    int pauseMs = 3000; // after each echo
+    int echoTimeoutMs = IcmpEchoClient::DefaultReceiveTimeoutMs;
+};
+
+// The watch of one game server: in endless cycles it resolves the server's address, probes its
+// account, char and map ports and sends ten echoes three seconds apart, reporting every result by
+// a signal. Server 1 and server 2 are two instances of this class, each on a thread of its own.
+//
+// An error that escapes a cycle (an echo that cannot be sent, for one) ends the watch; the window
+// keeps what it showed last. stop() ends it within a second, from any thread.
+class ServerWatch : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int EchoesPerCycle = 10;
+
+    // `player` hears of a host name that cannot be resolved; it must outlive the watch.
+    ServerWatch(const ServerEntry& entry, PlayerContact& player, WatchTimings timings = {},
+                QObject* parent = nullptr);
+
+    void stop() { m_stop.request(); }
+
+public slots:
+    void run();
+
+signals:
+    void probing(updater::ProbeStep step);
+    void probed(updater::ProbeStep step, bool accepted);
+    void pingAnswered(const updater::ReplyStatus& reply);
+    void ended();
+
+private:
+    void runCycle();
+    void resolveAddress();
+    void pause(int milliseconds) const;
+
+    const ServerEntry m_entry;
+    PlayerContact& m_player;
+    const WatchTimings m_timings;
+    StopFlag m_stop;
+    std::string m_resolvedAddress; // kept from the last successful resolution
+    IcmpEchoClient m_echo;
+    StatusProbe m_probe;
+};
+
+} // namespace updater

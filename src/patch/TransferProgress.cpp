@@ -1,0 +1,69 @@
+#include "patch/TransferProgress.h"
+
+#include <QLocale>
+
+namespace updater {
+
+TransferProgress::TransferProgress(QObject* parent)
+    : QObject(parent), m_separator(QLocale::system().groupSeparator())
+{}
+
+HttpClient::WorkEvents TransferProgress::workEvents()
+{
+    return {[this](int32_t announced) {
+                m_total = announced;
+                transferChanged();
+            },
+            [this](int32_t count) {
+                m_done = count;
+                transferChanged();
+            },
+            [this] { transferChanged(); }};
+}
+
+void TransferProgress::transferChanged()
+{
+    const DownloadPicture picture = downloadPicture(m_total, m_done, m_separator);
+    if (m_anyPicture && picture == m_lastPicture)
+        return;
+    m_anyPicture = true;
+    m_lastPicture = picture;
+    bool signal = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_pendingPicture = picture;
+        signal = !m_pictureSignalled;
+        m_pictureSignalled = true;
+    }
+    if (signal)
+        emit pictureChanged();
+}
+
+void TransferProgress::setCaption(const std::string& caption)
+{
+    bool signal = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_pendingCaption = QString::fromLatin1(caption);
+        signal = !m_captionSignalled;
+        m_captionSignalled = true;
+    }
+    if (signal)
+        emit captionChanged();
+}
+
+DownloadPicture TransferProgress::takePicture()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_pictureSignalled = false;
+    return m_pendingPicture;
+}
+
+QString TransferProgress::takeCaption()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_captionSignalled = false;
+    return m_pendingCaption;
+}
+
+} // namespace updater

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "config/Configuration.h"
+#include "patch/TransferProgress.h"
+#include "platform/StopFlag.h"
+
+#include <QObject>
+#include <QString>
+
+namespace updater {
+
+class HttpClient;
+class PlayerContact;
+class ProfileFile;
+struct Notice;
+struct PendingPatch;
+
+// The update run: fetches the patch list and applies, in slot order, every slot the record does
+// not show as applied (download, extraction, deletion, record). A slot that fails ends the run
+// and stays unrecorded, so the next start retries it and no later patch lands on a missing one.
+//
+// It lives on a thread of its own; it tells the player about failures through `player` (and waits
+// for the answer), and reports its progress by signals. stop() may be called from any thread.
+class UpdateRun : public QObject
+{
+    Q_OBJECT
+public:
+    // The configuration, the client and the player contact must outlive the run.
+    UpdateRun(const Configuration& config, HttpClient& http, PlayerContact& player,
+              QObject* parent = nullptr);
+
+    TransferProgress& progress() { return m_progress; }
+
+    // Ends the run soon: a transfer stops within a second and leaves no file, an extraction
+    // abandons the entry it writes. finished() is not emitted then.
+    void stop() { m_stop.request(); }
+
+public slots:
+    // The whole run, on the calling thread.
+    void run();
+
+signals:
+    // A patch download begins; the download display names the document.
+    void patchStarted(const QString& documentName);
+    // The download is complete and the archive is being unpacked.
+    void unpackingStarted();
+    // The run is over; `allApplied` is false when a slot failed or the list could not be had.
+    void finished(bool allApplied);
+
+private:
+    bool downloadPatchList();
+    bool applyPendingPatches();
+    bool applyPatch(const PendingPatch& patch, ProfileFile& appliedRecord);
+    void tell(const Notice& notice);
+
+    const Configuration& m_config;
+    HttpClient& m_http;
+    PlayerContact& m_player;
+    TransferProgress m_progress;
+    StopFlag m_stop;
+};
+
+} // namespace updater

@@ -1,0 +1,194 @@
+// The dialog service in its unattended mode: every box is answered at once and written to the journal.
+#include "app/Dialogs.h"
+#include "app/QuitRequest.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include <atomic>
+
+using namespace updater;
+
+namespace {
+
+// Makes the test binary show a fixed row of boxes and end, answered by the environment variables.
+constexpr const char* ShowBoxesArgument = "--show-boxes";
+
+DialogAnswer answerNamed(const QString& name)
+{
+    return name == "Yes" ? DialogAnswer::Yes : name == "No" ? DialogAnswer::No : DialogAnswer::Ok;
+}
+
+QString nameOf(DialogAnswer answer)
+{
+    return answer == DialogAnswer::Yes ? "Yes" : answer == DialogAnswer::No ? "No" : "OK";
+}
+
+// "yesno" a question box with Yes and No, anything else a stop box with OK.
+DialogAnswer showBox(const QString& kind)
+{
+    if (kind == "yesno")
+        return messageBox("question", "Q", DialogIcon::Question, DialogButtons::YesNo);
+    return messageBox("alert", "A", DialogIcon::Stop);
+}
+
+} // namespace
+
+class DialogsTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString journalPath() const { return m_dir.filePath("dialogs.jsonl"); }
+
+    QList<QByteArray> journalLines() const
+    {
+        QFile file(journalPath());
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        QList<QByteArray> lines = file.readAll().split('\n');
+        lines.removeAll(QByteArray());
+        return lines;
+    }
+
+    QStringList journalAnswers() const
+    {
+        QStringList answers;
+        for (const QByteArray& line : journalLines())
+            answers << QJsonDocument::fromJson(line).object()["answer"].toString();
+        return answers;
+    }
+
+private slots:
+    void init()
+    {
+        QFile::remove(journalPath());
+        setDialogJournal(journalPath());
+        setDialogAnswers({});
+        resetQuitRequest();
+    }
+
+    void cleanup() { setDialogJournal({}); }
+
+    void answersInOrderThenTheDefault_data()
+    {
+        QTest::addColumn<QStringList>("answers");
+        QTest::addColumn<QStringList>("boxes");
+        QTest::addColumn<QStringList>("expected");
+        QTest::addRow("in order, then defaults")
+            << QStringList{"Yes", "No", "OK"} << QStringList{"yesno", "yesno", "ok", "yesno", "ok"}
+            << QStringList{"Yes", "No", "OK", "Yes", "OK"};
+        // An answer the box has no button for: OK on an OK box, the default on a question.
+        QTest::addRow("answer the box lacks")
+            << QStringList{"No", "OK"} << QStringList{"ok", "yesno"} << QStringList{"OK", "Yes"};
+        QTest::addRow("no answers") << QStringList{} << QStringList{"yesno", "ok"}
+                                    << QStringList{"Yes", "OK"};
+    }
+
+    void answersInOrderThenTheDefault()
+    {
+        QFETCH(QStringList, answers);
+        QFETCH(QStringList, boxes);
+        QFETCH(QStringList, expected);
+        std::vector<DialogAnswer> scripted;
+        for (const QString& answer : answers)
+            scripted.push_back(answerNamed(answer));
+        setDialogAnswers(scripted);
+        QStringList returned;
+        for (const QString& box : boxes)
+            returned << nameOf(showBox(box));
+        QCOMPARE(returned, expected);
+        QCOMPARE(journalAnswers(), expected);
+    }
+
+    // One journal line per kind of box, fields in the documented order; 8-bit texts are read as Latin-1.
+    void journalLinesOfEachKindOfBox()
+    {
+        messageBox("notice", "Info", DialogIcon::Information);
+        messageBox("question", "Q", DialogIcon::Question, DialogButtons::YesNo);
+        messageBox("plain box", "None", DialogIcon::None);
+        showMessage("-= Critical failure =-\n\nWrite settings failed!");
+        confirmYesNo("It's bitter like beer for kids...\n\nThe End?");
+        showErrorBox("Cannot open file x");
+        messageBox("-= CRITICAL ERROR 9 =-\n\nQuote \" backslash \\ tab\t Caf\xe9", "Alert",
+                   DialogIcon::Stop);
+
+        QFile golden(qEnvironmentVariable("UPDATER_SOURCE_DIR") + "/tests/data/dialog-journal.jsonl");
+        QVERIFY2(golden.open(QIODevice::ReadOnly), qPrintable(golden.fileName()));
+        QList<QByteArray> expected = golden.readAll().split('\n');
+        expected.removeAll(QByteArray());
+        QCOMPARE(journalLines(), expected);
+    }
+
+    // A worker's box is shown by the window thread's event loop while the worker waits for it.
+    void workerWaitsForTheWindowThread()
+    {
+        std::atomic<bool> returned{false};
+        DialogAnswer answer = DialogAnswer::No;
+        QScopedPointer<QThread> worker(QThread::create([&] {
+            answer = messageBox("from a worker", "Alert", DialogIcon::Stop, DialogButtons::YesNo);
+            returned = true;
+        }));
+        worker->start();
+        QThread::msleep(300); // this thread serves no events meanwhile
+        QVERIFY(!returned);
+        QTRY_VERIFY_WITH_TIMEOUT(returned, 10000);
+        worker->wait();
+        QCOMPARE(answer, DialogAnswer::Yes);
+        QCOMPARE(journalAnswers(), QStringList{"Yes"});
+    }
+
+    void boxesCloseAtOnceWhileAQuitIsPending()
+    {
+        requestQuit();
+        QCOMPARE(messageBox("yes or no", "Alert", DialogIcon::Question, DialogButtons::YesNo),
+                 DialogAnswer::No);
+        QCOMPARE(confirmYesNo("The End?"), false);
+        QCOMPARE(messageBox("ok", "Alert", DialogIcon::Stop), DialogAnswer::Ok);
+        // Journaled all the same, with the answer the box closed with.
+        QCOMPARE(journalAnswers(), (QStringList{"No", "No", "OK"}));
+
+        // Let the posted quit go by while no loop runs, then start over.
+        QCoreApplication::processEvents();
+        resetQuitRequest();
+        QCOMPARE(messageBox("yes or no", "Alert", DialogIcon::Question, DialogButtons::YesNo),
+                 DialogAnswer::Yes);
+    }
+
+    // Whole-process runs answer and journal boxes through the environment: the answer list is
+    // read once, trimmed, in any letter case; an answer a box cannot take gives its default.
+    void environmentDrivesAWholeProcess()
+    {
+        setDialogJournal({});
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("UPDATER_DIALOG_LOG", journalPath());
+        env.insert("UPDATER_DIALOG_ANSWERS", "Yes, no,OK,No,bogus");
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(QCoreApplication::applicationFilePath(), {ShowBoxesArgument});
+        QVERIFY(child.waitForFinished(30000));
+        QCOMPARE(child.exitCode(), 0);
+        QCOMPARE(journalAnswers(), (QStringList{"Yes", "No", "OK", "OK", "Yes", "Yes"}));
+    }
+};
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    if (app.arguments().contains(ShowBoxesArgument)) {
+        for (const char* box : {"yesno", "yesno", "ok", "ok", "yesno", "yesno"})
+            showBox(box);
+        return 0;
+    }
+    DialogsTest test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_dialogs.moc"

@@ -1,0 +1,67 @@
+// Every text the launcher shows the player, for fixed sample inputs, against tests/data/messages.txt.
+#include "app/Messages.h"
+
+#include <QFile>
+#include <QtTest>
+
+using namespace updater;
+
+class MessagesTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void everyTextIsAsBefore()
+    {
+        QByteArray texts;
+        const auto add = [&texts](const char* label, const std::string& text) {
+            texts += QByteArray("---- ") + label + "\n" + QByteArray::fromStdString(text) + "\n";
+        };
+        add("alreadyRunning", messages::alreadyRunning());
+        add("configurationMissing", messages::configurationMissing("Tarvo-Updater\\updater4.cfg"));
+        add("offline", messages::offline());
+        add("firstStart", messages::firstStart());
+        add("settingsRepaired", messages::settingsRepaired());
+        add("settingsNotSaved", messages::settingsNotSaved());
+        add("refreshFailed", messages::refreshFailed("http://cfg.example/updater4.cfg", "404 Not Found"));
+        add("closeQuestion", messages::closeQuestion());
+        add("noDataFolder", messages::noDataFolder());
+        add("clientMissing", messages::clientMissing("GvClient.exe"));
+        add("replacement ToolMissing", messages::replacement(UpdaterReplacement::ToolMissing));
+        add("replacement Ready", messages::replacement(UpdaterReplacement::Ready));
+        add("addOnMissing", messages::addOnMissing());
+        add("addOnHelp", messages::addOnHelp());
+        add("cannotStart NotFound", messages::cannotStart("GvClient.exe", ProgramStart::NotFound));
+        add("cannotStart IsFolder", messages::cannotStart("GvClient.exe", ProgramStart::IsFolder));
+        add("cannotStart NoWine", messages::cannotStart("GvClient.exe", ProgramStart::NoWine));
+        add("cannotStart NotExecutable", messages::cannotStart("GvClient.exe", ProgramStart::NotExecutable));
+        add("cannotStart Refused", messages::cannotStart("GvClient.exe", ProgramStart::Refused));
+        add("notice PatchListUnavailable",
+            messages::notice({NoticeKind::PatchListUnavailable, "http://patch.example/updates4.list",
+                              "404 Not Found", "cause", 0}));
+        add("notice PatchUnavailable",
+            messages::notice({NoticeKind::PatchUnavailable, "http://patch.example/p1.rar",
+                              "500 Internal Server Error", "cause", 0}));
+        add("notice ArchiveUnreadable",
+            messages::notice({NoticeKind::ArchiveUnreadable, "p1.rar", {}, {}, 12}));
+        add("notice ArchiveComment",
+            messages::notice({NoticeKind::ArchiveComment, "Patch 1: new maps", {}, {}, 0}));
+        add("notice ArchiveEntryFailed",
+            messages::notice({NoticeKind::ArchiveEntryFailed, "data\\map.grf", {}, {}, 21}));
+        add("notice ArchiveHeaderBroken",
+            messages::notice({NoticeKind::ArchiveHeaderBroken, "p1.rar", {}, {}, 0}));
+        add("notice RecordNotWritten", messages::notice({NoticeKind::RecordNotWritten, "p1.rar", {}, {}, 0}));
+        add("notice ServerUnresolved",
+            messages::notice({NoticeKind::ServerUnresolved, "map.example", {}, {}, 0}));
+
+        const QString sourceDir = qEnvironmentVariable("UPDATER_SOURCE_DIR");
+        QVERIFY2(!sourceDir.isEmpty(), "UPDATER_SOURCE_DIR is not set");
+        QFile golden(sourceDir + "/tests/data/messages.txt");
+        QVERIFY2(golden.open(QIODevice::ReadOnly), qPrintable(golden.fileName()));
+        // Line by line, so that a failure names the first line that differs; the bytes all count.
+        QCOMPARE(texts.split('\n'), golden.readAll().split('\n'));
+    }
+};
+
+QTEST_APPLESS_MAIN(MessagesTest)
+#include "tst_messages.moc"

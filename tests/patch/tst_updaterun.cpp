@@ -1,0 +1,349 @@
+// The update run end to end against a loopback HTTP server: which slots are fetched, what is
+// recorded, what the player is told, the signals, that no failure records an unapplied slot or
+// loses a game file, and that a stop ends a stalled download at once.
+
+#include "RarFixture.h"
+#include "net/HttpClient.h"
+#include "patch/PatchExtraction.h"
+#include "patch/UpdateRun.h"
+#include "support/RecordingPlayer.h"
+#include "support/ScriptedHttpServer.h"
+#include "support/TestSupport.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTest>
+#include <QThread>
+
+#include <clocale>
+
+using namespace updater;
+using namespace updater::test;
+
+namespace {
+
+QByteArray archiveOf(const QList<QPair<QString, QByteArray>>& entries)
+{
+    RarBuilder builder;
+    QStringList names;
+    for (const auto& [name, bytes] : entries) {
+        builder.add(name, bytes);
+        names << name;
+    }
+    return builder.build(names);
+}
+
+// The applied record of the first `count` slots of p1.rar, p2.rar, ...
+QByteArray recordOf(int count)
+{
+    QByteArray record = "[Updates]\r\n";
+    for (int i = 1; i <= count; ++i)
+        record += QByteArray("Update_%1=p%1.rar\r\n").replace("%1", QByteArray::number(i));
+    return record;
+}
+
+// What the player hears of a notice: kind, subject, reply and code (the cause is diagnostics).
+QString told(const Notice& notice)
+{
+    return QString("kind %1: %2 [%3] %4")
+        .arg(int(notice.kind))
+        .arg(QString::fromStdString(notice.subject), QString::fromStdString(notice.reply))
+        .arg(notice.code);
+}
+
+QStringList told(const QList<Notice>& notices)
+{
+    QStringList lines;
+    for (const Notice& notice : notices)
+        lines << told(notice);
+    return lines;
+}
+
+// Temporary files of downloads and extractions.
+QStringList leftovers(const QString& folder)
+{
+    return QDir(folder).entryList({".updater-*"}, QDir::Hidden | QDir::Files);
+}
+
+// The first argument of every signal the spy saw.
+QVariantList firstArguments(const QSignalSpy& spy)
+{
+    QVariantList arguments;
+    for (const QList<QVariant>& signal : spy)
+        arguments << signal.at(0);
+    return arguments;
+}
+
+// One update run with its signals recorded.
+struct Run
+{
+    explicit Run(const std::string& patchList) { config.patchList = patchList; }
+
+    Configuration config;
+    HttpClient http;
+    RecordingPlayer player;
+    UpdateRun run{config, http, player};
+    QSignalSpy patchStarted{&run, &UpdateRun::patchStarted};
+    QSignalSpy unpackingStarted{&run, &UpdateRun::unpackingStarted};
+    QSignalSpy finished{&run, &UpdateRun::finished};
+};
+
+} // namespace
+
+class UpdateRunTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_fixtures;
+
+    // Serves the bytes as a file at /patches/<name>.
+    void serveArchive(ScriptedHttpServer& server, const QString& name, const QByteArray& bytes)
+    {
+        writeFileOrDie(m_fixtures.filePath(name), bytes);
+        server.serveFile("/patches/" + name.toStdString(), m_fixtures.filePath(name).toStdString());
+    }
+
+    static QByteArray listOf(const ScriptedHttpServer& server, int count)
+    {
+        std::string list = "[Updates]\r\n";
+        for (int i = 1; i <= count; ++i)
+            list += "Update_" + std::to_string(i) + "=" +
+                    server.url("/patches/p" + std::to_string(i) + ".rar") + "\r\n";
+        return QByteArray::fromStdString(list);
+    }
+
+    static QStringList targetsRequested(const ScriptedHttpServer& server)
+    {
+        QStringList targets;
+        for (const std::string& r : server.requests())
+            targets << QString::fromStdString(r.substr(4, r.find(' ', 4) - 4));
+        return targets;
+    }
+
+private slots:
+    void initTestCase() { std::setlocale(LC_ALL, ""); }
+
+    void appliesEveryUnrecordedSlotInOrder_data()
+    {
+        QTest::addColumn<int>("recorded");
+        QTest::addColumn<QStringList>("requested");
+        QTest::addColumn<QVariantList>("started");
+        QTest::newRow("two pending") << 1 << QStringList{"/l", "/patches/p2.rar", "/patches/p3.rar"}
+                                     << QVariantList{"p2.rar", "p3.rar"};
+        QTest::newRow("nothing pending") << 3 << QStringList{"/l"} << QVariantList{};
+    }
+
+    void appliesEveryUnrecordedSlotInOrder()
+    {
+        QFETCH(int, recorded);
+        QFETCH(QStringList, requested);
+        QFETCH(QVariantList, started);
+        GameFolder game;
+        game.write("Tarvo-Updater/applied4.list", recordOf(recorded));
+        game.write("data/old.txt", "old");
+        ScriptedHttpServer server;
+        serveArchive(server, "p1.rar", archiveOf({{"one.txt", "1"}}));
+        serveArchive(server, "p2.rar", archiveOf({{"data/two.txt", "2"}, {"data/old.txt", "new"}}));
+        serveArchive(server, "p3.rar", archiveOf({{"three.txt", "3"}}));
+        const QByteArray list = listOf(server, 3);
+        server.serve("/l", ScriptedHttpServer::ok(list.toStdString()));
+
+        Run run(server.url("/l"));
+        run.run.run();
+
+        QCOMPARE(targetsRequested(server), requested);
+        QCOMPARE(firstArguments(run.patchStarted), started);
+        QCOMPARE(run.unpackingStarted.count(), started.size());
+        QCOMPARE(firstArguments(run.finished), QVariantList{true});
+        QVERIFY(run.player.notices().isEmpty());
+        QCOMPARE(game.read("Tarvo-Updater/updates4.list"), list);
+        QCOMPARE(game.read("Tarvo-Updater/applied4.list"), recordOf(3));
+        const bool applied = !started.isEmpty();
+        QCOMPARE(game.read("data/old.txt"), QByteArray(applied ? "new" : "old"));
+        QCOMPARE(game.exists("data/two.txt"), applied);
+        QCOMPARE(game.exists("three.txt"), applied);
+        QVERIFY(!game.exists("one.txt"));
+        QVERIFY(!game.exists("p2.rar") && !game.exists("p3.rar"));
+    }
+
+    void unavailableListIsToldAndTheRunGoesOn_data()
+    {
+        QTest::addColumn<QString>("reply"); // the list address's answer; empty: nothing listens there
+        QTest::addColumn<bool>("updaterFolder");
+        QTest::addColumn<QStringList>("requested");
+        QTest::newRow("not found: the old list is used")
+            << "404 Not Found" << true << QStringList{"/l", "/patches/p2.rar"};
+        QTest::newRow("no answer: an empty list is made") << "" << true << QStringList{};
+        QTest::newRow("no updater folder: the list is not kept") << "200 OK" << false << QStringList{"/l"};
+    }
+
+    void unavailableListIsToldAndTheRunGoesOn()
+    {
+        QFETCH(QString, reply);
+        QFETCH(bool, updaterFolder);
+        QFETCH(QStringList, requested);
+        GameFolder game;
+        ScriptedHttpServer server;
+        serveArchive(server, "p2.rar", archiveOf({{"two.txt", "2"}}));
+        const QByteArray oldList = listOf(server, 2);
+        if (updaterFolder) {
+            game.write("Tarvo-Updater/applied4.list", recordOf(1));
+            if (!reply.isEmpty())
+                game.write("Tarvo-Updater/updates4.list", oldList);
+        }
+        server.serve("/l", ScriptedHttpServer::status(reply.toStdString(), oldList.toStdString()));
+        const std::string url =
+            reply.isEmpty() ? "http://127.0.0.1:" + std::to_string(ScriptedHttpServer::unusedPort()) + "/l"
+                            : server.url("/l");
+
+        Run run(url);
+        run.run.run();
+
+        QCOMPARE(told(run.player.notices()),
+                 QStringList{told({NoticeKind::PatchListUnavailable, url, reply.toStdString(), {}})});
+        QCOMPARE(targetsRequested(server), requested);
+        QCOMPARE(firstArguments(run.finished), QVariantList{false});
+        if (!updaterFolder) {
+            QVERIFY(!game.exists("Tarvo-Updater"));
+        } else if (!reply.isEmpty()) {
+            QCOMPARE(game.read("Tarvo-Updater/updates4.list"), oldList);
+            QCOMPARE(game.read("two.txt"), QByteArray("2"));
+            QCOMPARE(game.read("Tarvo-Updater/applied4.list"), recordOf(2));
+        } else {
+            QVERIFY(game.exists("Tarvo-Updater/updates4.list"));
+            QCOMPARE(game.read("Tarvo-Updater/updates4.list"), QByteArray());
+            QCOMPARE(game.read("Tarvo-Updater/applied4.list"), recordOf(1));
+        }
+    }
+
+    void failedSlotEndsTheRunUnrecorded_data()
+    {
+        // Slot 1 is recorded, except where the record cannot be written; {server} is the
+        // server's address.
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<QStringList>("requested");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("subject");
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<int>("code");
+        QTest::newRow("download refused") << "download" << QStringList{"/l", "/patches/p2.rar"}
+                                          << int(NoticeKind::PatchUnavailable) << "{server}/patches/p2.rar"
+                                          << "404 Not Found" << 0;
+        QTest::newRow("archive unreadable") << "archive" << QStringList{"/l", "/patches/p2.rar"}
+                                            << int(NoticeKind::ArchiveUnreadable) << "p2.rar"
+                                            << "" << 13;
+        QTest::newRow("record not writable") << "record" << QStringList{"/l", "/patches/p1.rar"}
+                                             << int(NoticeKind::RecordNotWritten) << "p1.rar"
+                                             << "" << 0;
+    }
+
+    void failedSlotEndsTheRunUnrecorded()
+    {
+        QFETCH(QString, failure);
+        QFETCH(QStringList, requested);
+        QFETCH(int, kind);
+        QFETCH(QString, subject);
+        QFETCH(QString, reply);
+        QFETCH(int, code);
+        GameFolder game;
+        if (failure == "record")
+            QVERIFY(QDir().mkpath("Tarvo-Updater/applied4.list")); // a folder in the record's place
+        else
+            game.write("Tarvo-Updater/applied4.list", recordOf(1));
+        game.write("data/two.txt", "old two");
+        ScriptedHttpServer server;
+        serveArchive(server, "p1.rar", archiveOf({{"one.txt", "1"}}));
+        serveArchive(server, "p2.rar", archiveOf({{"data/two.txt", "new two"}}));
+        serveArchive(server, "p3.rar", archiveOf({{"three.txt", "3"}}));
+        if (failure == "download")
+            server.serve("/patches/p2.rar", ScriptedHttpServer::status("404 Not Found", "missing"));
+        if (failure == "archive")
+            serveArchive(server, "p2.rar", "<html>an error page</html>");
+        server.serve("/l", ScriptedHttpServer::ok(listOf(server, 3).toStdString()));
+        subject.replace("{server}", QString::fromStdString(server.url("")));
+
+        Run run(server.url("/l"));
+        run.run.run();
+
+        QCOMPARE(told(run.player.notices()),
+                 QStringList{told({NoticeKind(kind), subject.toStdString(), reply.toStdString(), {}, code})});
+        QCOMPARE(targetsRequested(server), requested);
+        QCOMPARE(firstArguments(run.finished), QVariantList{false});
+        if (failure == "record") {
+            QVERIFY(QFileInfo(game.path() + "/Tarvo-Updater/applied4.list").isDir());
+            QCOMPARE(game.read("one.txt"), QByteArray("1")); // applied, but not recorded
+        } else {
+            QCOMPARE(game.read("Tarvo-Updater/applied4.list"), recordOf(1));
+        }
+        QCOMPARE(game.read("data/two.txt"), QByteArray("old two"));
+        QVERIFY(!game.exists("three.txt"));
+        QVERIFY(!game.exists("p1.rar") && !game.exists("p2.rar"));
+        QCOMPARE(leftovers(game.path()) + leftovers(game.path() + "/data"), QStringList());
+    }
+
+    void runsOnAThreadOfItsOwn()
+    {
+        resetUnpackedFileCountForTest();
+        GameFolder game;
+        QDir().mkdir("Tarvo-Updater");
+        ScriptedHttpServer server;
+        QByteArray big(3 * 1024 * 1024, '\0');
+        for (qsizetype i = 0; i < big.size(); ++i)
+            big[i] = char((i * 2654435761u) >> 13);
+        serveArchive(server, "p1.rar", archiveOf({{"a.bin", big}, {"b.txt", "b"}, {"c/d.txt", "d"}}));
+        server.serve("/l", ScriptedHttpServer::ok(listOf(server, 1).toStdString()));
+
+        Run run(server.url("/l"));
+        QThread* thread = QThread::create([&] { run.run.run(); });
+        thread->start();
+        QVERIFY(thread->wait(60000));
+        delete thread;
+
+        QCOMPARE(firstArguments(run.patchStarted), QVariantList{"p1.rar"});
+        QCOMPARE(run.unpackingStarted.count(), 1);
+        QCOMPARE(firstArguments(run.finished), QVariantList{true});
+        QCOMPARE(game.read("a.bin"), big);
+        QCOMPARE(game.read("c/d.txt"), QByteArray("d"));
+        QCOMPARE(unpackedFileCount(), 3);
+        QCOMPARE(run.run.progress().takeCaption(), QString("unrar... please wait! [ 3 ]"));
+        QCOMPARE(run.run.progress().takePicture().bar, 100);
+        QCOMPARE(game.read("Tarvo-Updater/applied4.list"), recordOf(1));
+    }
+
+    void stopEndsAStalledDownloadAtOnce()
+    {
+        GameFolder game;
+        QDir().mkdir("Tarvo-Updater");
+        ScriptedHttpServer server;
+        // Headers and 20 kB of a 1 MB body, then nothing more.
+        server.serve("/patches/p1.rar",
+                     {"HTTP/1.1 200 OK\r\nContent-Length: 1048576\r\n\r\n" + std::string(20480, 'x'),
+                      ScriptedHttpServer::Ending::Hang});
+        server.serve("/l", ScriptedHttpServer::ok(listOf(server, 1).toStdString()));
+
+        Run run(server.url("/l"));
+        run.run.progress().setThousandsSeparator(",");
+        QThread* thread = QThread::create([&] { run.run.run(); });
+        thread->start();
+        QTRY_COMPARE_WITH_TIMEOUT(run.run.progress().takePicture().progress, QString("20 Kb"), 20000);
+        QTest::qWait(300);
+
+        QElapsedTimer clock;
+        clock.start();
+        run.run.stop();
+        const bool ended = thread->wait(2000);
+        const qint64 elapsed = clock.elapsed();
+        thread->wait();
+        delete thread;
+        QVERIFY2(ended, qPrintable(QString("still running after %1 ms").arg(elapsed)));
+        QCOMPARE(run.finished.count(), 0);
+        QVERIFY(run.player.notices().isEmpty());
+        QVERIFY(!game.exists("Tarvo-Updater/applied4.list"));
+        QVERIFY(!game.exists("p1.rar"));
+        QCOMPARE(leftovers(game.path()), QStringList());
+    }
+};
+
+QTEST_MAIN(UpdateRunTest)
+#include "tst_updaterun.moc"

@@ -1,0 +1,264 @@
+// The news browser against a loopback server: start page, home page, failures leading to the
+// error page, a missing error page that must not loop, and reload.
+#include "support/ScriptedHttpServer.h"
+#include "support/TestMain.h"
+#include "support/TestSupport.h"
+#include "widgets/NewsPage.h"
+
+#include <QApplication>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+using namespace updater;
+using test::ScriptedHttpServer;
+
+namespace {
+
+constexpr int LoadTimeoutMs = 30000;
+
+ScriptedHttpServer::Reply htmlPage(const std::string& title)
+{
+    return ScriptedHttpServer::status(
+        "200 OK", "<html><head><title>" + title + "</title></head><body>" + title + "</body></html>",
+        "Content-Type: text/html\r\n");
+}
+
+QByteArray localPage(const QByteArray& title)
+{
+    return "<html><head><title>" + title + "</title></head><body>" + title + "</body></html>";
+}
+
+QString plainText(QWebEngineView& view)
+{
+    QString text;
+    bool done = false;
+    view.page()->toPlainText([&](const QString& t) {
+        text = t;
+        done = true;
+    });
+    if (!QTest::qWaitFor([&] { return done; }, LoadTimeoutMs))
+        return "<no answer>";
+    return text;
+}
+
+int requestsFor(const ScriptedHttpServer& server, const std::string& target)
+{
+    int count = 0;
+    for (const std::string& request : server.requests())
+        count += request.rfind("GET " + target + " ", 0) == 0 ? 1 : 0;
+    return count;
+}
+
+// A game folder with both local pages, spelt in another letter case than the program names them.
+void writeLocalPages(const test::GameFolder& game, bool withErrorPage = true)
+{
+    game.write("tarvo-updater/WWW/Index.htm", localPage("Start"));
+    if (withErrorPage)
+        game.write("tarvo-updater/WWW/error.HTM", localPage("Error"));
+}
+
+} // namespace
+
+class TestNewsPage : public QObject
+{
+    Q_OBJECT
+
+    ScriptedHttpServer m_server;
+
+private slots:
+    void initTestCase()
+    {
+        m_server.serve("/news", htmlPage("News"));
+        m_server.serve("/gone", ScriptedHttpServer::status("404 Not Found", "<html><title>404</title></html>",
+                                                           "Content-Type: text/html\r\n"));
+        m_server.serve("/slow", {"", ScriptedHttpServer::Ending::Hang});
+    }
+
+    void startPage()
+    {
+        test::GameFolder game;
+        writeLocalPages(game);
+        QWebEngineView view;
+        NewsPage news(&view, m_server.url("/news"));
+        QCOMPARE(view.contextMenuPolicy(), Qt::NoContextMenu);
+        QCOMPARE(NewsPage::startPageUrl(), QUrl::fromLocalFile(game.path() + "/tarvo-updater/WWW/Index.htm"));
+        QSignalSpy finished(&view, &QWebEngineView::loadFinished);
+        news.showStartPage();
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, LoadTimeoutMs);
+        QCOMPARE(finished.first().first().toBool(), true);
+        QCOMPARE(view.url(), NewsPage::startPageUrl());
+        QCOMPARE(view.title(), QString("Start"));
+    }
+
+    void homepageAndReload()
+    {
+        test::GameFolder game;
+        writeLocalPages(game);
+        QWebEngineView view;
+        NewsPage news(&view, m_server.url("/news"));
+        QSignalSpy finished(&view, &QWebEngineView::loadFinished);
+        QSignalSpy failed(&news, &NewsPage::navigationFailed);
+        const int before = requestsFor(m_server, "/news");
+        news.showHomepage();
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, LoadTimeoutMs);
+        QCOMPARE(view.url(), QUrl(QString::fromStdString(m_server.url("/news"))));
+        QCOMPARE(view.title(), QString("News"));
+        QCOMPARE(requestsFor(m_server, "/news"), before + 1);
+
+        news.reload();
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, LoadTimeoutMs);
+        QCOMPARE(requestsFor(m_server, "/news"), before + 2);
+        QCOMPARE(view.title(), QString("News"));
+        QCOMPARE(failed.count(), 0);
+    }
+
+    void failuresLeadToTheErrorPage_data()
+    {
+        QTest::addColumn<QString>("homepage");
+        QTest::addRow("404 answer") << QString::fromStdString(m_server.url("/gone"));
+        QTest::addRow("nobody listening")
+            << QString("http://127.0.0.1:%1/news").arg(ScriptedHttpServer::unusedPort());
+        QTest::addRow("marker text") << "Bad Configured Updater (kick GM's ass!)";
+        QTest::addRow("no scheme") << "www.tarvo-gv.example";
+    }
+
+    void failuresLeadToTheErrorPage()
+    {
+        QFETCH(QString, homepage);
+        test::GameFolder game;
+        writeLocalPages(game);
+        QWebEngineView view;
+        NewsPage news(&view, homepage.toStdString());
+        QSignalSpy failed(&news, &NewsPage::navigationFailed);
+        news.showHomepage();
+        QTRY_COMPARE_WITH_TIMEOUT(view.title(), QString("Error"), LoadTimeoutMs);
+        QCOMPARE(view.url(), NewsPage::errorPageUrl());
+        QCOMPARE(failed.count(), 1);
+        QVERIFY(news.showsErrorPage());
+        QVERIFY(view.url() != QUrl("about:blank"));
+    }
+
+    // A navigation started while another is in progress replaces it without counting as a failure.
+    void navigationReplacesTheOneInProgress()
+    {
+        test::GameFolder game;
+        writeLocalPages(game);
+        QWebEngineView view;
+        NewsPage news(&view, m_server.url("/slow"));
+        QSignalSpy failed(&news, &NewsPage::navigationFailed);
+        news.showHomepage();
+        QTRY_VERIFY_WITH_TIMEOUT(requestsFor(m_server, "/slow") > 0, LoadTimeoutMs);
+        news.showStartPage();
+        QTRY_COMPARE_WITH_TIMEOUT(view.title(), QString("Start"), LoadTimeoutMs);
+        QTest::qWait(300);
+        QCOMPARE(view.title(), QString("Start"));
+        QCOMPARE(failed.count(), 0);
+    }
+
+    // Right clicks belong to the window's own menu: the page opens none of its own.
+    void noContextMenuOfThePage_data()
+    {
+        QTest::addColumn<bool>("pagesOwnMenu");
+        QTest::addRow("as the news page sets it") << false;
+        QTest::addRow("control: the browser's default") << true;
+    }
+
+    void noContextMenuOfThePage()
+    {
+        QFETCH(bool, pagesOwnMenu);
+        test::GameFolder game;
+        writeLocalPages(game);
+        QWebEngineView view;
+        NewsPage news(&view, m_server.url("/news"));
+        if (pagesOwnMenu)
+            view.setContextMenuPolicy(Qt::DefaultContextMenu);
+        view.resize(512, 359);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QSignalSpy finished(&view, &QWebEngineView::loadFinished);
+        news.showStartPage();
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, LoadTimeoutMs);
+        QWidget* surface = view.focusProxy() ? view.focusProxy() : &view;
+        QTest::mouseClick(surface, Qt::RightButton, {}, QPoint(100, 100));
+        const bool menuOpened =
+            QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }, 2000);
+        QCOMPARE(menuOpened, pagesOwnMenu);
+        if (QWidget* popup = QApplication::activePopupWidget())
+            popup->close();
+    }
+
+    void missingStartPage()
+    {
+        test::GameFolder game;
+        game.write("Tarvo-Updater/www/error.htm", localPage("Error"));
+        QWebEngineView view;
+        NewsPage news(&view, m_server.url("/news"));
+        news.showStartPage();
+        QTRY_COMPARE_WITH_TIMEOUT(view.title(), QString("Error"), LoadTimeoutMs);
+        QCOMPARE(view.url(), NewsPage::errorPageUrl());
+    }
+
+    void reloadWhileTheErrorPageShows()
+    {
+        test::GameFolder game;
+        writeLocalPages(game);
+        QWebEngineView view;
+        NewsPage news(&view, m_server.url("/gone"));
+        QSignalSpy finished(&view, &QWebEngineView::loadFinished);
+        news.showHomepage();
+        QTRY_COMPARE_WITH_TIMEOUT(view.title(), QString("Error"), LoadTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty() && finished.last().first().toBool(), LoadTimeoutMs);
+        const int gone = requestsFor(m_server, "/gone");
+
+        // The reload shows the error page afresh (its new content proves it), not the home page.
+        game.write("tarvo-updater/WWW/error.HTM", localPage("Error again"));
+        finished.clear();
+        news.reload();
+        QTRY_COMPARE_WITH_TIMEOUT(view.title(), QString("Error again"), LoadTimeoutMs);
+        QCOMPARE(view.url(), NewsPage::errorPageUrl());
+        QCOMPARE(requestsFor(m_server, "/gone"), gone);
+    }
+
+    void missingErrorPageDoesNotLoop()
+    {
+        test::GameFolder game;
+        writeLocalPages(game, false);
+        QWebEngineView view;
+        NewsPage news(&view, m_server.url("/gone"));
+        QSignalSpy started(&view, &QWebEngineView::loadStarted);
+        QSignalSpy failed(&news, &NewsPage::navigationFailed);
+        news.showHomepage();
+        QTRY_VERIFY_WITH_TIMEOUT(news.showsFallbackText(), LoadTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(plainText(view).contains("news page is not available"), LoadTimeoutMs);
+        // Home page, error page, built-in text: and nothing after that.
+        QCOMPARE(failed.count(), 2);
+        QTest::qWait(500);
+        QCOMPARE(failed.count(), 2);
+        QCOMPARE(started.count(), 3);
+
+        // A later failed navigation gets its own try of the error page.
+        game.write("tarvo-updater/WWW/error.HTM", localPage("Error"));
+        news.showHomepage();
+        QTRY_COMPARE_WITH_TIMEOUT(view.title(), QString("Error"), LoadTimeoutMs);
+        QVERIFY(news.showsErrorPage());
+    }
+
+    void reloadOfAVanishedErrorPage()
+    {
+        test::GameFolder game;
+        writeLocalPages(game);
+        QWebEngineView view;
+        NewsPage news(&view, m_server.url("/gone"));
+        news.showHomepage();
+        QTRY_COMPARE_WITH_TIMEOUT(view.title(), QString("Error"), LoadTimeoutMs);
+        QVERIFY(QFile::remove(NewsPage::errorPageUrl().toLocalFile()));
+        news.reload();
+        QTRY_VERIFY_WITH_TIMEOUT(news.showsFallbackText(), LoadTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(plainText(view).contains("news page is not available"), LoadTimeoutMs);
+    }
+};
+
+UPDATER_TEST_MAIN(TestNewsPage)
+#include "tst_NewsPage.moc"
