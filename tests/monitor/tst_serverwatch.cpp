@@ -3,6 +3,7 @@
 // notice of a host that does not resolve, and stop().
 
 #include "monitor/ServerWatch.h"
+#include "support/LoopbackListener.h"
 #include "support/PrivateNetwork.h"
 #include "support/RecordingPlayer.h"
 #include "support/ScriptedHttpServer.h"
@@ -58,39 +59,6 @@ public:
                 socket->deleteLater();
         });
     }
-};
-
-// A loopback port whose accept queue is full: connection attempts get no answer until close().
-class SilentPort
-{
-public:
-    SilentPort()
-    {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(m_listener, 0);
-        socklen_t length = sizeof address;
-        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
-        ::connect(m_filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    }
-    ~SilentPort() { close(); }
-    int port() const { return m_port; }
-    void close()
-    {
-        if (m_listener >= 0) {
-            ::close(m_listener);
-            ::close(m_filler);
-        }
-        m_listener = -1;
-    }
-
-private:
-    int m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    int m_filler = ::socket(AF_INET, SOCK_STREAM, 0);
-    int m_port = 0;
 };
 
 int closedPort()
@@ -250,7 +218,7 @@ void TestServerWatch::portThatGoesAwayAndComesBack()
 
 void TestServerWatch::silentPortHoldsOnlyItsOwnWatch()
 {
-    SilentPort silent;
+    LoopbackListener silent(LoopbackListener::Silent);
     OpenPort open;
     WatchedServer held(entry("127.0.0.1", open.serverPort(), open.serverPort(), silent.port()));
     WatchedServer twin(entry("127.0.0.1", open.serverPort(), closedPort(), open.serverPort()));
@@ -365,7 +333,7 @@ void TestServerWatch::stopEndsAWaitWithinASecond()
     QFETCH(bool, silentProbe);
     if (!silentProbe)
         RUN_INSIDE_PRIVATE_NETWORK();
-    SilentPort silent;
+    LoopbackListener silent(LoopbackListener::Silent);
     WatchedServer server(silentProbe ? entry("127.0.0.1", silent.port(), closedPort(), closedPort())
                                      : entry(SilentHost, 0, -1, 70000),
                          {20, 60000});

@@ -1,5 +1,6 @@
 #include "net/NetErrors.h"
 #include "net/PortProbe.h"
+#include "support/LoopbackListener.h"
 #include "support/StopLater.h"
 
 #include <QElapsedTimer>
@@ -14,46 +15,9 @@
 #include <unistd.h>
 
 using namespace updater;
+using updater::test::LoopbackListener;
 
 namespace {
-
-// A loopback TCP listener with the given accept-queue length.
-class Listener
-{
-public:
-    explicit Listener(int backlog = 8)
-    {
-        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(m_fd, backlog);
-        socklen_t length = sizeof address;
-        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
-    }
-    ~Listener() { close(); }
-    int port() const { return m_port; }
-    void close()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
-    }
-    // Accepts one waiting connection; -1 when none arrives within `ms`.
-    int accept(int ms)
-    {
-        pollfd entry{m_fd, POLLIN, 0};
-        if (::poll(&entry, 1, ms) != 1)
-            return -1;
-        return ::accept(m_fd, nullptr, nullptr);
-    }
-
-private:
-    int m_fd = -1;
-    int m_port = 0;
-};
 
 // Reads until end of stream; returns the number of bytes received, -1 if the peer kept it open.
 int bytesUntilEndOfStream(int fd)
@@ -88,7 +52,7 @@ private slots:
 
 void TestPortProbe::openPortConnectsAndClosesWithoutAByte()
 {
-    Listener listener;
+    LoopbackListener listener;
     PortProbeClient client;
     int calls = 0;
     QThread* handlerThread = nullptr;
@@ -117,7 +81,7 @@ void TestPortProbe::closedPortRaisesAndReleasesTheSocket()
 {
     int closedPort;
     {
-        Listener gone;
+        LoopbackListener gone;
         closedPort = gone.port();
     }
     PortProbeClient client;
@@ -133,7 +97,7 @@ void TestPortProbe::closedPortRaisesAndReleasesTheSocket()
     QVERIFY(!client.connected());
 
     // The next probe starts afresh on the same client.
-    Listener open;
+    LoopbackListener open;
     client.setPort(open.port());
     client.connect();
     QCOMPARE(calls, 1);
@@ -141,7 +105,7 @@ void TestPortProbe::closedPortRaisesAndReleasesTheSocket()
 
 void TestPortProbe::connectWhileConnectedRaisesWithoutTraffic()
 {
-    Listener listener;
+    LoopbackListener listener;
     PortProbeClient client;
     client.setHost("127.0.0.1");
     client.setPort(listener.port());
@@ -189,11 +153,7 @@ void TestPortProbe::invalidPortsAndHostsRaise()
 void TestPortProbe::silentPortHoldsTheProbeUntilRefused()
 {
     // A listener whose accept queue is full drops further connection attempts without answer.
-    Listener listener(0);
-    PortProbeClient filler;
-    filler.setHost("127.0.0.1");
-    filler.setPort(listener.port());
-    filler.connect();
+    LoopbackListener listener(LoopbackListener::Silent);
 
     std::atomic<bool> finished{false};
     auto probe = std::async(std::launch::async, [&] {
@@ -221,11 +181,7 @@ void TestPortProbe::silentPortHoldsTheProbeUntilRefused()
 void TestPortProbe::stopEndsAConnectStillWaiting()
 {
     // A full accept queue leaves the probe waiting for an answer, as above.
-    Listener listener(0);
-    PortProbeClient filler;
-    filler.setHost("127.0.0.1");
-    filler.setPort(listener.port());
-    filler.connect();
+    LoopbackListener listener(LoopbackListener::Silent);
 
     PortProbeClient client;
     StopFlag stop;
