@@ -1,5 +1,7 @@
 #include "monitor/StatusProbe.h"
 
+#include "platform/StopFlag.h"
+
 namespace updater {
 
 StatusProbe::StatusProbe(std::array<int, 3> ports, BusyHandler busy, ResultHandler result)
@@ -11,9 +13,17 @@ StatusProbe::StatusProbe(std::array<int, 3> ports, BusyHandler busy, ResultHandl
     });
 }
 
+void StatusProbe::setStopFlag(const StopFlag* stop)
+{
+    m_stop = stop;
+    m_client.setStopFlag(stop);
+}
+
 void StatusProbe::probe(const std::string& address)
 {
     for (ProbeStep step : {ProbeStep::Account, ProbeStep::Char, ProbeStep::Map}) {
+        if (m_stop && m_stop->requested())
+            return;
         m_step = step;
         try {
             m_busy(step);
@@ -25,6 +35,8 @@ void StatusProbe::probe(const std::string& address)
         } catch (...) {
             // A connection that failed half-way must not block the next probe.
             m_client.disconnect();
+            if (m_stop && m_stop->requested())
+                return;
             m_result(step, false);
         }
     }

@@ -24,7 +24,8 @@ public:
     // `ports`: account, char and map.
     StatusProbe(std::array<int, 3> ports, BusyHandler busy, ResultHandler result);
 
-    void setStopFlag(const StopFlag* stop) { m_client.setStopFlag(stop); }
+    // A requested stop ends the probe at once, reporting nothing more.
+    void setStopFlag(const StopFlag* stop);
     void probe(const std::string& address);
 
 private:
@@ -32,6 +33,7 @@ private:
     BusyHandler m_busy;
     ResultHandler m_result;
     PortProbeClient m_client;
+    const StopFlag* m_stop = nullptr;
     ProbeStep m_step = ProbeStep::Account;
 };
 

@@ -38,6 +38,8 @@ void UpdateRun::run()
     m_http.setWorkEvents(m_progress.workEvents());
     m_http.setStopFlag(&m_stop);
     const bool listFetched = downloadPatchList();
+    if (m_stop.requested())
+        return;
     const bool applied = applyPendingPatches();
     if (!m_stop.requested())
         emit finished(listFetched && applied);
