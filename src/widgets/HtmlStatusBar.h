@@ -14,7 +14,7 @@
 
 namespace updater {
 
-// The status line (THTMLStatusBar): panel 0 shows markup text with a link, panels 1 and 2 the
+// The status line: panel 0 shows markup text with a link, panels 1 and 2 the
 // date and time, refreshed every 100 ms.
 class HtmlStatusBar : public QWidget
 {

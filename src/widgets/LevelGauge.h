@@ -6,7 +6,7 @@
 
 namespace updater {
 
-// The ping gauge (TAdvProgressBar): stacked, shaded levels drawn in an off-screen picture.
+// The ping gauge: stacked, shaded levels drawn in an off-screen picture.
 class LevelGauge : public QWidget
 {
     Q_OBJECT
