@@ -36,7 +36,7 @@ std::array<QPixmap, 4> houseImages()
             house(QColor(0xd8, 0x22, 0x22))};
 }
 
-QPixmap downloadPicture()
+QPixmap downloadIcon()
 {
     QPixmap pixmap(32, 32);
     pixmap.fill(Qt::transparent);
@@ -59,7 +59,7 @@ QPixmap downloadPicture()
     return pixmap;
 }
 
-QPixmap serverPicture()
+QPixmap serverIcon()
 {
     QPixmap pixmap(32, 32);
     pixmap.fill(Qt::transparent);

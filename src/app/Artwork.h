@@ -11,7 +11,7 @@ namespace updater {
 std::array<QPixmap, 4> houseImages();
 
 // The 32x32 pictures of the download group (a box with an arrow) and the info group (a server).
-QPixmap downloadPicture();
-QPixmap serverPicture();
+QPixmap downloadIcon();
+QPixmap serverIcon();
 
 } // namespace updater

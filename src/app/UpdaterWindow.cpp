@@ -67,8 +67,8 @@ UpdaterWindow::UpdaterWindow(QWidget* parent)
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     m_houses = houseImages();
-    ui->serverPicture->setPixmap(serverPicture());
-    ui->downloadPicture->setPixmap(downloadPicture());
+    ui->serverPicture->setPixmap(serverIcon());
+    ui->downloadPicture->setPixmap(downloadIcon());
     ui->pingGauge1->setSteps(200);
     ui->pingGauge2->setSteps(20);
     m_afterUpdateTimer.setInterval(3000);
