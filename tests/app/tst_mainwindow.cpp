@@ -1,10 +1,14 @@
 // The main window: its layout and first states, captions from the configuration, the logo, the
-// close question, the application-wide mouse and key rules, and the end of its workers.
+// settings store at start and end, the close question, the application-wide mouse and key rules,
+// the configuration refresh, an update run up to the server display, the music's error box, and
+// the end of its workers.
 #include "app/DialogJournal.h"
+#include "app/Messages.h"
 #include "app/QuitRequest.h"
 #include "app/UpdaterApplication.h"
 #include "app/UpdaterWindow.h"
 #include "platform/RegistryStore.h"
+#include "support/RarFixture.h"
 #include "support/ScriptedHttpServer.h"
 #include "support/TestSupport.h"
 #include "widgets/HtmlStatusBar.h"
@@ -17,6 +21,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTcpServer>
 #include <QtTest>
 
 #include <memory>
@@ -25,6 +30,8 @@ using namespace updater;
 using test::DialogJournal;
 using test::GameFolder;
 
+Q_DECLARE_METATYPE(updater::DialogAnswer)
+
 namespace {
 
 const QByteArray TwoServers = "[Main]\r\nTitleWindowName=Tarvo Online\r\nHowManyServers=2\r\nPatch_List=\r\n"
@@ -32,9 +39,30 @@ const QByteArray TwoServers = "[Main]\r\nTitleWindowName=Tarvo Online\r\nHowMany
 const QByteArray OneServer =
     "[Main]\r\nTitleWindowName=Solo\r\nPatch_List=\r\n[Config_1]\r\nServerName=Alpha\r\n";
 
+const QByteArray SettingsKeyHeader =
+    "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvo Gv Tools\\Tarvo Updater]\r\n";
+
 QString settingsFile()
 {
     return QString::fromStdString(RegistryStore::defaultPath());
+}
+
+// Whatever stands in the place of the settings store, a folder included, is removed.
+void removeSettingsStore()
+{
+    QDir(settingsFile()).removeRecursively();
+    QFile::remove(settingsFile());
+}
+
+// Each box of the journal as "title | icon | buttons | answer".
+QStringList boxesOf(const DialogJournal& journal)
+{
+    QStringList boxes;
+    for (const QJsonObject& box : journal.entries())
+        boxes << QStringList{box["title"].toString(), box["icon"].toString(),
+                             box["buttons"].toVariant().toStringList().join('/'), box["answer"].toString()}
+                     .join(" | ");
+    return boxes;
 }
 
 QString nameOf(const QObject* object)
@@ -85,7 +113,11 @@ private slots:
         m_folder.reset();
     }
 
-    void init() { resetQuitRequest(); }
+    void init()
+    {
+        resetQuitRequest();
+        removeSettingsStore();
+    }
 
     // "hidden" stands for QWidget::isHidden(); every other name is a Qt property.
     void controlStartsAs_data()
@@ -364,6 +396,152 @@ private slots:
         }
         QCOMPARE(boxes[0]["answer"].toString(), QString("No"));
         QCOMPARE(boxes[1]["answer"].toString(), QString("Yes"));
+    }
+
+    // The store's state is told at start; a store that cannot be written is told when the close
+    // question's Yes tries to save.
+    void settingsStoreAtStartAndEnd_data()
+    {
+        QTest::addColumn<QString>("store");
+        QTest::addColumn<QStringList>("boxes");
+        const QString confirm = "Confirm | question | Yes/No | Yes";
+        const QString firstStart = "Read this carefully plz | information | OK | OK";
+        QTest::newRow("first start") << "absent" << QStringList{firstStart, confirm};
+        QTest::newRow("damaged") << "damaged" << QStringList{"Info | information | OK | OK", confirm};
+        QTest::newRow("stored") << "stored" << QStringList{confirm};
+        QTest::newRow("cannot be written")
+            << "folder in its place" << QStringList{firstStart, confirm, "Tarvo Updater | none | OK | OK"};
+    }
+
+    void settingsStoreAtStartAndEnd()
+    {
+        QFETCH(QString, store);
+        QFETCH(QStringList, boxes);
+        QDir().mkpath(QFileInfo(settingsFile()).path());
+        if (store == "damaged")
+            test::writeFileOrDie(settingsFile(), SettingsKeyHeader + "\"Version\"=\"4.0\"\r\n");
+        else if (store == "stored")
+            test::writeFileOrDie(settingsFile(),
+                                 SettingsKeyHeader +
+                                     "\"Version\"=\"4.0\"\r\n\"FreedomMouseStatus\"=dword:00000000\r\n");
+        else if (store == "folder in its place")
+            QVERIFY(QDir().mkpath(settingsFile() + "/content"));
+        GameFolder folder;
+        folder.write("Tarvo-Updater/updater4.cfg", OneServer);
+        folder.write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
+        DialogJournal journal;
+        UpdaterWindow window;
+        QVERIFY(window.close());
+        QCOMPARE(boxesOf(journal), boxes);
+    }
+
+    // Three seconds after the update run the configuration is downloaded again; the start buttons
+    // wait for that, and a failure asks whether to go on with the old file.
+    void configurationRefreshAfterTheUpdate_data()
+    {
+        QTest::addColumn<bool>("served");
+        QTest::addColumn<DialogAnswer>("answer");
+        QTest::addColumn<bool>("refreshed");
+        QTest::addColumn<QStringList>("boxes");
+        QTest::addColumn<bool>("quits");
+        QTest::newRow("refreshed") << true << DialogAnswer::Yes << true << QStringList{} << false;
+        QTest::newRow("not found, go on")
+            << false << DialogAnswer::Yes << false << QStringList{"Alert | stop | Yes/No | Yes"} << false;
+        QTest::newRow("not found, end")
+            << false << DialogAnswer::No << false << QStringList{"Alert | stop | Yes/No | No"} << true;
+    }
+
+    void configurationRefreshAfterTheUpdate()
+    {
+        QFETCH(bool, served);
+        QFETCH(DialogAnswer, answer);
+        QFETCH(bool, refreshed);
+        QFETCH(QStringList, boxes);
+        QFETCH(bool, quits);
+        test::ScriptedHttpServer server;
+        const std::string link = server.url("/updater4.cfg");
+        const QByteArray config =
+            "[Main]\r\nOverWriteClientInfo=1\r\nConfig_link=" + QByteArray::fromStdString(link) +
+            "\r\n[Config_1]\r\nServerName=Alpha\r\n";
+        if (served)
+            server.serve("/updater4.cfg", test::ScriptedHttpServer::ok(config.toStdString()));
+        GameFolder folder;
+        folder.write("Tarvo-Updater/updater4.cfg", config);
+        folder.write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
+        DialogJournal journal({DialogAnswer::Ok, answer});
+        UpdaterWindow window; // the first-start notice takes the OK
+        journal.clear();
+
+        window.showHomepageAfterUpdate();
+        QCOMPARE(bool(window.runState().configRefreshed), refreshed);
+        QCOMPARE(boxesOf(journal), boxes);
+        if (!boxes.isEmpty()) // the address and the server's reply reach the question
+            QCOMPARE(journal.texts(),
+                     QStringList{QString::fromLatin1(messages::refreshFailed(link, "404 Not Found"))});
+        QCOMPARE(isQuitPending(), quits);
+    }
+
+    // A whole start: one patch is downloaded and unpacked, the download display gives way to the
+    // server display, and the start button follows the map port once the configuration is fresh.
+    void updateRunLeadsToTheServerDisplay()
+    {
+        test::RarBuilder rar;
+        rar.add("patched.txt", "new content");
+        QTemporaryDir fixtures;
+        const QString archive = fixtures.filePath("p1.rar");
+        test::writeFileOrDie(archive, rar.build({"patched.txt"}));
+        QTcpServer mapPort;
+        QVERIFY(mapPort.listen(QHostAddress::LocalHost));
+        test::ScriptedHttpServer server;
+        const QByteArray config =
+            "[Main]\r\nPatch_List=" + QByteArray::fromStdString(server.url("/updates4.list")) +
+            "\r\nOverWriteClientInfo=1\r\nConfig_link=" +
+            QByteArray::fromStdString(server.url("/updater4.cfg")) +
+            "\r\n[Config_1]\r\nServerName=Alpha\r\nIpResolve=127.0.0.1\r\n" +
+            QString("Account=%1\r\nChar=%1\r\nMap=%2\r\n")
+                .arg(test::ScriptedHttpServer::unusedPort())
+                .arg(mapPort.serverPort())
+                .toLatin1();
+        server.serve("/updates4.list",
+                     test::ScriptedHttpServer::ok("[Updates]\r\nUpdate_1=" + server.url("/p1.rar") + "\r\n"));
+        server.serveFile("/p1.rar", archive.toStdString());
+        server.serve("/updater4.cfg", test::ScriptedHttpServer::ok(config.toStdString()));
+        GameFolder folder;
+        folder.write("Tarvo-Updater/updater4.cfg", config);
+        folder.write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
+        DialogJournal journal;
+        UpdaterWindow window;
+        journal.clear();
+        window.show();
+
+        QTRY_VERIFY_WITH_TIMEOUT(window.findChild<QWidget*>("serverInfo1")->isVisible(), 20000);
+        QVERIFY(window.findChild<QWidget*>("downloadBox")->isHidden());
+        QVERIFY(window.findChild<QWidget*>("downloadStatusBox")->isHidden());
+        QCOMPARE(folder.read("patched.txt"), QByteArray("new content"));
+        QTRY_COMPARE_WITH_TIMEOUT(window.findChild<QLabel*>("mapHouse1")->property("house").toInt(),
+                                  int(HousePicture::On), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(window.runState().configRefreshed, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(window.findChild<QPushButton*>("startButton1")->isEnabled(), 3000);
+        QCOMPARE(journal.texts(), QStringList());
+    }
+
+    // The music starts with the first show; a file that cannot be opened is told in the error box.
+    void musicThatCannotBeOpenedIsShownInTheErrorBox()
+    {
+        test::ScriptedHttpServer server;
+        server.serve("/updates4.list", test::ScriptedHttpServer::ok("[Updates]\r\n"));
+        GameFolder folder;
+        folder.write("Tarvo-Updater/updater4.cfg",
+                     "[Main]\r\nPatch_List=" + QByteArray::fromStdString(server.url("/updates4.list")) +
+                         "\r\n[Config_1]\r\nServerName=Alpha\r\n");
+        folder.write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
+        folder.write("BGM/01.mp3", QByteArray("this is no music at all\n").repeated(50));
+        DialogJournal journal;
+        UpdaterWindow window;
+        journal.clear();
+        window.show();
+        QTRY_COMPARE_WITH_TIMEOUT(boxesOf(journal), QStringList{"Tarvo Updater | stop | OK | OK"}, 10000);
+        QVERIFY(!journal.texts().first().isEmpty());
     }
 
     void errorOfTheStartSequenceIsShownAndTheWindowStays()

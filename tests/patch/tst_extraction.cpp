@@ -1,8 +1,8 @@
 // Unpacking patch archives into the game folder: captions, notices, and the guarantees that an
 // unsafe or failed entry never writes outside the game folder nor costs the player an old file.
 
-#include "RarFixture.h"
 #include "patch/PatchExtraction.h"
+#include "support/RarFixture.h"
 #include "support/RecordingPlayer.h"
 #include "support/TestSupport.h"
 

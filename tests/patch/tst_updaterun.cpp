@@ -2,10 +2,10 @@
 // recorded, what the player is told, the signals, that no failure records an unapplied slot or
 // loses a game file, and that a stop ends a stalled download at once.
 
-#include "RarFixture.h"
 #include "net/HttpClient.h"
 #include "patch/PatchExtraction.h"
 #include "patch/UpdateRun.h"
+#include "support/RarFixture.h"
 #include "support/RecordingPlayer.h"
 #include "support/ScriptedHttpServer.h"
 #include "support/TestSupport.h"

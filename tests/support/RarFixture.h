@@ -1,6 +1,6 @@
 #pragma once
 
-// Builds RAR archives for the patch tests with the `rar` tool, and crafts the archives that tool
+// Builds RAR archives for the tests with the `rar` tool, and crafts the archives that tool
 // refuses to make (entries named with "..", absolute names, no entries at all) by editing the
 // headers of a RAR 5 archive and fixing their checksums.
 
