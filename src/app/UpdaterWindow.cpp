@@ -325,12 +325,11 @@ void UpdaterWindow::updateStartButtons()
 void UpdaterWindow::pressStartButtonWhenAsked()
 {
     // Unattended runs (demo, end-to-end tests) press a start button as soon as it is usable.
-    static const int server = qEnvironmentVariableIntValue("UPDATER_AUTOSTART_SERVER");
-    static bool pressed = false;
+    const int server = qEnvironmentVariableIntValue("UPDATER_AUTOSTART_SERVER");
     QPushButton* button = server == 1 ? ui->startButton1 : server == 2 ? ui->startButton2 : nullptr;
-    if (pressed || !button || !button->isEnabled() || !button->isVisible())
+    if (m_startButtonPressed || !button || !button->isEnabled() || !button->isVisible())
         return;
-    pressed = true;
+    m_startButtonPressed = true;
     QTimer::singleShot(0, button, &QPushButton::click);
 }
 

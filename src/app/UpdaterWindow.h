@@ -107,6 +107,7 @@ private:
     std::array<QThread*, 2> m_watchThreads{};
     std::array<ServerWatch*, 2> m_watches{};
     bool m_shown = false;
+    bool m_startButtonPressed = false; // by an unattended run, once
 };
 
 } // namespace updater
