@@ -1,5 +1,7 @@
 #include "net/HttpClient.h"
 
+#include "platform/PathText.h"
+
 #include "platform/StopFlag.h"
 
 #include <curl/curl.h>
@@ -37,19 +39,7 @@ std::string_view trimLineEnd(std::string_view line)
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix)
 {
-    return text.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) ==
-                      std::tolower(static_cast<unsigned char>(b));
-           });
-}
-
-std::string lowerCase(std::string_view text)
-{
-    std::string result(text);
-    for (char& c : result)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return result;
+    return text.size() >= prefix.size() && lowerAscii(text.substr(0, prefix.size())) == lowerAscii(prefix);
 }
 
 std::string_view headerValue(std::string_view line)
@@ -138,7 +128,7 @@ struct HttpClient::Impl
         if (startsWithNoCase(line, "Location:"))
             hasLocation = true;
         else if (startsWithNoCase(line, "Transfer-Encoding:"))
-            chunked = lowerCase(headerValue(line)).find("chunked") != std::string::npos;
+            chunked = lowerAscii(headerValue(line)).find("chunked") != std::string::npos;
         else if (startsWithNoCase(line, "Content-Length:")) {
             const std::string value(headerValue(line));
             char* end = nullptr;
