@@ -5,6 +5,7 @@
 #include "app/UpdaterWindow.h"
 #include "platform/InstanceLock.h"
 #include "platform/TerminationRequest.h"
+#include "platform/Utf8Locale.h"
 
 #include <clocale>
 #include <exception>
@@ -23,6 +24,7 @@ int main(int argc, char** argv)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     UpdaterApplication app(argc, argv);
+    useUtf8CharacterType();
     // Logging out or a service manager ends the launcher like a quit: transfers stop cleanly.
     TerminationRequest termination;
     QObject::connect(&termination, &TerminationRequest::received, &app, [] { requestQuit(); });

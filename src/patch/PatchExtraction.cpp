@@ -1,6 +1,7 @@
 #include "patch/PatchExtraction.h"
 
 #include "patch/ArchiveEntryPath.h"
+#include "patch/RarStructure.h"
 #include "platform/AtomicFile.h"
 #include "platform/GamePath.h"
 #include "platform/PathText.h"
@@ -12,6 +13,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,18 +38,16 @@ int extractFile(HANDLE archive, const std::string& target, EntryTargets& targets
 {
     if (!targets.prepareFolders(folderOf(target)))
         return ERAR_ECREATE;
-    // With no old file to protect the entry goes straight to its place; otherwise to a
-    // temporary name that replaces the old file only once the entry is complete.
-    struct stat existing;
-    const bool replacing = ::lstat(target.c_str(), &existing) == 0;
-    std::string destination = replacing ? reserveSiblingName(target, ".updater-unrar-XXXXXX") : target;
+    // Every entry goes to a temporary name beside its target and takes its place only once it is
+    // complete, so a launcher killed mid-entry leaves each game file old or new, never half.
+    std::string destination = reserveSiblingName(target, ".updater-unrar-XXXXXX");
     if (destination.empty())
         return ERAR_ECREATE;
     int result = RARProcessFile(archive, RAR_EXTRACT, nullptr, destination.data());
     if (result == ERAR_SUCCESS) {
         struct stat st;
         if (::lstat(destination.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
-            (replacing && !replaceFile(destination, target)))
+            !replaceFile(destination, target))
             result = ERAR_ECREATE;
     }
     if (result != ERAR_SUCCESS)
@@ -58,7 +58,7 @@ int extractFile(HANDLE archive, const std::string& target, EntryTargets& targets
 // Returns the library's code for the current entry: 0 when it was written whole.
 int processEntry(HANDLE archive, const RARHeaderDataEx& header, EntryTargets& targets)
 {
-    const std::optional<std::string> target = targets.destination(header.FileName);
+    const std::optional<std::string> target = targets.destination(utf8FromWide(header.FileNameW));
     if (!target || isLinkEntry(header))
         return ERAR_ECREATE;
     if (header.Flags & RHDF_DIRECTORY)
@@ -101,26 +101,32 @@ struct ArchiveCloser
 
 } // namespace
 
-bool extractPatchArchive(const std::string& archiveName, const ExtractionContext& context)
+bool extractPatchArchive(const std::string& archivePath, const std::string& documentName,
+                         const ExtractionContext& context)
 {
-    std::string path = resolveGamePath(archiveName);
-    std::vector<char> comment(CommentBufferSize, '\0');
+    std::string path = archivePath;
+    std::vector<wchar_t> comment(CommentBufferSize, L'\0');
     RAROpenArchiveDataEx request;
     std::memset(&request, 0, sizeof request);
     request.ArcName = path.data();
     request.OpenMode = RAR_OM_EXTRACT;
-    request.CmtBuf = comment.data();
+    request.CmtBufW = comment.data();
     request.CmtBufSize = CommentBufferSize;
     std::unique_ptr<void, ArchiveCloser> archive(RAROpenArchiveEx(&request));
 
     if (request.OpenResult != ERAR_SUCCESS || !archive) {
-        tell(context, NoticeKind::ArchiveUnreadable, archiveName, static_cast<int>(request.OpenResult));
+        tell(context, NoticeKind::ArchiveUnreadable, documentName, static_cast<int>(request.OpenResult));
+        return false;
+    }
+    // A cut archive can read as complete to the library; such a patch is not applied at all.
+    if (!reachesEndOfArchive(archivePath)) {
+        tell(context, NoticeKind::ArchiveHeaderBroken, documentName);
         return false;
     }
     RARSetCallback(archive.get(), stopCallback, reinterpret_cast<LPARAM>(context.stop));
     if (request.CmtState == 1)
         tell(context, NoticeKind::ArchiveComment,
-             std::string(comment.data(), ::strnlen(comment.data(), comment.size())));
+             utf8FromWide(std::wstring_view(comment.data(), ::wcsnlen(comment.data(), comment.size()))));
 
     EntryTargets targets;
     auto header = std::make_unique<RARHeaderDataEx>();
@@ -133,16 +139,19 @@ bool extractPatchArchive(const std::string& archiveName, const ExtractionContext
         const int result = processEntry(archive.get(), *header, targets);
         showUnpackProgress(context);
         if (result != ERAR_SUCCESS) {
-            tell(context, NoticeKind::ArchiveEntryFailed, header->FileName, result);
+            tell(context, NoticeKind::ArchiveEntryFailed, utf8FromWide(header->FileNameW), result);
             return false;
         }
         if (context.stop && context.stop->requested())
             return false;
     }
-    if (headerResult == ERAR_BAD_DATA)
-        tell(context, NoticeKind::ArchiveHeaderBroken, archiveName);
-    // Any other end than the archive's normal end leaves entries unread.
-    return headerResult == ERAR_END_ARCHIVE;
+    // Any other end than the archive's normal end leaves entries unread (a broken header, headers
+    // encrypted with a password the launcher does not have).
+    if (headerResult != ERAR_END_ARCHIVE) {
+        tell(context, NoticeKind::ArchiveHeaderBroken, documentName, headerResult);
+        return false;
+    }
+    return true;
 }
 
 int unpackedFileCount()

@@ -18,12 +18,15 @@ struct ExtractionContext
     const StopFlag* stop = nullptr;
 };
 
-// Unpacks every entry of the RAR archive `archiveName` (a name in the game folder) into the game
-// folder. An entry that replaces a file goes to a temporary file beside it and takes its place
-// only when it was extracted whole. Entries that could reach outside the game folder and link
-// entries are never written and count as failed entries. Returns true only when every entry was
-// extracted and the archive ended normally.
-bool extractPatchArchive(const std::string& archiveName, const ExtractionContext& context);
+// Unpacks every entry of the RAR archive at `archivePath` into the game folder; `documentName` is
+// the patch's name for the player. Nothing is unpacked from an archive that does not run whole to
+// its end-of-archive block. Every entry goes to a temporary file beside its target and takes its
+// place only when it was extracted whole. Entry names are taken as Unicode and written as UTF-8
+// whatever the locale. Entries that could reach outside the game folder and link entries are never
+// written and count as failed entries. Returns true only when every entry was extracted and the
+// archive ended normally; every other outcome but a stop has been told to the player.
+bool extractPatchArchive(const std::string& archivePath, const std::string& documentName,
+                         const ExtractionContext& context);
 
 // Archive entries processed since the program started, over every archive of the run.
 int unpackedFileCount();

@@ -1,6 +1,7 @@
 #include "patch/UpdateRun.h"
 
 #include "net/HttpClient.h"
+#include "patch/Downloads.h"
 #include "patch/PatchDownload.h"
 #include "patch/PatchExtraction.h"
 #include "patch/PatchLists.h"
@@ -8,6 +9,7 @@
 #include "platform/GamePath.h"
 #include "platform/PlayerContact.h"
 #include "platform/ProfileFile.h"
+#include "platform/UpdaterError.h"
 
 #include <exception>
 #include <unistd.h>
@@ -15,6 +17,9 @@
 namespace updater {
 
 namespace {
+
+// A patch list names archives; anything near this size is not one, and memory must stay bounded.
+constexpr size_t LargestPatchList = 16 * 1024 * 1024;
 
 std::string causeOf(const std::exception_ptr& failure)
 {
@@ -37,6 +42,7 @@ void UpdateRun::run()
 {
     m_http.setWorkEvents(m_progress.workEvents());
     m_http.setStopFlag(&m_stop);
+    removeLeftovers();
     const bool listFetched = downloadPatchList();
     if (m_stop.requested())
         return;
@@ -56,7 +62,11 @@ bool UpdateRun::downloadPatchList()
 {
     try {
         std::string list;
-        m_http.get(m_config.patchList, [&](const char* data, size_t size) { list.append(data, size); });
+        m_http.get(m_config.patchList, [&](const char* data, size_t size) {
+            if (list.size() + size > LargestPatchList)
+                throw UpdaterError("list larger than 16 MiB");
+            list.append(data, size);
+        });
         writeFileAtomically(resolveGamePath(patchListPath()), list);
         return true;
     } catch (...) {
@@ -88,8 +98,11 @@ bool UpdateRun::applyPendingPatches()
 bool UpdateRun::applyPatch(const PendingPatch& patch, ProfileFile& appliedRecord)
 {
     emit patchStarted(QString::fromLatin1(patch.documentName));
-    const std::string archive = resolveGamePath(patch.documentName);
+    const std::string folder = downloadsFolder(true);
+    const std::string archive = folder + "/" + downloadFileName(patch.address);
     try {
+        if (folder.empty())
+            throw UpdaterError("cannot create the downloads folder");
         downloadToFile(m_http, patch.address, archive);
     } catch (...) {
         tell({NoticeKind::PatchUnavailable, patch.address, m_http.lastReplyText(),
@@ -102,7 +115,7 @@ bool UpdateRun::applyPatch(const PendingPatch& patch, ProfileFile& appliedRecord
     extraction.showCaption = [this](const std::string& caption) { m_progress.setCaption(caption); };
     extraction.player = &m_player;
     extraction.stop = &m_stop;
-    const bool extracted = extractPatchArchive(patch.documentName, extraction);
+    const bool extracted = extractPatchArchive(archive, patch.documentName, extraction);
     ::unlink(archive.c_str());
     if (!extracted)
         return false;

@@ -18,4 +18,8 @@ inline constexpr std::string_view SettingsBlanks = " \t\r\n\v\f";
 // The text without the given blanks at either end.
 std::string_view trimBlanks(std::string_view text, std::string_view blanks = SettingsBlanks);
 
+// UTF-8 of a wide-character text (as the archive library hands out names and comments), whatever
+// the process locale. Characters that cannot be encoded become U+FFFD.
+std::string utf8FromWide(std::wstring_view text);
+
 } // namespace updater

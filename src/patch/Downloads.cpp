@@ -1,0 +1,86 @@
+#include "patch/Downloads.h"
+
+#include "platform/GamePath.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <regex>
+#include <sys/stat.h>
+
+namespace updater {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool makeFolder(const std::string& path)
+{
+    struct stat st;
+    if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST)
+        return false;
+    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// A stable name for an address: 64-bit FNV-1a.
+uint64_t addressHash(const std::string& address)
+{
+    uint64_t hash = 0xcbf29ce484222325ULL;
+    for (unsigned char c : address) {
+        hash ^= c;
+        hash *= 0x100000001b3ULL;
+    }
+    return hash;
+}
+
+bool isTemporaryName(const std::string& name)
+{
+    // The patterns of the atomic writes, downloads and extractions (mkstemp's six characters).
+    static const std::regex pattern(R"(\.updater-(download-|unrar-)?[A-Za-z0-9]{6})");
+    return name.size() <= 24 && std::regex_match(name, pattern);
+}
+
+bool isDownloadName(const std::string& name)
+{
+    static const std::regex pattern(R"(patch-[0-9a-f]{16}\.rar)");
+    return std::regex_match(name, pattern);
+}
+
+} // namespace
+
+std::string downloadsFolder(bool create)
+{
+    const std::string updaterFolder = resolveGamePath("Tarvo-Updater");
+    const std::string folder = resolveGamePath(updaterFolderPath("downloads"));
+    if (create && !(makeFolder(updaterFolder) && makeFolder(folder)))
+        return {};
+    return folder;
+}
+
+std::string downloadFileName(const std::string& address)
+{
+    char name[32];
+    std::snprintf(name, sizeof name, "patch-%016llx.rar",
+                  static_cast<unsigned long long>(addressHash(address)));
+    return name;
+}
+
+void removeLeftovers()
+{
+    std::error_code error;
+    for (fs::recursive_directory_iterator it(".", fs::directory_options::skip_permission_denied, error), end;
+         !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (isTemporaryName(name) && it->symlink_status(error).type() == fs::file_type::regular)
+            fs::remove(it->path(), error);
+        error.clear();
+    }
+    const std::string downloads = downloadsFolder(false);
+    for (const auto& entry : fs::directory_iterator(downloads, error))
+        if (isDownloadName(entry.path().filename().string()) &&
+            entry.symlink_status(error).type() == fs::file_type::regular)
+            fs::remove(entry.path(), error);
+}
+
+} // namespace updater

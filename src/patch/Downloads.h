@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+
+namespace updater {
+
+// Where patch archives wait between download and extraction: "Tarvo-Updater/downloads/" of the game
+// folder, never the game folder itself, so an archive named like a game file cannot replace it.
+
+// The folder, resolved against the game folder; created (with Tarvo-Updater) when `create` is set.
+// Empty when it cannot be created.
+std::string downloadsFolder(bool create);
+
+// The file an archive from `address` is downloaded to, inside the downloads folder. The name
+// comes from the address, not from the server: "patch-<16 hex digits>.rar".
+std::string downloadFileName(const std::string& address);
+
+// Removes what a killed or crashed launcher left behind: the temporary files of its atomic writes,
+// downloads and extractions anywhere in the game folder (only names of its own patterns), and the
+// archives in the downloads folder. Symbolic links are not followed.
+void removeLeftovers();
+
+} // namespace updater
