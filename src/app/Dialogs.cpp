@@ -241,8 +241,12 @@ DialogAnswer messageBox(const std::string& text, const std::string& title, Dialo
 
 void showMessage(const std::string& text)
 {
-    show({QString::fromLatin1(applicationTitle()), QString::fromLatin1(text), DialogIcon::None,
-          DialogButtons::Ok, false});
+    showUnicodeMessage(QString::fromLatin1(text));
+}
+
+void showUnicodeMessage(const QString& text)
+{
+    show({QString::fromLatin1(applicationTitle()), text, DialogIcon::None, DialogButtons::Ok, false});
 }
 
 bool confirmYesNo(const std::string& text)

@@ -24,6 +24,8 @@ DialogAnswer messageBox(const std::string& text, const std::string& title, Dialo
 
 // The toolkit's plain message dialog: the application's title, an OK button, no icon.
 void showMessage(const std::string& text);
+// The same for a text that is not the launcher's own 8-bit text (an archive's comment).
+void showUnicodeMessage(const QString& text);
 
 // The toolkit's confirmation dialog: title "Confirm", question icon, Yes (default) and No;
 // Escape and closing the box answer No. Returns true for Yes.

@@ -24,6 +24,9 @@ void NoticeBoxes::tell(const Notice& notice)
                 m_closeWindow();
             break;
         case NoticeKind::ArchiveComment:
+            // The comment is the archive's own text, handed over as UTF-8.
+            showUnicodeMessage(QString::fromStdString(notice.subject));
+            break;
         case NoticeKind::ArchiveEntryFailed:
         case NoticeKind::ArchiveHeaderBroken:
             showMessage(text);
