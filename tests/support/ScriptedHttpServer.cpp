@@ -1,7 +1,9 @@
 #include "support/ScriptedHttpServer.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
 #include <fstream>
 #include <iterator>
 #include <netinet/in.h>
@@ -13,6 +15,9 @@
 namespace updater::test {
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto DripInterval = std::chrono::milliseconds(100);
 
 sockaddr_in loopback(uint16_t port)
 {
@@ -61,6 +66,8 @@ struct ScriptedHttpServer::Connection
     int socket = -1;
     std::string buffer;
     bool hanging = false;
+    std::string drip; // body bytes still to send one at a time
+    Clock::time_point nextDrip;
 };
 
 ScriptedHttpServer::ScriptedHttpServer()
@@ -181,7 +188,7 @@ bool ScriptedHttpServer::handleReadable(Connection& connection)
     const ssize_t n = ::recv(connection.socket, chunk, sizeof chunk, 0);
     if (n <= 0)
         return false;
-    if (connection.hanging)
+    if (connection.hanging || !connection.drip.empty())
         return true;
     connection.buffer.append(chunk, static_cast<size_t>(n));
     for (auto end = connection.buffer.find("\r\n\r\n"); end != std::string::npos;
@@ -189,8 +196,20 @@ bool ScriptedHttpServer::handleReadable(Connection& connection)
         const std::string request = connection.buffer.substr(0, end + 4);
         connection.buffer.erase(0, end + 4);
         const Reply reply = replyFor(requestTarget(request), request);
+        if (reply.ending == Ending::Drip) {
+            const auto headerEnd = reply.bytes.find("\r\n\r\n");
+            const size_t bodyStart = headerEnd == std::string::npos ? reply.bytes.size() : headerEnd + 4;
+            connection.drip = reply.bytes.substr(bodyStart);
+            connection.nextDrip = Clock::now() + DripInterval;
+            return sendAll(connection.socket, reply.bytes.substr(0, bodyStart));
+        }
         if (!sendAll(connection.socket, reply.bytes) || reply.ending == Ending::Close)
             return false;
+        if (reply.ending == Ending::Reset) {
+            const linger abort{1, 0};
+            ::setsockopt(connection.socket, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+            return false;
+        }
         if (reply.ending == Ending::Hang) {
             connection.hanging = true;
             return true;
@@ -204,9 +223,16 @@ void ScriptedHttpServer::run()
     std::vector<Connection> connections;
     for (;;) {
         std::vector<pollfd> watched{{m_wakePipe[0], POLLIN, 0}, {m_listener, POLLIN, 0}};
-        for (const Connection& c : connections)
+        int timeoutMs = -1;
+        for (const Connection& c : connections) {
             watched.push_back({c.socket, POLLIN, 0});
-        if (::poll(watched.data(), watched.size(), -1) < 0) {
+            if (!c.drip.empty()) {
+                const auto wait = std::chrono::ceil<std::chrono::milliseconds>(c.nextDrip - Clock::now());
+                const int ms = static_cast<int>(std::max<long long>(wait.count(), 0));
+                timeoutMs = timeoutMs < 0 ? ms : std::min(timeoutMs, ms);
+            }
+        }
+        if (::poll(watched.data(), watched.size(), timeoutMs) < 0) {
             if (errno == EINTR)
                 continue;
             break;
@@ -216,7 +242,7 @@ void ScriptedHttpServer::run()
         if (watched[1].revents & POLLIN) {
             const int socket = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
             if (socket >= 0) {
-                connections.push_back({socket, {}, false});
+                connections.push_back({socket, {}, false, {}, {}});
                 std::lock_guard lock(m_mutex);
                 ++m_connections;
             }
@@ -228,6 +254,14 @@ void ScriptedHttpServer::run()
             if (events && !handleReadable(c)) {
                 ::close(c.socket);
                 continue;
+            }
+            if (!c.drip.empty() && Clock::now() >= c.nextDrip) {
+                if (!sendAll(c.socket, c.drip.substr(0, 1))) {
+                    ::close(c.socket);
+                    continue;
+                }
+                c.drip.erase(0, 1);
+                c.nextDrip += DripInterval;
             }
             open.push_back(std::move(c));
         }

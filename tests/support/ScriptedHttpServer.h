@@ -33,7 +33,9 @@ public:
     enum class Ending {
         KeepOpen, // wait for the next request on it (the client decides when to close)
         Close,    // close it: ends a body that runs until the close, or cuts one short
-        Hang      // send nothing more and keep it open until the client gives up
+        Hang,     // send nothing more and keep it open until the client gives up
+        Reset,    // abort it with a reset instead of an orderly close
+        Drip      // send the body one byte every tenth of a second, then keep the connection open
     };
 
     struct Reply
