@@ -8,7 +8,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <deque>
 #include <exception>
 #include <limits>
 #include <mutex>
@@ -23,6 +26,10 @@ constexpr const char* AcceptHeader = "Accept: text/html, */*";
 constexpr const char* UserAgentHeader = "User-Agent: Mozilla/3.0 (compatible; Indy Library)";
 constexpr long DefaultConnectSeconds = 30;
 constexpr long DefaultStallSeconds = 60;
+constexpr long DefaultMinimumSpeed = 1024; // bytes per second
+constexpr long DefaultSpeedSeconds = 60;
+
+using Clock = std::chrono::steady_clock;
 
 void initialiseCurlOnce()
 {
@@ -53,6 +60,68 @@ std::string_view headerValue(std::string_view line)
     return value;
 }
 
+// A Content-Length must be plain decimal digits that fit 64 bits; curl itself reads "12abc" as 12
+// and an overflowing one as "until the close", either of which would pass a cut body as complete.
+bool parseContentLength(std::string_view value, long long& length)
+{
+    if (value.empty() ||
+        !std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), length);
+    return error == std::errc() && end == value.data() + value.size();
+}
+
+std::string capitalised(std::string text)
+{
+    if (!text.empty())
+        text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    return text;
+}
+
+// A short cause in plain English for a transfer that curl ended with an error.
+std::string causeOf(CURLcode result, long osError, bool chunked, std::string_view curlText)
+{
+    switch (result) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return "host not found";
+    case CURLE_COULDNT_CONNECT:
+        if (osError == ECONNREFUSED)
+            return "connection refused";
+        if (osError == ETIMEDOUT)
+            return "connection timed out";
+        return "connection failed";
+    case CURLE_OPERATION_TIMEDOUT: // the connect limit is the only time limit left to curl
+        return "connection timed out";
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+        return "connection reset";
+    case CURLE_PARTIAL_FILE:
+        return chunked ? "incomplete answer" : "body shorter than its Content-Length";
+    case CURLE_GOT_NOTHING:
+        return "incomplete answer";
+    case CURLE_WEIRD_SERVER_REPLY:
+        // curl refuses a negative or non-numeric length itself, before the header callback sees
+        // the line, and says so only in its error text.
+        return curlText.find("Content-Length") != std::string_view::npos ? "invalid Content-Length"
+                                                                         : "invalid answer";
+    case CURLE_UNSUPPORTED_PROTOCOL:
+        return "not an HTTP address";
+    default:
+        return curl_easy_strerror(result);
+    }
+}
+
+std::string textOf(const std::exception_ptr& error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "unknown failure";
+    }
+}
+
 int32_t clampToInt32(long long value)
 {
     return static_cast<int32_t>(std::clamp<long long>(value, 0, std::numeric_limits<int32_t>::max()));
@@ -77,8 +146,11 @@ struct HttpClient::Impl
     const StopFlag* stopFlag = nullptr;
     long connectSeconds = DefaultConnectSeconds;
     long stallSeconds = DefaultStallSeconds;
+    long minimumSpeed = DefaultMinimumSpeed;
+    long speedSeconds = DefaultSpeedSeconds;
     std::string lastReplyText;
     int lastReplyCode = 0;
+    Failure failure;
 
     // State of the request in progress.
     const Sink* sink = nullptr;
@@ -90,6 +162,21 @@ struct HttpClient::Impl
     long long bodyTotal = 0;
     std::exception_ptr callbackError;
     bool stopped = false;
+    std::string abortCause; // set when the client's own checks end the transfer
+
+    // Header and body bytes received, with the running totals sampled about ten times a second
+    // over the last speed window (the oldest sample is at least one window old once the
+    // transfer is).
+    struct Sample
+    {
+        Clock::time_point at;
+        long long received;
+    };
+    bool connected = false;
+    long long received = 0;
+    long long receivedBefore = 0;
+    std::deque<Sample> samples;
+    Clock::time_point lastArrival;
 
     void resetResponse()
     {
@@ -123,19 +210,19 @@ struct HttpClient::Impl
         responseCode = lastReplyCode;
     }
 
-    void onHeaderLine(std::string_view line)
+    // False when the answer cannot be read and the transfer must end.
+    bool onHeaderLine(std::string_view line)
     {
         if (startsWithNoCase(line, "Location:"))
             hasLocation = true;
         else if (startsWithNoCase(line, "Transfer-Encoding:"))
             chunked = lowerAscii(headerValue(line)).find("chunked") != std::string::npos;
-        else if (startsWithNoCase(line, "Content-Length:")) {
-            const std::string value(headerValue(line));
-            char* end = nullptr;
-            const long long length = std::strtoll(value.c_str(), &end, 10);
-            if (end != value.c_str() && *end == '\0' && length >= 0)
-                contentLength = length;
+        else if (startsWithNoCase(line, "Content-Length:") &&
+                 !parseContentLength(headerValue(line), contentLength)) {
+            abortCause = "invalid Content-Length";
+            return false;
         }
+        return true;
     }
 
     // The header block of a final answer is complete: the body transfer begins.
@@ -164,6 +251,7 @@ struct HttpClient::Impl
     {
         auto* d = static_cast<Impl*>(self);
         const size_t bytes = size * count;
+        d->received += static_cast<long long>(bytes);
         try {
             const std::string_view line = trimLineEnd(std::string_view(data, bytes));
             if (d->bodyStarted)
@@ -172,8 +260,8 @@ struct HttpClient::Impl
                 d->onStatusLine(line);
             else if (line.empty())
                 d->onHeadersComplete();
-            else
-                d->onHeaderLine(line);
+            else if (!d->onHeaderLine(line))
+                return 0;
         } catch (...) {
             d->callbackError = std::current_exception();
             return 0;
@@ -181,10 +269,18 @@ struct HttpClient::Impl
         return bytes;
     }
 
+    // Called once the connection stands (a new or a reused one), just before the request goes out.
+    static int prerequestCallback(void* self, char*, char*, int, int)
+    {
+        static_cast<Impl*>(self)->startSpeedCheck();
+        return CURL_PREREQFUNC_OK;
+    }
+
     static size_t writeCallback(char* data, size_t size, size_t count, void* self)
     {
         auto* d = static_cast<Impl*>(self);
         const size_t bytes = size * count;
+        d->received += static_cast<long long>(bytes);
         try {
             d->onBody(data, bytes);
         } catch (...) {
@@ -195,6 +291,47 @@ struct HttpClient::Impl
     }
 
     bool stopRequested() const { return stopFlag && stopFlag->requested(); }
+
+    // The connect limit covers the time before a connection; the speed is measured from then on.
+    void startSpeedCheck()
+    {
+        connected = true;
+        received = 0;
+        receivedBefore = 0;
+        lastArrival = Clock::now();
+        samples.assign(1, {lastArrival, 0});
+    }
+
+    // The cause that ends a transfer which is too slow, or nothing. curl's own low-speed limit
+    // does not fit: it measures a moving average of only the last few seconds and fails when that
+    // stays under the limit for the whole time, so a server that sends one burst every half
+    // minute never trips it although its average over the minute is far too low.
+    std::string speedFailure(Clock::time_point now)
+    {
+        if (!connected)
+            return {};
+        if (received != receivedBefore) {
+            receivedBefore = received;
+            lastArrival = now;
+        }
+        if (now - lastArrival >= std::chrono::seconds(stallSeconds))
+            return "no data for " + std::to_string(stallSeconds) + " s";
+        if (minimumSpeed <= 0)
+            return {};
+        if (now - samples.back().at >= std::chrono::milliseconds(100))
+            samples.push_back({now, received});
+        const auto window = std::chrono::seconds(speedSeconds);
+        while (samples.size() > 1 && now - samples[1].at >= window)
+            samples.pop_front();
+        if (now - samples.front().at < window)
+            return {};
+        const long long inWindow = received - samples.front().received;
+        if (inWindow == 0)
+            return "no data for " + std::to_string(speedSeconds) + " s";
+        if (inWindow < static_cast<long long>(minimumSpeed) * speedSeconds)
+            return "too slow";
+        return {};
+    }
 
     // Runs the transfer of the easy handle to its end or until a stop is requested.
     CURLcode perform()
@@ -214,6 +351,10 @@ struct HttpClient::Impl
                 stopped = true;
                 break;
             }
+            if (std::string cause = speedFailure(Clock::now()); !cause.empty()) {
+                abortCause = std::move(cause);
+                break;
+            }
             curl_multi_poll(multi, nullptr, 0, PollMs, nullptr);
         }
         int left = 0;
@@ -222,6 +363,12 @@ struct HttpClient::Impl
                 result = message->data.result;
         curl_multi_remove_handle(multi, curl);
         return result;
+    }
+
+    [[noreturn]] void fail(std::string cause, const std::string& message)
+    {
+        failure = {false, std::move(cause)};
+        throw HttpError(message);
     }
 
     void configure()
@@ -238,6 +385,8 @@ struct HttpClient::Impl
         curl_easy_setopt(curl, CURLOPT_HEADERDATA, this);
         curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Impl::writeCallback);
         curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
+        curl_easy_setopt(curl, CURLOPT_PREREQFUNCTION, &Impl::prerequestCallback);
+        curl_easy_setopt(curl, CURLOPT_PREREQDATA, this);
     }
 };
 
@@ -274,6 +423,17 @@ void HttpClient::setTimeLimits(long connectSeconds, long stallSeconds)
     d->stallSeconds = stallSeconds;
 }
 
+void HttpClient::setMinimumSpeed(long bytesPerSecond, long seconds)
+{
+    d->minimumSpeed = bytesPerSecond;
+    d->speedSeconds = seconds;
+}
+
+HttpClient::Failure HttpClient::lastFailure() const
+{
+    return d->failure;
+}
+
 std::string HttpClient::lastReplyText() const
 {
     return d->lastReplyText;
@@ -293,8 +453,9 @@ std::string HttpClient::get(const std::string& url)
 
 void HttpClient::get(const std::string& url, const Sink& sink)
 {
-    if (d->stopFlag && d->stopFlag->requested())
-        throw HttpError("Stopped");
+    d->failure = {};
+    if (d->stopRequested())
+        d->fail("stopped", "Stopped");
     // Backslashes count as slashes; spaces and 8-bit bytes of file names are sent percent-encoded.
     std::string address = url;
     std::replace(address.begin(), address.end(), '\\', '/');
@@ -302,14 +463,14 @@ void HttpClient::get(const std::string& url, const Sink& sink)
     if (!parsed.handle || curl_url_set(parsed.handle, CURLUPART_URL, address.c_str(),
                                        CURLU_DEFAULT_SCHEME | CURLU_ALLOW_SPACE | CURLU_URLENCODE |
                                            CURLU_PATH_AS_IS) != CURLUE_OK)
-        throw HttpError("Malformed address " + url);
+        d->fail("malformed address", "Malformed address " + url);
     // No credentials ever leave the launcher, even when an address carries them.
     curl_url_set(parsed.handle, CURLUPART_USER, nullptr, 0);
     curl_url_set(parsed.handle, CURLUPART_PASSWORD, nullptr, 0);
     curl_url_set(parsed.handle, CURLUPART_OPTIONS, nullptr, 0);
     char* host = nullptr;
     if (curl_url_get(parsed.handle, CURLUPART_HOST, &host, 0) != CURLUE_OK || !host)
-        throw HttpError("Malformed address " + url);
+        d->fail("malformed address", "Malformed address " + url);
     const std::string hostHeader = std::string("Host: ") + host;
     curl_free(host);
 
@@ -323,8 +484,6 @@ void HttpClient::get(const std::string& url, const Sink& sink)
     curl_easy_setopt(curl, CURLOPT_CURLU, parsed.handle);
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, d->connectSeconds);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, d->stallSeconds);
     char errorText[CURL_ERROR_SIZE] = {};
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
 
@@ -334,8 +493,12 @@ void HttpClient::get(const std::string& url, const Sink& sink)
     d->bodyTotal = 0;
     d->callbackError = nullptr;
     d->stopped = false;
+    d->abortCause.clear();
+    d->connected = false;
 
     const CURLcode result = d->perform();
+    long osError = 0;
+    curl_easy_getinfo(curl, CURLINFO_OS_ERRNO, &osError);
 
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
     curl_easy_setopt(curl, CURLOPT_CURLU, nullptr);
@@ -348,18 +511,25 @@ void HttpClient::get(const std::string& url, const Sink& sink)
     if (bodyStarted && d->events.end)
         d->events.end();
 
-    if (d->callbackError)
+    if (d->callbackError) {
+        d->failure = {false, textOf(d->callbackError)};
         std::rethrow_exception(std::exchange(d->callbackError, nullptr));
+    }
     if (d->stopped)
-        throw HttpError("Stopped");
+        d->fail("stopped", "Stopped");
+    // A complete header block that refuses the request is the truth, whatever became of its body.
+    if (bodyStarted && !d->succeeded()) {
+        d->failure = {true, d->lastReplyText};
+        throw HttpError("HTTP " + d->lastReplyText + " (" + url + ")");
+    }
+    if (!d->abortCause.empty())
+        d->fail(d->abortCause, capitalised(d->abortCause) + " (" + url + ")");
     if (result != CURLE_OK)
-        throw HttpError(std::string(errorText[0] ? errorText : curl_easy_strerror(result)) + " (" + url +
-                        ")");
+        d->fail(causeOf(result, osError, d->chunked, errorText),
+                std::string(errorText[0] ? errorText : curl_easy_strerror(result)) + " (" + url + ")");
     // curl accepts an answer whose header block was cut off by the close; it is not complete.
     if (!bodyStarted)
-        throw HttpError("Incomplete answer (" + url + ")");
-    if (!d->succeeded())
-        throw HttpError("HTTP " + d->lastReplyText + " (" + url + ")");
+        d->fail("incomplete answer", "Incomplete answer (" + url + ")");
 }
 
 } // namespace updater

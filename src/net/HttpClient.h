@@ -44,9 +44,9 @@ public:
     HttpClient& operator=(const HttpClient&) = delete;
 
     void setWorkEvents(WorkEvents events);
-    // Once the flag is requested, a GET in progress ends with HttpError("Stopped") and a new one
-    // fails at once without connecting. curl looks at the flag only about once a second while the
-    // server sends nothing. nullptr (the default) means no flag; a flag must outlive its use.
+    // Once the flag is requested, a GET in progress ends with HttpError("Stopped") within a tenth
+    // of a second and a new one fails at once without connecting. nullptr (the default) means no
+    // flag; a flag must outlive its use.
     void setStopFlag(const StopFlag* flag);
 
     // Fetches the address; returns only for a 2xx answer, throws HttpError otherwise.
@@ -55,13 +55,35 @@ public:
     std::string get(const std::string& url);
 
     // Status code and reason phrase of the last status line received ("404 Not Found"); kept
-    // across failures; empty before the first reply.
+    // across failures, so it may belong to an earlier request; empty before the first reply.
     std::string lastReplyText() const;
     int lastReplyCode() const;
 
-    // Limits so that a stalled server cannot freeze the launcher (30 s to connect, 60 s without
-    // data by default); tests make them shorter.
+    // Why the last GET failed, to tell the player. Reset by every GET; an empty cause means it
+    // succeeded (or none ran yet).
+    struct Failure
+    {
+        // The answer's status made it fail (not 2xx, or a redirection); the cause is then its
+        // status text ("404 Not Found").
+        bool byStatus = false;
+        // Otherwise one of "connection refused", "connection timed out", "connection failed",
+        // "host not found", "connection reset", "no data for <N> s", "too slow",
+        // "body shorter than its Content-Length", "invalid Content-Length", "incomplete answer",
+        // "invalid answer", "not an HTTP address", "malformed address", "stopped"; curl's own
+        // text for anything rarer; or, when the sink or a work event threw, that exception's text
+        // ("disk full").
+        std::string cause;
+    };
+    Failure lastFailure() const;
+
+    // Limits so that a stalled server cannot freeze the launcher: 30 s to connect, and no data at
+    // all for 60 s fails ("no data for 60 s"); tests make them shorter.
     void setTimeLimits(long connectSeconds, long stallSeconds);
+    // A transfer whose average speed over the last `seconds` stays under `bytesPerSecond` fails
+    // ("too slow", or "no data for <seconds> s" when nothing arrived), so that a server dripping
+    // a byte now and then cannot hold it forever. Counts header and body bytes; a transfer
+    // younger than the window is never too slow. 1024 B/s over 60 s by default; 0 turns it off.
+    void setMinimumSpeed(long bytesPerSecond, long seconds);
 
 private:
     struct Impl;

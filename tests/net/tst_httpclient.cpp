@@ -172,32 +172,51 @@ private slots:
                                   [&](const char* data, size_t size) { received.append(data, size); }));
         QCOMPARE(QString::fromStdString(client.lastReplyText()), replyText);
         QCOMPARE(client.lastReplyCode(), replyCode);
+        QVERIFY(client.lastFailure().byStatus);
+        QCOMPARE(QString::fromStdString(client.lastFailure().cause), replyText);
         QVERIFY2(received.empty(), "the body of a failed answer must not reach the caller");
         QCOMPARE(server.requests().size(), size_t(1)); // no redirection followed
     }
 
-    void bodyCutShortFails_data()
+    void brokenAnswerFails_data()
     {
         QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<Ending>("ending");
+        QTest::addColumn<QString>("cause");
         QTest::newRow("shorter than its length")
-            << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly a part");
+            << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly a part") << Ending::Close
+            << "body shorter than its Content-Length";
         QTest::newRow("chunk cut") << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
-                                                 "10\r\nonly a part");
+                                                 "10\r\nonly a part")
+                                   << Ending::Close << "incomplete answer";
         QTest::newRow("chunked without last chunk")
             << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n"
-                          "\r\n4\r\nabcd\r\n");
-        QTest::newRow("headers cut") << QByteArray("HTTP/1.1 200 OK\r\nContent-Le");
+                          "\r\n4\r\nabcd\r\n")
+            << Ending::Close << "incomplete answer";
+        QTest::newRow("headers cut") << QByteArray("HTTP/1.1 200 OK\r\nContent-Le") << Ending::Close
+                                     << "incomplete answer";
+        QTest::newRow("reset") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly a part")
+                               << Ending::Reset << "connection reset";
+        const QByteArray body(160, 'b');
+        for (const char* length : {"99999999999999999999999", "-5", "abc", "12abc"})
+            QTest::addRow("Content-Length: %s", length)
+                << "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray(length) + "\r\n\r\n" + body
+                << Ending::Close << "invalid Content-Length";
     }
-    void bodyCutShortFails()
+    void brokenAnswerFails()
     {
         QFETCH(QByteArray, reply);
+        QFETCH(Ending, ending);
+        QFETCH(QString, cause);
         ScriptedHttpServer server;
-        server.serve("/p1.rar", {reply.toStdString(), Ending::Close});
+        server.serve("/p1.rar", {reply.toStdString(), ending});
         HttpClient client;
         EventLog log;
         log.attachTo(client);
         QVERIFY_THROWS_EXCEPTION(HttpError, client.get(server.url("/p1.rar"), [](const char*, size_t) {}));
         QCOMPARE(client.lastReplyText(), "200 OK");
+        QVERIFY(!client.lastFailure().byStatus);
+        QCOMPARE(QString::fromStdString(client.lastFailure().cause), cause);
         // A body that began must also end, so the display is not left mid-transfer.
         QCOMPARE(log.events.count("end"), log.events.filter("begin:").size());
     }
@@ -217,11 +236,15 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(HttpError, client.get(nowhere));
         QCOMPARE(client.lastReplyText(), "404 Not Found");
         QCOMPARE(client.lastReplyCode(), 404);
+        // The cause of the failure belongs to this request alone.
+        QCOMPARE(client.lastFailure().cause, "connection refused");
+        QVERIFY(!client.lastFailure().byStatus);
 
         // A later success replaces it.
         server.serve("/ok", ScriptedHttpServer::ok(""));
         client.get(server.url("/ok"));
         QCOMPARE(client.lastReplyText(), "200 OK");
+        QCOMPARE(client.lastFailure().cause, "");
     }
 
     void reusesTheConnectionUnlessToldToClose_data()
@@ -324,18 +347,49 @@ private slots:
             QCOMPARE(error.what(), "disk full");
         }
         QCOMPARE(calls, size_t(1));
+        QCOMPARE(client.lastFailure().cause, "disk full");
         QCOMPARE(log.events.last(), "end");
         // The client stays usable for the next request.
         QCOMPARE(client.get(server.url("/p2.rar")), "fine");
     }
 
-    void stalledServerFailsAfterTheStallLimit()
+    void slowServerFails_data()
     {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<Ending>("ending");
+        QTest::addColumn<int>("stallSeconds");
+        QTest::addColumn<int>("minimumSpeed");
+        QTest::addColumn<int>("speedSeconds");
+        QTest::addColumn<QString>("cause"); // empty: the GET succeeds
+        const QByteArray dripping = "HTTP/1.1 200 OK\r\nContent-Length: 20\r\n\r\n" + QByteArray(20, 'd');
+        QTest::newRow("silent after the headers")
+            << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nab") << Ending::Hang << 1 << 1024
+            << 60 << "no data for 1 s";
+        QTest::newRow("silent within the speed window")
+            << QByteArray() << Ending::Hang << 60 << 1024 << 1 << "no data for 1 s";
+        // One byte every tenth of a second.
+        QTest::newRow("dripping under the limit")
+            << dripping << Ending::Drip << 60 << 1024 << 1 << "too slow";
+        QTest::newRow("dripping over the limit") << dripping << Ending::Drip << 60 << 5 << 1 << "";
+    }
+    void slowServerFails()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(Ending, ending);
+        QFETCH(int, stallSeconds);
+        QFETCH(int, minimumSpeed);
+        QFETCH(int, speedSeconds);
+        QFETCH(QString, cause);
         ScriptedHttpServer server;
-        server.serve("/slow", {"HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nab", Ending::Hang});
+        server.serve("/slow", {reply.toStdString(), ending});
         HttpClient client;
-        client.setTimeLimits(5, 1);
-        QVERIFY_THROWS_EXCEPTION(HttpError, client.get(server.url("/slow")));
+        client.setTimeLimits(5, stallSeconds);
+        client.setMinimumSpeed(minimumSpeed, speedSeconds);
+        try {
+            client.get(server.url("/slow"));
+        } catch (const HttpError&) {
+        }
+        QCOMPARE(QString::fromStdString(client.lastFailure().cause), cause);
     }
 
     void stopEndsTheGet()
@@ -359,7 +413,8 @@ private slots:
             StopLater later(stop, std::chrono::milliseconds(300));
             QCOMPARE(failure(), std::string("Stopped"));
         }
-        // While no data arrives, curl asks about the flag only about once a second.
+        QCOMPARE(client.lastFailure().cause, "stopped");
+        // The flag is looked at every tenth of a second; the rest is room for a busy machine.
         QVERIFY(clock.elapsed() < 300 + 1500);
         // Still requested: the next GET does not even connect.
         QCOMPARE(failure(), std::string("Stopped"));
