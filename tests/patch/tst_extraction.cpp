@@ -1,19 +1,63 @@
 // Unpacking patch archives into the game folder: captions, notices, and the guarantees that an
-// unsafe or failed entry never writes outside the game folder nor costs the player an old file.
+// unsafe or failed entry never writes outside the game folder nor costs the player an old file,
+// that nothing of a cut archive is unpacked, and that a killed launcher leaves no half-written file.
 
+#include "patch/Downloads.h"
 #include "patch/PatchExtraction.h"
+#include "platform/Utf8Locale.h"
 #include "support/RarFixture.h"
 #include "support/RecordingPlayer.h"
 #include "support/TestSupport.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <clocale>
+#include <cstdlib>
 #include <memory>
 
 using namespace updater;
 using namespace updater::test;
+
+namespace {
+
+// Set for the child process that unpacks an archive until it is killed: the archive's name in the
+// child's current folder.
+constexpr char ExtractUntilKilled[] = "UPDATER_TEST_EXTRACT_UNTIL_KILLED";
+
+const QStringList FourEntries{"one.txt", "two.txt", "three.txt", "four.txt"};
+
+QByteArray contentOf(const QString& entry)
+{
+    return "entry " + entry.toLatin1();
+}
+
+QByteArray fourEntryRar5()
+{
+    RarBuilder archive;
+    for (const QString& entry : FourEntries)
+        archive.add(entry, contentOf(entry));
+    return archive.build(FourEntries);
+}
+
+QByteArray fourEntryRar4(bool endBlock)
+{
+    QList<QPair<QByteArray, QByteArray>> entries;
+    for (const QString& entry : FourEntries)
+        entries.append({entry.toLatin1(), contentOf(entry)});
+    return rar4Archive(entries, endBlock);
+}
+
+// The names in the folder, hidden ones too.
+QStringList namesIn(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+} // namespace
 
 class ExtractionTest : public QObject
 {
@@ -43,6 +87,15 @@ private:
     static QString told(NoticeKind kind, const std::string& subject)
     {
         return QString("kind %1: %2").arg(int(kind)).arg(QString::fromStdString(subject));
+    }
+
+public:
+    // The child of killMidEntryLeavesNoHalfWrittenFile, before any test runs.
+    static void initMain()
+    {
+        const std::string archive = qEnvironmentVariable(ExtractUntilKilled).toStdString();
+        if (!archive.empty())
+            std::exit(extractPatchArchive(archive, archive, {}) ? 0 : 1);
     }
 
 private slots:
@@ -219,6 +272,130 @@ private slots:
         QVERIFY(!game.exists("a.txt"));
         QVERIFY(!game.exists("b.txt"));
         QCOMPARE(notices(), QStringList{told(NoticeKind::ArchiveHeaderBroken, "hdr.rar")});
+    }
+
+    void cutArchivesAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("archive");
+        QTest::addColumn<bool>("whole");
+        const QByteArray rar5 = fourEntryRar5();
+        QTest::newRow("RAR 5 whole") << rar5 << true;
+        for (qsizetype cut : {20, 60, 120, 220})
+            QTest::addRow("RAR 5 cut at %d bytes", int(cut)) << rar5.left(cut) << false;
+        const std::vector<RarBlock> blocks = rarBlocks(rar5);
+        QCOMPARE(blocks.back().type, uint64_t(5));
+        for (const RarBlock& block : blocks)
+            if (block.type != 5)
+                QTest::addRow("RAR 5 cut at the block boundary at %d", int(block.start))
+                    << rar5.left(block.start) << false;
+        QTest::newRow("RAR 5 cut just before its end block") << rar5.left(blocks.back().start) << false;
+        const QByteArray rar4 = fourEntryRar4(true);
+        QTest::newRow("RAR 4 whole") << rar4 << true;
+        QTest::newRow("RAR 4 cut inside its last entry") << rar4.chopped(7 + 3) << false;
+        QTest::newRow("RAR 4 cut before its end block, as -en makes it") << fourEntryRar4(false) << false;
+    }
+
+    void cutArchivesAreRefused()
+    {
+        QFETCH(QByteArray, archive);
+        QFETCH(bool, whole);
+        GameFolder game;
+        game.write("cut.rar", archive);
+
+        QCOMPARE(extractPatchArchive("cut.rar", "cut.rar", context()), whole);
+
+        if (whole) {
+            QVERIFY(m_player->notices().isEmpty());
+            for (const QString& entry : FourEntries)
+                QCOMPARE(game.read(entry), contentOf(entry));
+        } else {
+            QCOMPARE(notices(), QStringList{told(NoticeKind::ArchiveHeaderBroken, "cut.rar")});
+            QCOMPARE(namesIn(game.path()), QStringList{"cut.rar"});
+        }
+    }
+
+    void namesAndCommentArriveAsUtf8WhateverTheLocale()
+    {
+        GameFolder game;
+        // The tool reads the staged names in UTF-8 whatever the environment's locale.
+        const bool environmentLocaleSet = qEnvironmentVariableIsSet("LC_ALL");
+        const QByteArray environmentLocale = qgetenv("LC_ALL");
+        qputenv("LC_ALL", "C.UTF-8");
+        const auto restoreEnvironment = qScopeGuard([&] {
+            if (environmentLocaleSet)
+                qputenv("LC_ALL", environmentLocale);
+            else
+                qunsetenv("LC_ALL");
+        });
+        RarBuilder archive;
+        archive.add("café.txt", "c");
+        archive.add("Ünï/inside.txt", "i");
+        archive.add("comment.txt", "Grüße – patch");
+        game.write("u.rar",
+                   archive.build({"café.txt", "Ünï"}, {"-r", "-z" + archive.stagePath() + "/comment.txt"}));
+        std::setlocale(LC_ALL, "C");
+        useUtf8CharacterType();
+        const auto restoreLocale = qScopeGuard([] { std::setlocale(LC_ALL, ""); });
+
+        QVERIFY(extractPatchArchive("u.rar", "u.rar", context()));
+
+        QCOMPARE(game.read("café.txt"), QByteArray("c"));
+        QCOMPARE(game.read("Ünï/inside.txt"), QByteArray("i"));
+        QCOMPARE(namesIn(game.path()), QStringList({"café.txt", "u.rar", "Ünï"}));
+        QCOMPARE(notices(), QStringList{told(NoticeKind::ArchiveComment, "Grüße – patch")});
+    }
+
+    void encryptedHeadersAreToldAndNothingIsWritten()
+    {
+        GameFolder game;
+        RarBuilder archive;
+        archive.add("hidden.txt", "h");
+        game.write("hp.rar", archive.build({"hidden.txt"}, {"-hpSECRET"}));
+
+        QVERIFY(!extractPatchArchive("hp.rar", "hp.rar", context()));
+
+        QCOMPARE(notices(), QStringList{told(NoticeKind::ArchiveHeaderBroken, "hp.rar")});
+        QCOMPARE(namesIn(game.path()), QStringList{"hp.rar"});
+    }
+
+    void killMidEntryLeavesNoHalfWrittenFile()
+    {
+        GameFolder game;
+        RarBuilder archive;
+        QByteArray big(60 * 1024 * 1024, '\0');
+        for (qsizetype i = 0; i < big.size(); ++i)
+            big[i] = char((i * 2654435761u) >> 13);
+        archive.add("big.bin", big);
+        game.write("big.rar", archive.build({"big.bin"}, {"-m0"}));
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(ExtractUntilKilled, "big.rar");
+        child.setProcessEnvironment(environment);
+        child.setWorkingDirectory(game.path());
+        child.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(child.waitForStarted());
+
+        // Killed as soon as the entry has bytes on disk, under whatever name.
+        const auto entryStarted = [&] {
+            for (const QFileInfo& file :
+                 QDir(game.path()).entryInfoList({".updater-unrar-*", "big.bin"}, QDir::Files | QDir::Hidden))
+                if (file.size() > 0)
+                    return true;
+            return false;
+        };
+        QElapsedTimer clock;
+        clock.start();
+        while (!entryStarted() && !child.waitForFinished(1) && clock.elapsed() < 60000) {
+        }
+        child.kill();
+        child.waitForFinished();
+        QVERIFY2(child.exitStatus() == QProcess::CrashExit, "the child ended on its own before the kill");
+
+        QVERIFY(!game.exists("big.bin") || QFileInfo(game.path() + "/big.bin").size() == big.size());
+        // The entry was being written under a temporary name, which the next start clears away.
+        QCOMPARE(QDir(game.path()).entryList({".updater-unrar-*"}, QDir::Files | QDir::Hidden).size(), 1);
+        removeLeftovers();
+        QCOMPARE(QDir(game.path()).entryList({".updater-*"}, QDir::Files | QDir::Hidden), QStringList());
     }
 
     void unsafeNamesAreNeverWritten_data()

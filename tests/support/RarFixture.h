@@ -2,12 +2,15 @@
 
 // Builds RAR archives for the tests with the `rar` tool, and crafts the archives that tool
 // refuses to make (entries named with "..", absolute names, no entries at all) by editing the
-// headers of a RAR 5 archive and fixing their checksums.
+// headers of a RAR 5 archive and fixing their checksums. RAR 4 archives, which the tool no
+// longer makes, are written from scratch.
 
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QList>
+#include <QPair>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -112,6 +115,50 @@ inline QByteArray withBrokenEntryHeader(QByteArray archive, int entry)
             archive[block.start + 4] = char(0); // a header size of 0 cannot be read
             break;
         }
+    return archive;
+}
+
+// A RAR 4 archive of stored entries, as `rar -ma4 -m0` made it before the tool dropped the format;
+// without `endBlock` it ends as one made with `-en`, without the end-of-archive block.
+inline QByteArray rar4Archive(const QList<QPair<QByteArray, QByteArray>>& entries, bool endBlock = true)
+{
+    const auto little = [](QByteArray& out, uint64_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            out += char((value >> (8 * i)) & 0xFF);
+    };
+    // A block: the low half of the CRC32 of its header, then the header (type, flags, size, ...).
+    const auto block = [&](const QByteArray& header) {
+        QByteArray out;
+        little(out, rarCrc32(header.constData(), header.size()) & 0xFFFF, 2);
+        return out + header;
+    };
+    QByteArray archive("Rar!\x1A\x07\x00", 7);
+    QByteArray main("\x73", 1);
+    little(main, 0, 2);  // flags
+    little(main, 13, 2); // header size
+    little(main, 0, 6);  // reserved
+    archive += block(main);
+    for (const auto& [name, data] : entries) {
+        QByteArray file("\x74", 1);
+        little(file, 0x8000, 2); // data follows the header
+        little(file, 32 + name.size(), 2);
+        little(file, data.size(), 4); // packed size
+        little(file, data.size(), 4); // unpacked size
+        little(file, 3, 1);           // made on Unix
+        little(file, rarCrc32(data.constData(), data.size()), 4);
+        little(file, 0x5A210000, 4); // 2025-01-01 00:00 as a DOS time
+        little(file, 20, 1);         // version needed to extract
+        little(file, 0x30, 1);       // stored
+        little(file, name.size(), 2);
+        little(file, 0100644, 4); // attributes
+        archive += block(file + name) + data;
+    }
+    if (endBlock) {
+        QByteArray end("\x7B", 1);
+        little(end, 0x4000, 2);
+        little(end, 7, 2);
+        archive += block(end);
+    }
     return archive;
 }
 
