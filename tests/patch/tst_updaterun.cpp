@@ -1,6 +1,7 @@
 // The update run end to end against a loopback HTTP server: which slots are fetched, what is
 // recorded, what the player is told, the signals, that no failure records an unapplied slot or
-// loses a game file, and that a stop ends a stalled download at once.
+// loses a game file, what a killed run left behind is cleared, and that a stop ends a stalled
+// download at once.
 
 #include "net/HttpClient.h"
 #include "patch/PatchExtraction.h"
@@ -63,6 +64,12 @@ QStringList told(const QList<Notice>& notices)
 QStringList leftovers(const QString& folder)
 {
     return QDir(folder).entryList({".updater-*"}, QDir::Hidden | QDir::Files);
+}
+
+// The names in the folder, hidden ones too.
+QStringList namesIn(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 // The first argument of every signal the spy saw.
@@ -170,19 +177,27 @@ private slots:
     void unavailableListIsToldAndTheRunGoesOn_data()
     {
         QTest::addColumn<QString>("reply"); // the list address's answer; empty: nothing listens there
+        QTest::addColumn<int>("bodySize");  // 0: the old list is the answer's body
         QTest::addColumn<bool>("updaterFolder");
         QTest::addColumn<QStringList>("requested");
+        QTest::addColumn<QString>("cause"); // checked when given
         QTest::newRow("not found: the old list is used")
-            << "404 Not Found" << true << QStringList{"/l", "/patches/p2.rar"};
-        QTest::newRow("no answer: an empty list is made") << "" << true << QStringList{};
-        QTest::newRow("no updater folder: the list is not kept") << "200 OK" << false << QStringList{"/l"};
+            << "404 Not Found" << 0 << true << QStringList{"/l", "/patches/p2.rar"} << "";
+        QTest::newRow("no answer: an empty list is made") << "" << 0 << true << QStringList{} << "";
+        QTest::newRow("no updater folder: the list is not kept")
+            << "200 OK" << 0 << false << QStringList{"/l"} << "";
+        QTest::newRow("over 16 MiB: the old list is used")
+            << "200 OK" << 16 * 1024 * 1024 + 1 << true << QStringList{"/l", "/patches/p2.rar"}
+            << "list larger than 16 MiB";
     }
 
     void unavailableListIsToldAndTheRunGoesOn()
     {
         QFETCH(QString, reply);
+        QFETCH(int, bodySize);
         QFETCH(bool, updaterFolder);
         QFETCH(QStringList, requested);
+        QFETCH(QString, cause);
         GameFolder game;
         ScriptedHttpServer server;
         serveArchive(server, "p2.rar", archiveOf({{"two.txt", "2"}}));
@@ -192,7 +207,8 @@ private slots:
             if (!reply.isEmpty())
                 game.write("Tarvo-Updater/updates4.list", oldList);
         }
-        server.serve("/l", ScriptedHttpServer::status(reply.toStdString(), oldList.toStdString()));
+        const std::string body = bodySize ? std::string(bodySize, 'x') : oldList.toStdString();
+        server.serve("/l", ScriptedHttpServer::status(reply.toStdString(), body));
         const std::string url =
             reply.isEmpty() ? "http://127.0.0.1:" + std::to_string(ScriptedHttpServer::unusedPort()) + "/l"
                             : server.url("/l");
@@ -202,6 +218,8 @@ private slots:
 
         QCOMPARE(told(run.player.notices()),
                  QStringList{told({NoticeKind::PatchListUnavailable, url, reply.toStdString(), {}})});
+        if (!cause.isEmpty())
+            QCOMPARE(QString::fromStdString(run.player.notices().at(0).cause), cause);
         QCOMPARE(targetsRequested(server), requested);
         QCOMPARE(firstArguments(run.finished), QVariantList{false});
         if (!updaterFolder) {
@@ -280,6 +298,70 @@ private slots:
         QVERIFY(!game.exists("three.txt"));
         QVERIFY(!game.exists("p1.rar") && !game.exists("p2.rar"));
         QCOMPARE(leftovers(game.path()) + leftovers(game.path() + "/data"), QStringList());
+    }
+
+    void archiveNamedLikeAGameFileLeavesItAlone()
+    {
+        GameFolder game;
+        game.write("GRIMVALE.EXE", "the game client");
+        game.write("Tarvo-Updater/applied4.list", recordOf(0));
+        ScriptedHttpServer server;
+        serveArchive(server, "Grimvale.exe", archiveOf({{"readme.txt", "read me"}}));
+        server.serve("/l", ScriptedHttpServer::ok(
+                               "[Updates]\r\nUpdate_1=" + server.url("/patches/Grimvale.exe") + "\r\n"));
+
+        Run run(server.url("/l"));
+        run.run.run();
+
+        QCOMPARE(firstArguments(run.finished), QVariantList{true});
+        QCOMPARE(game.read("GRIMVALE.EXE"), QByteArray("the game client"));
+        QCOMPARE(game.read("readme.txt"), QByteArray("read me"));
+        QCOMPARE(namesIn(game.path()), QStringList({"GRIMVALE.EXE", "Tarvo-Updater", "readme.txt"}));
+        QCOMPARE(namesIn(game.path() + "/Tarvo-Updater/downloads"), QStringList());
+        QCOMPARE(game.read("Tarvo-Updater/applied4.list"),
+                 QByteArray("[Updates]\r\nUpdate_1=Grimvale.exe\r\n"));
+    }
+
+    void leftoversAreRemovedBeforeTheRun_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("link"); // a symbolic link to a file outside the game folder
+        QTest::addColumn<bool>("kept"); // the file is there after the run; a link's target always is
+        QTest::newRow("download") << ".updater-download-abc123" << false << false;
+        QTest::newRow("extraction in a sub-folder") << "sub/.updater-unrar-XyZ987" << false << false;
+        QTest::newRow("atomic write") << "Tarvo-Updater/.updater-Qq1234" << false << false;
+        QTest::newRow("downloaded archive")
+            << "Tarvo-Updater/downloads/patch-0123456789abcdef.rar" << false << false;
+        QTest::newRow("a player's file of another pattern") << ".updater-notes.txt" << false << true;
+        QTest::newRow("another archive in the downloads folder")
+            << "Tarvo-Updater/downloads/keep.rar" << false << true;
+        QTest::newRow("link named like a leftover") << ".updater-Lnk123" << true << true;
+    }
+
+    void leftoversAreRemovedBeforeTheRun()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, link);
+        QFETCH(bool, kept);
+        QTemporaryDir outside;
+        GameFolder game;
+        game.write("Tarvo-Updater/applied4.list", recordOf(0));
+        if (link) {
+            writeFileOrDie(outside.filePath("target"), "outside");
+            QVERIFY(QFile::link(outside.filePath("target"), game.path() + "/" + path));
+        } else {
+            game.write(path, "left over");
+        }
+        ScriptedHttpServer server;
+        server.serve("/l", ScriptedHttpServer::ok("[Updates]\r\n"));
+
+        Run run(server.url("/l"));
+        run.run.run();
+
+        if (link) // the link itself may go
+            QCOMPARE(bytesOf(outside.filePath("target")), QByteArray("outside"));
+        else
+            QCOMPARE(game.exists(path), kept);
     }
 
     void runsOnAThreadOfItsOwn()
