@@ -67,14 +67,30 @@ private slots:
         QCOMPARE(slotsOf(l.pending()), QList<int>({1}));
     }
 
+    void pendingSlotsCarryAddressAndDocumentName_data()
+    {
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<QByteArray>("address");
+        QTest::addColumn<QByteArray>("documentName");
+        QTest::newRow("port and fragment")
+            << QByteArray("http://host:8080/patches/p1.rar#top")
+            << QByteArray("http://host:8080/patches/p1.rar#top") << QByteArray("p1.rar");
+        // The request and the record must name the same text.
+        QTest::newRow("cut at a NUL byte")
+            << QByteArray("http://h/a.rar\0b.rar", 20) << QByteArray("http://h/a.rar") << QByteArray("a.rar");
+    }
+
     void pendingSlotsCarryAddressAndDocumentName()
     {
+        QFETCH(QByteArray, value);
+        QFETCH(QByteArray, address);
+        QFETCH(QByteArray, documentName);
         Lists l;
-        l.list = "[Updates]\r\nUpdate_1=http://host:8080/patches/p1.rar#top\r\n";
+        l.list = "[Updates]\r\nUpdate_1=" + value + "\r\n";
         const auto pending = l.pending();
         QCOMPARE(pending.size(), size_t(1));
-        QCOMPARE(pending[0].address, std::string("http://host:8080/patches/p1.rar#top"));
-        QCOMPARE(pending[0].documentName, std::string("p1.rar"));
+        QCOMPARE(pending[0].address, address.toStdString());
+        QCOMPARE(pending[0].documentName, documentName.toStdString());
     }
 
     void recordIsKeptBySlotNotByName()
