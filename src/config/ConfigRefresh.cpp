@@ -4,6 +4,7 @@
 #include "net/HttpClient.h"
 #include "platform/AtomicFile.h"
 #include "platform/GamePath.h"
+#include "trust/CommunityKey.h"
 
 #include <exception>
 
@@ -16,10 +17,22 @@ RefreshOutcome refreshConfig(const Configuration& config, HttpClient& client)
     try {
         // The whole file is in memory before the old one is touched.
         const std::string downloaded = client.get(config.configLink);
+        const CommunityKey key = loadCommunityKey();
+        if (key.state != CommunityKey::Absent) {
+            std::string signature;
+            try {
+                signature = client.get(signatureAddress(config.configLink));
+            } catch (const std::exception&) {
+                // No signature to be had reads as none.
+            }
+            if (const auto problem = signatureProblem(key, downloaded, signature))
+                return {RefreshOutcome::Failed, *problem};
+        }
         writeFileAtomically(resolveGamePath(configFilePath()), downloaded);
         return {RefreshOutcome::Refreshed, {}};
-    } catch (const std::exception&) {
-        return {RefreshOutcome::Failed, client.lastReplyText()};
+    } catch (const std::exception& error) {
+        const std::string cause = client.lastFailure().cause;
+        return {RefreshOutcome::Failed, cause.empty() ? error.what() : cause};
     }
 }
 

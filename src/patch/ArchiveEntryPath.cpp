@@ -1,14 +1,25 @@
 #include "patch/ArchiveEntryPath.h"
 
+#include "platform/PathText.h"
+
 #include <cctype>
 #include <cerrno>
+#include <filesystem>
 #include <sys/stat.h>
 
 namespace updater {
 
 namespace {
 
-bool isUnsafeName(const std::string& name)
+std::string withSlashes(std::string name)
+{
+    for (char& c : name)
+        if (c == '\\')
+            c = '/';
+    return name;
+}
+
+bool reachesOutside(const std::string& name)
 {
     if (name.empty() || name.front() == '/')
         return true;
@@ -26,15 +37,27 @@ bool isUnsafeName(const std::string& name)
     return false;
 }
 
+// The community's key decides what counts as genuine; no patch may replace it.
+bool namesCommunityKey(std::string name)
+{
+    while (name.size() > 1 && name.back() == '/')
+        name.pop_back();
+    return lowerAscii(std::filesystem::path(name).lexically_normal().string()) ==
+           "tarvo-updater/patchlist.pub";
+}
+
 } // namespace
+
+bool isUnsafeEntryName(const std::string& storedName)
+{
+    const std::string name = withSlashes(storedName);
+    return reachesOutside(name) || namesCommunityKey(name);
+}
 
 std::optional<std::string> EntryTargets::destination(const std::string& storedName)
 {
-    std::string name = storedName;
-    for (char& c : name)
-        if (c == '\\')
-            c = '/';
-    if (isUnsafeName(name))
+    const std::string name = withSlashes(storedName);
+    if (isUnsafeEntryName(name))
         return std::nullopt;
     std::string resolved = m_resolver.resolve(name);
     while (resolved.size() > 1 && resolved.back() == '/')

@@ -8,14 +8,18 @@
 
 namespace updater {
 
+// Whether an archive entry's stored name ('\' read as '/') must never be written: empty, absolute,
+// with a drive letter or with a ".." component, so that it could reach outside the game folder, or
+// naming the community's key file, whatever its letter case.
+bool isUnsafeEntryName(const std::string& storedName);
+
 // Where the entries of one archive are written. Folders are read, checked and created once per
 // archive, so an archive of thousands of files costs little more than its data.
 class EntryTargets
 {
 public:
     // The stored name with '\' read as '/', resolved against the game folder without regard to
-    // letter case. Nothing for a name that could reach outside the game folder: empty, absolute,
-    // with a drive letter or with a ".." component.
+    // letter case. Nothing for an unsafe name (isUnsafeEntryName).
     std::optional<std::string> destination(const std::string& storedName);
 
     // Creates the folders of `folderPath` that are missing. False when one cannot be made, or when

@@ -1,6 +1,7 @@
 #include "patch/Downloads.h"
 
 #include "platform/GamePath.h"
+#include "platform/PathText.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -34,11 +35,27 @@ uint64_t addressHash(const std::string& address)
     return hash;
 }
 
-bool isTemporaryName(const std::string& name)
+// Temporary names of downloads and extractions (mkstemp's six characters), which can lie beside
+// any game file.
+bool isTransferTemporary(const std::string& name)
 {
-    // The patterns of the atomic writes, downloads and extractions (mkstemp's six characters).
-    static const std::regex pattern(R"(\.updater-(download-|unrar-)?[A-Za-z0-9]{6})");
-    return name.size() <= 24 && std::regex_match(name, pattern);
+    static const std::regex pattern(R"(\.updater-(download|unrar)-[A-Za-z0-9]{6})");
+    return std::regex_match(name, pattern);
+}
+
+// Temporary names of whole-file writes, which lie only beside the launcher's own files; a
+// player's ".updater-backup" elsewhere is not ours to remove.
+bool isWriteTemporary(const fs::path& path)
+{
+    static const std::regex pattern(R"(\.updater-[A-Za-z0-9]{6})");
+    const std::string folder = lowerAscii(path.parent_path().lexically_normal().string());
+    return (folder == "tarvo-updater" || folder == "data") && std::regex_match(path.filename().string(), pattern);
+}
+
+bool isRealFolder(const std::string& path)
+{
+    std::error_code error;
+    return fs::symlink_status(path, error).type() == fs::file_type::directory;
 }
 
 bool isDownloadName(const std::string& name)
@@ -71,12 +88,16 @@ void removeLeftovers()
     std::error_code error;
     for (fs::recursive_directory_iterator it(".", fs::directory_options::skip_permission_denied, error), end;
          !error && it != end; it.increment(error)) {
-        const std::string name = it->path().filename().string();
-        if (isTemporaryName(name) && it->symlink_status(error).type() == fs::file_type::regular)
+        const fs::path relative = it->path().lexically_relative(".");
+        if ((isTransferTemporary(relative.filename().string()) || isWriteTemporary(relative)) &&
+            it->symlink_status(error).type() == fs::file_type::regular)
             fs::remove(it->path(), error);
         error.clear();
     }
     const std::string downloads = downloadsFolder(false);
+    // A downloads folder that is a link leads elsewhere: nothing there is ours.
+    if (!isRealFolder(downloads))
+        return;
     for (const auto& entry : fs::directory_iterator(downloads, error))
         if (isDownloadName(entry.path().filename().string()) &&
             entry.symlink_status(error).type() == fs::file_type::regular)

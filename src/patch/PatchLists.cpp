@@ -11,6 +11,7 @@ namespace updater {
 namespace {
 
 constexpr const char* UpdatesSection = "Updates";
+constexpr const char* IntegritySection = "Integrity";
 
 } // namespace
 
@@ -42,7 +43,8 @@ std::vector<PendingPatch> pendingPatches(const ProfileFile& patchList, const Pro
         std::string name = documentName(address);
         if (name == appliedRecord.readString(UpdatesSection, key, ""))
             continue;
-        pending.push_back({slot, std::move(address), std::move(name)});
+        pending.push_back(
+            {slot, std::move(address), std::move(name), patchList.readString(IntegritySection, key, "")});
     }
     return pending;
 }

@@ -20,11 +20,14 @@ struct PendingPatch
     int slot = 0;
     std::string address;
     std::string documentName;
+    // The slot's line of the list's [Integrity] section ("<size> <sha256>"), empty when it has none.
+    std::string integrity;
 };
 
 // The slots of the patch list that the record does not show as applied, in slot order. Reading
 // stops at the first slot whose address is missing or empty. A slot counts as applied when the
 // document name of its address equals the recorded name exactly (letter case significant).
+// Older launchers ignore the [Integrity] section, so lists with it stay readable for them.
 std::vector<PendingPatch> pendingPatches(const ProfileFile& patchList, const ProfileFile& appliedRecord);
 
 // Records the slot as applied. Throws UpdaterError when the record cannot be written; the record

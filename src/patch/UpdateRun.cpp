@@ -10,6 +10,7 @@
 #include "platform/PlayerContact.h"
 #include "platform/ProfileFile.h"
 #include "platform/UpdaterError.h"
+#include "trust/IntegrityLine.h"
 
 #include <exception>
 #include <unistd.h>
@@ -20,6 +21,7 @@ namespace {
 
 // A patch list names archives; anything near this size is not one, and memory must stay bounded.
 constexpr size_t LargestPatchList = 16 * 1024 * 1024;
+constexpr size_t LargestSignature = 64 * 1024;
 
 std::string causeOf(const std::exception_ptr& failure)
 {
@@ -42,6 +44,7 @@ void UpdateRun::run()
 {
     m_http.setWorkEvents(m_progress.workEvents());
     m_http.setStopFlag(&m_stop);
+    m_key = loadCommunityKey();
     removeLeftovers();
     const bool listFetched = downloadPatchList();
     if (m_stop.requested())
@@ -49,6 +52,15 @@ void UpdateRun::run()
     const bool applied = applyPendingPatches();
     if (!m_stop.requested())
         emit finished(listFetched && applied);
+}
+
+Notice UpdateRun::failure(NoticeKind kind, const std::string& address, const std::exception_ptr& error) const
+{
+    // The player reads the status text when the server's answer failed the request, and what went
+    // wrong otherwise; a status text of an earlier, successful request would mislead.
+    const std::string cause = causeOf(error);
+    const std::string transferCause = m_http.lastFailure().cause;
+    return {kind, address, transferCause.empty() ? cause : transferCause, cause, 0};
 }
 
 void UpdateRun::tell(const Notice& notice)
@@ -61,18 +73,40 @@ void UpdateRun::tell(const Notice& notice)
 bool UpdateRun::downloadPatchList()
 {
     try {
-        std::string list;
-        m_http.get(m_config.patchList, [&](const char* data, size_t size) {
-            if (list.size() + size > LargestPatchList)
-                throw UpdaterError("list larger than 16 MiB");
-            list.append(data, size);
-        });
+        const std::string list = fetch(m_config.patchList, LargestPatchList, "list larger than 16 MiB");
+        if (m_key.state != CommunityKey::Absent) {
+            if (const auto problem = signatureProblem(m_key, list, fetchSignature(m_config.patchList))) {
+                // A list that does not prove where it came from is not kept; the one on disk serves.
+                tell({NoticeKind::PatchListUnavailable, m_config.patchList, *problem, *problem, 0});
+                return false;
+            }
+        }
         writeFileAtomically(resolveGamePath(patchListPath()), list);
         return true;
     } catch (...) {
-        tell({NoticeKind::PatchListUnavailable, m_config.patchList, m_http.lastReplyText(),
-              causeOf(std::current_exception())});
+        tell(failure(NoticeKind::PatchListUnavailable, m_config.patchList, std::current_exception()));
         return false;
+    }
+}
+
+std::string UpdateRun::fetch(const std::string& address, size_t largest, const char* tooLarge)
+{
+    std::string body;
+    m_http.get(address, [&](const char* data, size_t size) {
+        if (body.size() + size > largest)
+            throw UpdaterError(tooLarge);
+        body.append(data, size);
+    });
+    return body;
+}
+
+std::string UpdateRun::fetchSignature(const std::string& address)
+{
+    // A signature file is small; a missing or oversized one reads as none.
+    try {
+        return fetch(signatureAddress(address), LargestSignature, "signature too large");
+    } catch (...) {
+        return {};
     }
 }
 
@@ -98,16 +132,36 @@ bool UpdateRun::applyPendingPatches()
 bool UpdateRun::applyPatch(const PendingPatch& patch, ProfileFile& appliedRecord)
 {
     emit patchStarted(QString::fromLatin1(patch.documentName));
+    // With the community's key every patch must say what it is; a line that cannot be read
+    // proves nothing either.
+    std::optional<FileDigest> expected;
+    if (!patch.integrity.empty())
+        expected = parseIntegrityLine(patch.integrity);
+    const char* refusal = m_key.state != CommunityKey::Absent && patch.integrity.empty() ? "no integrity line"
+                          : !patch.integrity.empty() && !expected                   ? "integrity line malformed"
+                                                                                    : nullptr;
+    if (refusal) {
+        tell({NoticeKind::PatchUnavailable, patch.address, refusal, refusal, 0});
+        return false;
+    }
     const std::string folder = downloadsFolder(true);
     const std::string archive = folder + "/" + downloadFileName(patch.address);
     try {
         if (folder.empty())
             throw UpdaterError("cannot create the downloads folder");
-        downloadToFile(m_http, patch.address, archive);
+        downloadToFile(m_http, patch.address, archive, expected ? expected->size : UINT64_MAX);
     } catch (...) {
-        tell({NoticeKind::PatchUnavailable, patch.address, m_http.lastReplyText(),
-              causeOf(std::current_exception())});
+        tell(failure(NoticeKind::PatchUnavailable, patch.address, std::current_exception()));
         return false;
+    }
+    if (expected) {
+        const IntegrityCheck check = checkFileIntegrity(archive, *expected);
+        if (check != IntegrityCheck::Matches) {
+            ::unlink(archive.c_str());
+            const std::string cause(integrityCause(check));
+            tell({NoticeKind::PatchUnavailable, patch.address, cause, cause, 0});
+            return false;
+        }
     }
     emit unpackingStarted();
 

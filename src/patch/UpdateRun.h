@@ -3,16 +3,20 @@
 #include "config/Configuration.h"
 #include "patch/TransferProgress.h"
 #include "platform/StopFlag.h"
+#include "trust/CommunityKey.h"
+
+#include "platform/PlayerContact.h"
 
 #include <QObject>
 #include <QString>
+
+#include <exception>
 
 namespace updater {
 
 class HttpClient;
 class PlayerContact;
 class ProfileFile;
-struct Notice;
 struct PendingPatch;
 
 // The update run: fetches the patch list and applies, in slot order, every slot the record does
@@ -49,15 +53,20 @@ signals:
 
 private:
     bool downloadPatchList();
+    // The body of a small document, failing with `tooLarge` beyond `largest` bytes.
+    std::string fetch(const std::string& address, size_t largest, const char* tooLarge);
+    std::string fetchSignature(const std::string& address);
     bool applyPendingPatches();
     bool applyPatch(const PendingPatch& patch, ProfileFile& appliedRecord);
     void tell(const Notice& notice);
+    Notice failure(NoticeKind kind, const std::string& address, const std::exception_ptr& error) const;
 
     const Configuration& m_config;
     HttpClient& m_http;
     PlayerContact& m_player;
     TransferProgress m_progress;
     StopFlag m_stop;
+    CommunityKey m_key;
 };
 
 } // namespace updater

@@ -1,6 +1,7 @@
 #include "config/ConfigRefresh.h"
 #include "config/Configuration.h"
 #include "net/HttpClient.h"
+#include "support/MinisignKeys.h"
 #include "support/ScriptedHttpServer.h"
 #include "support/TestSupport.h"
 
@@ -58,9 +59,9 @@ private slots:
                                    << OldConfig;
         QTest::newRow("cut short: nothing of it is kept")
             << 1 << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\n[Main]\r\nHomepage=") << false
-            << RefreshOutcome::Failed << "200 OK" << OldConfig;
-        QTest::newRow("unreachable: the earlier reply")
-            << 1 << QByteArray() << true << RefreshOutcome::Failed << "403 Forbidden" << OldConfig;
+            << RefreshOutcome::Failed << "body shorter than its Content-Length" << OldConfig;
+        QTest::newRow("unreachable: the cause, not an earlier reply")
+            << 1 << QByteArray() << true << RefreshOutcome::Failed << "connection refused" << OldConfig;
     }
 
     void refresh()
@@ -98,6 +99,47 @@ private slots:
                  QStringList{"Updater4.CFG"});
         if (overWrite == 0)
             QVERIFY(server.requests().empty());
+    }
+
+    // With the community's key in the game folder, only a copy signed with it replaces the file.
+    void signedRefresh_data()
+    {
+        QTest::addColumn<QString>("signature"); // valid, missing, other copy
+        QTest::addColumn<QString>("reply");
+        QTest::newRow("signed") << "valid"
+                                << "";
+        QTest::newRow("no signature") << "missing"
+                                      << "no signature";
+        QTest::newRow("signature of another copy") << "other copy"
+                                                   << "signature not valid";
+    }
+
+    void signedRefresh()
+    {
+        QFETCH(QString, signature);
+        QFETCH(QString, reply);
+        test::MinisignKeys keys;
+        if (!keys.valid())
+            QSKIP("minisign is not installed (scripts/setup installs it)");
+        GameFolder game;
+        game.write(ConfigOnDisk, OldConfig);
+        game.write("tarvo-updater/patchlist.pub", keys.publicKeyFile());
+        ScriptedHttpServer server;
+        server.serve("/updater4.cfg", ScriptedHttpServer::ok(NewConfig.toStdString()));
+        if (signature != "missing")
+            server.serve("/updater4.cfg.minisig",
+                         ScriptedHttpServer::ok(
+                             keys.sign(signature == "valid" ? NewConfig : OldConfig).toStdString()));
+        HttpClient client;
+        Configuration config;
+        config.overWriteClientInfo = 1;
+        config.configLink = server.url("/updater4.cfg");
+
+        const RefreshOutcome outcome = refreshConfig(config, client);
+
+        QCOMPARE(outcome.result, reply.isEmpty() ? RefreshOutcome::Refreshed : RefreshOutcome::Failed);
+        QCOMPARE(QString::fromStdString(outcome.reply), reply);
+        QCOMPARE(game.read(ConfigOnDisk), reply.isEmpty() ? NewConfig : OldConfig);
     }
 };
 
