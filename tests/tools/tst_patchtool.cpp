@@ -1,0 +1,267 @@
+// The patch tool as an administrator runs it: integrity lines written into a patch list, and a
+// patch set checked the way the launcher will read it, with the real rar, minisign and sha256sum.
+
+#include "platform/ProfileFile.h"
+#include "support/MinisignKeys.h"
+#include "support/RarFixture.h"
+#include "support/ScriptedHttpServer.h"
+#include "support/TestSupport.h"
+#include "trust/IntegrityLine.h"
+#include "trust/Sha256.h"
+
+#include <QProcess>
+#include <QTest>
+
+using namespace updater;
+using namespace updater::test;
+
+namespace {
+
+struct ToolRun
+{
+    int exitCode = -1;
+    QStringList out;
+    QString err;
+};
+
+ToolRun runTool(const QStringList& arguments, const QString& folder)
+{
+    QProcess tool;
+    tool.setWorkingDirectory(folder);
+    tool.start(qEnvironmentVariable("PATCHTOOL_BINARY"), arguments);
+    if (!tool.waitForFinished(120000) || tool.exitStatus() != QProcess::NormalExit)
+        return {};
+    return {tool.exitCode(), QString::fromUtf8(tool.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts),
+            QString::fromUtf8(tool.readAllStandardError())};
+}
+
+// The archive a row puts in slot 2.
+QByteArray secondArchive(const QString& kind)
+{
+    RarBuilder rar;
+    rar.add("one.txt", "first entry");
+    rar.add("two.txt", "second entry");
+    if (kind == "cut")
+        return rar.build({"one.txt"}).chopped(3);
+    if (kind == "unsafe name") {
+        rar.add("dotdot.txt", "x");
+        return renameRarEntry(rar.build({"dotdot.txt"}), "dotdot.txt", "../dot.txt");
+    }
+    if (kind == "case collision") {
+        rar.add("Read.me", "a");
+        rar.add("READ.ME", "b");
+        return rar.build({"Read.me", "READ.ME"});
+    }
+    if (kind == "link") {
+        rar.addSymlink("link.txt", "one.txt");
+        return rar.build({"link.txt"}, {"-ol"});
+    }
+    if (kind == "damaged") {
+        QByteArray archive = rar.build({"one.txt"}, {"-m0"});
+        archive[archive.indexOf("first entry")] = 'F';
+        return archive;
+    }
+    const QStringList options = kind == "encrypted headers" ? QStringList{"-hpsecret"}
+                                : kind == "password"        ? QStringList{"-psecret"}
+                                                            : QStringList{};
+    return rar.build({"one.txt", "two.txt"}, options);
+}
+
+// "<size> <sha256>" with a defect: "right", "size+1", "checksum", or "none" for no line.
+QByteArray integrityLine(const QByteArray& archive, const QString& defect)
+{
+    const QByteArray digest = QByteArray::fromStdString(sha256Hex(archive.toStdString()));
+    const qsizetype size = archive.size() + (defect == "size+1" ? 1 : 0);
+    return QByteArray::number(size) + " " +
+           (defect == "checksum" ? digest.right(1) + digest.chopped(1) : digest);
+}
+
+// The lines of a list without the [Integrity] header and slot lines.
+QByteArrayList withoutIntegrity(const QByteArray& list)
+{
+    QByteArrayList kept;
+    bool inIntegrity = false;
+    for (const QByteArray& line : list.split('\n')) {
+        inIntegrity = line.startsWith('[') ? line.trimmed() == "[Integrity]" : inIntegrity;
+        if (!inIntegrity || !(line.startsWith('[') || line.startsWith("Update_")))
+            kept << line;
+    }
+    return kept;
+}
+
+} // namespace
+
+class PatchToolTest : public QObject
+{
+    Q_OBJECT
+
+    MinisignKeys m_keys;
+    QTemporaryDir m_set;
+
+    QString path(const QString& name) const { return m_set.filePath(name); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(!qEnvironmentVariable("PATCHTOOL_BINARY").isEmpty());
+        QVERIFY(m_keys.valid());
+        writeFileOrDie(path("community.pub"), m_keys.publicKeyFile());
+    }
+
+    void init()
+    {
+        QDir(path("patches")).removeRecursively();
+        QDir().mkpath(path("patches"));
+        QFile::remove(path("updates4.list.minisig"));
+    }
+
+    void checkNamesWhatTheLauncherWouldRefuse_data()
+    {
+        QTest::addColumn<QString>("archive");   // slot 2's archive, see secondArchive(); "absent" for none
+        QTest::addColumn<QString>("integrity"); // slot 2's line, see integrityLine()
+        QTest::addColumn<QString>("signature"); // "no key" (no --key), "valid", "missing", "other list"
+        QTest::addColumn<bool>("served");       // list and archives over HTTP instead of --archives
+        QTest::addColumn<QStringList>("problems");
+
+        const auto row = [](const char* name, const char* archive, const char* integrity,
+                            const char* signature, QStringList problems, bool served = false) {
+            QTest::newRow(name) << archive << integrity << signature << served << problems;
+        };
+        row("clean set", "clean", "right", "valid", {});
+        row("cut archive", "cut", "right", "no key",
+            {"Update_2: archive cut or damaged: it does not reach its end-of-archive block"});
+        row("wrong checksum", "clean", "checksum", "no key", {"Update_2: checksum does not match"});
+        row("wrong size", "clean", "size+1", "no key", {"Update_2: size does not match"});
+        row("unsafe name", "unsafe name", "right", "no key", {"Update_2: unsafe name: ../dot.txt"});
+        row("case collision", "case collision", "right", "no key",
+            {"Update_2: names differ only in letter case: Read.me and READ.ME"});
+        row("encrypted headers", "encrypted headers", "right", "no key",
+            {"Update_2: headers encrypted with a password"});
+        row("password entries", "password", "right", "no key",
+            {"Update_2: entry needs a password: one.txt", "Update_2: entry needs a password: two.txt"});
+        row("link entry", "link", "right", "no key", {"Update_2: link entry: link.txt"});
+        row("damaged entry", "damaged", "right", "no key", {"Update_2: entry damaged: one.txt"});
+        row("archive missing", "absent", "none", "no key", {"Update_2: archive missing: patches/second.rar"});
+        row("missing signature", "clean", "right", "missing", {"list: no signature"});
+        row("bad signature", "clean", "right", "other list", {"list: signature not valid"});
+        row("no integrity line with key", "clean", "none", "valid", {"Update_2: no integrity line"});
+        row("no integrity line without key", "clean", "none", "no key", {});
+        row("served, wrong checksum", "clean", "checksum", "valid", {"Update_2: checksum does not match"},
+            true);
+    }
+
+    void checkNamesWhatTheLauncherWouldRefuse()
+    {
+        QFETCH(QString, archive);
+        QFETCH(QString, integrity);
+        QFETCH(QString, signature);
+        QFETCH(bool, served);
+        QFETCH(QStringList, problems);
+
+        ScriptedHttpServer server;
+        const std::string base = served ? server.url("/patches/") : "http://patches.invalid/p/";
+        const QByteArray first = secondArchive("clean");
+        const QByteArray second = secondArchive(archive);
+        writeFileOrDie(path("patches/base.rar"), first);
+        if (archive != "absent")
+            writeFileOrDie(path("patches/second.rar"), second);
+        QByteArray list =
+            "; the community's patches\r\n[Updates]\r\nUpdate_1=" + QByteArray::fromStdString(base) +
+            "base.rar\r\nUpdate_2=" + QByteArray::fromStdString(base) +
+            "second.rar\r\n[Integrity]\r\nUpdate_1=" + integrityLine(first, "right") + "\r\n";
+        if (integrity != "none")
+            list += "Update_2=" + integrityLine(second, integrity) + "\r\n";
+        if (signature == "valid" || signature == "other list")
+            writeFileOrDie(path("updates4.list.minisig"), m_keys.sign(list));
+        if (signature == "other list")
+            list += "Update_3=\r\n";
+        writeFileOrDie(path("updates4.list"), list);
+        for (const QString name :
+             {"updates4.list", "updates4.list.minisig", "patches/base.rar", "patches/second.rar"})
+            server.serveFile("/" + name.toStdString(), path(name).toStdString());
+
+        QStringList arguments{"check", served ? QString::fromStdString(server.url("/updates4.list"))
+                                              : "updates4.list"};
+        if (signature != "no key")
+            arguments += QStringList{"--key", "community.pub"};
+        if (!served)
+            arguments += QStringList{"--archives", "patches"};
+        const ToolRun run = runTool(arguments, m_set.path());
+
+        const qsizetype count = problems.size();
+        QCOMPARE(run.out,
+                 problems << "2 slots checked, " + (count == 0   ? QString("no problems")
+                                                    : count == 1 ? QString("1 problem")
+                                                                 : QString("%1 problems").arg(count)));
+        QCOMPARE(run.exitCode, count == 0 ? 0 : 1);
+    }
+
+    void integrityWritesLinesTheLauncherAccepts_data()
+    {
+        QTest::addColumn<QByteArray>("list");
+        QTest::addColumn<QStringList>("archives"); // those in the folder
+        QTest::addColumn<int>("exitCode");
+
+        const QByteArray updates = "[Updates]\r\nUpdate_1=http://h/p/a.rar\r\nUpdate_2=http://h/p/b.rar\r\n";
+        QTest::newRow("section added") << "; ours\r\n" + updates + "[Other]\r\nkey=value\r\n"
+                                       << QStringList{"a", "b"} << 0;
+        QTest::newRow("stale lines replaced")
+            << updates + "[Integrity]\r\n; made by hand\r\nUpdate_2=1 00\r\n[Other]\r\nkey=value\r\n"
+            << QStringList{"a", "b"} << 0;
+        QTest::newRow("archive missing") << updates << QStringList{"a"} << 1;
+    }
+
+    void integrityWritesLinesTheLauncherAccepts()
+    {
+        QFETCH(QByteArray, list);
+        QFETCH(QStringList, archives);
+        QFETCH(int, exitCode);
+        writeFileOrDie(path("updates4.list"), list);
+        for (const QString& name : archives)
+            writeFileOrDie(path("patches/" + name + ".rar"), secondArchive(name == "a" ? "clean" : "link"));
+
+        const ToolRun run = runTool({"integrity", "updates4.list", "patches"}, m_set.path());
+
+        QCOMPARE(run.exitCode, exitCode);
+        QCOMPARE(run.err.contains("Update_2: archive missing"), archives.size() == 1);
+        const QByteArray written = bytesOf(path("updates4.list"));
+        QCOMPARE(withoutIntegrity(written), withoutIntegrity(list));
+        const ProfileFile result(path("updates4.list").toStdString());
+        QProcess sha256sum;
+        sha256sum.setWorkingDirectory(path("patches"));
+        sha256sum.start("sha256sum", QStringList{"a.rar", "b.rar"}.mid(0, archives.size()));
+        QVERIFY(sha256sum.waitForFinished());
+        const QByteArrayList sums = sha256sum.readAllStandardOutput().split('\n');
+        QStringList printed;
+        for (int slot = 1; slot <= archives.size(); ++slot) {
+            const auto digest =
+                parseIntegrityLine(result.readString("Integrity", "Update_" + std::to_string(slot), ""));
+            QVERIFY(digest);
+            QCOMPARE(QByteArray::fromStdString(digest->sha256), sums[slot - 1].left(64));
+            QCOMPARE(qint64(digest->size), QFileInfo(path("patches/" + archives[slot - 1] + ".rar")).size());
+            printed << QString("Update_%1=%2").arg(slot).arg(formatIntegrityLine(*digest).c_str());
+        }
+        QCOMPARE(run.out, printed);
+    }
+
+    void usageErrors_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("nothing") << QStringList{};
+        QTest::newRow("unknown command") << QStringList{"sign", "updates4.list"};
+        QTest::newRow("integrity without folder") << QStringList{"integrity", "updates4.list"};
+        QTest::newRow("option without value") << QStringList{"check", "updates4.list", "--archives"};
+    }
+
+    void usageErrors()
+    {
+        QFETCH(QStringList, arguments);
+        const ToolRun run = runTool(arguments, m_set.path());
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.contains("usage: tarvo-patchtool"), qPrintable(run.err));
+        QVERIFY(run.out.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(PatchToolTest)
+#include "tst_patchtool.moc"

@@ -1,0 +1,28 @@
+#include "PatchTool.h"
+
+#include "net/HttpClient.h"
+#include "patch/PatchLists.h"
+#include "platform/ProfileFile.h"
+
+#include <algorithm>
+
+namespace patchtool {
+
+std::vector<Slot> readSlots(const updater::ProfileFile& list)
+{
+    std::vector<Slot> slots;
+    for (int number = 1;; ++number) {
+        Slot slot;
+        slot.key = updater::slotKey(number);
+        slot.address = list.readString("Updates", slot.key, "");
+        // The launcher requests and records the text up to a NUL byte.
+        slot.address.resize(std::min(slot.address.size(), slot.address.find('\0')));
+        if (slot.address.empty())
+            return slots;
+        slot.documentName = updater::documentName(slot.address);
+        slot.integrity = list.readString("Integrity", slot.key, "");
+        slots.push_back(std::move(slot));
+    }
+}
+
+} // namespace patchtool
