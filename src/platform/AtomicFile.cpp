@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -92,13 +93,23 @@ void writeFileAtomically(const std::string& path, std::string_view bytes)
 
 std::string reserveSiblingName(const std::string& target, const char* pattern)
 {
-    std::string name = siblingPattern(target, pattern);
-    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0)
+    // Picking a free name without creating and deleting a file keeps archives of many small
+    // entries fast; the six characters are those mkstemp would use.
+    static constexpr char Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937_64 random{std::random_device{}()};
+    const std::string base = siblingPattern(target, pattern);
+    const size_t x = base.rfind("XXXXXX");
+    if (x == std::string::npos)
         return {};
-    ::close(fd);
-    ::unlink(name.c_str());
-    return name;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = base;
+        for (size_t i = x; i < x + 6; ++i)
+            name[i] = Alphabet[random() % (sizeof Alphabet - 1)];
+        struct stat st;
+        if (::lstat(name.c_str(), &st) != 0 && errno == ENOENT)
+            return name;
+    }
+    return {};
 }
 
 bool replaceFile(const std::string& from, const std::string& to)
