@@ -138,7 +138,7 @@ private:
             return std::nullopt;
         }
         if (m_request.archiveFolder) {
-            const std::string path = *m_request.archiveFolder + "/" + slot.documentName;
+            const std::string path = pathIn(*m_request.archiveFolder, slot.documentName);
             if (updater::fileExists(path))
                 return path;
             report(slot.key, "archive missing: " + path);

@@ -20,7 +20,7 @@ int writeIntegrityLines(const std::string& listPath, const std::string& archiveF
     }
     int result = ExitClean;
     for (const Slot& slot : readSlots(list)) {
-        const std::string archive = archiveFolder + "/" + slot.documentName;
+        const std::string archive = pathIn(archiveFolder, slot.documentName);
         const auto digest = slot.documentName.empty() ? std::nullopt : updater::digestFile(archive);
         if (!digest) {
             std::fprintf(stderr, "%s: archive missing: %s\n", slot.key.c_str(), archive.c_str());

@@ -27,6 +27,9 @@ struct Slot
 // The slots in slot order, up to the first missing or empty one, as the launcher reads them.
 std::vector<Slot> readSlots(const updater::ProfileFile& list);
 
+// The path of a file in a folder given on the command line ("patches" or "patches/").
+std::string pathIn(const std::string& folder, const std::string& name);
+
 // `tarvo-patchtool integrity LIST DIR`.
 int writeIntegrityLines(const std::string& listPath, const std::string& archiveFolder);
 

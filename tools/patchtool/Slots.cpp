@@ -25,4 +25,9 @@ std::vector<Slot> readSlots(const updater::ProfileFile& list)
     }
 }
 
+std::string pathIn(const std::string& folder, const std::string& name)
+{
+    return folder.ends_with('/') ? folder + name : folder + "/" + name;
+}
+
 } // namespace patchtool
