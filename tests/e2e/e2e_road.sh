@@ -14,20 +14,22 @@ source_dir="${UPDATER_SOURCE_DIR:-$(cd "$here/../.." && pwd)}"
 updater="${UPDATER_BINARY:-$source_dir/build/bin/tarvo-updater}"
 demo_client="${DEMO_CLIENT:-$source_dir/build/bin/tarvo-demo-client}"
 demo_server="${DEMO_SERVER:-$source_dir/build/bin/tarvo-demo-server}"
+patchtool="${PATCHTOOL_BINARY:-$source_dir/build/bin/tarvo-patchtool}"
 run_limit="${E2E_RUN_LIMIT:-150}"
 
 skip() {
     echo "SKIP: $*"
     exit 77
 }
-for tool in nginx rar sox sha256sum; do
+for tool in nginx rar sox sha256sum minisign; do
     command -v "$tool" >/dev/null || skip "$tool is not installed (scripts/setup installs it)"
 done
-for program in "$updater" "$demo_client" "$demo_server"; do
+for program in "$updater" "$demo_client" "$demo_server" "$patchtool"; do
     [ -x "$program" ] || skip "$program is not built"
 done
 # The updater runs inside the game folder: every program path must be absolute.
 updater=$(realpath "$updater") demo_client=$(realpath "$demo_client") demo_server=$(realpath "$demo_server")
+patchtool=$(realpath "$patchtool")
 
 failures=0
 check() {
@@ -76,6 +78,7 @@ game="$tmp/game"
 stage="$tmp/stage"
 community_make_game_folder "$game" "$demo_client" || abort "cannot make the game folder"
 community_make_web_root "$tmp/www" "$stage" 64 || abort "cannot make the web root"
+community_sign "$tmp/www" "$game" "$patchtool" "$tmp/keys" || abort "cannot sign the patch set"
 community_start_nginx "$tmp/nginx" "$tmp/www" 0 || abort "cannot start nginx"
 community_start_server "$demo_server" "$tmp/server.log" || abort "cannot start the demo game server"
 access_log="$tmp/nginx/logs/access.log"
@@ -182,6 +185,8 @@ check "run 1: updates4.list is the served list" cmp -s "$tmp/www/updates4.list" 
 check "run 1: updater4.cfg replaced by the community's copy" \
     cmp -s "$tmp/www/updater4.cfg" "$game/Tarvo-Updater/updater4.cfg"
 check "run 1: configuration refreshed once" test "$(requests_since_run /updater4.cfg)" -eq 1
+check "run 1: the patch list's signature fetched" test "$(requests_since_run /updates4.list.minisig)" -eq 1
+check "run 1: the configuration's signature fetched" test "$(requests_since_run /updater4.cfg.minisig)" -eq 1
 expected_client_info >"$tmp/expected-sclientinfo.xml"
 check "run 1: Data/sclientinfo.xml holds both servers, byte for byte" \
     cmp "$tmp/expected-sclientinfo.xml" "$game/Data/sclientinfo.xml"
