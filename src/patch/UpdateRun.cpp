@@ -74,14 +74,19 @@ bool UpdateRun::downloadPatchList()
 {
     try {
         const std::string list = fetch(m_config.patchList, LargestPatchList, "list larger than 16 MiB");
+        std::string signature;
         if (m_key.state != CommunityKey::Absent) {
-            if (const auto problem = signatureProblem(m_key, list, fetchSignature(m_config.patchList))) {
+            signature = fetchSignature(m_config.patchList);
+            if (const auto problem = signatureProblem(m_key, list, signature)) {
                 // A list that does not prove where it came from is not kept; the one on disk serves.
                 tell({NoticeKind::PatchListUnavailable, m_config.patchList, *problem, *problem, 0});
                 return false;
             }
         }
         writeFileAtomically(resolveGamePath(patchListPath()), list);
+        // The signature stays beside the list, so that a later run can trust the list on disk.
+        if (!signature.empty())
+            writeFileAtomically(resolveGamePath(patchListPath()) + ".minisig", signature);
         return true;
     } catch (...) {
         tell(failure(NoticeKind::PatchListUnavailable, m_config.patchList, std::current_exception()));
@@ -110,6 +115,13 @@ std::string UpdateRun::fetchSignature(const std::string& address)
     }
 }
 
+bool UpdateRun::listOnDiskIsSigned(const std::string& listPath) const
+{
+    std::string list, signature;
+    return readWholeFile(listPath, list) && readWholeFile(listPath + ".minisig", signature) &&
+           !signatureProblem(m_key, list, signature);
+}
+
 bool UpdateRun::applyPendingPatches()
 {
     const std::string listPath = resolveGamePath(patchListPath());
@@ -121,6 +133,8 @@ bool UpdateRun::applyPendingPatches()
         }
         return true;
     }
+    if (m_key.state != CommunityKey::Absent && !listOnDiskIsSigned(listPath))
+        return false; // kept from before the key was shipped: nothing in it is proven
     const ProfileFile patchList(listPath);
     ProfileFile appliedRecord(resolveGamePath(appliedRecordPath()));
     for (const PendingPatch& patch : pendingPatches(patchList, appliedRecord))
@@ -138,8 +152,8 @@ bool UpdateRun::applyPatch(const PendingPatch& patch, ProfileFile& appliedRecord
     if (!patch.integrity.empty())
         expected = parseIntegrityLine(patch.integrity);
     const char* refusal = m_key.state != CommunityKey::Absent && patch.integrity.empty() ? "no integrity line"
-                          : !patch.integrity.empty() && !expected                   ? "integrity line malformed"
-                                                                                    : nullptr;
+                          : !patch.integrity.empty() && !expected ? "integrity line malformed"
+                                                                  : nullptr;
     if (refusal) {
         tell({NoticeKind::PatchUnavailable, patch.address, refusal, refusal, 0});
         return false;

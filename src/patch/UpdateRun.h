@@ -57,6 +57,7 @@ private:
     std::string fetch(const std::string& address, size_t largest, const char* tooLarge);
     std::string fetchSignature(const std::string& address);
     bool applyPendingPatches();
+    bool listOnDiskIsSigned(const std::string& listPath) const;
     bool applyPatch(const PendingPatch& patch, ProfileFile& appliedRecord);
     void tell(const Notice& notice);
     Notice failure(NoticeKind kind, const std::string& address, const std::exception_ptr& error) const;
