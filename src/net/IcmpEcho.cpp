@@ -105,16 +105,29 @@ void IcmpEchoClient::echo()
     }
     const uint32_t address = resolveIPv4(m_host);
 
+    // Refused only when every kind tried failed for want of permission (EPERM for a raw socket,
+    // EACCES for a group outside the ping range); any other failure is an error like the rest.
+    bool refused = true;
+    const auto openSocket = [&refused](int type) {
+        const int fd = ::socket(AF_INET, type | SOCK_CLOEXEC, IPPROTO_ICMP);
+        if (fd < 0 && errno != EPERM && errno != EACCES)
+            refused = false;
+        return fd;
+    };
     int fd = -1;
     bool raw = false;
     if (m_socketKind != SocketKind::Datagram) {
-        fd = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+        fd = openSocket(SOCK_RAW);
         raw = fd >= 0;
     }
     if (fd < 0 && m_socketKind != SocketKind::Raw)
-        fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
-    if (fd < 0)
-        throw NetworkError(systemError("Cannot open an ICMP socket"));
+        fd = openSocket(SOCK_DGRAM);
+    if (fd < 0) {
+        const std::string message = systemError("Cannot open an ICMP socket");
+        if (refused)
+            throw IcmpRefusedError(message);
+        throw NetworkError(message);
+    }
     SocketHandle socket(fd);
     const int ttl = TimeToLive;
     ::setsockopt(fd, IPPROTO_IP, IP_TTL, &ttl, sizeof ttl);

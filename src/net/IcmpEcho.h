@@ -42,7 +42,8 @@ public:
     // Sends one echo request to host(), waits up to receiveTimeout() for one answer and calls the
     // reply handler with the record before it returns. No answer in time is reported as a record
     // with ReceivedBytes 0; a host that does not resolve, a socket that cannot be opened and a
-    // malformed answer raise NetworkError. An empty host sends nothing and reports no answer.
+    // malformed answer raise NetworkError, and IcmpRefusedError when the platform refuses this
+    // process every ICMP socket. An empty host sends nothing and reports no answer.
     void echo();
 
     // For tests: force one of the two socket kinds.
