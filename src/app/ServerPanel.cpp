@@ -32,7 +32,8 @@ void showFirstServer(const ServerView& view, int howManyServers)
         s.pingBox->resize(499, s.pingBox->height());
         s.startButton->resize(s.startButton->width(), 92);
         s.pingBox->show();
-        s.pingTime->move(455, s.pingTime->y());
+        // The round trip keeps its right edge at 493, growing to the left.
+        s.pingTime->move(493 - s.pingTime->width(), s.pingTime->y());
         s.gauge->resize(425, s.gauge->height());
     } else {
         s.pingBox->show();

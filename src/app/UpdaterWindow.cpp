@@ -52,17 +52,31 @@ bool waitServing(QThread* thread, const QDeadlineTimer& deadline)
     return true;
 }
 
+// The window's caption. An empty one stays empty on screen: desktops show the program's name for
+// an empty title, but not for an invisible character.
+QString captionOf(const std::string& configured)
+{
+    return configured.empty() ? QString(QChar(0x200B)) : latin1(configured);
+}
+
 } // namespace
 
 UpdaterWindow::UpdaterWindow(QWidget* parent)
     : QWidget(parent), ui(std::make_unique<Ui::UpdaterWindow>()), m_noticeBoxes([this] { close(); })
 {
-    ui->setupUi(this);
-    QFont font("Verdana");
+    // A narrow face, so that every text of the fixed layout fits its control; DejaVu Sans
+    // Condensed comes with Debian's DejaVu fonts, the others stand in elsewhere. Set before the
+    // controls exist, so that those with a style sheet of their own take it too.
+    QFont font("DejaVu Sans Condensed");
+    font.setFamilies({"DejaVu Sans Condensed", "Liberation Sans Narrow", "Arial Narrow", "Arial"});
     font.setPixelSize(11);
     setFont(font);
-    setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    ui->setupUi(this);
+    // A normal top-level window, so that it has a taskbar entry and comes back after minimising;
+    // the caption bar keeps only the system menu, minimise and close.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(512, 537);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -165,7 +179,7 @@ void UpdaterWindow::checkOnline()
 
 void UpdaterWindow::captionsFromConfiguration()
 {
-    setWindowTitle(latin1(m_config.titleWindowName));
+    setWindowTitle(captionOf(m_config.titleWindowName));
     const ServerEntry& one = m_config.entry(1);
     const ServerEntry& two = m_config.entry(2);
     ui->serverName1->setText(latin1(one.serverName));
@@ -187,7 +201,7 @@ void UpdaterWindow::showEvent(QShowEvent* event)
 
 void UpdaterWindow::onFirstShow()
 {
-    setWindowTitle(latin1(m_config.titleWindowName));
+    setWindowTitle(captionOf(m_config.titleWindowName));
     ui->statusLine->setPanelText(0, latin1(statusLineText(m_config.homepage)));
     m_music->start();
     startUpdateRun();

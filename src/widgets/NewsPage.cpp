@@ -3,6 +3,7 @@
 #include "platform/GamePath.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -16,11 +17,22 @@ QUrl localPageUrl(const std::string& relativePath)
     return QUrl::fromLocalFile(QDir::currentPath() + '/' + resolved);
 }
 
-// The home page is given to the browser unchanged: a text that is not a complete address is
-// not completed (the browser would quietly show an empty page) but fails like a lost page.
 bool isCompleteAddress(const QUrl& url)
 {
     return url.isValid() && !url.isRelative() && !url.scheme().isEmpty();
+}
+
+// The configured home page. A bare host and path ("www.site.org/news") gets "http://", as the
+// platform's browser gives it; any other text that is not a complete address is not completed
+// (the browser would quietly show an empty page) but fails like a lost page.
+QUrl homepageUrl(const QString& text)
+{
+    const QUrl url(text, QUrl::StrictMode);
+    if (isCompleteAddress(url) || text.isEmpty() || text.contains(QRegularExpression("\\s")))
+        return url;
+    const QUrl completed("http://" + text, QUrl::StrictMode);
+    const QString host = completed.host();
+    return completed.isValid() && (host.contains('.') || host == "localhost") ? completed : url;
 }
 
 } // namespace
@@ -59,7 +71,7 @@ void NewsPage::showStartPage()
 
 void NewsPage::showHomepage()
 {
-    const QUrl url(QString::fromLatin1(m_homepage), QUrl::StrictMode);
+    const QUrl url = homepageUrl(QString::fromLatin1(m_homepage));
     if (!isCompleteAddress(url)) {
         m_stage = Stage::Page;
         QMetaObject::invokeMethod(

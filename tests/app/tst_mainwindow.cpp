@@ -113,6 +113,42 @@ private slots:
         m_folder.reset();
     }
 
+    // Every text the window itself sets, and the longest round trip, fits its control in the font
+    // the window uses (texts from the configuration are the community's business).
+    // A tool window has no taskbar entry on many desktops: minimised, it could not be found again.
+    void windowHasATaskbarEntryAndNoMaximise()
+    {
+        const Qt::WindowFlags flags = m_window->windowFlags();
+        QCOMPARE(m_window->windowType(), Qt::Window);
+        QVERIFY(flags & Qt::WindowMinimizeButtonHint);
+        QVERIFY(flags & Qt::WindowCloseButtonHint);
+        QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+    }
+
+    void everyFixedTextFitsItsControl()
+    {
+        const QStringList fromConfiguration{"serverName1", "serverName2", "startButton1", "startButton2",
+                                            "fileNameLabel"};
+        QStringList clipped;
+        const auto check = [&](QWidget* control, const QString& text, int room) {
+            const QFontMetrics metrics(control->font());
+            if (metrics.horizontalAdvance(text) > room || metrics.height() > control->height())
+                clipped << QString("%1: \"%2\" needs %3 px, has %4")
+                               .arg(control->objectName(), text)
+                               .arg(metrics.horizontalAdvance(text))
+                               .arg(room);
+        };
+        for (QLabel* label : m_window->findChildren<QLabel*>())
+            if (!label->text().isEmpty() && !fromConfiguration.contains(label->objectName()))
+                check(label, label->text(), label->contentsRect().width());
+        for (QAbstractButton* button : m_window->findChildren<QAbstractButton*>())
+            if (!button->text().isEmpty() && !fromConfiguration.contains(button->objectName()))
+                check(button, button->text(), button->width() - 6);
+        for (QLabel* pingTime : {control<QLabel>("pingTime1"), control<QLabel>("pingTime2")})
+            check(pingTime, "9999 ms", pingTime->contentsRect().width());
+        QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join("\n")));
+    }
+
     void init()
     {
         resetQuitRequest();
@@ -227,6 +263,12 @@ private slots:
         QTest::newRow("one server") << OneServer << "Solo"
                                     << "Alpha"
                                     << "";
+        // An empty caption must stay empty: the platform fills an empty title with the program's
+        // name, so the window carries an invisible character instead.
+        QTest::newRow("empty caption")
+            << QByteArray("[Main]\r\nTitleWindowName=\"\"\r\n[Config_1]\r\nServerName=A\r\n")
+            << QString(QChar(0x200B)) << "A"
+            << "";
         QTest::newRow("nothing configured")
             << QByteArray("[Main]\r\n") << "Bad Configured Updater (kick GM's ass!)"
             << "ERROR"

@@ -92,12 +92,22 @@ private slots:
         QCOMPARE(view.title(), QString("Start"));
     }
 
+    void homepageAndReload_data()
+    {
+        QTest::addColumn<bool>("withScheme");
+        QTest::addRow("full address") << true;
+        // Like the platform's browser, a bare host and path is a web address.
+        QTest::addRow("without a scheme") << false;
+    }
+
     void homepageAndReload()
     {
+        QFETCH(bool, withScheme);
         test::GameFolder game;
         writeLocalPages(game);
         QWebEngineView view;
-        NewsPage news(&view, m_server.url("/news"));
+        const std::string address = m_server.url("/news");
+        NewsPage news(&view, withScheme ? address : address.substr(std::string("http://").size()));
         QSignalSpy finished(&view, &QWebEngineView::loadFinished);
         QSignalSpy failed(&news, &NewsPage::navigationFailed);
         const int before = requestsFor(m_server, "/news");
@@ -121,7 +131,7 @@ private slots:
         QTest::addRow("nobody listening")
             << QString("http://127.0.0.1:%1/news").arg(ScriptedHttpServer::unusedPort());
         QTest::addRow("marker text") << "Bad Configured Updater (kick GM's ass!)";
-        QTest::addRow("no scheme") << "www.tarvo-gv.example";
+        QTest::addRow("words without a scheme") << "see www.tarvo-gv.example";
     }
 
     void failuresLeadToTheErrorPage()
