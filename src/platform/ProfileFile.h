@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -7,11 +8,15 @@
 
 namespace updater {
 
-// An initialisation file read and written with the profile-file rules the game's tools share:
-// section and key names match without regard to case, the first match wins, a value is the text
-// after the first '=' with surrounding blanks and one pair of enclosing quotes removed, at most
-// 2047 characters. Writes replace a value in place or append the key, creating section and file;
-// every other line stays byte for byte.
+// An initialisation file read and written the way the game platform's profile functions do:
+// lines end at CR or LF; a section line is '[' up to the last ']'; a key line is the text before
+// the first '=', its value the text after it, both without surrounding blanks; a key line
+// without '=' has no value and reads as the default. Names match without regard to case, only
+// the first section of a name is searched and the first key in it wins. A value loses one pair of
+// enclosing quotes and everything from a NUL byte on, and is cut to 2047 characters. Files
+// opening with a UTF-8 or UTF-16 byte order mark read in the Western code page.
+// Writes replace the key's line in place or append the key, creating section and file; every
+// other line stays byte for byte.
 class ProfileFile
 {
 public:
@@ -32,28 +37,33 @@ public:
     void writeString(std::string_view section, std::string_view key, std::string_view value);
 
 private:
+    enum class Encoding { Ansi, Utf8, Utf16Le, Utf16Be };
+
     struct Line
     {
-        std::string raw;
-        std::string section; // lower-case name when this line opens a section
-        std::string key;     // lower-case key when this is a key line
+        std::string raw;                  // as in the file (UTF-8 for a Unicode file), without its line end
+        std::string ending;               // "\r\n", "\n", "\r", or empty for a last line without one
+        std::string name;                 // lower-case section or key name
+        std::optional<std::string> value; // a key line's value, when it has '='
         bool isSection = false;
+        bool isKey = false;
     };
 
     void parse(const std::string& bytes);
+    void classify(Line& line) const;
     void rebuildIndex();
     const std::string* find(std::string_view section, std::string_view key) const;
 
     std::string m_path;
     bool m_exists = false;
-    bool m_crlf = true;
-    bool m_finalNewline = true;
+    Encoding m_encoding = Encoding::Ansi;
+    std::string m_newline = "\r\n"; // for lines this program adds
     std::vector<Line> m_lines;
-    std::unordered_map<std::string, std::string> m_values; // "section\nkey" -> value, first match
+    // "section\nkey" -> value of the first match; no value for a key line without '='.
+    std::unordered_map<std::string, std::optional<std::string>> m_values;
 };
 
-// Value reading rules shared with other readers of such files.
-std::string profileValueFromRaw(std::string_view afterEquals);
+// Number reading shared with other readers of such files.
 bool parseProfileInteger(std::string_view text, int& value);
 
 } // namespace updater
