@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -24,8 +25,8 @@ private:
 
     QList<QJsonObject> journal() const { return updater::test::readDialogJournal(journalPath()); }
 
-    // Starts the launcher in the current directory with every dialog answered by its default.
-    void start(QProcess& process, const QString& answers = QString()) const
+    // Every dialog answered at once and written to the journal, settings kept in the test's home.
+    QProcessEnvironment environment(const QString& answers = QString()) const
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", m_home.filePath("config"));
@@ -33,7 +34,13 @@ private:
         env.insert("UPDATER_DIALOG_LOG", journalPath());
         env.insert("UPDATER_DIALOG_ANSWERS", answers);
         env.insert("QT_QPA_PLATFORM", "offscreen");
-        process.setProcessEnvironment(env);
+        return env;
+    }
+
+    // Starts the launcher in the current directory with every dialog answered by its default.
+    void start(QProcess& process, const QString& answers = QString()) const
+    {
+        process.setProcessEnvironment(environment(answers));
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process.start(qEnvironmentVariable("UPDATER_BINARY"), {});
         QVERIFY(process.waitForStarted());
@@ -56,6 +63,78 @@ private slots:
     {
         QFile::remove(journalPath());
         QVERIFY(!qEnvironmentVariable("UPDATER_BINARY").isEmpty());
+    }
+
+    void commandLineOptions_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("withDisplay"); // without: no DISPLAY and no QT_QPA_PLATFORM
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("output"); // patterns for standard output and standard error
+        QTest::addColumn<QString>("errors");
+        QTest::addColumn<bool>("started"); // got as far as its first box
+
+        const QString version = R"(^tarvo-updater \d+(\.\d+)+\n$)";
+        const QString usage = "^Usage: tarvo-updater ";
+        QTest::newRow("version") << QStringList{"--version"} << false << 0 << version << "^$" << false;
+        QTest::newRow("help") << QStringList{"--help"} << false << 0 << usage << "^$" << false;
+        QTest::newRow("version after a Qt option")
+            << QStringList{"-style", "Fusion", "--version"} << false << 0 << version << "^$" << false;
+        QTest::newRow("unknown option")
+            << QStringList{"--frobnicate"} << true << 2 << "^$"
+            << "^tarvo-updater: unknown option --frobnicate\n\nUsage: tarvo-updater " << false;
+        QTest::newRow("Qt options with two dashes")
+            << QStringList{"--platform", "offscreen", "--style", "Fusion"} << false << 0 << "^$"
+            << "" << true;
+        QTest::newRow("browser engine's options")
+            << QStringList{"--webEngineArgs", "--frobnicate"} << true << 0 << "^$"
+            << "" << true;
+    }
+
+    void commandLineOptions()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, withDisplay);
+        updater::test::GameFolder folder;
+        QProcessEnvironment env = environment();
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        if (!withDisplay)
+            env.remove("QT_QPA_PLATFORM");
+        QProcess launcher;
+        launcher.setProcessEnvironment(env);
+        launcher.start(qEnvironmentVariable("UPDATER_BINARY"), arguments);
+        QVERIFY2(launcher.waitForFinished(60000), "the launcher did not end by itself");
+        QCOMPARE(launcher.exitStatus(), QProcess::NormalExit);
+        QTEST(launcher.exitCode(), "exitCode");
+        QFETCH(QString, output);
+        QFETCH(QString, errors);
+        const QString printed = QString::fromUtf8(launcher.readAllStandardOutput());
+        const QString complained = QString::fromUtf8(launcher.readAllStandardError());
+        QVERIFY2(QRegularExpression(output).match(printed).hasMatch(), qPrintable(printed));
+        QVERIFY2(QRegularExpression(errors).match(complained).hasMatch(), qPrintable(complained));
+        QTEST(!journal().isEmpty(), "started");
+    }
+
+    // The help names every variable of README's unattended mode.
+    void helpNamesTheUnattendedVariables()
+    {
+        QFile readme(qEnvironmentVariable("UPDATER_SOURCE_DIR") + "/README.md");
+        QVERIFY(readme.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(readme.readAll());
+        const QString section = text.section("## Unattended mode", 1).section("\n## ", 0, 0);
+        QStringList variables;
+        for (const auto& match :
+             QRegularExpression(R"(^\| `(\w+)=)", QRegularExpression::MultilineOption).globalMatch(section))
+            variables << match.captured(1);
+        QVERIFY(!variables.isEmpty());
+
+        QProcess launcher;
+        launcher.start(qEnvironmentVariable("UPDATER_BINARY"), {"--help"});
+        QVERIFY(launcher.waitForFinished(10000));
+        const QString help = QString::fromUtf8(launcher.readAllStandardOutput());
+        for (const QString& variable : variables)
+            QVERIFY2(help.contains(variable + "="), qPrintable(variable));
     }
 
     void missingConfigurationIsReportedAndTheLauncherEnds()
