@@ -2,6 +2,7 @@
 
 #include "app/QuitRequest.h"
 #include "app/WindowThread.h"
+#include "platform/EventLog.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -115,6 +116,7 @@ QByteArray jsonString(const QString& text)
 
 void logDialog(const Request& r, DialogAnswer answer)
 {
+    logEvent(("box \"" + r.title + "\": " + r.text + " -> " + answerName(answer)).toUtf8().toStdString());
     UnattendedMode& mode = unattended();
     QString logPath;
     {

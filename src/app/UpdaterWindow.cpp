@@ -13,6 +13,7 @@
 #include "config/Settings.h"
 #include "monitor/ServerWatch.h"
 #include "patch/UpdateRun.h"
+#include "platform/EventLog.h"
 #include "platform/GamePath.h"
 #include "platform/OnlineState.h"
 #include "platform/UpdaterError.h"
@@ -64,6 +65,9 @@ QString captionOf(const std::string& configured)
 UpdaterWindow::UpdaterWindow(QWidget* parent)
     : QWidget(parent), ui(std::make_unique<Ui::UpdaterWindow>()), m_noticeBoxes([this] { close(); })
 {
+    // The log a player hands to the community: from the start of this instance to its end.
+    openEventLog(resolveGamePath(updaterFolderPath("updater.log")));
+    logEvent("start tarvo-updater " UPDATER_VERSION);
     // A narrow face, so that every text of the fixed layout fits its control; DejaVu Sans
     // Condensed comes with Debian's DejaVu fonts, the others stand in elsewhere. Set before the
     // controls exist, so that those with a style sheet of their own take it too.
@@ -121,6 +125,8 @@ UpdaterWindow::~UpdaterWindow()
 {
     stopWorkers();
     qApp->removeEventFilter(m_messageFilter);
+    logEvent("end");
+    closeEventLog();
 }
 
 void UpdaterWindow::loadLogo()

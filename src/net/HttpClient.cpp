@@ -1,5 +1,6 @@
 #include "net/HttpClient.h"
 
+#include "platform/EventLog.h"
 #include "platform/PathText.h"
 
 #include "platform/StopFlag.h"
@@ -452,6 +453,30 @@ std::string HttpClient::get(const std::string& url)
 }
 
 void HttpClient::get(const std::string& url, const Sink& sink)
+{
+    // Every request goes into the launcher's log with what came of it.
+    const auto started = std::chrono::steady_clock::now();
+    uint64_t bytes = 0;
+    const auto logRequest = [&](const std::string& outcome) {
+        const auto ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
+                .count();
+        logEvent("GET " + url + ": " + outcome + ", " + std::to_string(bytes) + " bytes, " +
+                 std::to_string(ms) + " ms");
+    };
+    try {
+        performGet(url, [&](const char* data, size_t size) {
+            bytes += size;
+            sink(data, size);
+        });
+    } catch (...) {
+        logRequest(d->failure.cause.empty() ? "failed" : d->failure.cause);
+        throw;
+    }
+    logRequest(d->lastReplyText);
+}
+
+void HttpClient::performGet(const std::string& url, const Sink& sink)
 {
     d->failure = {};
     if (d->stopRequested())

@@ -86,6 +86,8 @@ public:
     void setMinimumSpeed(long bytesPerSecond, long seconds);
 
 private:
+    void performGet(const std::string& url, const Sink& sink);
+
     struct Impl;
     std::unique_ptr<Impl> d;
 };

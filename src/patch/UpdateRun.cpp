@@ -6,6 +6,7 @@
 #include "patch/PatchExtraction.h"
 #include "patch/PatchLists.h"
 #include "platform/AtomicFile.h"
+#include "platform/EventLog.h"
 #include "platform/GamePath.h"
 #include "platform/PlayerContact.h"
 #include "platform/ProfileFile.h"
@@ -65,6 +66,22 @@ Notice UpdateRun::failure(NoticeKind kind, const std::string& address, const std
 
 void UpdateRun::tell(const Notice& notice)
 {
+    switch (notice.kind) {
+    case NoticeKind::ArchiveComment:
+        break;
+    case NoticeKind::ArchiveUnreadable:
+        m_lastProblem = "archive cannot be opened (" + std::to_string(notice.code) + ")";
+        break;
+    case NoticeKind::ArchiveHeaderBroken:
+        m_lastProblem = "archive cut or damaged";
+        break;
+    case NoticeKind::ArchiveEntryFailed:
+        m_lastProblem = "entry " + notice.subject + " failed (" + std::to_string(notice.code) + ")";
+        break;
+    default:
+        m_lastProblem = notice.reply.empty() ? notice.cause : notice.reply;
+        break;
+    }
     // Once the launcher ends, nobody is there to read it.
     if (!m_stop.requested())
         m_player.tell(notice);
@@ -78,6 +95,7 @@ bool UpdateRun::downloadPatchList()
         if (m_key.state != CommunityKey::Absent) {
             signature = fetchSignature(m_config.patchList);
             if (const auto problem = signatureProblem(m_key, list, signature)) {
+                logEvent("patch list refused: " + *problem);
                 // A list that does not prove where it came from is not kept; the one on disk serves.
                 tell({NoticeKind::PatchListUnavailable, m_config.patchList, *problem, *problem, 0});
                 return false;
@@ -137,9 +155,17 @@ bool UpdateRun::applyPendingPatches()
         return false; // kept from before the key was shipped: nothing in it is proven
     const ProfileFile patchList(listPath);
     ProfileFile appliedRecord(resolveGamePath(appliedRecordPath()));
-    for (const PendingPatch& patch : pendingPatches(patchList, appliedRecord))
-        if (m_stop.requested() || !applyPatch(patch, appliedRecord))
+    for (const PendingPatch& patch : pendingPatches(patchList, appliedRecord)) {
+        if (m_stop.requested())
             return false;
+        m_lastProblem.clear();
+        const std::string slot = "slot " + slotKey(patch.slot) + " (" + patch.documentName + ")";
+        if (!applyPatch(patch, appliedRecord)) {
+            logEvent(slot + " refused: " + (m_stop.requested() ? "stopped" : m_lastProblem));
+            return false;
+        }
+        logEvent(slot + " applied");
+    }
     return true;
 }
 
@@ -181,7 +207,7 @@ bool UpdateRun::applyPatch(const PendingPatch& patch, ProfileFile& appliedRecord
 
     ExtractionContext extraction;
     extraction.showCaption = [this](const std::string& caption) { m_progress.setCaption(caption); };
-    extraction.player = &m_player;
+    extraction.player = this;
     extraction.stop = &m_stop;
     const bool extracted = extractPatchArchive(archive, patch.documentName, extraction);
     ::unlink(archive.c_str());

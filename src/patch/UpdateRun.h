@@ -25,7 +25,7 @@ struct PendingPatch;
 //
 // It lives on a thread of its own; it tells the player about failures through `player` (and waits
 // for the answer), and reports its progress by signals. stop() may be called from any thread.
-class UpdateRun : public QObject
+class UpdateRun : public QObject, private PlayerContact
 {
     Q_OBJECT
 public:
@@ -59,7 +59,8 @@ private:
     bool applyPendingPatches();
     bool listOnDiskIsSigned(const std::string& listPath) const;
     bool applyPatch(const PendingPatch& patch, ProfileFile& appliedRecord);
-    void tell(const Notice& notice);
+    // Every notice of the run, the extraction's included, passes here on its way to the player.
+    void tell(const Notice& notice) override;
     Notice failure(NoticeKind kind, const std::string& address, const std::exception_ptr& error) const;
 
     const Configuration& m_config;
@@ -68,6 +69,7 @@ private:
     TransferProgress m_progress;
     StopFlag m_stop;
     CommunityKey m_key;
+    std::string m_lastProblem; // what the current slot was last refused for, for the log
 };
 
 } // namespace updater

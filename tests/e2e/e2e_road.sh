@@ -124,7 +124,7 @@ requests_since_run() {
 }
 # snapshot: checksums of every file the player has (game folder and stored settings).
 snapshot() {
-    (cd "$game" && find . -type f ! -name demo-client-started.txt -print0 | sort -z | xargs -0 sha256sum)
+    (cd "$game" && find . -type f ! -name demo-client-started.txt ! -name 'updater.log*' -print0 | sort -z | xargs -0 sha256sum)
     sha256sum "$registry" 2>/dev/null | sed "s|$tmp/||"
 }
 same_files() {
@@ -185,6 +185,12 @@ check "run 1: updates4.list is the served list" cmp -s "$tmp/www/updates4.list" 
 check "run 1: updater4.cfg replaced by the community's copy" \
     cmp -s "$tmp/www/updater4.cfg" "$game/Tarvo-Updater/updater4.cfg"
 check "run 1: configuration refreshed once" test "$(requests_since_run /updater4.cfg)" -eq 1
+log="$game/Tarvo-Updater/updater.log"
+check "run 1: the log names the start with its version" grep -qE '^[0-9-]{10}T[0-9:.]{12}Z start tarvo-updater [0-9.]+$' "$log"
+check "run 1: the log holds the list request" grep -qE 'GET http://127.0.0.1:[0-9]+/updates4.list: 200 OK, [0-9]+ bytes, [0-9]+ ms$' "$log"
+check "run 1: the log holds each applied slot" test "$(grep -c ' applied$' "$log")" -eq 3
+check "run 1: the log holds the comment box" grep -q 'box "Tarvo Updater": ' "$log"
+check "run 1: the log ends with the end" test "$(tail -n 1 "$log" | cut -d' ' -f2-)" = end
 check "run 1: the patch list's signature fetched" test "$(requests_since_run /updates4.list.minisig)" -eq 1
 check "run 1: the configuration's signature fetched" test "$(requests_since_run /updater4.cfg.minisig)" -eq 1
 expected_client_info >"$tmp/expected-sclientinfo.xml"

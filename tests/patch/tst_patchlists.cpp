@@ -141,8 +141,8 @@ private slots:
         game.write("Tarvo-Updater/applied4.list",
                    "; kept comment\r\n[Updates]\r\nUpdate_1=a.rar\r\nUpdate_2=x.rar\r\n");
         ProfileFile record("Tarvo-Updater/applied4.list");
-        recordApplied(record, {2, "http://h/b.rar", "b.rar"});
-        recordApplied(record, {3, "http://h/c.rar", "c.rar"});
+        recordApplied(record, {2, "http://h/b.rar", "b.rar", {}});
+        recordApplied(record, {3, "http://h/c.rar", "c.rar", {}});
         QCOMPARE(
             game.read("Tarvo-Updater/applied4.list"),
             QByteArray(
