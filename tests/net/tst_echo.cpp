@@ -1,6 +1,8 @@
+#include "net/ConnectEcho.h"
 #include "net/IcmpEcho.h"
 #include "net/NetErrors.h"
 
+#include "support/LoopbackListener.h"
 #include "support/PrivateNetwork.h"
 #include "support/StopLater.h"
 #include <QCoreApplication>
@@ -13,6 +15,7 @@
 #include <arpa/inet.h>
 #include <cstring>
 #include <netinet/in.h>
+#include <optional>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -141,6 +144,8 @@ private slots:
     void noAnswerGivesTimedOutRecord();
     void datagramSocketFillsTheRecord();
     void stopEndsTheWaitForAnAnswer();
+    void connectEchoRecords_data();
+    void connectEchoRecords();
 };
 
 void TestEcho::requestBytes()
@@ -362,6 +367,63 @@ void TestEcho::stopEndsTheWaitForAnAnswer()
     QCOMPARE(error, std::string("Stopped"));
     QVERIFY(clock.elapsed() < 300 + 1000); // well before the 3 s receive time-out
     QCOMPARE(calls, 0);
+}
+
+void TestEcho::connectEchoRecords_data()
+{
+    QTest::addColumn<QString>("port"); // "open", "closed" or "silent"
+    QTest::addColumn<int>("timeoutMs");
+    QTest::addColumn<bool>("stop"); // requested 300 ms into the wait
+    QTest::addColumn<QString>("outcome");
+    QTest::newRow("open") << "open" << 300 << false << "answer";
+    QTest::newRow("refused") << "closed" << 300 << false << "no answer";
+    QTest::newRow("not set up in time") << "silent" << 300 << false << "no answer";
+    QTest::newRow("stopped") << "silent" << 60000 << true << "Stopped";
+}
+
+void TestEcho::connectEchoRecords()
+{
+    QFETCH(QString, port);
+    QFETCH(int, timeoutMs);
+    QFETCH(bool, stop);
+    QFETCH(QString, outcome);
+    test::LoopbackListener listener(port == "silent" ? test::LoopbackListener::Silent
+                                                     : test::LoopbackListener::Queueing);
+    if (port == "closed")
+        listener.close();
+    ConnectEchoClient client;
+    StopFlag flag;
+    client.setStopFlag(&flag);
+    client.setHost("127.0.0.1");
+    client.setPort(listener.port());
+    client.setReceiveTimeout(timeoutMs);
+
+    ReplyStatus reply;
+    QString result;
+    QElapsedTimer clock;
+    clock.start();
+    {
+        std::optional<test::StopLater> later;
+        if (stop)
+            later.emplace(flag, std::chrono::milliseconds(300));
+        try {
+            reply = client.echo();
+            result = reply.receivedBytes != 0 ? "answer" : "no answer";
+        } catch (const NetworkError& error) {
+            result = error.what();
+        }
+    }
+    QCOMPARE(result, outcome);
+    QVERIFY(clock.elapsed() < 300 + 1000); // the time-out, or the stop, and not much more
+    if (outcome == "answer") {
+        QCOMPARE(reply.receivedBytes, ConnectEchoClient::AnswerBytes);
+        QCOMPARE(reply.sourceAddress, std::string("127.0.0.1"));
+        QCOMPARE(reply.replyKind, ReplyKind::Echo);
+        QCOMPARE(reply.sequence, uint16_t(0));
+        QVERIFY(reply.roundTripMs < 300);
+    } else if (outcome == "no answer") {
+        verifyTimedOut(reply, 1);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestEcho)
