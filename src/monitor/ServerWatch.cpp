@@ -1,6 +1,7 @@
 #include "monitor/ServerWatch.h"
 
 #include "net/HostLookup.h"
+#include "net/NetErrors.h"
 #include "platform/PlayerContact.h"
 
 #include <QThread>
@@ -19,6 +20,9 @@ ServerWatch::ServerWatch(const ServerEntry& entry, PlayerContact& player, WatchT
     m_echo.setReceiveTimeout(m_timings.echoTimeoutMs);
     m_echo.setStopFlag(&m_stop);
     m_echo.setOnReply([this](IcmpEchoClient&, const ReplyStatus& reply) { emit pingAnswered(reply); });
+    m_connectEcho.setPort(entry.map);
+    m_connectEcho.setReceiveTimeout(m_timings.echoTimeoutMs);
+    m_connectEcho.setStopFlag(&m_stop);
     m_probe.setStopFlag(&m_stop);
 }
 
@@ -28,7 +32,7 @@ void ServerWatch::run()
         while (!m_stop.requested())
             runCycle();
     } catch (...) {
-        // An echo that cannot be made ends this server's watch.
+        // A round trip that cannot be measured ends this server's watch.
     }
     emit ended();
 }
@@ -38,9 +42,20 @@ void ServerWatch::runCycle()
     resolveAddress();
     m_probe.probe(m_resolvedAddress);
     for (int i = 0; i < EchoesPerCycle && !m_stop.requested(); ++i) {
-        m_echo.setHost(m_resolvedAddress);
-        m_echo.echo();
+        measureRoundTrip();
         pause(m_timings.pauseMs);
+    }
+}
+
+void ServerWatch::measureRoundTrip()
+{
+    m_echo.setHost(m_resolvedAddress);
+    try {
+        m_echo.echo();
+    } catch (const IcmpRefusedError&) {
+        // Asked again each time, so that a ping range opened meanwhile brings the echo back.
+        m_connectEcho.setHost(m_resolvedAddress);
+        emit pingAnswered(m_connectEcho.echo());
     }
 }
 

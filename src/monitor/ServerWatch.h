@@ -2,6 +2,7 @@
 
 #include "config/Configuration.h"
 #include "monitor/StatusProbe.h"
+#include "net/ConnectEcho.h"
 #include "net/IcmpEcho.h"
 #include "platform/StopFlag.h"
 
@@ -16,16 +17,19 @@ class PlayerContact;
 // The pauses of a watch cycle; tests pass shorter ones.
 struct WatchTimings
 {
-    int pauseMs = 3000; // after each echo
+    int pauseMs = 3000; // after each measurement
     int echoTimeoutMs = IcmpEchoClient::DefaultReceiveTimeoutMs;
 };
 
 // The watch of one game server: in endless cycles it resolves the server's address, probes its
-// account, char and map ports and sends ten echoes three seconds apart, reporting every result by
-// a signal. Server 1 and server 2 are two instances of this class, each on a thread of its own.
+// account, char and map ports and measures the round trip ten times three seconds apart,
+// reporting every result by a signal. Server 1 and server 2 are two instances of this class, each
+// on a thread of its own.
 //
-// An error that escapes a cycle (an echo that cannot be sent, for one) ends the watch; the window
-// keeps what it showed last. stop() ends it within a second, from any thread.
+// A round trip is an ICMP echo; where the platform refuses this process ICMP, it is the time to
+// connect to the map port instead. Any other error that escapes a cycle (an echo that cannot be
+// sent, for one) ends the watch; the window keeps what it showed last. stop() ends it within a
+// second, from any thread.
 class ServerWatch : public QObject
 {
     Q_OBJECT
@@ -50,6 +54,7 @@ signals:
 private:
     void runCycle();
     void resolveAddress();
+    void measureRoundTrip();
     void pause(int milliseconds) const;
 
     const ServerEntry m_entry;
@@ -58,6 +63,7 @@ private:
     StopFlag m_stop;
     std::string m_resolvedAddress; // kept from the last successful resolution
     IcmpEchoClient m_echo;
+    ConnectEchoClient m_connectEcho;
     StatusProbe m_probe;
 };
 

@@ -2,6 +2,7 @@
 #include "support/TestSupport.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QJsonDocument>
@@ -9,8 +10,11 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <unistd.h>
 
 namespace {} // namespace
 
@@ -235,6 +239,66 @@ private slots:
         QVERIFY(panic != boxes.end());
         QCOMPARE((*panic)["text"].toString(), QString("OFFLINE"));
         QCOMPARE((*panic)["icon"].toString(), QString("none"));
+    }
+
+    // Debian's default ping range refuses every group the echo, so a player without root measures
+    // by connecting to the map port. Seen from that port: the status probe, then one connection per
+    // measurement, 3 s apart, where a watch that ended at the refused echo leaves the probe alone.
+    void unprivilegedPlayerMeasuresByConnectingToTheMapPort()
+    {
+        if (::geteuid() != 0)
+            QSKIP("Starting the launcher as nobody needs root.");
+        QFile range("/proc/sys/net/ipv4/ping_group_range");
+        QVERIFY(range.open(QIODevice::ReadOnly));
+        const QList<QByteArray> bounds = range.readAll().simplified().split(' ');
+        if (bounds.size() == 2 && bounds[0].toLongLong() <= 65534 && bounds[1].toLongLong() >= 65534)
+            QSKIP("This machine's ping range lets nobody echo.");
+
+        QTcpServer map;
+        QVERIFY(map.listen(QHostAddress::LocalHost));
+        int connections = 0;
+        connect(&map, &QTcpServer::newConnection, this, [&] {
+            while (QTcpSocket* socket = map.nextPendingConnection()) {
+                ++connections;
+                socket->deleteLater();
+            }
+        });
+        // Folders nobody may write: the game folder, and settings, lock and journal beside it.
+        QTemporaryDir root("/tmp/tarvo-nobody-XXXXXX");
+        const QString game = root.filePath("game");
+        const QString home = root.filePath("home");
+        QVERIFY(QDir().mkpath(game + "/Tarvo-Updater/GUI") && QDir().mkpath(home));
+        updater::test::writeFileOrDie(game + "/Tarvo-Updater/GUI/LOGO.BMP", updater::test::bmpLogo());
+        updater::test::writeFileOrDie(
+            game + "/Tarvo-Updater/updater4.cfg",
+            QString("[Main]\r\nPatch_List=http://127.0.0.1:9/updates4.list\r\nShowServerPing=1\r\n"
+                    "HowManyServers=1\r\n\r\n[Config_1]\r\nIpResolve=127.0.0.1\r\nAccount=9\r\nChar=9\r\n"
+                    "Map=%1\r\n")
+                .arg(map.serverPort())
+                .toLatin1());
+        QCOMPARE(QProcess::execute("chown", {"-R", "65534:65534", root.path()}), 0);
+
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", home);
+        env.insert("XDG_CONFIG_HOME", home + "/config");
+        env.insert("XDG_RUNTIME_DIR", home);
+        env.insert("UPDATER_DIALOG_LOG", home + "/dialogs.jsonl");
+        env.insert("UPDATER_DIALOG_ANSWERS", QString());
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        QProcess launcher;
+        launcher.setProcessEnvironment(env);
+        launcher.setWorkingDirectory(game);
+        launcher.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        launcher.start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups",
+                                   qEnvironmentVariable("UPDATER_BINARY")});
+        QVERIFY(launcher.waitForStarted());
+
+        const bool measured = waitFor([&] { return connections >= 3; }, 20000);
+        launcher.terminate();
+        if (!launcher.waitForFinished(10000))
+            launcher.kill();
+        QVERIFY2(measured, qPrintable(QString("the map port saw %1 connection(s)").arg(connections)));
     }
 };
 

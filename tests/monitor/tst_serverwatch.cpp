@@ -1,6 +1,6 @@
 // The watch of one server, run on a thread of the test's own as the window runs it and observed
 // through its signals: probe order and results, echo records, twins, the end of a watch, the
-// notice of a host that does not resolve, and stop().
+// measurement where ICMP is refused, the notice of a host that does not resolve, and stop().
 
 #include "monitor/ServerWatch.h"
 #include "support/LoopbackListener.h"
@@ -16,6 +16,7 @@
 #include <QTest>
 #include <QThread>
 
+#include <grp.h>
 #include <netinet/in.h>
 #include <sched.h>
 #include <sys/mount.h>
@@ -161,6 +162,8 @@ private slots:
     void silentPortHoldsOnlyItsOwnWatch();
     void twinsKeepTheirOwnEchoes();
     void echoErrorEndsTheWatch();
+    void refusedEchoTimesTheMapConnection_data();
+    void refusedEchoTimesTheMapConnection();
     void unresolvedHostIsToldEveryCycleAndTheLastAddressKept();
     void stopEndsAWaitWithinASecond_data();
     void stopEndsAWaitWithinASecond();
@@ -267,6 +270,35 @@ void TestServerWatch::echoErrorEndsTheWatch()
     QTRY_VERIFY_WITH_TIMEOUT(server.events.contains("ended"), 20000);
     QCOMPARE(server.events, QStringList({"account busy", "account off", "char busy", "char off", "map busy",
                                          "map off", "ended"}));
+    QVERIFY(server.finish(5000));
+}
+
+void TestServerWatch::refusedEchoTimesTheMapConnection_data()
+{
+    QTest::addColumn<bool>("mapOpen");
+    QTest::addColumn<QString>("measurement");
+    QTest::newRow("open map port") << true << "echo from 127.0.0.1";
+    QTest::newRow("closed map port") << false << "no echo";
+}
+
+void TestServerWatch::refusedEchoTimesTheMapConnection()
+{
+    QFETCH(bool, mapOpen);
+    QFETCH(QString, measurement);
+    RUN_INSIDE_PRIVATE_NETWORK();
+    // A new network namespace keeps the default ping range "1 0": as nobody, no ICMP socket opens.
+    const uid_t nobody = 65534;
+    QVERIFY(::setgroups(0, nullptr) == 0 && ::setresgid(nobody, nobody, nobody) == 0 &&
+            ::setresuid(nobody, nobody, nobody) == 0);
+    OpenPort map;
+    WatchedServer server(
+        entry("127.0.0.1", closedPort(), closedPort(), mapOpen ? map.serverPort() : closedPort()));
+    server.start();
+
+    // Ten measurements against the map port, then the next cycle's probes.
+    const QStringList first = cycle({"account off", "char off", mapOpen ? "map on" : "map off"}, measurement);
+    QTRY_VERIFY_WITH_TIMEOUT(server.events.size() >= first.size() + 6, 20000);
+    QCOMPARE(server.events.mid(0, first.size() + 6), first + first.mid(0, 6));
     QVERIFY(server.finish(5000));
 }
 
