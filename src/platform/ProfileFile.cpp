@@ -159,41 +159,61 @@ std::string utf16FromUtf8(std::string_view text, bool bigEndian)
     return out;
 }
 
-// The platform's reading of a number: blanks and control characters skipped, one sign, a 0x, 0o
-// or 0b prefix, then digits up to the first that does not belong; the total wraps at 32 bits.
-int parseProfileInteger(std::string_view text)
-{
-    size_t i = 0;
-    while (i < text.size() && static_cast<unsigned char>(text[i]) <= ' ')
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
-    uint32_t base = 10;
-    if (text.size() - i >= 2 && text[i] == '0') {
-        base = text[i + 1] == 'x' ? 16 : text[i + 1] == 'o' ? 8 : text[i + 1] == 'b' ? 2 : 10;
-        if (base != 10)
-            i += 2;
-    }
-    uint32_t total = 0;
-    for (; i < text.size(); ++i) {
-        const char c = text[i];
-        const uint32_t digit = c >= '0' && c <= '9'   ? c - '0'
-                               : c >= 'a' && c <= 'z' ? c - 'a' + 10
-                               : c >= 'A' && c <= 'Z' ? c - 'A' + 10
-                                                      : base;
-        if (digit >= base)
-            break;
-        total = total * base + digit;
-    }
-    return static_cast<int>(negative ? 0u - total : total);
-}
-
 constexpr std::string_view Utf8Mark = "\xEF\xBB\xBF";
 constexpr std::string_view Utf16LeMark = "\xFF\xFE";
 constexpr std::string_view Utf16BeMark = "\xFE\xFF";
 
 } // namespace
+
+bool parseProfileInteger(std::string_view text, int& value)
+{
+    text = trimBlanks(text);
+    bool negative = false;
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    int base = 10;
+    if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        text.remove_prefix(2);
+    } else if (!text.empty() && text[0] == '$') {
+        base = 16;
+        text.remove_prefix(1);
+    }
+    if (text.empty())
+        return false;
+    uint64_t magnitude = 0;
+    for (char c : text) {
+        int digit;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else
+            return false;
+        magnitude = magnitude * base + digit;
+        if (magnitude > 0xFFFFFFFFull)
+            return false;
+    }
+    int64_t result;
+    if (base == 16) {
+        // Hexadecimal covers the whole 32-bit pattern: $FFFFFFFF is -1.
+        result = static_cast<int32_t>(static_cast<uint32_t>(magnitude));
+        if (negative)
+            result = -result;
+    } else {
+        result = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
+        if (result < INT32_MIN || result > INT32_MAX)
+            return false;
+    }
+    if (result < INT32_MIN || result > INT32_MAX)
+        return false;
+    value = static_cast<int>(result);
+    return true;
+}
 
 ProfileFile::ProfileFile(std::string path) : m_path(std::move(path))
 {
@@ -300,10 +320,11 @@ std::string ProfileFile::readString(std::string_view section, std::string_view k
 
 int ProfileFile::readInteger(std::string_view section, std::string_view key, int fallback) const
 {
-    // The platform reads a number through a buffer of 30 characters; an empty one gives the default.
-    const std::string* value = find(section, key);
-    const std::string text = value ? copyValue(*value, 30) : std::string();
-    return text.empty() ? fallback : parseProfileInteger(text);
+    const std::string* text = find(section, key);
+    int value;
+    if (text && parseProfileInteger(copyValue(*text, ValueBuffer), value))
+        return value;
+    return fallback;
 }
 
 bool ProfileFile::readBool(std::string_view section, std::string_view key, bool fallback) const

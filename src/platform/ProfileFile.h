@@ -30,8 +30,6 @@ public:
 
     bool hasValue(std::string_view section, std::string_view key) const;
     std::string readString(std::string_view section, std::string_view key, std::string_view fallback) const;
-    // As the platform's integer function: the default for a missing or empty value, otherwise the
-    // number the value starts with, 0 when it starts with none.
     int readInteger(std::string_view section, std::string_view key, int fallback) const;
     bool readBool(std::string_view section, std::string_view key, bool fallback) const;
 
@@ -64,5 +62,8 @@ private:
     // "section\nkey" -> value of the first match; no value for a key line without '='.
     std::unordered_map<std::string, std::optional<std::string>> m_values;
 };
+
+// Number reading shared with other readers of such files.
+bool parseProfileInteger(std::string_view text, int& value);
 
 } // namespace updater

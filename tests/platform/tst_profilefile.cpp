@@ -69,7 +69,6 @@ private slots:
         QTest::addColumn<QByteArray>("key");
         QTest::addColumn<QByteArray>("fallback");
         QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<int>("number");
 
         const QString sourceDir = qEnvironmentVariable("UPDATER_SOURCE_DIR");
         QFile golden(sourceDir + "/tests/data/profile-probe.txt");
@@ -83,7 +82,7 @@ private slots:
             QTest::addRow("%d %s [%s] %s", number, f[0].constData(), f[1].constData(),
                           f[2].left(20).constData())
                 << sourceDir + "/tools/profile-probe/corpus/" + f[0] << unescaped(f[1]) << unescaped(f[2])
-                << unescaped(f[3]) << unescaped(f[4]) << f[5].toInt();
+                << unescaped(f[3]) << unescaped(f[4]);
         }
     }
 
@@ -94,12 +93,10 @@ private slots:
         QFETCH(QByteArray, key);
         QFETCH(QByteArray, fallback);
         QFETCH(QByteArray, text);
-        QFETCH(int, number);
         const ProfileFile profile(str(file));
         QCOMPARE(QByteArray::fromStdString(
                      profile.readString(section.toStdString(), key.toStdString(), fallback.toStdString())),
                  text);
-        QCOMPARE(profile.readInteger(section.toStdString(), key.toStdString(), 777), number);
     }
 
     void textValues_data()
@@ -214,6 +211,44 @@ private slots:
         QCOMPARE(file.readString("Main", "Title", ""), std::string("Caf\xe9 \x80\xff"));
     }
 
+    void integerValues_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("expected");
+
+        QTest::newRow("decimal") << QByteArray("6900") << 6900;
+        QTest::newRow("negative") << QByteArray("-1") << -1;
+        QTest::newRow("plus sign") << QByteArray("+12") << 12;
+        QTest::newRow("zero") << QByteArray("0") << 0;
+        QTest::newRow("0x hexadecimal") << QByteArray("0x1AF4") << 6900;
+        QTest::newRow("0X hexadecimal") << QByteArray("0X1af4") << 6900;
+        QTest::newRow("dollar hexadecimal") << QByteArray("$1AF4") << 6900;
+        QTest::newRow("negative hexadecimal") << QByteArray("-0x10") << -16;
+        QTest::newRow("quoted number") << QByteArray("\"5121\"") << 5121;
+        QTest::newRow("blanks around") << QByteArray("  42  ") << 42;
+        QTest::newRow("largest") << QByteArray("2147483647") << 2147483647;
+        QTest::newRow("smallest") << QByteArray("-2147483648") << int(-2147483647 - 1);
+        QTest::newRow("not a number") << QByteArray("abc") << 777;
+        QTest::newRow("empty") << QByteArray("") << 777;
+        QTest::newRow("trailing letters") << QByteArray("12abc") << 777;
+        QTest::newRow("blank inside") << QByteArray("1 2") << 777;
+        QTest::newRow("sign alone") << QByteArray("-") << 777;
+        QTest::newRow("hex prefix alone") << QByteArray("0x") << 777;
+        QTest::newRow("dollar alone") << QByteArray("$") << 777;
+        QTest::newRow("hex digits without prefix") << QByteArray("1AF4") << 777;
+        QTest::newRow("bad hex digit") << QByteArray("0x1G") << 777;
+        QTest::newRow("decimal point") << QByteArray("1.5") << 777;
+        QTest::newRow("too large") << QByteArray("99999999999") << 777;
+    }
+
+    void integerValues()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(int, expected);
+        const ProfileFile file(fileWith("[Config_1]\nAccount=" + text + "\n"));
+        QCOMPARE(file.readInteger("Config_1", "Account", 777), expected);
+    }
+
     void booleansAreIntegers()
     {
         const ProfileFile file(
@@ -223,8 +258,9 @@ private slots:
         QCOMPARE(file.readBool("Main", "One", false), true);
         QCOMPARE(file.readBool("Main", "Two", false), true);
         QCOMPARE(file.readBool("Main", "Minus", false), true);
-        // Not a number is 0; empty or missing gives the default, which is 1 for true and 0 for false.
-        QCOMPARE(file.readBool("Main", "Word", true), false);
+        // Not a number or empty: the default, which is 1 for true and 0 for false.
+        QCOMPARE(file.readBool("Main", "Word", true), true);
+        QCOMPARE(file.readBool("Main", "Word", false), false);
         QCOMPARE(file.readBool("Main", "Empty", true), true);
         QCOMPARE(file.readBool("Main", "Missing", false), false);
     }
