@@ -61,7 +61,8 @@ class TestProfileFile : public QObject
     }
 
 private slots:
-    // Every answer the platform gave on the files in tools/profile-probe/corpus/.
+    // Every text the platform read from the files in tools/profile-probe/corpus/. Its numbers are
+    // recorded beside them but not held against readInteger, which keeps the launcher's own rules.
     void platformAnswers_data()
     {
         QTest::addColumn<QString>("file");
