@@ -65,6 +65,9 @@ void AtomicFileWriter::write(const char* data, size_t size)
         const ssize_t n = ::write(m_fd, data, size);
         if (n < 0 && errno == EINTR)
             continue;
+        // A full disk is what players can mend themselves, so it is named as such.
+        if (n < 0 && (errno == ENOSPC || errno == EDQUOT))
+            throw UpdaterError("disk full");
         if (n <= 0)
             throw UpdaterError("Cannot write file " + m_target);
         data += n;

@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <optional>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -48,6 +49,31 @@ private slots:
         QTest::newRow("committed") << true << false << QByteArray("new bytes") << "";
         QTest::newRow("abandoned") << false << false << QByteArray("old") << "";
         QTest::newRow("write fails") << true << true << QByteArray("old") << "Cannot write file ";
+    }
+
+    // A full disk is named as such, so that the player knows what to do.
+    void fullDiskIsNamed()
+    {
+        QTemporaryDir folder;
+        if (::geteuid() != 0 ||
+            ::mount("tmpfs", QFile::encodeName(folder.path()).constData(), "tmpfs", 0, "size=64k") != 0)
+            QSKIP("mounting a small file system needs root");
+        const QString target = folder.filePath("p1.rar");
+        QString raised;
+        {
+            AtomicFileWriter file(target.toStdString(), ".updater-download-XXXXXX");
+            try {
+                const std::string block(4096, 'x');
+                for (int i = 0; i < 64; ++i)
+                    file.write(block.data(), block.size());
+            } catch (const UpdaterError& e) {
+                raised = e.what();
+            }
+        }
+        const QStringList left = QDir(folder.path()).entryList(QDir::Files | QDir::Hidden);
+        ::umount(QFile::encodeName(folder.path()).constData());
+        QCOMPARE(raised, QString("disk full"));
+        QVERIFY(left.isEmpty());
     }
     void writerReplacesTheTargetOnlyOnCommit()
     {
