@@ -72,6 +72,29 @@ bool parseContentLength(std::string_view value, long long& length)
     return error == std::errc() && end == value.data() + value.size();
 }
 
+// "bytes 100-199/200" starts at 100; anything else at -1.
+long long rangeStartOf(std::string_view value)
+{
+    if (!startsWithNoCase(value, "bytes "))
+        return -1;
+    value.remove_prefix(6);
+    long long start = -1;
+    const auto dash = value.find('-');
+    return dash != std::string_view::npos && parseContentLength(value.substr(0, dash), start) ? start : -1;
+}
+
+// Delay-seconds of a Retry-After, capped far above any wait honoured; -1 for an HTTP date.
+int secondsOf(std::string_view value)
+{
+    if (value.empty() ||
+        !std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return -1;
+    long long seconds = 0;
+    for (char c : value)
+        seconds = std::min<long long>(seconds * 10 + (c - '0'), std::numeric_limits<int>::max());
+    return static_cast<int>(seconds);
+}
+
 std::string capitalised(std::string text)
 {
     if (!text.empty())
@@ -151,6 +174,7 @@ struct HttpClient::Impl
     long speedSeconds = DefaultSpeedSeconds;
     std::string lastReplyText;
     int lastReplyCode = 0;
+    ReplyHeaders replyHeaders;
     Failure failure;
 
     // State of the request in progress.
@@ -185,6 +209,7 @@ struct HttpClient::Impl
         hasLocation = false;
         chunked = false;
         contentLength = -1;
+        replyHeaders = {};
     }
 
     bool succeeded() const { return responseCode >= 200 && responseCode <= 299 && !hasLocation; }
@@ -222,7 +247,14 @@ struct HttpClient::Impl
                  !parseContentLength(headerValue(line), contentLength)) {
             abortCause = "invalid Content-Length";
             return false;
-        }
+        } else if (startsWithNoCase(line, "ETag:"))
+            replyHeaders.etag = headerValue(line);
+        else if (startsWithNoCase(line, "Last-Modified:"))
+            replyHeaders.lastModified = headerValue(line);
+        else if (startsWithNoCase(line, "Content-Range:"))
+            replyHeaders.rangeStart = rangeStartOf(headerValue(line));
+        else if (startsWithNoCase(line, "Retry-After:"))
+            replyHeaders.retryAfter = secondsOf(headerValue(line));
         return true;
     }
 
@@ -445,6 +477,11 @@ int HttpClient::lastReplyCode() const
     return d->lastReplyCode;
 }
 
+HttpClient::ReplyHeaders HttpClient::lastReplyHeaders() const
+{
+    return d->replyHeaders;
+}
+
 std::string HttpClient::get(const std::string& url)
 {
     std::string body;
@@ -453,6 +490,11 @@ std::string HttpClient::get(const std::string& url)
 }
 
 void HttpClient::get(const std::string& url, const Sink& sink)
+{
+    get(url, sink, Resume{});
+}
+
+void HttpClient::get(const std::string& url, const Sink& sink, const Resume& resume)
 {
     // Every request goes into the launcher's log with what came of it.
     const auto started = std::chrono::steady_clock::now();
@@ -465,10 +507,13 @@ void HttpClient::get(const std::string& url, const Sink& sink)
                  std::to_string(ms) + " ms");
     };
     try {
-        performGet(url, [&](const char* data, size_t size) {
-            bytes += size;
-            sink(data, size);
-        });
+        performGet(
+            url,
+            [&](const char* data, size_t size) {
+                bytes += size;
+                sink(data, size);
+            },
+            resume);
     } catch (...) {
         logRequest(d->failure.cause.empty() ? "failed" : d->failure.cause);
         throw;
@@ -476,7 +521,7 @@ void HttpClient::get(const std::string& url, const Sink& sink)
     logRequest(d->lastReplyText);
 }
 
-void HttpClient::performGet(const std::string& url, const Sink& sink)
+void HttpClient::performGet(const std::string& url, const Sink& sink, const Resume& resume)
 {
     d->failure = {};
     if (d->stopRequested())
@@ -504,6 +549,13 @@ void HttpClient::performGet(const std::string& url, const Sink& sink)
     headers = curl_slist_append(headers, hostHeader.c_str());
     headers = curl_slist_append(headers, AcceptHeader);
     headers = curl_slist_append(headers, UserAgentHeader);
+    std::string rangeHeader, ifRangeHeader;
+    if (resume.from > 0) {
+        rangeHeader = "Range: bytes=" + std::to_string(resume.from) + "-";
+        ifRangeHeader = "If-Range: " + resume.validator;
+        headers = curl_slist_append(headers, rangeHeader.c_str());
+        headers = curl_slist_append(headers, ifRangeHeader.c_str());
+    }
 
     CURL* curl = d->curl;
     curl_easy_setopt(curl, CURLOPT_CURLU, parsed.handle);

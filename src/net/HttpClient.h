@@ -18,7 +18,7 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The launcher's one HTTP client. Sends exactly:
+// The launcher's one HTTP client. Sends exactly (a resuming request adds two lines, see Resume):
 //   GET <path> HTTP/1.1\r\nHost: <host>\r\nAccept: text/html, */*\r\n
 //   User-Agent: Mozilla/3.0 (compatible; Indy Library)\r\n\r\n
 // where <host> is the host name of the address without its port. Redirections are never followed;
@@ -51,6 +51,17 @@ public:
 
     // Fetches the address; returns only for a 2xx answer, throws HttpError otherwise.
     void get(const std::string& url, const Sink& sink);
+
+    // The rest of a document partly fetched before: from byte `from` on, and only while it still
+    // matches `validator` (the ETag or Last-Modified of the earlier answer); a server whose copy
+    // changed sends all of it with a 200. The request carries "Range: bytes=<from>-" and
+    // "If-Range: <validator>" after the usual three lines; `from` 0 sends the usual request.
+    struct Resume
+    {
+        uint64_t from = 0;
+        std::string validator;
+    };
+    void get(const std::string& url, const Sink& sink, const Resume& resume);
     // Convenience for small documents (the patch list, the configuration file).
     std::string get(const std::string& url);
 
@@ -58,6 +69,17 @@ public:
     // across failures, so it may belong to an earlier request; empty before the first reply.
     std::string lastReplyText() const;
     int lastReplyCode() const;
+
+    // Header lines of the last answer that the download of an archive acts on; reset by every
+    // GET, and already filled in while its body arrives.
+    struct ReplyHeaders
+    {
+        std::string etag;          // as sent, quotes included
+        std::string lastModified;  // as sent
+        long long rangeStart = -1; // first byte of a Content-Range ("bytes 100-199/200": 100)
+        int retryAfter = -1;       // Retry-After in seconds; an HTTP date is not read
+    };
+    ReplyHeaders lastReplyHeaders() const;
 
     // Why the last GET failed, to tell the player. Reset by every GET; an empty cause means it
     // succeeded (or none ran yet).
@@ -86,7 +108,7 @@ public:
     void setMinimumSpeed(long bytesPerSecond, long seconds);
 
 private:
-    void performGet(const std::string& url, const Sink& sink);
+    void performGet(const std::string& url, const Sink& sink, const Resume& resume);
 
     struct Impl;
     std::unique_ptr<Impl> d;

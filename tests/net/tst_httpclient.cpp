@@ -88,6 +88,66 @@ private slots:
         QCOMPARE(server.requests(), std::vector<std::string>{expectedRequest(expectedTarget.toStdString())});
     }
 
+    void resumingRequestAddsRangeLines_data()
+    {
+        QTest::addColumn<quint64>("from");
+        QTest::addColumn<QString>("extraLines");
+        QTest::newRow("resuming") << quint64(1048576) << "Range: bytes=1048576-\r\nIf-Range: \"v1\"\r\n";
+        QTest::newRow("from the start") << quint64(0) << "";
+    }
+    void resumingRequestAddsRangeLines()
+    {
+        QFETCH(quint64, from);
+        QFETCH(QString, extraLines);
+        ScriptedHttpServer server;
+        server.serve("/p1.rar", ScriptedHttpServer::ok("x"));
+        HttpClient client;
+        client.get(server.url("/p1.rar"), [](const char*, size_t) {}, {from, "\"v1\""});
+        std::string expected = expectedRequest("/p1.rar");
+        expected.insert(expected.size() - 2, extraLines.toStdString());
+        QCOMPARE(server.requests(), std::vector<std::string>{expected});
+    }
+
+    void exposesTheHeadersADownloadActsOn_data()
+    {
+        QTest::addColumn<QByteArray>("headers");
+        QTest::addColumn<QString>("etag");
+        QTest::addColumn<QString>("lastModified");
+        QTest::addColumn<qlonglong>("rangeStart");
+        QTest::addColumn<int>("retryAfter");
+        QTest::newRow("none") << QByteArray() << ""
+                              << "" << -1LL << -1;
+        QTest::newRow("validators") << QByteArray(
+                                           "ETag: \"a1\"\r\nLast-Modified: Mon, 07 Dec 2026 10:00:00 GMT\r\n")
+                                    << "\"a1\""
+                                    << "Mon, 07 Dec 2026 10:00:00 GMT" << -1LL << -1;
+        QTest::newRow("content range") << QByteArray("Content-Range: bytes 100-199/200\r\n") << ""
+                                       << "" << 100LL << -1;
+        QTest::newRow("retry after seconds") << QByteArray("Retry-After: 120\r\n") << ""
+                                             << "" << -1LL << 120;
+        QTest::newRow("retry after a date")
+            << QByteArray("Retry-After: Mon, 07 Dec 2026 10:00:00 GMT\r\n") << ""
+            << "" << -1LL << -1;
+    }
+    void exposesTheHeadersADownloadActsOn()
+    {
+        QFETCH(QByteArray, headers);
+        QFETCH(QString, etag);
+        QFETCH(QString, lastModified);
+        QFETCH(qlonglong, rangeStart);
+        QFETCH(int, retryAfter);
+        ScriptedHttpServer server;
+        server.serve("/p1.rar",
+                     ScriptedHttpServer::status("503 Service Unavailable", "", headers.toStdString()));
+        HttpClient client;
+        QVERIFY_THROWS_EXCEPTION(HttpError, client.get(server.url("/p1.rar")));
+        const HttpClient::ReplyHeaders seen = client.lastReplyHeaders();
+        QCOMPARE(QString::fromStdString(seen.etag), etag);
+        QCOMPARE(QString::fromStdString(seen.lastModified), lastModified);
+        QCOMPARE(seen.rangeStart, rangeStart);
+        QCOMPARE(seen.retryAfter, retryAfter);
+    }
+
     void credentialsAndPortStayOffTheWire()
     {
         ScriptedHttpServer server;
