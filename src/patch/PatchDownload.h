@@ -1,17 +1,45 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace updater {
 
 class HttpClient;
+class StopFlag;
+
+// How long a download waits before it tries again after a failure that may pass.
+struct RetryTiming
+{
+    // One wait per retry, so also the number of retries.
+    std::vector<std::chrono::milliseconds> waits{std::chrono::seconds(1), std::chrono::seconds(4),
+                                                 std::chrono::seconds(16)};
+    // A server's Retry-After replaces the wait, up to this.
+    std::chrono::milliseconds longestRetryAfter{std::chrono::seconds(60)};
+};
+// Tests shorten the waits; nothing else calls it.
+void setRetryTimingForTest(const RetryTiming& timing);
+
+struct DownloadWatch
+{
+    const StopFlag* stop = nullptr; // ends a wait before a retry at once
+    // Each second of a wait before a retry, with the seconds left; 0 when the next attempt begins.
+    std::function<void(int seconds)> retrying;
+};
 
 // Fetches the address into a temporary file beside `target` while it arrives and renames it over
 // `target` once complete, so memory stays flat and a failed download leaves no file behind.
+//
+// A refused or reset connection, a time-out, an answer cut short and an answer 500, 502, 503 or
+// 504 are tried again after the waits of RetryTiming; anything else fails at once.
+//
 // A body longer than `largest` bytes fails at once with "size does not match", so that a patch
-// with an integrity line cannot fill the disk. Throws (HttpError, UpdaterError) on any failure.
+// with an integrity line cannot fill the disk. Throws (HttpError, UpdaterError) on any failure;
+// HttpError("Stopped") when the stop flag ends a wait.
 void downloadToFile(HttpClient& http, const std::string& url, const std::string& target,
-                    uint64_t largest = UINT64_MAX);
+                    uint64_t largest = UINT64_MAX, const DownloadWatch& watch = {});
 
 } // namespace updater

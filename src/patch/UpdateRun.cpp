@@ -189,7 +189,14 @@ bool UpdateRun::applyPatch(const PendingPatch& patch, ProfileFile& appliedRecord
     try {
         if (folder.empty())
             throw UpdaterError("cannot create the downloads folder");
-        downloadToFile(m_http, patch.address, archive, expected ? expected->size : UINT64_MAX);
+        DownloadWatch watch;
+        watch.stop = &m_stop;
+        // The window shows captions where the document's name stands; it returns for the retry.
+        watch.retrying = [this, &patch](int seconds) {
+            m_progress.setCaption(seconds > 0 ? "retrying in " + std::to_string(seconds) + " s"
+                                              : patch.documentName);
+        };
+        downloadToFile(m_http, patch.address, archive, expected ? expected->size : UINT64_MAX, watch);
     } catch (...) {
         tell(failure(NoticeKind::PatchUnavailable, patch.address, std::current_exception()));
         return false;
