@@ -1,13 +1,16 @@
 #include "patch/Downloads.h"
 
+#include "patch/PatchLists.h"
 #include "platform/GamePath.h"
 #include "platform/PathText.h"
+#include "platform/ProfileFile.h"
 
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <regex>
+#include <set>
 #include <sys/stat.h>
 
 namespace updater {
@@ -49,7 +52,8 @@ bool isWriteTemporary(const fs::path& path)
 {
     static const std::regex pattern(R"(\.updater-[A-Za-z0-9]{6})");
     const std::string folder = lowerAscii(path.parent_path().lexically_normal().string());
-    return (folder == "tarvo-updater" || folder == "data") && std::regex_match(path.filename().string(), pattern);
+    return (folder == "tarvo-updater" || folder == "data") &&
+           std::regex_match(path.filename().string(), pattern);
 }
 
 bool isRealFolder(const std::string& path)
@@ -60,8 +64,21 @@ bool isRealFolder(const std::string& path)
 
 bool isDownloadName(const std::string& name)
 {
-    static const std::regex pattern(R"(patch-[0-9a-f]{16}\.rar)");
+    static const std::regex pattern(R"(patch-[0-9a-f]{16}\.rar(\.part(\.validator)?)?)");
     return std::regex_match(name, pattern);
+}
+
+// The part files a later attempt may resume: those of the slots still pending in the list on disk.
+std::set<std::string> resumableNames()
+{
+    std::set<std::string> names;
+    const ProfileFile patchList(resolveGamePath(patchListPath()));
+    const ProfileFile appliedRecord(resolveGamePath(appliedRecordPath()));
+    for (const PendingPatch& patch : pendingPatches(patchList, appliedRecord)) {
+        names.insert(downloadFileName(patch.address) + ".part");
+        names.insert(downloadFileName(patch.address) + ".part.validator");
+    }
+    return names;
 }
 
 } // namespace
@@ -98,10 +115,13 @@ void removeLeftovers()
     // A downloads folder that is a link leads elsewhere: nothing there is ours.
     if (!isRealFolder(downloads))
         return;
-    for (const auto& entry : fs::directory_iterator(downloads, error))
-        if (isDownloadName(entry.path().filename().string()) &&
+    const std::set<std::string> resumable = resumableNames();
+    for (const auto& entry : fs::directory_iterator(downloads, error)) {
+        const std::string name = entry.path().filename().string();
+        if (isDownloadName(name) && !resumable.count(name) &&
             entry.symlink_status(error).type() == fs::file_type::regular)
             fs::remove(entry.path(), error);
+    }
 }
 
 } // namespace updater

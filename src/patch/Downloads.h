@@ -17,7 +17,8 @@ std::string downloadFileName(const std::string& address);
 
 // Removes what a killed or crashed launcher left behind: the temporary files of its atomic writes,
 // downloads and extractions anywhere in the game folder (only names of its own patterns), and the
-// archives in the downloads folder. Symbolic links are not followed.
+// archives in the downloads folder, except the part files of slots that the patch list on disk
+// still has pending (a later download resumes them). Symbolic links are not followed.
 void removeLeftovers();
 
 } // namespace updater

@@ -6,7 +6,12 @@
 #include "platform/UpdaterError.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
+#include <utility>
 
 namespace updater {
 
@@ -20,6 +25,28 @@ RetryTiming& retryTiming()
     return timing;
 }
 
+struct PartFiles
+{
+    explicit PartFiles(const std::string& target) : part(target + ".part"), validator(part + ".validator") {}
+
+    void remove() const
+    {
+        ::unlink(part.c_str());
+        ::unlink(validator.c_str());
+    }
+
+    std::string part;
+    std::string validator;
+};
+
+// What If-Range may carry: a strong ETag, else the date.
+std::string validatorOf(const HttpClient::ReplyHeaders& headers)
+{
+    if (!headers.etag.empty() && headers.etag.rfind("W/", 0) != 0)
+        return headers.etag;
+    return headers.lastModified;
+}
+
 // Failures that may be gone a moment later: the network's and an overloaded server's.
 bool mayPass(const HttpClient::Failure& failure, int code)
 {
@@ -31,18 +58,100 @@ bool mayPass(const HttpClient::Failure& failure, int code)
            cause == "body shorter than its Content-Length" || cause == "incomplete answer";
 }
 
-// One GET into a temporary file, which goes again when it fails.
-void attempt(HttpClient& http, const std::string& url, const std::string& target, uint64_t largest)
+class PartWriter
 {
-    AtomicFileWriter file(target, ".updater-download-XXXXXX");
-    uint64_t received = 0;
-    http.get(url, [&](const char* data, size_t size) {
-        received += size;
-        if (received > largest)
-            throw UpdaterError("size does not match");
-        file.write(data, size);
-    });
-    file.commit();
+public:
+    explicit PartWriter(std::string target) : m_target(std::move(target)) {}
+    ~PartWriter()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    bool isOpen() const { return m_fd >= 0; }
+
+    void open(const std::string& path, bool append)
+    {
+        m_fd = ::open(path.c_str(),
+                      O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | (append ? O_APPEND : O_TRUNC), 0666);
+        if (m_fd < 0)
+            throw UpdaterError("Cannot create file " + m_target);
+    }
+
+    void write(const char* data, size_t size)
+    {
+        while (size > 0) {
+            const ssize_t n = ::write(m_fd, data, size);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && (errno == ENOSPC || errno == EDQUOT))
+                throw UpdaterError("disk full");
+            if (n <= 0)
+                throw UpdaterError("Cannot write file " + m_target);
+            data += n;
+            size -= static_cast<size_t>(n);
+        }
+    }
+
+    void close()
+    {
+        if (::close(std::exchange(m_fd, -1)) != 0)
+            throw UpdaterError("Cannot write file " + m_target);
+    }
+
+private:
+    std::string m_target;
+    int m_fd = -1;
+};
+
+// One GET, resuming what an earlier one left in the part file.
+void attempt(HttpClient& http, const std::string& url, const std::string& target, const PartFiles& files,
+             uint64_t largest)
+{
+    HttpClient::Resume resume;
+    struct stat st;
+    if (readWholeFile(files.validator, resume.validator) && !resume.validator.empty() &&
+        ::stat(files.part.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 &&
+        static_cast<uint64_t>(st.st_size) <= largest)
+        resume.from = static_cast<uint64_t>(st.st_size);
+    else
+        files.remove();
+
+    PartWriter file(target);
+    uint64_t received = resume.from;
+    // Whether the answer continues the part is known once its header block is in.
+    const auto open = [&] {
+        const HttpClient::ReplyHeaders headers = http.lastReplyHeaders();
+        const bool continues = resume.from > 0 && http.lastReplyCode() == 206;
+        if (continues && headers.rangeStart != static_cast<long long>(resume.from))
+            throw UpdaterError("invalid answer");
+        file.open(files.part, continues);
+        if (continues)
+            return;
+        received = 0;
+        // Truncated first, so that a validator never goes with bytes of another copy.
+        const std::string validator = validatorOf(headers);
+        if (validator.empty())
+            ::unlink(files.validator.c_str());
+        else
+            writeFileAtomically(files.validator, validator);
+    };
+    http.get(
+        url,
+        [&](const char* data, size_t size) {
+            if (!file.isOpen())
+                open();
+            received += size;
+            if (received > largest)
+                throw UpdaterError("size does not match");
+            file.write(data, size);
+        },
+        resume);
+    if (!file.isOpen())
+        open(); // an empty body
+    file.close();
+    if (!replaceFile(files.part, target))
+        throw UpdaterError("Cannot create file " + target);
+    ::unlink(files.validator.c_str());
 }
 
 // Waits before a retry; false when the stop flag ended the wait.
@@ -73,14 +182,23 @@ void setRetryTimingForTest(const RetryTiming& timing)
 void downloadToFile(HttpClient& http, const std::string& url, const std::string& target, uint64_t largest,
                     const DownloadWatch& watch)
 {
+    const PartFiles files(target);
     const RetryTiming& timing = retryTiming();
     for (size_t retry = 0;; ++retry) {
         try {
-            attempt(http, url, target, largest);
+            attempt(http, url, target, files, largest);
             return;
         } catch (const HttpError&) {
             const HttpClient::Failure failure = http.lastFailure();
-            if (!mayPass(failure, http.lastReplyCode()) || retry >= timing.waits.size())
+            if (!mayPass(failure, http.lastReplyCode()) && failure.cause != "stopped") {
+                files.remove();
+                throw;
+            }
+            // What arrived stays for the next attempt, in this run or a later one, when it can be
+            // resumed at all.
+            if (!fileExists(files.validator))
+                files.remove();
+            if (failure.cause == "stopped" || retry >= timing.waits.size())
                 throw;
             const int retryAfter = failure.byStatus ? http.lastReplyHeaders().retryAfter : -1;
             const auto wait = retryAfter >= 0
@@ -89,6 +207,9 @@ void downloadToFile(HttpClient& http, const std::string& url, const std::string&
                                   : timing.waits[retry];
             if (!waitBeforeRetry(wait, watch))
                 throw HttpError("Stopped");
+        } catch (...) {
+            files.remove();
+            throw;
         }
     }
 }

@@ -30,11 +30,15 @@ struct DownloadWatch
     std::function<void(int seconds)> retrying;
 };
 
-// Fetches the address into a temporary file beside `target` while it arrives and renames it over
-// `target` once complete, so memory stays flat and a failed download leaves no file behind.
+// Fetches the address into `target` + ".part" while it arrives and renames it to `target` once
+// complete, so memory stays flat and no half archive ever has the target's name.
 //
-// A refused or reset connection, a time-out, an answer cut short and an answer 500, 502, 503 or
-// 504 are tried again after the waits of RetryTiming; anything else fails at once.
+// A refused or reset connection, a time-out, an answer cut short and an answer 500, 502, 503 or 504
+// are tried again after the waits of RetryTiming; anything else fails at once. What arrived of
+// a transfer that stopped part-way stays in the ".part" file, with the ETag or Last-Modified of
+// its answer in `target` + ".part.validator", and the next attempt (a retry, or a later run)
+// asks only for the rest: a 206 from that byte on is appended, a 200 (the server's copy
+// changed) starts over. A failure that no retry can mend removes both files.
 //
 // A body longer than `largest` bytes fails at once with "size does not match", so that a patch
 // with an integrity line cannot fill the disk. Throws (HttpError, UpdaterError) on any failure;

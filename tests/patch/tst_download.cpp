@@ -1,4 +1,5 @@
-// Downloading an archive to a file: which failures are tried again and after how long.
+// Downloading an archive to a file: which failures are tried again and after how long, and how a
+// transfer that stopped part-way is resumed.
 
 #include "net/HttpClient.h"
 #include "patch/PatchDownload.h"
@@ -25,6 +26,23 @@ const ScriptedHttpServer::Reply Unavailable = ScriptedHttpServer::status("503 Se
 const ScriptedHttpServer::Reply Cut{"HTTP/1.1 200 OK\r\nETag: \"v1\"\r\nContent-Length: 11\r\n\r\nhello ",
                                     ScriptedHttpServer::Ending::Close};
 
+ScriptedHttpServer::Reply partial(const std::string& range, const std::string& body)
+{
+    return ScriptedHttpServer::status("206 Partial Content", body, "Content-Range: bytes " + range + "\r\n");
+}
+
+// The lines a request has after the usual three.
+QStringList extraLines(const std::vector<std::string>& requests)
+{
+    QStringList lines;
+    for (const std::string& request : requests) {
+        const std::string usualEnd = "Library)\r\n";
+        const auto from = request.find(usualEnd) + usualEnd.size();
+        lines << QString::fromStdString(request.substr(from, request.size() - from - 2));
+    }
+    return lines;
+}
+
 } // namespace
 
 class DownloadTest : public QObject
@@ -43,28 +61,58 @@ private slots:
             QFile::remove(m_folder.filePath(name));
     }
 
-    void retries_data()
+    void retriesAndResumes_data()
     {
-        QTest::addColumn<Replies>("replies"); // in turn, the last repeating
-        QTest::addColumn<int>("requests");
-        QTest::addColumn<QByteArray>("file"); // null: the download fails
+        QTest::addColumn<QByteArray>("part");   // on disk before, with the validator "v1"; null: none
+        QTest::addColumn<Replies>("replies");   // in turn, the last repeating
+        QTest::addColumn<QStringList>("extra"); // of each request, after the usual lines
+        QTest::addColumn<QByteArray>("file");   // null: the download fails
         QTest::addColumn<QString>("cause");
+        QTest::addColumn<QByteArray>("partAfter");
+        const QString range6 = "Range: bytes=6-\r\nIf-Range: \"v1\"\r\n";
+        QTest::newRow("range answered: appended")
+            << QByteArray("hello ") << Replies{partial("6-10/11", "world")} << QStringList{range6}
+            << QByteArray("hello world") << "" << QByteArray();
+        QTest::newRow("range ignored: starts over")
+            << QByteArray("stale!") << Replies{ScriptedHttpServer::ok("hello world")} << QStringList{range6}
+            << QByteArray("hello world") << "" << QByteArray();
+        QTest::newRow("range from another byte: refused")
+            << QByteArray("hello ") << Replies{partial("0-10/11", "hello world")} << QStringList{range6}
+            << QByteArray() << "invalid answer" << QByteArray();
         QTest::newRow("503 then 200: one retry")
-            << Replies{Unavailable, ScriptedHttpServer::ok("abc")} << 2 << QByteArray("abc") << "";
+            << QByteArray() << Replies{Unavailable, ScriptedHttpServer::ok("abc")} << QStringList{"", ""}
+            << QByteArray("abc") << "" << QByteArray();
         QTest::newRow("404: not retried")
-            << Replies{ScriptedHttpServer::status("404 Not Found"), ScriptedHttpServer::ok("abc")} << 1
-            << QByteArray() << "404 Not Found";
-        QTest::newRow("cut body: retried")
-            << Replies{Cut, ScriptedHttpServer::ok("hello world")} << 2 << QByteArray("hello world") << "";
-        QTest::newRow("503 until the retries run out")
-            << Replies{Unavailable} << 4 << QByteArray() << "503 Service Unavailable";
+            << QByteArray()
+            << Replies{ScriptedHttpServer::status("404 Not Found"), ScriptedHttpServer::ok("abc")}
+            << QStringList{""} << QByteArray() << "404 Not Found" << QByteArray();
+        QTest::newRow("cut body: the retry resumes")
+            << QByteArray() << Replies{Cut, partial("6-10/11", "world")} << QStringList{"", range6}
+            << QByteArray("hello world") << "" << QByteArray();
+        QTest::newRow("cut body: kept when the retries run out")
+            << QByteArray() << Replies{Cut, Unavailable} << QStringList{"", range6, range6, range6}
+            << QByteArray() << "503 Service Unavailable" << QByteArray("hello ");
+        const ScriptedHttpServer::Reply cutWithoutValidator{
+            "HTTP/1.1 200 OK\r\nContent-Length: 11\r\n\r\nhello ", ScriptedHttpServer::Ending::Close};
+        QTest::newRow("cut body without a validator: starts over")
+            << QByteArray() << Replies{cutWithoutValidator, ScriptedHttpServer::ok("hello world")}
+            << QStringList{"", ""} << QByteArray("hello world") << "" << QByteArray();
+        QTest::newRow("cut body without a validator: not kept")
+            << QByteArray() << Replies{cutWithoutValidator} << QStringList{"", "", "", ""} << QByteArray()
+            << "body shorter than its Content-Length" << QByteArray();
     }
-    void retries()
+    void retriesAndResumes()
     {
+        QFETCH(QByteArray, part);
         QFETCH(Replies, replies);
-        QFETCH(int, requests);
+        QFETCH(QStringList, extra);
         QFETCH(QByteArray, file);
         QFETCH(QString, cause);
+        QFETCH(QByteArray, partAfter);
+        if (!part.isNull()) {
+            writeFileOrDie(target() + ".part", part);
+            writeFileOrDie(target() + ".part.validator", "\"v1\"");
+        }
         ScriptedHttpServer server;
         server.serveSequence("/p.rar", replies);
         HttpClient http;
@@ -76,10 +124,12 @@ private slots:
             failed = true;
         }
 
-        QCOMPARE(int(server.requests().size()), requests);
+        QCOMPARE(extraLines(server.requests()), extra);
         QCOMPARE(failed, file.isNull());
         QCOMPARE(QString::fromStdString(http.lastFailure().cause), cause);
         QCOMPARE(bytesOf(target()), file.isNull() ? QByteArray("<missing>") : file);
+        QCOMPARE(bytesOf(target() + ".part"), partAfter.isNull() ? QByteArray("<missing>") : partAfter);
+        QCOMPARE(QFile::exists(target() + ".part.validator"), !partAfter.isNull());
     }
 
     void retryWaits_data()

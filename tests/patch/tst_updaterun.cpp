@@ -4,6 +4,8 @@
 // download at once.
 
 #include "net/HttpClient.h"
+#include "patch/Downloads.h"
+#include "patch/PatchDownload.h"
 #include "patch/PatchExtraction.h"
 #include "patch/UpdateRun.h"
 #include "support/RarFixture.h"
@@ -129,7 +131,12 @@ private:
     }
 
 private slots:
-    void initTestCase() { std::setlocale(LC_ALL, ""); }
+    void initTestCase()
+    {
+        std::setlocale(LC_ALL, "");
+        setRetryTimingForTest(
+            {{std::chrono::milliseconds(20), std::chrono::milliseconds(20)}, std::chrono::seconds(60)});
+    }
 
     void appliesEveryUnrecordedSlotInOrder_data()
     {
@@ -334,6 +341,8 @@ private slots:
         QTest::newRow("atomic write") << "Tarvo-Updater/.updater-Qq1234" << false << false;
         QTest::newRow("downloaded archive")
             << "Tarvo-Updater/downloads/patch-0123456789abcdef.rar" << false << false;
+        QTest::newRow("part of a download no pending slot names")
+            << "Tarvo-Updater/downloads/patch-0123456789abcdef.rar.part" << false << false;
         QTest::newRow("a player's file of another pattern") << ".updater-notes.txt" << false << true;
         QTest::newRow("a player's file away from the launcher's own")
             << "maps/.updater-backup" << false << true;
@@ -366,6 +375,45 @@ private slots:
             QCOMPARE(bytesOf(outside.filePath("target")), QByteArray("outside"));
         else
             QCOMPARE(game.exists(path), kept);
+    }
+
+    void laterRunResumesACutDownload()
+    {
+        GameFolder game;
+        game.write("Tarvo-Updater/applied4.list", recordOf(0));
+        ScriptedHttpServer server;
+        const std::string archive = archiveOf({{"one.txt", "1"}}).toStdString();
+        const size_t half = archive.size() / 2;
+        const std::string header =
+            "HTTP/1.1 200 OK\r\nETag: \"a\"\r\nContent-Length: " + std::to_string(archive.size()) +
+            "\r\n\r\n";
+        server.serveSequence("/patches/p1.rar",
+                             {{header + archive.substr(0, half), ScriptedHttpServer::Ending::Close},
+                              ScriptedHttpServer::status("503 Service Unavailable")});
+        server.serve("/l", ScriptedHttpServer::ok(listOf(server, 1).toStdString()));
+        const QString part = "Tarvo-Updater/downloads/" +
+                             QString::fromStdString(downloadFileName(server.url("/patches/p1.rar"))) +
+                             ".part";
+        {
+            Run first(server.url("/l"));
+            first.run.run();
+            QCOMPARE(firstArguments(first.finished), QVariantList{false});
+        }
+        QCOMPARE(game.read(part), QByteArray::fromStdString(archive.substr(0, half)));
+
+        server.serve("/patches/p1.rar",
+                     ScriptedHttpServer::status("206 Partial Content", archive.substr(half),
+                                                "Content-Range: bytes " + std::to_string(half) + "-" +
+                                                    std::to_string(archive.size() - 1) + "/" +
+                                                    std::to_string(archive.size()) + "\r\n"));
+        Run later(server.url("/l"));
+        later.run.run();
+
+        QCOMPARE(firstArguments(later.finished), QVariantList{true});
+        QVERIFY(server.requests().back().find("Range: bytes=" + std::to_string(half) +
+                                              "-\r\nIf-Range: \"a\"\r\n") != std::string::npos);
+        QCOMPARE(game.read("one.txt"), QByteArray("1"));
+        QCOMPARE(namesIn(game.path() + "/Tarvo-Updater/downloads"), QStringList());
     }
 
     void runsOnAThreadOfItsOwn()
