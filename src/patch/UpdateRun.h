@@ -35,8 +35,9 @@ public:
 
     TransferProgress& progress() { return m_progress; }
 
-    // Ends the run soon: a transfer stops within a second and leaves no file, an extraction
-    // abandons the entry it writes. finished() is not emitted then.
+    // Ends the run soon: a transfer stops within a second, keeping what arrived for a later resume
+    // in the downloads folder and nothing in the game folder; an extraction abandons the entry it
+    // writes. finished() is not emitted then.
     void stop() { m_stop.request(); }
 
 public slots:
