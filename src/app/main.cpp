@@ -1,4 +1,5 @@
 #include "app/Dialogs.h"
+#include "app/HeadlessUpdate.h"
 #include "app/Messages.h"
 #include "app/QuitRequest.h"
 #include "app/UpdaterApplication.h"
@@ -17,6 +18,7 @@
 namespace {
 
 constexpr char usage[] = R"(Usage: tarvo-updater [--version | --help] [Qt options, such as -style NAME]
+       tarvo-updater --update-only [--game-dir DIR]
 
 The launcher and patcher of a community-run online role-playing game: it brings the game
 folder up to date from the community's patch list, shows the game servers and starts the
@@ -24,8 +26,11 @@ game client. Start it in the game folder (the folder that holds Tarvo-Updater/up
 the folder it is started in is the game folder.
 
 Options:
-  --version  print the version and end
-  --help     print this help and end
+  --version       print the version and end
+  --help          print this help and end
+  --update-only   bring the game folder up to date without a window and end: progress and
+                  notices go to standard error; exit status 0 when every patch is applied
+  --game-dir DIR  the game folder for --update-only (default: the current folder)
 
 Environment (read once at start):
   UPDATER_DIALOG_LOG=<file>         every dialog, when it closes, appends one JSON line
@@ -76,6 +81,9 @@ int main(int argc, char** argv)
     using namespace updater;
     if (printedInformation(argc, argv))
         return 0;
+    // Decided before the application object exists: this mode must not look for a display.
+    if (wantsHeadlessUpdate(argc, argv))
+        return runHeadlessUpdate(argc, argv);
     std::setlocale(LC_ALL, "");
     // The FFmpeg media backend plays and reports broken files without extra packages.
     if (!qEnvironmentVariableIsSet("QT_MEDIA_BACKEND"))

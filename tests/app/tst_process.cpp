@@ -1,4 +1,7 @@
 // The real program, started as a player would start it, in the unattended dialog mode.
+#include "platform/InstanceLock.h"
+#include "support/RarFixture.h"
+#include "support/ScriptedHttpServer.h"
 #include "support/TestSupport.h"
 
 #include <QBuffer>
@@ -218,6 +221,84 @@ private slots:
         QVERIFY(!journal()[0]["text"].toString().contains("already running"));
         third.kill();
         third.waitForFinished(10000);
+    }
+
+    void updateOnlyRunsWithoutADisplay_data()
+    {
+        // The configured list: "served", "refused" (nothing listens there), or "" for no configuration.
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<bool>("patchServed");   // else the patch's address answers 404
+        QTest::addColumn<bool>("gameDirOption"); // started elsewhere, the game folder named by --game-dir
+        QTest::addColumn<bool>("lockHeld");      // another instance holds the single-instance lock
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("errors"); // pattern for standard error
+        QTest::addColumn<bool>("applied");   // the patch's file landed and the slot is recorded
+        QTest::addColumn<bool>("logged");    // the event log has the start and end lines
+
+        QTest::newRow("all applied") << "served" << true << false << false << 0 << "p1\\.rar" << true << true;
+        QTest::newRow("list unavailable") << "refused" << true << false << false << 1
+                                          << "-= CRITICAL ERROR 3 =-\n\nCan't download" << false << true;
+        QTest::newRow("slot fails") << "served" << false << false << false << 1 << "404 Not Found" << false
+                                    << true;
+        QTest::newRow("second instance")
+            << "served" << true << false << true << 1
+            << "^-= Updater is already running! =-\n\nYou're trying to start it twice ...\n$" << false
+            << false;
+        QTest::newRow("game folder elsewhere")
+            << "served" << true << true << false << 0 << "p1\\.rar" << true << true;
+        QTest::newRow("no configuration") << "" << true << false << false << 1
+                                          << "^-= CRITICAL ERROR 2 =-\n\nCouldn't find" << false << false;
+    }
+
+    void updateOnlyRunsWithoutADisplay()
+    {
+        QFETCH(QString, list);
+        QFETCH(bool, patchServed);
+        QFETCH(bool, gameDirOption);
+        QFETCH(bool, lockHeld);
+        QFETCH(bool, applied);
+        updater::test::GameFolder folder;
+        updater::test::ScriptedHttpServer server;
+        updater::test::RarBuilder archive;
+        archive.add("data/one.txt", "1");
+        if (patchServed) {
+            updater::test::writeFileOrDie(m_home.filePath("p1.rar"), archive.build({"data/one.txt"}));
+            server.serveFile("/p1.rar", m_home.filePath("p1.rar").toStdString());
+        }
+        server.serve("/l", updater::test::ScriptedHttpServer::ok(
+                               "[Updates]\r\nUpdate_1=" + server.url("/p1.rar") + "\r\n"));
+        const std::string address = list == "served"
+                                        ? server.url("/l")
+                                        : "http://127.0.0.1:" + std::to_string(server.unusedPort()) + "/l";
+        if (!list.isEmpty())
+            folder.write("Tarvo-Updater/updater4.cfg",
+                         QByteArray::fromStdString("[Main]\r\nPatch_List=" + address + "\r\n"));
+        updater::InstanceLock lock(m_home.filePath("Updater.lock").toStdString());
+        if (lockHeld)
+            QVERIFY(lock.acquire());
+
+        QProcessEnvironment env = environment();
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        env.remove("QT_QPA_PLATFORM");
+        QProcess updater;
+        updater.setProcessEnvironment(env);
+        QStringList arguments{"--update-only"};
+        if (gameDirOption) {
+            updater.setWorkingDirectory(m_home.path());
+            arguments << "--game-dir" << folder.path();
+        }
+        updater.start(qEnvironmentVariable("UPDATER_BINARY"), arguments);
+        QVERIFY2(updater.waitForFinished(60000), "the update run did not end by itself");
+        const QString complained = QString::fromLocal8Bit(updater.readAllStandardError());
+        QCOMPARE(updater.exitStatus(), QProcess::NormalExit);
+        QTEST(updater.exitCode(), "exitCode");
+        QFETCH(QString, errors);
+        QVERIFY2(QRegularExpression(errors).match(complained).hasMatch(), qPrintable(complained));
+        QCOMPARE(folder.read("data/one.txt"), QByteArray(applied ? "1" : ""));
+        QCOMPARE(folder.read("Tarvo-Updater/applied4.list").contains("Update_1=p1.rar"), applied);
+        const QByteArray log = folder.read("Tarvo-Updater/updater.log");
+        QTEST(log.contains(" (update only)\n") && log.endsWith(" end\n"), "logged");
     }
 
     void offlineMachineShowsPanicAndEnds()

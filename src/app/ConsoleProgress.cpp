@@ -1,0 +1,148 @@
+#include "app/ConsoleProgress.h"
+
+#include "app/Messages.h"
+#include "patch/UpdateRun.h"
+
+#include <cstdio>
+
+namespace updater {
+
+namespace {
+
+// Terminal redraws are limited so that a fast download is not held up by the terminal.
+constexpr qint64 terminalIntervalMs = 100;
+constexpr qint64 plainIntervalMs = 1000;
+constexpr int barWidth = 30;
+
+// The kilobytes a picture's text shows ("1,206 Kb"), whatever the thousands separator.
+qint64 kilobytesIn(const QString& text)
+{
+    qint64 value = 0;
+    for (const QChar c : text)
+        if (c.isDigit())
+            value = value * 10 + c.digitValue();
+    return value;
+}
+
+QString duration(qint64 seconds)
+{
+    if (seconds >= 3600)
+        return QString("%1:%2:%3")
+            .arg(seconds / 3600)
+            .arg(seconds / 60 % 60, 2, 10, QChar('0'))
+            .arg(seconds % 60, 2, 10, QChar('0'));
+    return QString("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QChar('0'));
+}
+
+} // namespace
+
+void Console::line(const std::string& latin1)
+{
+    line(QString::fromLatin1(latin1));
+}
+
+void Console::line(const QString& text)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_barShown)
+        std::fputs("\r\033[K", stderr);
+    m_barShown = false;
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fprintf(stderr, "%s\n", bytes.constData());
+    std::fflush(stderr);
+}
+
+void Console::bar(const QString& text)
+{
+    if (!m_terminal)
+        return;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fprintf(stderr, "\r%s\033[K", bytes.constData());
+    std::fflush(stderr);
+    m_barShown = true;
+}
+
+void ConsoleContact::tell(const Notice& notice)
+{
+    // The comment is the archive's own text, handed over as UTF-8.
+    if (notice.kind == NoticeKind::ArchiveComment)
+        m_console.line(QString::fromStdString(notice.subject));
+    else
+        m_console.line(messages::notice(notice));
+}
+
+ConsoleProgress::ConsoleProgress(UpdateRun& run, Console& console) : m_run(run), m_console(console)
+{
+    connect(&run, &UpdateRun::patchStarted, this, &ConsoleProgress::patchStarted);
+    connect(&run, &UpdateRun::unpackingStarted, this, &ConsoleProgress::unpackingStarted);
+    connect(&run.progress(), &TransferProgress::pictureChanged, this, &ConsoleProgress::pictureChanged);
+    connect(&run.progress(), &TransferProgress::captionChanged, this, &ConsoleProgress::captionChanged);
+}
+
+void ConsoleProgress::patchStarted(const QString& documentName)
+{
+    m_patch = documentName;
+    m_transferClock.start();
+    m_shownOnce = false;
+    m_console.line("Downloading " + documentName);
+}
+
+void ConsoleProgress::unpackingStarted()
+{
+    m_console.line("Unpacking " + m_patch);
+}
+
+void ConsoleProgress::pictureChanged()
+{
+    const DownloadPicture picture = m_run.progress().takePicture();
+    if (!m_transferClock.isValid())
+        return; // the patch list: too small to show
+    const qint64 interval = m_console.terminal() ? terminalIntervalMs : plainIntervalMs;
+    const bool complete = picture.bar >= 100;
+    if (m_shownOnce && m_shownClock.elapsed() < interval && !(complete && m_console.terminal()))
+        return;
+    if (!m_shownOnce && !m_console.terminal() && m_transferClock.elapsed() < plainIntervalMs)
+        return;
+
+    const qint64 done = kilobytesIn(picture.progress);
+    const qint64 total = kilobytesIn(picture.size);
+    const double seconds = m_transferClock.elapsed() / 1000.0;
+    // The first moments of a transfer say little about its speed.
+    const qint64 speed = seconds >= 0.5 ? qint64(done / seconds) : 0;
+    QString text = m_patch + ": " + picture.percent.trimmed() + " (" + QString::number(done) + " of " +
+                   QString::number(total) + " kb), " + (speed > 0 ? QString::number(speed) : QString("?")) +
+                   " kB/s";
+    if (speed > 0 && total > done)
+        text += ", " + duration((total - done) / speed) + " left";
+    m_shownOnce = true;
+    m_shownClock.start();
+    if (!m_console.terminal()) {
+        m_console.line(text);
+        return;
+    }
+    const int filled = qBound(0, picture.bar, 100) * barWidth / 100;
+    m_console.bar("[" + QString(filled, '#') + QString(barWidth - filled, '.') + "] " + text);
+}
+
+void ConsoleProgress::captionChanged()
+{
+    m_console.bar(m_run.progress().takeCaption());
+}
+
+void ConsoleProgress::close(Outcome outcome)
+{
+    switch (outcome) {
+    case AllApplied:
+        m_console.line(QString("Every patch is applied."));
+        break;
+    case Failed:
+        m_console.line(QString("The update is not complete; the next run tries again."));
+        break;
+    case Stopped:
+        m_console.line(QString("The update was stopped; the next run goes on from there."));
+        break;
+    }
+}
+
+} // namespace updater
