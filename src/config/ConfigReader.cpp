@@ -3,6 +3,8 @@
 #include "platform/GamePath.h"
 #include "platform/ProfileFile.h"
 
+#include <sstream>
+
 namespace updater {
 
 std::string configFilePath()
@@ -40,6 +42,9 @@ Configuration readConfigurationFrom(const ProfileFile& f)
     c.homepage = f.readString("Main", "Homepage", MarkerText);
     c.configLink = f.readString("Main", "Config_link", MarkerText);
     c.patchList = f.readString("Main", "Patch_List", MarkerText);
+    std::istringstream mirrors(f.readString("Main", "Patch_Mirrors", ""));
+    for (std::string mirror; mirrors >> mirror;)
+        c.patchMirrors.push_back(mirror);
     c.fileName = f.readString("Main", "FileName", "wrong configured settings! ask gm for it");
     c.titleWindowName = f.readString("Main", "TitleWindowName", MarkerText);
     c.overWriteClientInfo = f.readInteger("Main", "OverWriteClientInfo", 0);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace updater {
 
@@ -35,6 +36,9 @@ struct Configuration
     std::string homepage;
     std::string configLink;
     std::string patchList;
+    // Patch_Mirrors: base addresses that serve the same archives, asked in turn when an archive
+    // cannot be had from its own address.
+    std::vector<std::string> patchMirrors;
     std::string fileName;
     std::string titleWindowName;
     int overWriteClientInfo = 0;

@@ -100,6 +100,16 @@ std::string downloadFileName(const std::string& address)
     return name;
 }
 
+std::string mirrorAddress(const std::string& mirrorBase, const std::string& address)
+{
+    const size_t scheme = address.find("://");
+    const size_t path = address.find('/', scheme == std::string::npos ? 0 : scheme + 3);
+    std::string base = mirrorBase;
+    while (!base.empty() && base.back() == '/')
+        base.pop_back();
+    return base + (path == std::string::npos ? "/" : address.substr(path));
+}
+
 void removeLeftovers()
 {
     std::error_code error;

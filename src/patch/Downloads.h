@@ -15,6 +15,11 @@ std::string downloadsFolder(bool create);
 // comes from the address, not from the server: "patch-<16 hex digits>.rar".
 std::string downloadFileName(const std::string& address);
 
+// The address of the same archive on a mirror: the mirror's base address followed by the path
+// (and query) of the archive's own address: "http://m1.example:8080/cdn" and
+// "http://origin.example/patches/p1.rar" give "http://m1.example:8080/cdn/patches/p1.rar".
+std::string mirrorAddress(const std::string& mirrorBase, const std::string& address);
+
 // Removes what a killed or crashed launcher left behind: the temporary files of its atomic writes,
 // downloads and extractions anywhere in the game folder (only names of its own patterns), and the
 // archives in the downloads folder, except the part files of slots that the patch list on disk

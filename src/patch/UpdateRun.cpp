@@ -140,6 +140,25 @@ bool UpdateRun::listOnDiskIsSigned(const std::string& listPath) const
            !signatureProblem(m_key, list, signature);
 }
 
+bool UpdateRun::downloadFromMirrors(const PendingPatch& patch, const std::string& archive, uint64_t largest)
+{
+    for (const std::string& mirror : m_config.patchMirrors) {
+        if (m_stop.requested())
+            return false;
+        const std::string address = mirrorAddress(mirror, patch.address);
+        try {
+            DownloadWatch watch;
+            watch.stop = &m_stop;
+            downloadToFile(m_http, address, archive, largest, watch);
+            return true;
+        } catch (...) {
+            logEvent("mirror " + address + " failed: " +
+                     failure(NoticeKind::PatchUnavailable, address, std::current_exception()).reply);
+        }
+    }
+    return false;
+}
+
 bool UpdateRun::applyPendingPatches()
 {
     const std::string listPath = resolveGamePath(patchListPath());
@@ -198,8 +217,13 @@ bool UpdateRun::applyPatch(const PendingPatch& patch, ProfileFile& appliedRecord
         };
         downloadToFile(m_http, patch.address, archive, expected ? expected->size : UINT64_MAX, watch);
     } catch (...) {
-        tell(failure(NoticeKind::PatchUnavailable, patch.address, std::current_exception()));
-        return false;
+        // The player hears of the archive's own address; the mirrors are the community's fallback.
+        const Notice originFailure =
+            failure(NoticeKind::PatchUnavailable, patch.address, std::current_exception());
+        if (folder.empty() || !downloadFromMirrors(patch, archive, expected ? expected->size : UINT64_MAX)) {
+            tell(originFailure);
+            return false;
+        }
     }
     if (expected) {
         const IntegrityCheck check = checkFileIntegrity(archive, *expected);

@@ -58,6 +58,8 @@ private:
     std::string fetch(const std::string& address, size_t largest, const char* tooLarge);
     std::string fetchSignature(const std::string& address);
     bool applyPendingPatches();
+    // Asks each mirror in turn for an archive its own address could not give; true once one did.
+    bool downloadFromMirrors(const PendingPatch& patch, const std::string& archive, uint64_t largest);
     bool listOnDiskIsSigned(const std::string& listPath) const;
     bool applyPatch(const PendingPatch& patch, ProfileFile& appliedRecord);
     // Every notice of the run, the extraction's included, passes here on its way to the player.

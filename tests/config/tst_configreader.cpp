@@ -341,6 +341,25 @@ private slots:
         QCOMPARE(c.server[1].map, 3);
     }
 
+    void mirrorsAreBlankSeparated_data()
+    {
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<QStringList>("mirrors");
+        QTest::newRow("none") << QByteArray() << QStringList{};
+        QTest::newRow("two, any blanks") << QByteArray(" http://m1.example/cdn \t http://m2.example:8080/ ")
+                                         << QStringList{"http://m1.example/cdn", "http://m2.example:8080/"};
+    }
+
+    void mirrorsAreBlankSeparated()
+    {
+        QFETCH(QByteArray, value);
+        QFETCH(QStringList, mirrors);
+        QStringList read;
+        for (const std::string& mirror : readFrom("[Main]\r\nPatch_Mirrors=" + value + "\r\n").patchMirrors)
+            read << QString::fromStdString(mirror);
+        QCOMPARE(read, mirrors);
+    }
+
     void emptyValuesAreNotDefaults()
     {
         const Configuration c = readFrom("[Main]\r\nTitleWindowName=\r\nBGM_Sound=   \r\nHomepage=\"\"\r\n"

@@ -2,6 +2,7 @@
 // transfer that stopped part-way is resumed.
 
 #include "net/HttpClient.h"
+#include "patch/Downloads.h"
 #include "patch/PatchDownload.h"
 #include "platform/StopFlag.h"
 #include "support/ScriptedHttpServer.h"
@@ -54,6 +55,27 @@ private:
     QString target() const { return m_folder.filePath("patch.rar"); }
 
 private slots:
+    void mirrorAddressKeepsThePath_data()
+    {
+        QTest::addColumn<QString>("base");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("onMirror");
+        QTest::newRow("base with a path") << "http://m1.example:8080/cdn"
+                                          << "http://origin.example/patches/p1.rar"
+                                          << "http://m1.example:8080/cdn/patches/p1.rar";
+        QTest::newRow("base ending in a slash") << "http://m1.example/"
+                                                << "https://o.example:81/p.rar?v=2"
+                                                << "http://m1.example/p.rar?v=2";
+    }
+
+    void mirrorAddressKeepsThePath()
+    {
+        QFETCH(QString, base);
+        QFETCH(QString, address);
+        QFETCH(QString, onMirror);
+        QCOMPARE(QString::fromStdString(mirrorAddress(base.toStdString(), address.toStdString())), onMirror);
+    }
+
     void init()
     {
         setRetryTimingForTest({{50ms, 50ms, 50ms}, 60s});

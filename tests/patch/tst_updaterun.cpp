@@ -331,6 +331,42 @@ private slots:
                  QByteArray("[Updates]\r\nUpdate_1=Grimvale.exe\r\n"));
     }
 
+    // An archive its own address cannot give is asked from each mirror in turn, at the mirror's base
+    // plus the address's path; the player hears of the own address only when no mirror has it.
+    void mirrorsStandInForTheOrigin_data()
+    {
+        QTest::addColumn<bool>("mirrorHasIt");
+        QTest::newRow("dead origin, live second mirror") << true;
+        QTest::newRow("no mirror has it") << false;
+    }
+
+    void mirrorsStandInForTheOrigin()
+    {
+        QFETCH(bool, mirrorHasIt);
+        GameFolder game;
+        game.write("Tarvo-Updater/applied4.list", recordOf(0));
+        ScriptedHttpServer lists, mirror;
+        if (mirrorHasIt)
+            serveArchive(mirror, "p1.rar", archiveOf({{"one.txt", "1"}}));
+        const std::string origin =
+            "http://127.0.0.1:" + std::to_string(ScriptedHttpServer::unusedPort()) + "/patches/p1.rar";
+        lists.serve("/l", ScriptedHttpServer::ok("[Updates]\r\nUpdate_1=" + origin + "\r\n"));
+
+        Run run(lists.url("/l"));
+        run.config.patchMirrors = {
+            "http://127.0.0.1:" + std::to_string(ScriptedHttpServer::unusedPort()) + "/x", mirror.url("/")};
+        run.run.run();
+
+        QCOMPARE(firstArguments(run.finished), QVariantList{mirrorHasIt});
+        QCOMPARE(targetsRequested(mirror), QStringList{"/patches/p1.rar"});
+        QCOMPARE(game.exists("one.txt"), mirrorHasIt);
+        QCOMPARE(game.read("Tarvo-Updater/applied4.list").contains("Update_1=p1.rar"), mirrorHasIt);
+        QCOMPARE(told(run.player.notices()),
+                 mirrorHasIt
+                     ? QStringList{}
+                     : QStringList{told({NoticeKind::PatchUnavailable, origin, "connection refused", {}})});
+    }
+
     void leftoversAreRemovedBeforeTheRun_data()
     {
         QTest::addColumn<QString>("path");
