@@ -70,11 +70,12 @@ QString nameOf(const QObject* object)
     return object ? object->objectName() : QString("<none>");
 }
 
-// The launcher's temporary files anywhere in the game folder.
+// The launcher's temporary files anywhere in the game folder, parts of downloads included.
 QStringList temporaryFiles(const QString& folder)
 {
     QStringList found;
-    QDirIterator it(folder, {".updater-*"}, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    QDirIterator it(folder, {".updater-*", "*.part"}, QDir::Files | QDir::Hidden,
+                    QDirIterator::Subdirectories);
     while (it.hasNext())
         found << it.next();
     return found;
@@ -611,7 +612,7 @@ private slots:
     }
 
     // A download that hangs mid-archive ends promptly with the window, and no temporary file or
-    // box of the stopped run is left behind.
+    // box of the stopped run is left behind (the server gave no validator, so nothing can resume).
     void busyUpdateRunEndsWithTheWindow()
     {
         test::ScriptedHttpServer server;
