@@ -1,6 +1,6 @@
 #include "patch/UpdateRun.h"
 
-#include "net/HttpClient.h"
+#include "patch/ArchivePrefetch.h"
 #include "patch/Downloads.h"
 #include "patch/PatchDownload.h"
 #include "patch/PatchExtraction.h"
@@ -35,11 +35,25 @@ std::string causeOf(const std::exception_ptr& failure)
     }
 }
 
+// Why the patch cannot be applied before its download, if it cannot; fills in what it must be.
+const char* refusalOf(const CommunityKey& key, const PendingPatch& patch, std::optional<FileDigest>& expected)
+{
+    // With the community's key every patch must say what it is; a line that cannot be read
+    // proves nothing either.
+    if (!patch.integrity.empty())
+        expected = parseIntegrityLine(patch.integrity);
+    return key.state != CommunityKey::Absent && patch.integrity.empty() ? "no integrity line"
+           : !patch.integrity.empty() && !expected                      ? "integrity line malformed"
+                                                                        : nullptr;
+}
+
 } // namespace
 
 UpdateRun::UpdateRun(const Configuration& config, HttpClient& http, PlayerContact& player, QObject* parent)
     : QObject(parent), m_config(config), m_http(http), m_player(player)
 {}
+
+UpdateRun::~UpdateRun() = default;
 
 void UpdateRun::run()
 {
@@ -51,16 +65,19 @@ void UpdateRun::run()
     if (m_stop.requested())
         return;
     const bool applied = applyPendingPatches();
+    // A download ahead of a slot the run did not reach ends with it.
+    m_prefetch.reset();
     if (!m_stop.requested())
         emit finished(listFetched && applied);
 }
 
-Notice UpdateRun::failure(NoticeKind kind, const std::string& address, const std::exception_ptr& error) const
+Notice UpdateRun::failure(const HttpClient& http, NoticeKind kind, const std::string& address,
+                          const std::exception_ptr& error) const
 {
     // The player reads the status text when the server's answer failed the request, and what went
     // wrong otherwise; a status text of an earlier, successful request would mislead.
     const std::string cause = causeOf(error);
-    const std::string transferCause = m_http.lastFailure().cause;
+    const std::string transferCause = http.lastFailure().cause;
     return {kind, address, transferCause.empty() ? cause : transferCause, cause, 0};
 }
 
@@ -107,7 +124,7 @@ bool UpdateRun::downloadPatchList()
             writeFileAtomically(resolveGamePath(patchListPath()) + ".minisig", signature);
         return true;
     } catch (...) {
-        tell(failure(NoticeKind::PatchListUnavailable, m_config.patchList, std::current_exception()));
+        tell(failure(m_http, NoticeKind::PatchListUnavailable, m_config.patchList, std::current_exception()));
         return false;
     }
 }
@@ -140,23 +157,47 @@ bool UpdateRun::listOnDiskIsSigned(const std::string& listPath) const
            !signatureProblem(m_key, list, signature);
 }
 
-bool UpdateRun::downloadFromMirrors(const PendingPatch& patch, const std::string& archive, uint64_t largest)
+bool UpdateRun::downloadFromMirrors(HttpClient& http, const StopFlag& stop, const PendingPatch& patch,
+                                    const std::string& archive, uint64_t largest)
 {
     for (const std::string& mirror : m_config.patchMirrors) {
-        if (m_stop.requested())
+        if (stop.requested())
             return false;
         const std::string address = mirrorAddress(mirror, patch.address);
         try {
             DownloadWatch watch;
-            watch.stop = &m_stop;
-            downloadToFile(m_http, address, archive, largest, watch);
+            watch.stop = &stop;
+            downloadToFile(http, address, archive, largest, watch);
             return true;
         } catch (...) {
             logEvent("mirror " + address + " failed: " +
-                     failure(NoticeKind::PatchUnavailable, address, std::current_exception()).reply);
+                     failure(http, NoticeKind::PatchUnavailable, address, std::current_exception()).reply);
         }
     }
     return false;
+}
+
+std::optional<Notice> UpdateRun::downloadArchive(HttpClient& http, const StopFlag& stop,
+                                                 const PendingPatch& patch, const std::string& folder,
+                                                 const std::string& archive, uint64_t largest,
+                                                 std::function<void(int)> retrying)
+{
+    try {
+        if (folder.empty())
+            throw UpdaterError("cannot create the downloads folder");
+        DownloadWatch watch;
+        watch.stop = &stop;
+        watch.retrying = std::move(retrying);
+        downloadToFile(http, patch.address, archive, largest, watch);
+        return std::nullopt;
+    } catch (...) {
+        // The player hears of the archive's own address; the mirrors are the community's fallback.
+        const Notice originFailure =
+            failure(http, NoticeKind::PatchUnavailable, patch.address, std::current_exception());
+        if (folder.empty() || !downloadFromMirrors(http, stop, patch, archive, largest))
+            return originFailure;
+        return std::nullopt;
+    }
 }
 
 bool UpdateRun::applyPendingPatches()
@@ -174,12 +215,14 @@ bool UpdateRun::applyPendingPatches()
         return false; // kept from before the key was shipped: nothing in it is proven
     const ProfileFile patchList(listPath);
     ProfileFile appliedRecord(resolveGamePath(appliedRecordPath()));
-    for (const PendingPatch& patch : pendingPatches(patchList, appliedRecord)) {
+    const std::vector<PendingPatch> pending = pendingPatches(patchList, appliedRecord);
+    for (size_t i = 0; i < pending.size(); ++i) {
+        const PendingPatch& patch = pending[i];
         if (m_stop.requested())
             return false;
         m_lastProblem.clear();
         const std::string slot = "slot " + slotKey(patch.slot) + " (" + patch.documentName + ")";
-        if (!applyPatch(patch, appliedRecord)) {
+        if (!applyPatch(patch, i + 1 < pending.size() ? &pending[i + 1] : nullptr, appliedRecord)) {
             logEvent(slot + " refused: " + (m_stop.requested() ? "stopped" : m_lastProblem));
             return false;
         }
@@ -188,42 +231,35 @@ bool UpdateRun::applyPendingPatches()
     return true;
 }
 
-bool UpdateRun::applyPatch(const PendingPatch& patch, ProfileFile& appliedRecord)
+bool UpdateRun::applyPatch(const PendingPatch& patch, const PendingPatch* next, ProfileFile& appliedRecord)
 {
     emit patchStarted(QString::fromLatin1(patch.documentName));
-    // With the community's key every patch must say what it is; a line that cannot be read
-    // proves nothing either.
     std::optional<FileDigest> expected;
-    if (!patch.integrity.empty())
-        expected = parseIntegrityLine(patch.integrity);
-    const char* refusal = m_key.state != CommunityKey::Absent && patch.integrity.empty() ? "no integrity line"
-                          : !patch.integrity.empty() && !expected ? "integrity line malformed"
-                                                                  : nullptr;
-    if (refusal) {
+    if (const char* refusal = refusalOf(m_key, patch, expected)) {
         tell({NoticeKind::PatchUnavailable, patch.address, refusal, refusal, 0});
         return false;
     }
     const std::string folder = downloadsFolder(true);
     const std::string archive = folder + "/" + downloadFileName(patch.address);
-    try {
-        if (folder.empty())
-            throw UpdaterError("cannot create the downloads folder");
-        DownloadWatch watch;
-        watch.stop = &m_stop;
+    std::optional<Notice> downloadFailure;
+    if (m_prefetch) {
+        // Begun while the previous slot unpacked: only now does the player see it (or its
+        // outcome, if it is over already) and hear of its failure.
+        m_prefetch->show();
+        downloadFailure = m_prefetch->take();
+        m_prefetch.reset();
+    } else {
         // The window shows captions where the document's name stands; it returns for the retry.
-        watch.retrying = [this, &patch](int seconds) {
-            m_progress.setCaption(seconds > 0 ? "retrying in " + std::to_string(seconds) + " s"
-                                              : patch.documentName);
-        };
-        downloadToFile(m_http, patch.address, archive, expected ? expected->size : UINT64_MAX, watch);
-    } catch (...) {
-        // The player hears of the archive's own address; the mirrors are the community's fallback.
-        const Notice originFailure =
-            failure(NoticeKind::PatchUnavailable, patch.address, std::current_exception());
-        if (folder.empty() || !downloadFromMirrors(patch, archive, expected ? expected->size : UINT64_MAX)) {
-            tell(originFailure);
-            return false;
-        }
+        downloadFailure = downloadArchive(
+            m_http, m_stop, patch, folder, archive, expected ? expected->size : UINT64_MAX,
+            [this, &patch](int seconds) {
+                m_progress.setCaption(seconds > 0 ? "retrying in " + std::to_string(seconds) + " s"
+                                                  : patch.documentName);
+            });
+    }
+    if (downloadFailure) {
+        tell(*downloadFailure);
+        return false;
     }
     if (expected) {
         const IntegrityCheck check = checkFileIntegrity(archive, *expected);
@@ -234,6 +270,9 @@ bool UpdateRun::applyPatch(const PendingPatch& patch, ProfileFile& appliedRecord
             return false;
         }
     }
+    // The transfer overlaps this slot's extraction only; one archive ahead keeps the disk bounded.
+    if (next)
+        startPrefetch(*next, folder, archive);
     emit unpackingStarted();
 
     ExtractionContext extraction;
@@ -252,6 +291,23 @@ bool UpdateRun::applyPatch(const PendingPatch& patch, ProfileFile& appliedRecord
         return false;
     }
     return true;
+}
+
+void UpdateRun::startPrefetch(const PendingPatch& next, const std::string& folder, const std::string& archive)
+{
+    std::optional<FileDigest> expected;
+    const std::string nextArchive = folder + "/" + downloadFileName(next.address);
+    // A refused slot is told when its turn comes; an archive of the same address would replace
+    // the one being unpacked.
+    if (refusalOf(m_key, next, expected) || nextArchive == archive)
+        return;
+    const uint64_t largest = expected ? expected->size : UINT64_MAX;
+    m_prefetch = std::make_unique<ArchivePrefetch>(
+        m_prefetchHttp, m_prefetchStop, m_progress, next.documentName, nextArchive,
+        [this, next, folder, nextArchive, largest](HttpClient& http, std::function<void(int)> retrying) {
+            return downloadArchive(http, m_prefetchStop, next, folder, nextArchive, largest,
+                                   std::move(retrying));
+        });
 }
 
 } // namespace updater

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/Configuration.h"
+#include "net/HttpClient.h"
 #include "patch/TransferProgress.h"
 #include "platform/StopFlag.h"
 #include "trust/CommunityKey.h"
@@ -11,10 +12,13 @@
 #include <QString>
 
 #include <exception>
+#include <functional>
+#include <memory>
+#include <optional>
 
 namespace updater {
 
-class HttpClient;
+class ArchivePrefetch;
 class PlayerContact;
 class ProfileFile;
 struct PendingPatch;
@@ -22,6 +26,8 @@ struct PendingPatch;
 // The update run: fetches the patch list and applies, in slot order, every slot the record does
 // not show as applied (download, extraction, deletion, record). A slot that fails ends the run
 // and stays unrecorded, so the next start retries it and no later patch lands on a missing one.
+// While a slot unpacks, the next slot's archive is already downloaded (see ArchivePrefetch); the
+// player still sees and hears of every slot in order, and a failed slot drops that archive.
 //
 // It lives on a thread of its own; it tells the player about failures through `player` (and waits
 // for the answer), and reports its progress by signals. stop() may be called from any thread.
@@ -32,13 +38,18 @@ public:
     // The configuration, the client and the player contact must outlive the run.
     UpdateRun(const Configuration& config, HttpClient& http, PlayerContact& player,
               QObject* parent = nullptr);
+    ~UpdateRun() override;
 
     TransferProgress& progress() { return m_progress; }
 
     // Ends the run soon: a transfer stops within a second, keeping what arrived for a later resume
     // in the downloads folder and nothing in the game folder; an extraction abandons the entry it
     // writes. finished() is not emitted then.
-    void stop() { m_stop.request(); }
+    void stop()
+    {
+        m_stop.request();
+        m_prefetchStop.request();
+    }
 
 public slots:
     // The whole run, on the calling thread.
@@ -58,13 +69,22 @@ private:
     std::string fetch(const std::string& address, size_t largest, const char* tooLarge);
     std::string fetchSignature(const std::string& address);
     bool applyPendingPatches();
+    // Fetches the archive from its own address, then from the mirrors; the notice the player is to
+    // hear when none gave it. Runs on the run's thread and on the prefetch's, with its own client.
+    std::optional<Notice> downloadArchive(HttpClient& http, const StopFlag& stop, const PendingPatch& patch,
+                                          const std::string& folder, const std::string& archive,
+                                          uint64_t largest, std::function<void(int)> retrying);
     // Asks each mirror in turn for an archive its own address could not give; true once one did.
-    bool downloadFromMirrors(const PendingPatch& patch, const std::string& archive, uint64_t largest);
+    bool downloadFromMirrors(HttpClient& http, const StopFlag& stop, const PendingPatch& patch,
+                             const std::string& archive, uint64_t largest);
     bool listOnDiskIsSigned(const std::string& listPath) const;
-    bool applyPatch(const PendingPatch& patch, ProfileFile& appliedRecord);
+    // `next` is the slot after this one, if any, whose download begins while this one unpacks.
+    bool applyPatch(const PendingPatch& patch, const PendingPatch* next, ProfileFile& appliedRecord);
+    void startPrefetch(const PendingPatch& next, const std::string& folder, const std::string& archive);
     // Every notice of the run, the extraction's included, passes here on its way to the player.
     void tell(const Notice& notice) override;
-    Notice failure(NoticeKind kind, const std::string& address, const std::exception_ptr& error) const;
+    Notice failure(const HttpClient& http, NoticeKind kind, const std::string& address,
+                   const std::exception_ptr& error) const;
 
     const Configuration& m_config;
     HttpClient& m_http;
@@ -73,6 +93,11 @@ private:
     StopFlag m_stop;
     CommunityKey m_key;
     std::string m_lastProblem; // what the current slot was last refused for, for the log
+    // The prefetch has a flag of its own, requested by stop() too, so that a failed slot can end
+    // it without taking the run's failure notice and finished() along.
+    StopFlag m_prefetchStop;
+    HttpClient m_prefetchHttp;
+    std::unique_ptr<ArchivePrefetch> m_prefetch; // the next slot's download, while one runs
 };
 
 } // namespace updater

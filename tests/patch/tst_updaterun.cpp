@@ -13,6 +13,7 @@
 #include "support/ScriptedHttpServer.h"
 #include "support/TestSupport.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
@@ -250,25 +251,30 @@ private slots:
         // server's address.
         QTest::addColumn<QString>("failure");
         QTest::addColumn<QStringList>("requested");
+        // Asked for during the failed slot's extraction, or not, then dropped.
+        QTest::addColumn<QString>("ahead");
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("subject");
         QTest::addColumn<QString>("reply");
         QTest::addColumn<int>("code");
-        QTest::newRow("download refused") << "download" << QStringList{"/l", "/patches/p2.rar"}
+        QTest::newRow("download refused") << "download" << QStringList{"/l", "/patches/p2.rar"} << ""
                                           << int(NoticeKind::PatchUnavailable) << "{server}/patches/p2.rar"
                                           << "404 Not Found" << 0;
-        QTest::newRow("archive unreadable") << "archive" << QStringList{"/l", "/patches/p2.rar"}
-                                            << int(NoticeKind::ArchiveUnreadable) << "p2.rar"
-                                            << "" << 13;
-        QTest::newRow("record not writable") << "record" << QStringList{"/l", "/patches/p1.rar"}
-                                             << int(NoticeKind::RecordNotWritten) << "p1.rar"
-                                             << "" << 0;
+        QTest::newRow("archive unreadable")
+            << "archive" << QStringList{"/l", "/patches/p2.rar"} << "/patches/p3.rar"
+            << int(NoticeKind::ArchiveUnreadable) << "p2.rar"
+            << "" << 13;
+        QTest::newRow("record not writable")
+            << "record" << QStringList{"/l", "/patches/p1.rar"} << "/patches/p2.rar"
+            << int(NoticeKind::RecordNotWritten) << "p1.rar"
+            << "" << 0;
     }
 
     void failedSlotEndsTheRunUnrecorded()
     {
         QFETCH(QString, failure);
         QFETCH(QStringList, requested);
+        QFETCH(QString, ahead);
         QFETCH(int, kind);
         QFETCH(QString, subject);
         QFETCH(QString, reply);
@@ -295,7 +301,9 @@ private slots:
 
         QCOMPARE(told(run.player.notices()),
                  QStringList{told({NoticeKind(kind), subject.toStdString(), reply.toStdString(), {}, code})});
-        QCOMPARE(targetsRequested(server), requested);
+        QStringList seen = targetsRequested(server);
+        seen.removeOne(ahead);
+        QCOMPARE(seen, requested);
         QCOMPARE(firstArguments(run.finished), QVariantList{false});
         if (failure == "record") {
             QVERIFY(QFileInfo(game.path() + "/Tarvo-Updater/applied4.list").isDir());
@@ -307,6 +315,82 @@ private slots:
         QVERIFY(!game.exists("three.txt"));
         QVERIFY(!game.exists("p1.rar") && !game.exists("p2.rar"));
         QCOMPARE(leftovers(game.path()) + leftovers(game.path() + "/data"), QStringList());
+        QCOMPARE(namesIn(game.path() + "/Tarvo-Updater/downloads"), QStringList());
+    }
+
+    // The next slot's archive arrives while a slot unpacks; the player still sees and hears of
+    // the slots in order, and a failed or stopped slot drops the archive fetched ahead.
+    void nextArchiveIsFetchedWhileASlotUnpacks_data()
+    {
+        QTest::addColumn<QString>("p1"); // "stop": the run is stopped as p1's extraction begins
+        QTest::addColumn<QVariantList>("started");
+        QTest::addColumn<int>("recorded");
+        QTest::addColumn<QStringList>("told");
+        QTest::addColumn<QVariantList>("finished");
+        QTest::newRow("both apply") << "readable" << QVariantList{"p1.rar", "p2.rar"} << 2 << QStringList{}
+                                    << QVariantList{true};
+        QTest::newRow("unreadable p1 drops p2")
+            << "unreadable" << QVariantList{"p1.rar"} << 0
+            << QStringList{told({NoticeKind::ArchiveUnreadable, "p1.rar", "", {}, 13})}
+            << QVariantList{false};
+        QTest::newRow("stop ends the stalled p2 at once")
+            << "stop" << QVariantList{"p1.rar"} << 0 << QStringList{} << QVariantList{};
+    }
+
+    void nextArchiveIsFetchedWhileASlotUnpacks()
+    {
+        QFETCH(QString, p1);
+        QFETCH(QVariantList, started);
+        QFETCH(int, recorded);
+        QFETCH(QStringList, told);
+        QFETCH(QVariantList, finished);
+        GameFolder game;
+        game.write("Tarvo-Updater/applied4.list", recordOf(0));
+        ScriptedHttpServer server;
+        serveArchive(server, "p1.rar",
+                     p1 == "unreadable" ? QByteArray("<html>an error page</html>")
+                                        : archiveOf({{"one.txt", "1"}}));
+        if (p1 == "stop") // headers and 20 kB of a 1 MB body, then nothing more
+            server.serve("/patches/p2.rar",
+                         {"HTTP/1.1 200 OK\r\nContent-Length: 1048576\r\n\r\n" + std::string(20480, 'x'),
+                          ScriptedHttpServer::Ending::Hang});
+        else
+            serveArchive(server, "p2.rar", archiveOf({{"two.txt", "2"}}));
+        server.serve("/l", ScriptedHttpServer::ok(listOf(server, 2).toStdString()));
+        const QString downloads = game.path() + "/Tarvo-Updater/downloads";
+        const QString p2 =
+            downloads + "/" + QString::fromStdString(downloadFileName(server.url("/patches/p2.rar")));
+
+        Run run(server.url("/l"));
+        bool fetchedAhead = false;
+        int unpacking = 0;
+        QElapsedTimer sinceStop;
+        // Holds p1's extraction until p2 has arrived (or, stalled, been asked for): a run that
+        // fetches one slot after the other never gets there.
+        QObject::connect(&run.run, &UpdateRun::unpackingStarted, [&] {
+            if (++unpacking > 1)
+                return;
+            for (QDeadlineTimer deadline(5000); !fetchedAhead && !deadline.hasExpired(); QThread::msleep(10))
+                fetchedAhead =
+                    p1 == "stop" ? targetsRequested(server).contains("/patches/p2.rar") : QFile::exists(p2);
+            if (p1 == "stop") {
+                sinceStop.start();
+                run.run.stop();
+            }
+        });
+        run.run.run();
+
+        QVERIFY(fetchedAhead);
+        if (p1 == "stop")
+            QVERIFY2(sinceStop.elapsed() < 2000,
+                     qPrintable(QString("ended after %1 ms").arg(sinceStop.elapsed())));
+        QCOMPARE(firstArguments(run.patchStarted), started);
+        QCOMPARE(run.unpackingStarted.count(), started.size());
+        QCOMPARE(::told(run.player.notices()), told);
+        QCOMPARE(firstArguments(run.finished), finished);
+        QCOMPARE(game.read("Tarvo-Updater/applied4.list"), recordOf(recorded));
+        QCOMPARE(game.exists("two.txt"), recorded == 2);
+        QCOMPARE(namesIn(downloads), QStringList());
     }
 
     void archiveNamedLikeAGameFileLeavesItAlone()
@@ -481,16 +565,27 @@ private slots:
         QCOMPARE(game.read("Tarvo-Updater/applied4.list"), recordOf(1));
     }
 
+    void stopEndsAStalledDownloadAtOnce_data()
+    {
+        // 2: p1 applies and p2, fetched ahead, stalls; its progress is on display once p1 is done.
+        QTest::addColumn<int>("slotCount");
+        QTest::newRow("first slot") << 1;
+        QTest::newRow("slot fetched ahead") << 2;
+    }
+
     void stopEndsAStalledDownloadAtOnce()
     {
+        QFETCH(int, slotCount);
         GameFolder game;
         QDir().mkdir("Tarvo-Updater");
         ScriptedHttpServer server;
+        if (slotCount == 2)
+            serveArchive(server, "p1.rar", archiveOf({{"one.txt", "1"}}));
         // Headers and 20 kB of a 1 MB body, then nothing more.
-        server.serve("/patches/p1.rar",
+        server.serve("/patches/p" + std::to_string(slotCount) + ".rar",
                      {"HTTP/1.1 200 OK\r\nContent-Length: 1048576\r\n\r\n" + std::string(20480, 'x'),
                       ScriptedHttpServer::Ending::Hang});
-        server.serve("/l", ScriptedHttpServer::ok(listOf(server, 1).toStdString()));
+        server.serve("/l", ScriptedHttpServer::ok(listOf(server, slotCount).toStdString()));
 
         Run run(server.url("/l"));
         run.run.progress().setThousandsSeparator(",");
@@ -508,8 +603,12 @@ private slots:
         delete thread;
         QVERIFY2(ended, qPrintable(QString("still running after %1 ms").arg(elapsed)));
         QCOMPARE(run.finished.count(), 0);
+        QCOMPARE(run.patchStarted.count(), slotCount);
         QVERIFY(run.player.notices().isEmpty());
-        QVERIFY(!game.exists("Tarvo-Updater/applied4.list"));
+        if (slotCount == 1)
+            QVERIFY(!game.exists("Tarvo-Updater/applied4.list"));
+        else
+            QCOMPARE(game.read("Tarvo-Updater/applied4.list"), recordOf(1));
         QVERIFY(!game.exists("p1.rar"));
         QCOMPARE(leftovers(game.path()), QStringList());
     }
