@@ -1,5 +1,6 @@
 #include "net/ConnectEcho.h"
 
+#include "net/ConnectWait.h"
 #include "net/HostLookup.h"
 #include "net/NetErrors.h"
 #include "platform/StopFlag.h"
@@ -14,37 +15,6 @@
 #include <unistd.h>
 
 namespace updater {
-
-namespace {
-
-// The longest a requested stop waits to be noticed.
-constexpr int32_t StopCheckMs = 100;
-
-// Waits for a non-blocking connect to finish; returns its error, 0 for success, ETIMEDOUT once
-// `deadline` has passed.
-int waitForConnect(int fd, uint32_t deadline, const StopFlag* stop)
-{
-    while (true) {
-        if (stop && stop->requested())
-            throw NetworkError("Stopped");
-        const int32_t remaining = static_cast<int32_t>(deadline - tickCount());
-        if (remaining <= 0)
-            return ETIMEDOUT;
-        pollfd entry{fd, POLLOUT, 0};
-        const int ready = ::poll(&entry, 1, std::min(remaining, StopCheckMs));
-        if (ready < 0 && errno != EINTR)
-            return errno;
-        if (ready > 0) {
-            int error = 0;
-            socklen_t length = sizeof error;
-            if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) < 0)
-                return errno;
-            return error;
-        }
-    }
-}
-
-} // namespace
 
 ReplyStatus ConnectEchoClient::echo()
 {

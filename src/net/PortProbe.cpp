@@ -1,5 +1,6 @@
 #include "net/PortProbe.h"
 
+#include "net/ConnectWait.h"
 #include "net/HostLookup.h"
 #include "net/NetErrors.h"
 #include "platform/StopFlag.h"
@@ -13,33 +14,6 @@
 #include <unistd.h>
 
 namespace updater {
-
-namespace {
-
-// The longest a requested stop waits to be noticed.
-constexpr int StopCheckMs = 100;
-
-// Waits for a non-blocking connect to finish; returns its error, 0 for success. Returns -1 once
-// a stop is requested.
-int waitForConnect(int fd, const StopFlag* stop)
-{
-    while (!(stop && stop->requested())) {
-        pollfd entry{fd, POLLOUT, 0};
-        const int ready = ::poll(&entry, 1, StopCheckMs);
-        if (ready < 0 && errno != EINTR)
-            return errno;
-        if (ready > 0) {
-            int error = 0;
-            socklen_t length = sizeof error;
-            if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) < 0)
-                return errno;
-            return error;
-        }
-    }
-    return -1;
-}
-
-} // namespace
 
 PortProbeClient::~PortProbeClient()
 {
@@ -65,12 +39,17 @@ void PortProbeClient::connect()
     if (fd < 0)
         throw NetworkError(std::string("Cannot open a socket: ") + std::strerror(errno));
     int error = 0;
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&target), sizeof target) < 0)
-        error = errno == EINPROGRESS || errno == EINTR ? waitForConnect(fd, m_stopFlag) : errno;
+    try {
+        // No time limit of our own: the system's connect time-out ends a silent attempt.
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&target), sizeof target) < 0)
+            error =
+                errno == EINPROGRESS || errno == EINTR ? waitForConnect(fd, std::nullopt, m_stopFlag) : errno;
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
     if (error != 0) {
         ::close(fd);
-        if (error < 0)
-            throw NetworkError("Stopped");
         throw NetworkError("Cannot connect to " + m_host + ":" + std::to_string(m_port) + ": " +
                            std::strerror(error));
     }
