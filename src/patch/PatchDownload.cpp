@@ -77,20 +77,7 @@ public:
             throw UpdaterError("Cannot create file " + m_target);
     }
 
-    void write(const char* data, size_t size)
-    {
-        while (size > 0) {
-            const ssize_t n = ::write(m_fd, data, size);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0 && (errno == ENOSPC || errno == EDQUOT))
-                throw UpdaterError("disk full");
-            if (n <= 0)
-                throw UpdaterError("Cannot write file " + m_target);
-            data += n;
-            size -= static_cast<size_t>(n);
-        }
-    }
+    void write(const char* data, size_t size) { writeAllBytes(m_fd, data, size, m_target); }
 
     void close()
     {

@@ -61,15 +61,20 @@ AtomicFileWriter::~AtomicFileWriter()
 
 void AtomicFileWriter::write(const char* data, size_t size)
 {
+    writeAllBytes(m_fd, data, size, m_target);
+}
+
+void writeAllBytes(int fd, const char* data, size_t size, const std::string& nameForErrors)
+{
     while (size > 0) {
-        const ssize_t n = ::write(m_fd, data, size);
+        const ssize_t n = ::write(fd, data, size);
         if (n < 0 && errno == EINTR)
             continue;
         // A full disk is what players can mend themselves, so it is named as such.
         if (n < 0 && (errno == ENOSPC || errno == EDQUOT))
             throw UpdaterError("disk full");
         if (n <= 0)
-            throw UpdaterError("Cannot write file " + m_target);
+            throw UpdaterError("Cannot write file " + nameForErrors);
         data += n;
         size -= static_cast<size_t>(n);
     }

@@ -33,6 +33,10 @@ private:
     bool m_committed = false;
 };
 
+// Writes all bytes to an open file descriptor. Throws UpdaterError("disk full") when the disk or
+// quota is full, UpdaterError("Cannot write file " + nameForErrors) on any other failure.
+void writeAllBytes(int fd, const char* data, size_t size, const std::string& nameForErrors);
+
 // Writes all bytes with an AtomicFileWriter. Throws UpdaterError("Cannot create file " + path).
 void writeFileAtomically(const std::string& path, std::string_view bytes);
 
