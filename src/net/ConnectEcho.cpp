@@ -24,35 +24,21 @@ ReplyStatus ConnectEchoClient::echo()
         status.sequence = m_sequence;
         return status;
     }
-    sockaddr_in target{};
-    target.sin_family = AF_INET;
-    target.sin_port = htons(static_cast<uint16_t>(m_port));
-    target.sin_addr.s_addr = resolveIPv4(m_host);
-
-    // Non-blocking, so that the wait can keep to the time-out and look at the stop flag.
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP);
-    if (fd < 0)
-        throw NetworkError(std::string("Cannot open a socket: ") + std::strerror(errno));
+    const uint32_t address = resolveIPv4(m_host);
     const uint16_t sequence = m_sequence++;
     const uint32_t sent = tickCount();
     int error = 0;
-    try {
-        if (::connect(fd, reinterpret_cast<const sockaddr*>(&target), sizeof target) < 0)
-            error = errno == EINPROGRESS || errno == EINTR
-                        ? waitForConnect(fd, sent + static_cast<uint32_t>(m_receiveTimeoutMs), m_stopFlag)
-                        : errno;
-    } catch (...) {
-        ::close(fd);
-        throw;
-    }
+    const int fd =
+        connectTcp(address, m_port, sent + static_cast<uint32_t>(m_receiveTimeoutMs), m_stopFlag, error);
     const uint32_t now = tickCount();
-    ::close(fd);
+    if (fd >= 0)
+        ::close(fd);
     if (error != 0) {
         status.sequence = m_sequence;
         return status;
     }
     status.receivedBytes = AnswerBytes;
-    status.sourceAddress = formatIPv4(target.sin_addr.s_addr);
+    status.sourceAddress = formatIPv4(address);
     status.sequence = sequence;
     status.roundTripMs = now - sent;
     status.replyKind = ReplyKind::Echo;

@@ -5,12 +5,20 @@
 #include "platform/StopFlag.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <cerrno>
+#include <cstring>
+#include <netinet/in.h>
 #include <poll.h>
+#include <string>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace updater {
 
+namespace {
+
+// Waits for the non-blocking connect on `fd` to finish; returns its error, 0 for success.
 int waitForConnect(int fd, std::optional<uint32_t> deadline, const StopFlag* stop)
 {
     constexpr int32_t StopCheckMs = 100;
@@ -36,6 +44,31 @@ int waitForConnect(int fd, std::optional<uint32_t> deadline, const StopFlag* sto
             return error;
         }
     }
+}
+
+} // namespace
+
+int connectTcp(uint32_t address, int port, std::optional<uint32_t> deadline, const StopFlag* stop, int& error)
+{
+    sockaddr_in target{};
+    target.sin_family = AF_INET;
+    target.sin_port = htons(static_cast<uint16_t>(port));
+    target.sin_addr.s_addr = address;
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP);
+    if (fd < 0)
+        throw NetworkError(std::string("Cannot open a socket: ") + std::strerror(errno));
+    error = 0;
+    try {
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&target), sizeof target) < 0)
+            error = errno == EINPROGRESS || errno == EINTR ? waitForConnect(fd, deadline, stop) : errno;
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    if (error == 0)
+        return fd;
+    ::close(fd);
+    return -1;
 }
 
 } // namespace updater

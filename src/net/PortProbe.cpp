@@ -29,27 +29,10 @@ void PortProbeClient::connect()
     if (m_host.empty())
         throw NetworkError("No host to connect to.");
 
-    sockaddr_in target{};
-    target.sin_family = AF_INET;
-    target.sin_port = htons(static_cast<uint16_t>(m_port));
-    target.sin_addr.s_addr = resolveIPv4(m_host);
-
-    // Non-blocking, so that the wait for the peer can look at the stop flag.
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP);
-    if (fd < 0)
-        throw NetworkError(std::string("Cannot open a socket: ") + std::strerror(errno));
     int error = 0;
-    try {
-        // No time limit of our own: the system's connect time-out ends a silent attempt.
-        if (::connect(fd, reinterpret_cast<const sockaddr*>(&target), sizeof target) < 0)
-            error =
-                errno == EINPROGRESS || errno == EINTR ? waitForConnect(fd, std::nullopt, m_stopFlag) : errno;
-    } catch (...) {
-        ::close(fd);
-        throw;
-    }
-    if (error != 0) {
-        ::close(fd);
+    // No time limit of our own: the system's connect time-out ends a silent attempt.
+    const int fd = connectTcp(resolveIPv4(m_host), m_port, std::nullopt, m_stopFlag, error);
+    if (fd < 0) {
         throw NetworkError("Cannot connect to " + m_host + ":" + std::to_string(m_port) + ": " +
                            std::strerror(error));
     }
