@@ -1,6 +1,7 @@
 #include "patch/ArchiveInspection.h"
 
 #include "patch/ArchiveEntryPath.h"
+#include "patch/RarEntries.h"
 #include "patch/RarStructure.h"
 #include "platform/PathText.h"
 
@@ -14,19 +15,6 @@
 namespace updater {
 
 namespace {
-
-constexpr unsigned UnixHost = 3;
-
-struct ArchiveCloser
-{
-    void operator()(void* handle) const { RARCloseArchive(handle); }
-};
-
-// The same entries the extraction refuses to write.
-bool isLinkEntry(const RARHeaderDataEx& header)
-{
-    return header.RedirType != 0 || (header.HostOS == UnixHost && S_ISLNK(header.FileAttr));
-}
 
 // Lets the data flow and declines every request (a password, the next volume): the launcher has
 // nothing to give either.
@@ -82,7 +70,7 @@ std::vector<std::string> inspectPatchArchive(const std::string& path)
     std::memset(&request, 0, sizeof request);
     request.ArcName = arcName.data();
     request.OpenMode = RAR_OM_EXTRACT;
-    std::unique_ptr<void, ArchiveCloser> archive(RAROpenArchiveEx(&request));
+    RarArchive archive(RAROpenArchiveEx(&request));
     if (request.OpenResult != ERAR_SUCCESS || !archive)
         return {openProblem(static_cast<int>(request.OpenResult))};
     if (request.Flags & ROADF_ENCHEADERS)

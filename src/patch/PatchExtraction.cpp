@@ -1,6 +1,7 @@
 #include "patch/PatchExtraction.h"
 
 #include "patch/ArchiveEntryPath.h"
+#include "patch/RarEntries.h"
 #include "patch/RarStructure.h"
 #include "platform/AtomicFile.h"
 #include "platform/GamePath.h"
@@ -24,15 +25,8 @@ namespace updater {
 namespace {
 
 constexpr unsigned CommentBufferSize = 16384;
-constexpr unsigned UnixHost = 3;
-
 // Counted by the extracting thread; atomic so the window and tests may read it.
 std::atomic<int> g_unpackedFileCount{0};
-
-bool isLinkEntry(const RARHeaderDataEx& header)
-{
-    return header.RedirType != 0 || (header.HostOS == UnixHost && S_ISLNK(header.FileAttr));
-}
 
 int extractFile(HANDLE archive, const std::string& target, EntryTargets& targets)
 {
@@ -92,11 +86,6 @@ int CALLBACK stopCallback(UINT message, LPARAM stopFlag, LPARAM, LPARAM)
     return stop && stop->requested() ? -1 : 1;
 }
 
-struct ArchiveCloser
-{
-    void operator()(void* handle) const { RARCloseArchive(handle); }
-};
-
 } // namespace
 
 bool extractPatchArchive(const std::string& archivePath, const std::string& documentName,
@@ -110,7 +99,7 @@ bool extractPatchArchive(const std::string& archivePath, const std::string& docu
     request.OpenMode = RAR_OM_EXTRACT;
     request.CmtBufW = comment.data();
     request.CmtBufSize = CommentBufferSize;
-    std::unique_ptr<void, ArchiveCloser> archive(RAROpenArchiveEx(&request));
+    RarArchive archive(RAROpenArchiveEx(&request));
 
     if (request.OpenResult != ERAR_SUCCESS || !archive) {
         tell(context, NoticeKind::ArchiveUnreadable, documentName, static_cast<int>(request.OpenResult));
