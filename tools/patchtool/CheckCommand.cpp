@@ -1,7 +1,7 @@
 #include "PatchTool.h"
 
 #include "net/HttpClient.h"
-#include "patch/ArchiveInspection.h"
+#include "patch/ArchiveCheck.h"
 #include "patch/PatchDownload.h"
 #include "platform/AtomicFile.h"
 #include "platform/PathText.h"
@@ -170,7 +170,7 @@ private:
         } else if (keyGiven) {
             report(slot.key, "no integrity line");
         }
-        for (const std::string& problem : updater::inspectPatchArchive(*archive))
+        for (const std::string& problem : updater::checkPatchArchive(*archive))
             report(slot.key, problem);
         if (!m_request.archiveFolder)
             ::unlink(archive->c_str());

@@ -12,6 +12,6 @@ namespace updater {
 // checksum when every entry is tested), encrypted headers, entries that need a password, unsafe
 // names (isUnsafeEntryName), link entries, and names that differ only in letter case. Entry names
 // appear as UTF-8, with control characters shown as '?'.
-std::vector<std::string> inspectPatchArchive(const std::string& path);
+std::vector<std::string> checkPatchArchive(const std::string& path);
 
 } // namespace updater

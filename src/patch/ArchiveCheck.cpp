@@ -1,4 +1,4 @@
-#include "patch/ArchiveInspection.h"
+#include "patch/ArchiveCheck.h"
 
 #include "patch/ArchiveEntryPath.h"
 #include "patch/RarEntries.h"
@@ -62,7 +62,7 @@ std::string openProblem(int code)
 
 } // namespace
 
-std::vector<std::string> inspectPatchArchive(const std::string& path)
+std::vector<std::string> checkPatchArchive(const std::string& path)
 {
     std::vector<std::string> problems;
     std::string arcName = path;
