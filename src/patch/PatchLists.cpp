@@ -4,8 +4,6 @@
 #include "platform/GamePath.h"
 #include "platform/ProfileFile.h"
 
-#include <algorithm>
-
 namespace updater {
 
 namespace {
@@ -36,8 +34,6 @@ std::vector<PendingPatch> pendingPatches(const ProfileFile& patchList, const Pro
     for (int slot = 1;; ++slot) {
         const std::string key = slotKey(slot);
         std::string address = patchList.readString(UpdatesSection, key, "");
-        // The request and the record must name the same text: nothing after a NUL byte counts.
-        address.resize(std::min(address.size(), address.find('\0')));
         if (address.empty())
             break;
         std::string name = documentName(address);

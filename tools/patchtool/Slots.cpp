@@ -15,8 +15,6 @@ std::vector<Slot> readSlots(const updater::ProfileFile& list)
         Slot slot;
         slot.key = updater::slotKey(number);
         slot.address = list.readString("Updates", slot.key, "");
-        // The launcher requests and records the text up to a NUL byte.
-        slot.address.resize(std::min(slot.address.size(), slot.address.find('\0')));
         if (slot.address.empty())
             return slots;
         slot.documentName = updater::documentName(slot.address);
