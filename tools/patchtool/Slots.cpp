@@ -4,8 +4,6 @@
 #include "patch/PatchLists.h"
 #include "platform/ProfileFile.h"
 
-#include <algorithm>
-
 namespace patchtool {
 
 std::vector<Slot> readSlots(const updater::ProfileFile& list)
