@@ -1,21 +1,18 @@
 #include "patch/RarStructure.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <memory>
 #include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace updater {
 
 namespace {
-
-struct FileCloser
-{
-    void operator()(FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<FILE, FileCloser>;
 
 constexpr unsigned char Rar5Signature[] = {'R', 'a', 'r', '!', 0x1A, 0x07, 0x01, 0x00};
 constexpr unsigned char Rar4Signature[] = {'R', 'a', 'r', '!', 0x1A, 0x07, 0x00};
@@ -23,11 +20,47 @@ constexpr unsigned char Rar4Signature[] = {'R', 'a', 'r', '!', 0x1A, 0x07, 0x00}
 // A header longer than this is damage, not data: the format keeps headers small.
 constexpr uint64_t LargestHeader = 2 * 1024 * 1024;
 
-bool readAt(FILE* file, uint64_t offset, unsigned char* buffer, size_t size)
+// Reads the archive's headers through one window of its bytes. Headers of small entries sit close
+// together, so one read serves hundreds of them; a seek and a read per header would cost two
+// system calls for each entry of an archive of thousands of files.
+class HeaderReader
 {
-    return ::fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0 &&
-           std::fread(buffer, 1, size, file) == size;
-}
+public:
+    HeaderReader(int fd, uint64_t fileSize) : m_fd(fd), m_fileSize(fileSize) {}
+
+    bool read(uint64_t offset, unsigned char* out, size_t size)
+    {
+        if (size > sizeof m_window || offset > m_fileSize || size > m_fileSize - offset)
+            return false;
+        if (offset < m_windowStart || offset + size > m_windowStart + m_windowSize) {
+            const size_t wanted =
+                static_cast<size_t>(std::min<uint64_t>(sizeof m_window, m_fileSize - offset));
+            size_t got = 0;
+            while (got < wanted) {
+                const ssize_t n =
+                    ::pread(m_fd, m_window + got, wanted - got, static_cast<off_t>(offset + got));
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0)
+                    break;
+                got += static_cast<size_t>(n);
+            }
+            m_windowStart = offset;
+            m_windowSize = got;
+            if (got < size)
+                return false;
+        }
+        std::memcpy(out, m_window + (offset - m_windowStart), size);
+        return true;
+    }
+
+private:
+    int m_fd;
+    uint64_t m_fileSize;
+    uint64_t m_windowStart = 0;
+    size_t m_windowSize = 0;
+    unsigned char m_window[64 * 1024];
+};
 
 // A variable-length integer of the RAR 5 format: seven bits a byte, lowest first.
 std::optional<uint64_t> readVint(const unsigned char* bytes, size_t size, size_t& pos)
@@ -47,7 +80,7 @@ uint32_t readLittle32(const unsigned char* bytes)
     return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
 }
 
-bool walkRar5(FILE* file, uint64_t fileSize)
+bool walkRar5(HeaderReader& file, uint64_t fileSize)
 {
     constexpr uint64_t EncryptionHeader = 4, EndOfArchive = 5;
     uint64_t pos = sizeof Rar5Signature;
@@ -56,7 +89,7 @@ bool walkRar5(FILE* file, uint64_t fileSize)
         // flags, extra area size and data size: all within the first bytes, read in one go.
         unsigned char chunk[64];
         const size_t got = static_cast<size_t>(std::min<uint64_t>(sizeof chunk, fileSize - pos));
-        if (pos >= fileSize || got < 7 || !readAt(file, pos, chunk, got))
+        if (pos >= fileSize || got < 7 || !file.read(pos, chunk, got))
             return false;
         size_t at = 4;
         const auto headerSize = readVint(chunk, 7, at);
@@ -90,7 +123,7 @@ bool walkRar5(FILE* file, uint64_t fileSize)
     }
 }
 
-bool walkRar4(FILE* file, uint64_t fileSize)
+bool walkRar4(HeaderReader& file, uint64_t fileSize)
 {
     constexpr unsigned char ArchiveHeader = 0x73, FileHeader = 0x74, ServiceHeader = 0x7A,
                             EndOfArchive = 0x7B;
@@ -99,7 +132,7 @@ bool walkRar4(FILE* file, uint64_t fileSize)
     for (;;) {
         // CRC (2), type (1), flags (2), header size (2), then for long blocks the data size.
         unsigned char base[11] = {};
-        if (pos + 7 > fileSize || !readAt(file, pos, base, std::min<uint64_t>(sizeof base, fileSize - pos)))
+        if (pos + 7 > fileSize || !file.read(pos, base, std::min<uint64_t>(sizeof base, fileSize - pos)))
             return false;
         const unsigned char type = base[2];
         const unsigned flags = base[3] | base[4] << 8;
@@ -117,7 +150,7 @@ bool walkRar4(FILE* file, uint64_t fileSize)
             dataSize = readLittle32(base + 7);
             if ((type == FileHeader || type == ServiceHeader) && flags & LargeFile) {
                 unsigned char high[4];
-                if (headerSize < 36 || !readAt(file, pos + 32, high, sizeof high))
+                if (headerSize < 36 || !file.read(pos + 32, high, sizeof high))
                     return false;
                 dataSize |= uint64_t(readLittle32(high)) << 32;
             }
@@ -132,21 +165,24 @@ bool walkRar4(FILE* file, uint64_t fileSize)
 
 bool reachesEndOfArchive(const std::string& path)
 {
-    File file(std::fopen(path.c_str(), "rb"));
-    if (!file || ::fseeko(file.get(), 0, SEEK_END) != 0)
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return false;
-    const off_t end = ::ftello(file.get());
-    if (end < 0)
-        return false;
-    const auto fileSize = static_cast<uint64_t>(end);
-    unsigned char signature[sizeof Rar5Signature] = {};
-    if (!readAt(file.get(), 0, signature, std::min<uint64_t>(sizeof signature, fileSize)))
-        return false;
-    if (fileSize >= sizeof Rar5Signature && std::memcmp(signature, Rar5Signature, sizeof Rar5Signature) == 0)
-        return walkRar5(file.get(), fileSize);
-    if (fileSize >= sizeof Rar4Signature && std::memcmp(signature, Rar4Signature, sizeof Rar4Signature) == 0)
-        return walkRar4(file.get(), fileSize);
-    return false;
+    struct stat st;
+    bool whole = false;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        const auto fileSize = static_cast<uint64_t>(st.st_size);
+        auto reader = std::make_unique<HeaderReader>(fd, fileSize);
+        unsigned char signature[sizeof Rar5Signature] = {};
+        if (fileSize >= sizeof Rar5Signature && reader->read(0, signature, sizeof Rar5Signature) &&
+            std::memcmp(signature, Rar5Signature, sizeof Rar5Signature) == 0)
+            whole = walkRar5(*reader, fileSize);
+        else if (fileSize >= sizeof Rar4Signature && reader->read(0, signature, sizeof Rar4Signature) &&
+                 std::memcmp(signature, Rar4Signature, sizeof Rar4Signature) == 0)
+            whole = walkRar4(*reader, fileSize);
+    }
+    ::close(fd);
+    return whole;
 }
 
 } // namespace updater
