@@ -72,13 +72,15 @@ bool EntryTargets::prepareFolders(const std::string& folderPath)
         const std::string folder = folderPath.substr(0, end);
         if (folder.empty() || folder == "." || m_readyFolders.count(folder))
             continue;
-        if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST)
-            return false;
-        struct stat st;
-        if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-            return false;
+        if (::mkdir(folder.c_str(), 0777) == 0) {
+            m_resolver.noteNewFolder(folder);
+        } else {
+            struct stat st;
+            if (errno != EEXIST || ::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+                return false;
+            m_resolver.noteCreated(folder);
+        }
         m_readyFolders.insert(folder);
-        m_resolver.noteCreated(folder);
     }
     return true;
 }

@@ -33,10 +33,12 @@ GamePathResolver::Listing& GamePathResolver::listing(const std::string& folder)
 
 std::string GamePathResolver::findEntry(const std::string& folder, const std::string& name)
 {
-    // A folder already read answers an exact spelling without asking the disk again.
+    // A folder already read answers without asking the disk again: it holds what it held then and
+    // what the caller created since. Only a name it holds in another spelling needs a look, since
+    // an exact spelling on disk wins.
     if (const auto cached = m_listings.find(folderKey(folder)); cached != m_listings.end()) {
         const auto it = cached->second.find(lowerAscii(name));
-        if (it != cached->second.end() && it->second == name)
+        if (it == cached->second.end() || it->second == name)
             return name;
     }
     struct stat st;
@@ -55,6 +57,12 @@ void GamePathResolver::noteCreated(const std::string& resolvedPath)
     const auto it = m_listings.find(folderKey(folder));
     if (it != m_listings.end() && !name.empty())
         it->second.emplace(lowerAscii(name), name);
+}
+
+void GamePathResolver::noteNewFolder(const std::string& resolvedPath)
+{
+    noteCreated(resolvedPath);
+    m_listings.emplace(folderKey(resolvedPath), Listing());
 }
 
 std::string GamePathResolver::resolve(const std::string& windowsPath)

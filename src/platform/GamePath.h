@@ -21,6 +21,8 @@ public:
     std::string resolve(const std::string& windowsPath);
     // Tells the resolver that `resolvedPath` (a result of resolve()) now exists.
     void noteCreated(const std::string& resolvedPath);
+    // The same for a folder the caller has just made: it is known to be empty.
+    void noteNewFolder(const std::string& resolvedPath);
 
 private:
     using Listing = std::unordered_map<std::string, std::string>; // lower-case name -> name on disk
