@@ -62,28 +62,73 @@ int processEntry(HANDLE archive, const RARHeaderDataEx& header, EntryTargets& ta
     return result;
 }
 
-void showUnpackProgress(const ExtractionContext& context)
+// The running count of unpacked entries. An archive of small files finishes thousands a second,
+// and a caption for each would wake the window as often; so a count is shown once the interval
+// has passed since the last one, during a long entry as its data flows, and before anything else
+// the player hears of the archive.
+class UnpackCaption
 {
-    const int count = ++g_unpackedFileCount;
-    if (context.showCaption)
-        context.showCaption("unrar... please wait! [ " + std::to_string(count) + " ]");
-}
+public:
+    explicit UnpackCaption(const ExtractionContext& context) : m_context(context) {}
 
-void tell(const ExtractionContext& context, NoticeKind kind, const std::string& subject, int code = 0)
+    void entryDone()
+    {
+        ++g_unpackedFileCount;
+        m_held = true;
+        showWhenDue();
+    }
+    void showWhenDue()
+    {
+        if (m_held && Clock::now() - m_lastShown >= m_context.captionInterval)
+            show();
+    }
+    void showHeld()
+    {
+        if (m_held)
+            show();
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    void show()
+    {
+        m_held = false;
+        m_lastShown = Clock::now();
+        if (m_context.showCaption)
+            m_context.showCaption("unrar... please wait! [ " + std::to_string(g_unpackedFileCount) + " ]");
+    }
+
+    const ExtractionContext& m_context;
+    Clock::time_point m_lastShown{};
+    bool m_held = false;
+};
+
+void tell(const ExtractionContext& context, UnpackCaption& caption, NoticeKind kind,
+          const std::string& subject, int code = 0)
 {
+    caption.showHeld();
     if (context.player && !(context.stop && context.stop->requested()))
         context.player->tell({kind, subject, {}, {}, code});
 }
 
-// Lets a requested stop abandon the entry being written: the library then fails the entry, and
-// the partial file is removed like that of any failed entry. Every other request (a password, the
-// next volume) is declined, as when no callback is set.
-int CALLBACK stopCallback(UINT message, LPARAM stopFlag, LPARAM, LPARAM)
+struct CallbackState
+{
+    const StopFlag* stop;
+    UnpackCaption* caption;
+};
+
+// Called as an entry's data flows. Lets a requested stop abandon the entry being written: the
+// library then fails the entry, and the partial file is removed like that of any failed entry.
+// Every other request (a password, the next volume) is declined, as when no callback is set.
+int CALLBACK dataCallback(UINT message, LPARAM userData, LPARAM, LPARAM)
 {
     if (message != UCM_PROCESSDATA)
         return -1;
-    const auto* stop = reinterpret_cast<const StopFlag*>(stopFlag);
-    return stop && stop->requested() ? -1 : 1;
+    const auto* state = reinterpret_cast<const CallbackState*>(userData);
+    if (state->stop && state->stop->requested())
+        return -1;
+    state->caption->showWhenDue();
+    return 1;
 }
 
 } // namespace
@@ -101,18 +146,21 @@ bool extractPatchArchive(const std::string& archivePath, const std::string& docu
     request.CmtBufSize = CommentBufferSize;
     RarArchive archive(RAROpenArchiveEx(&request));
 
+    UnpackCaption caption(context);
     if (request.OpenResult != ERAR_SUCCESS || !archive) {
-        tell(context, NoticeKind::ArchiveUnreadable, documentName, static_cast<int>(request.OpenResult));
+        tell(context, caption, NoticeKind::ArchiveUnreadable, documentName,
+             static_cast<int>(request.OpenResult));
         return false;
     }
     // A cut archive can read as complete to the library; such a patch is not applied at all.
     if (!reachesEndOfArchive(archivePath)) {
-        tell(context, NoticeKind::ArchiveHeaderBroken, documentName);
+        tell(context, caption, NoticeKind::ArchiveHeaderBroken, documentName);
         return false;
     }
-    RARSetCallback(archive.get(), stopCallback, reinterpret_cast<LPARAM>(context.stop));
+    CallbackState callbackState{context.stop, &caption};
+    RARSetCallback(archive.get(), dataCallback, reinterpret_cast<LPARAM>(&callbackState));
     if (request.CmtState == 1)
-        tell(context, NoticeKind::ArchiveComment,
+        tell(context, caption, NoticeKind::ArchiveComment,
              utf8FromWide(std::wstring_view(comment.data(), ::wcsnlen(comment.data(), comment.size()))));
 
     EntryTargets targets;
@@ -124,18 +172,19 @@ bool extractPatchArchive(const std::string& archivePath, const std::string& docu
         if (headerResult != ERAR_SUCCESS)
             break;
         const int result = processEntry(archive.get(), *header, targets);
-        showUnpackProgress(context);
+        caption.entryDone();
         if (result != ERAR_SUCCESS) {
-            tell(context, NoticeKind::ArchiveEntryFailed, utf8FromWide(header->FileNameW), result);
+            tell(context, caption, NoticeKind::ArchiveEntryFailed, utf8FromWide(header->FileNameW), result);
             return false;
         }
         if (context.stop && context.stop->requested())
             return false;
     }
+    caption.showHeld();
     // Any other end than the archive's normal end leaves entries unread (a broken header, headers
     // encrypted with a password the launcher does not have).
     if (headerResult != ERAR_END_ARCHIVE) {
-        tell(context, NoticeKind::ArchiveHeaderBroken, documentName, headerResult);
+        tell(context, caption, NoticeKind::ArchiveHeaderBroken, documentName, headerResult);
         return false;
     }
     return true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -10,8 +11,10 @@ class StopFlag;
 
 struct ExtractionContext
 {
-    // Shows a caption in the download display; called once per entry on the extracting thread.
+    // Shows a caption in the download display, on the extracting thread: the count of entries
+    // done, at most once per interval and always for the last entry.
     std::function<void(const std::string& caption)> showCaption;
+    std::chrono::milliseconds captionInterval{50};
     // Told about an archive that cannot be opened, its comment and failed entries; may be null.
     PlayerContact* player = nullptr;
     // A requested stop abandons the entry being written and ends the extraction; may be null.

@@ -71,6 +71,7 @@ private:
     {
         ExtractionContext c;
         c.showCaption = [this](const std::string& caption) { m_captions << QString::fromStdString(caption); };
+        c.captionInterval = std::chrono::milliseconds(0); // a caption for every entry
         c.player = m_player.get();
         return c;
     }
@@ -131,6 +132,24 @@ private slots:
         QCOMPARE(game.read("three.txt"), QByteArray("3"));
         QCOMPARE(game.read("five.txt"), QByteArray("5"));
         QVERIFY(m_player->notices().isEmpty());
+
+        // Paced: the first count at once, the last before the archive ends or a failed entry is
+        // told, nothing between.
+        m_captions.clear();
+        ExtractionContext paced = context();
+        paced.captionInterval = std::chrono::hours(1);
+        QVERIFY(extractPatchArchive("first.rar", "first.rar", paced));
+        QCOMPARE(m_captions, QStringList({"unrar... please wait! [ 6 ]", "unrar... please wait! [ 8 ]"}));
+        m_captions.clear();
+        RarBuilder failing;
+        failing.add("a.txt", "a");
+        failing.add("b.txt", "b");
+        failing.add("c.txt", "c");
+        game.write("failing.rar", failing.build({"a.txt", "b.txt", "c.txt"}));
+        game.write("c.txt/blocked", "x"); // a folder where the last entry's file belongs
+        QVERIFY(!extractPatchArchive("failing.rar", "failing.rar", paced));
+        QCOMPARE(m_captions, QStringList({"unrar... please wait! [ 9 ]", "unrar... please wait! [ 11 ]"}));
+        QCOMPARE(notices(), QStringList({told(NoticeKind::ArchiveEntryFailed, "c.txt")}));
     }
 
     void replacesFilesInFoldersWithoutRegardToCase()
