@@ -8,6 +8,7 @@
 #include "platform/PathText.h"
 #include "platform/PlayerContact.h"
 #include "platform/StopFlag.h"
+#include "platform/UpdaterError.h"
 
 #include <dll.hpp>
 
@@ -16,8 +17,7 @@
 #include <cstring>
 #include <cwchar>
 #include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <optional>
 #include <vector>
 
 namespace updater {
@@ -27,40 +27,6 @@ namespace {
 constexpr unsigned CommentBufferSize = 16384;
 // Counted by the extracting thread; atomic so the window and tests may read it.
 std::atomic<int> g_unpackedFileCount{0};
-
-int extractFile(HANDLE archive, const std::string& target, EntryTargets& targets)
-{
-    if (!targets.prepareFolders(folderOf(target)))
-        return ERAR_ECREATE;
-    // Every entry goes to a temporary name beside its target and takes its place only once it is
-    // complete, so a launcher killed mid-entry leaves each game file old or new, never half.
-    std::string destination = reserveSiblingName(target, ".updater-unrar-XXXXXX");
-    if (destination.empty())
-        return ERAR_ECREATE;
-    int result = RARProcessFile(archive, RAR_EXTRACT, nullptr, destination.data());
-    // The temporary name was free a moment ago and link entries never get here, so what the library
-    // wrote there is the entry's file.
-    if (result == ERAR_SUCCESS && !replaceFile(destination, target))
-        result = ERAR_ECREATE;
-    if (result != ERAR_SUCCESS)
-        ::unlink(destination.c_str());
-    return result;
-}
-
-// Returns the library's code for the current entry: 0 when it was written whole.
-int processEntry(HANDLE archive, const RARHeaderDataEx& header, EntryTargets& targets)
-{
-    const std::optional<std::string> target = targets.destination(utf8FromWide(header.FileNameW));
-    if (!target || isLinkEntry(header))
-        return ERAR_ECREATE;
-    if (header.Flags & RHDF_DIRECTORY)
-        return targets.prepareFolders(*target) ? RARProcessFile(archive, RAR_SKIP, nullptr, nullptr)
-                                               : ERAR_ECREATE;
-    const int result = extractFile(archive, *target, targets);
-    if (result == ERAR_SUCCESS)
-        targets.noteWritten(*target);
-    return result;
-}
 
 // The running count of unpacked entries. An archive of small files finishes thousands a second,
 // and a caption for each would wake the window as often; so a count is shown once the interval
@@ -111,24 +77,100 @@ void tell(const ExtractionContext& context, UnpackCaption& caption, NoticeKind k
         context.player->tell({kind, subject, {}, {}, code});
 }
 
+// What the library's callback works with while an entry is unpacked.
 struct CallbackState
 {
-    const StopFlag* stop;
-    UnpackCaption* caption;
+    const StopFlag* stop = nullptr;
+    UnpackCaption* caption = nullptr;
+    AtomicFileWriter* entryFile = nullptr; // the entry being written
+    bool writeFailed = false;
 };
 
-// Called as an entry's data flows. Lets a requested stop abandon the entry being written: the
-// library then fails the entry, and the partial file is removed like that of any failed entry.
-// Every other request (a password, the next volume) is declined, as when no callback is set.
-int CALLBACK dataCallback(UINT message, LPARAM userData, LPARAM, LPARAM)
+// Called as an entry's data flows: writes it, and lets a requested stop abandon the entry (the
+// library then fails it, and its unfinished file goes). Every other request (a password, the
+// next volume) is declined, as when no callback is set.
+int CALLBACK dataCallback(UINT message, LPARAM userData, LPARAM data, LPARAM size)
 {
     if (message != UCM_PROCESSDATA)
         return -1;
-    const auto* state = reinterpret_cast<const CallbackState*>(userData);
+    auto* state = reinterpret_cast<CallbackState*>(userData);
     if (state->stop && state->stop->requested())
         return -1;
+    if (state->entryFile) {
+        try {
+            state->entryFile->write(reinterpret_cast<const char*>(data), static_cast<size_t>(size));
+        } catch (const UpdaterError&) {
+            state->writeFailed = true;
+            return -1;
+        }
+    }
     state->caption->showWhenDue();
     return 1;
+}
+
+// The archive's modification time of an entry (100 ns steps since 1601), if it has one.
+std::optional<timespec> modificationTimeOf(const RARHeaderDataEx& header)
+{
+    constexpr int64_t StepsPerSecond = 10'000'000, StepsFrom1601To1970 = 116'444'736'000'000'000;
+    const uint64_t steps = uint64_t(header.MtimeHigh) << 32 | header.MtimeLow;
+    if (steps == 0)
+        return std::nullopt;
+    const int64_t sinceEpoch = static_cast<int64_t>(steps) - StepsFrom1601To1970;
+    int64_t seconds = sinceEpoch / StepsPerSecond, rest = sinceEpoch % StepsPerSecond;
+    if (rest < 0) {
+        --seconds;
+        rest += StepsPerSecond;
+    }
+    return timespec{static_cast<time_t>(seconds), static_cast<long>(rest * 100)};
+}
+
+// The library tests the entry (its checksum included) and hands its data to the callback, which
+// writes it beside the target; only a whole entry takes the target's place, so a launcher killed
+// mid-entry leaves each game file old or new, never half.
+int extractFile(HANDLE archive, const RARHeaderDataEx& header, const std::string& target,
+                EntryTargets& targets, CallbackState& state)
+{
+    if (!targets.prepareFolders(folderOf(target)))
+        return ERAR_ECREATE;
+    std::optional<AtomicFileWriter> file;
+    try {
+        file.emplace(target, ".updater-unrar-XXXXXX");
+    } catch (const UpdaterError&) {
+        return ERAR_ECREATE;
+    }
+    state.entryFile = &*file;
+    state.writeFailed = false;
+    const int result = RARProcessFile(archive, RAR_TEST, nullptr, nullptr);
+    state.entryFile = nullptr;
+    if (state.writeFailed)
+        return ERAR_EWRITE;
+    if (result != ERAR_SUCCESS)
+        return result;
+    // The archive's permissions, without set-id bits: a patch has no business making those.
+    file->setPermissions(static_cast<mode_t>(header.FileAttr & 0777));
+    if (const auto modified = modificationTimeOf(header))
+        file->setModificationTime(*modified);
+    try {
+        file->commit();
+    } catch (const UpdaterError&) {
+        return ERAR_ECREATE;
+    }
+    return ERAR_SUCCESS;
+}
+
+// Returns the library's code for the current entry: 0 when it was written whole.
+int processEntry(HANDLE archive, const RARHeaderDataEx& header, EntryTargets& targets, CallbackState& state)
+{
+    const std::optional<std::string> target = targets.destination(utf8FromWide(header.FileNameW));
+    if (!target || isLinkEntry(header))
+        return ERAR_ECREATE;
+    if (header.Flags & RHDF_DIRECTORY)
+        return targets.prepareFolders(*target) ? RARProcessFile(archive, RAR_SKIP, nullptr, nullptr)
+                                               : ERAR_ECREATE;
+    const int result = extractFile(archive, header, *target, targets, state);
+    if (result == ERAR_SUCCESS)
+        targets.noteWritten(*target);
+    return result;
 }
 
 } // namespace
@@ -157,7 +199,9 @@ bool extractPatchArchive(const std::string& archivePath, const std::string& docu
         tell(context, caption, NoticeKind::ArchiveHeaderBroken, documentName);
         return false;
     }
-    CallbackState callbackState{context.stop, &caption};
+    CallbackState callbackState;
+    callbackState.stop = context.stop;
+    callbackState.caption = &caption;
     RARSetCallback(archive.get(), dataCallback, reinterpret_cast<LPARAM>(&callbackState));
     if (request.CmtState == 1)
         tell(context, caption, NoticeKind::ArchiveComment,
@@ -171,7 +215,7 @@ bool extractPatchArchive(const std::string& archivePath, const std::string& docu
         headerResult = RARReadHeaderEx(archive.get(), header.get());
         if (headerResult != ERAR_SUCCESS)
             break;
-        const int result = processEntry(archive.get(), *header, targets);
+        const int result = processEntry(archive.get(), *header, targets, callbackState);
         caption.entryDone();
         if (result != ERAR_SUCCESS) {
             tell(context, caption, NoticeKind::ArchiveEntryFailed, utf8FromWide(header->FileNameW), result);

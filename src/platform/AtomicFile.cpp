@@ -3,6 +3,7 @@
 #include "platform/PathText.h"
 #include "platform/UpdaterError.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -24,26 +25,98 @@ std::string siblingPattern(const std::string& target, const char* pattern)
 }
 
 // 0666 less the umask, as open() would give a new file. Read from /proc, because setting the umask
-// to learn it would briefly leave it cleared for files that other threads create meanwhile.
+// to learn it would briefly leave it cleared for files that other threads create meanwhile. The
+// launcher never changes its umask, so it is read once.
 mode_t usualFileMode()
 {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("Umask:", 0) == 0)
-            return 0666 & ~static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
-    const mode_t mask = ::umask(0); // kernels before 4.7 do not show it
-    ::umask(mask);
-    return 0666 & ~mask;
+    static const mode_t mode = [] {
+        std::ifstream status("/proc/self/status");
+        std::string line;
+        while (std::getline(status, line))
+            if (line.rfind("Umask:", 0) == 0)
+                return static_cast<mode_t>(0666 & ~std::strtoul(line.c_str() + 6, nullptr, 8));
+        const mode_t mask = ::umask(0); // kernels before 4.7 do not show it
+        ::umask(mask);
+        return static_cast<mode_t>(0666 & ~mask);
+    }();
+    return mode;
+}
+
+// A file without a name gets one through its /proc link; without /proc it could never be named.
+bool unnamedFilesCanBeNamed()
+{
+    static const bool available = ::access("/proc/self/fd", X_OK) == 0;
+    return available;
+}
+
+std::string procLinkOf(int fd)
+{
+    return "/proc/self/fd/" + std::to_string(fd);
+}
+
+// `base` with its "XXXXXX" replaced by letters mkstemp would use.
+std::string randomName(std::string base, size_t x)
+{
+    static constexpr char Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937_64 random{std::random_device{}()};
+    for (size_t i = x; i < x + 6; ++i)
+        base[i] = Alphabet[random() % (sizeof Alphabet - 1)];
+    return base;
+}
+
+// Gives the unnamed file `fd` the name `target`, replacing a file there as a rename would.
+bool linkUnnamedFile(int fd, const std::string& name)
+{
+    // Linking the descriptor itself skips a walk through /proc, but needs a privilege that most
+    // users lack; after the first refusal only /proc is asked.
+    static std::atomic<bool> directLinkRefused{false};
+    if (!directLinkRefused) {
+        if (::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0)
+            return true;
+        if (errno != ENOENT && errno != EPERM)
+            return false;
+        directLinkRefused = true;
+    }
+    return ::linkat(AT_FDCWD, procLinkOf(fd).c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
+bool nameUnnamedFile(int fd, const std::string& target, const std::string& pattern)
+{
+    if (linkUnnamedFile(fd, target))
+        return true;
+    if (errno != EEXIST)
+        return false;
+    // A link cannot replace a file: the new one gets a free name beside it, then takes its place.
+    const size_t x = pattern.rfind("XXXXXX");
+    for (int attempt = 0; x != std::string::npos && attempt < 100; ++attempt) {
+        const std::string temporary = randomName(pattern, x);
+        if (!linkUnnamedFile(fd, temporary)) {
+            if (errno == EEXIST)
+                continue;
+            return false;
+        }
+        if (replaceFile(temporary, target))
+            return true;
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    return false;
 }
 
 } // namespace
 
-AtomicFileWriter::AtomicFileWriter(std::string target, const char* pattern) : m_target(std::move(target))
+AtomicFileWriter::AtomicFileWriter(std::string target, const char* pattern)
+    : m_target(std::move(target)), m_pattern(siblingPattern(m_target, pattern))
 {
-    if (m_target.empty() || m_target.back() == '/' || directoryExists(m_target))
+    if (m_target.empty() || m_target.back() == '/')
         throw UpdaterError("Cannot create file " + m_target);
-    m_temporary = siblingPattern(m_target, pattern);
+    // A file without a name disappears with the process, however it ends; it is named on commit.
+    if (unnamedFilesCanBeNamed())
+        m_fd = ::open(folderOf(m_target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (m_fd >= 0)
+        return;
+    // Some file systems have no unnamed files: then the temporary file has a name.
+    m_temporary = m_pattern;
     m_fd = ::mkostemp(m_temporary.data(), O_CLOEXEC);
     if (m_fd < 0)
         throw UpdaterError("Cannot create file " + m_target);
@@ -55,8 +128,20 @@ AtomicFileWriter::~AtomicFileWriter()
 {
     if (m_fd >= 0)
         ::close(m_fd);
-    if (!m_committed)
+    if (!m_committed && !m_temporary.empty())
         ::unlink(m_temporary.c_str());
+}
+
+void AtomicFileWriter::setPermissions(mode_t mode)
+{
+    if (mode != usualFileMode())
+        ::fchmod(m_fd, mode);
+}
+
+void AtomicFileWriter::setModificationTime(const timespec& modified)
+{
+    const timespec times[2] = {{0, UTIME_NOW}, modified};
+    ::futimens(m_fd, times);
 }
 
 void AtomicFileWriter::write(const char* data, size_t size)
@@ -82,8 +167,10 @@ void writeAllBytes(int fd, const char* data, size_t size, const std::string& nam
 
 void AtomicFileWriter::commit()
 {
+    const bool named =
+        m_temporary.empty() ? nameUnnamedFile(m_fd, m_target, m_pattern) : replaceFile(m_temporary, m_target);
     const int fd = std::exchange(m_fd, -1);
-    if (::close(fd) != 0 || !replaceFile(m_temporary, m_target))
+    if (::close(fd) != 0 || !named)
         throw UpdaterError("Cannot create file " + m_target);
     m_committed = true;
 }
@@ -101,18 +188,12 @@ void writeFileAtomically(const std::string& path, std::string_view bytes)
 
 std::string reserveSiblingName(const std::string& target, const char* pattern)
 {
-    // Picking a free name without creating and deleting a file keeps archives of many small
-    // entries fast; the six characters are those mkstemp would use.
-    static constexpr char Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    thread_local std::mt19937_64 random{std::random_device{}()};
     const std::string base = siblingPattern(target, pattern);
     const size_t x = base.rfind("XXXXXX");
     if (x == std::string::npos)
         return {};
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = base;
-        for (size_t i = x; i < x + 6; ++i)
-            name[i] = Alphabet[random() % (sizeof Alphabet - 1)];
+        std::string name = randomName(base, x);
         struct stat st;
         if (::lstat(name.c_str(), &st) != 0 && errno == ENOENT)
             return name;

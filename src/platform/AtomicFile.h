@@ -3,19 +3,22 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
+#include <time.h>
 
 namespace updater {
 
-// Writes a file under a temporary name beside its target and puts it in place only on commit(),
-// so the target is never left half-written; a writer that goes without commit() removes its
-// temporary file. The file gets the usual permissions (0666 less the umask). An existing target
-// is replaced even when it is read-only or a symbolic link, as on a rename.
+// Writes a file beside its target and puts it in place only on commit(), so the target is never
+// left half-written. The file has no name until then where the file system allows (nothing is
+// left of it when the process is killed), else a temporary name; a writer that goes without
+// commit() removes it. The file gets the usual permissions (0666 less the umask). An existing
+// target is replaced even when it is read-only or a symbolic link, as on a rename.
 class AtomicFileWriter
 {
 public:
     // `pattern` names the temporary file, its "XXXXXX" replaced by random letters. Throws
-    // UpdaterError("Cannot create file " + target), also for an empty target, one ending in '/'
-    // and an existing folder.
+    // UpdaterError("Cannot create file " + target), also for an empty target and one ending in
+    // '/'; an existing folder fails on commit().
     explicit AtomicFileWriter(std::string target, const char* pattern = ".updater-XXXXXX");
     ~AtomicFileWriter();
     AtomicFileWriter(const AtomicFileWriter&) = delete;
@@ -23,12 +26,16 @@ public:
 
     // Throws UpdaterError("Cannot write file " + target).
     void write(const char* data, size_t size);
-    // Renames the temporary file over the target. Throws UpdaterError("Cannot create file " + target).
+    // Permissions and modification time the file takes into place.
+    void setPermissions(mode_t mode);
+    void setModificationTime(const timespec& modified);
+    // Puts the file in place of the target. Throws UpdaterError("Cannot create file " + target).
     void commit();
 
 private:
     std::string m_target;
-    std::string m_temporary;
+    std::string m_pattern;
+    std::string m_temporary; // empty while the file has no name
     int m_fd = -1;
     bool m_committed = false;
 };

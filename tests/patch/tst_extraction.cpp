@@ -17,7 +17,9 @@
 
 #include <clocale>
 #include <cstdlib>
+#include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
 
 using namespace updater;
 using namespace updater::test;
@@ -150,6 +152,48 @@ private slots:
         QVERIFY(!extractPatchArchive("failing.rar", "failing.rar", paced));
         QCOMPARE(m_captions, QStringList({"unrar... please wait! [ 9 ]", "unrar... please wait! [ 11 ]"}));
         QCOMPARE(notices(), QStringList({told(NoticeKind::ArchiveEntryFailed, "c.txt")}));
+    }
+
+    // A new file takes the archive's permissions (never set-id bits) and modification time; an
+    // existing read-only file and a symbolic link are replaced, the link's target left alone.
+    void entriesTakeTheirPlaceWithTheArchivedModeAndTime()
+    {
+        GameFolder game;
+        QTemporaryDir outside;
+        const QString linkTarget = outside.filePath("elsewhere.txt");
+        writeFileOrDie(linkTarget, "outside");
+        game.write("readonly.txt", "old");
+        QFile::setPermissions("readonly.txt", QFile::ReadOwner);
+        QVERIFY(QFile::link(linkTarget, "linked.txt"));
+        RarBuilder archive;
+        const QList<QPair<QString, mode_t>> modes{{"private.txt", 0600},
+                                                  {"tool.sh", 0755},
+                                                  {"setid.bin", 04755},
+                                                  {"readonly.txt", 0644},
+                                                  {"linked.txt", 0644}};
+        const timespec archived[2] = {{0, UTIME_OMIT}, {1700000000, 123456789}};
+        QStringList names;
+        for (const auto& [name, mode] : modes) {
+            archive.add(name, name.toUtf8());
+            const QByteArray staged = QFile::encodeName(archive.stagePath() + "/" + name);
+            QCOMPARE(::chmod(staged.constData(), mode), 0);
+            QCOMPARE(::utimensat(AT_FDCWD, staged.constData(), archived, 0), 0);
+            names << name;
+        }
+        game.write("m.rar", archive.build(names, {"-tsm"}));
+
+        QVERIFY(extractPatchArchive("m.rar", "m.rar", context()));
+
+        for (const auto& [name, mode] : modes) {
+            struct stat st;
+            QCOMPARE(::lstat(QFile::encodeName(name).constData(), &st), 0);
+            QVERIFY2(S_ISREG(st.st_mode), qPrintable(name));
+            QCOMPARE(st.st_mode & 07777, mode & 0777);
+            QCOMPARE(st.st_mtim.tv_sec, archived[1].tv_sec);
+            QCOMPARE(st.st_mtim.tv_nsec, 123456700L); // the library gives 100 ns steps
+            QCOMPARE(game.read(name), name.toUtf8());
+        }
+        QCOMPARE(bytesOf(linkTarget), QByteArray("outside"));
     }
 
     void replacesFilesInFoldersWithoutRegardToCase()
@@ -394,12 +438,15 @@ private slots:
         child.start(QCoreApplication::applicationFilePath(), {});
         QVERIFY(child.waitForStarted());
 
-        // Killed as soon as the entry has bytes on disk, under whatever name.
+        // Killed as soon as the entry has bytes on disk, named or not: a file the child holds open
+        // in the game folder, other than the archive.
+        const QString procFds = QString("/proc/%1/fd").arg(child.processId());
         const auto entryStarted = [&] {
-            for (const QFileInfo& file :
-                 QDir(game.path()).entryInfoList({".updater-unrar-*", "big.bin"}, QDir::Files | QDir::Hidden))
-                if (file.size() > 0)
+            for (const QFileInfo& fd : QDir(procFds).entryInfoList(QDir::Files | QDir::System)) {
+                const QString target = fd.symLinkTarget();
+                if (target.startsWith(game.path() + "/") && !target.endsWith("/big.rar") && fd.size() > 0)
                     return true;
+            }
             return false;
         };
         QElapsedTimer clock;
@@ -411,10 +458,9 @@ private slots:
         QVERIFY2(child.exitStatus() == QProcess::CrashExit, "the child ended on its own before the kill");
 
         QVERIFY(!game.exists("big.bin") || QFileInfo(game.path() + "/big.bin").size() == big.size());
-        // The entry was being written under a temporary name, which the next start clears away.
-        QCOMPARE(QDir(game.path()).entryList({".updater-unrar-*"}, QDir::Files | QDir::Hidden).size(), 1);
+        // What a temporary name may be left behind, the next start clears away.
         removeLeftovers();
-        QCOMPARE(QDir(game.path()).entryList({".updater-*"}, QDir::Files | QDir::Hidden), QStringList());
+        QCOMPARE(QDir(game.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"big.rar"});
     }
 
     void unsafeNamesAreNeverWritten_data()
