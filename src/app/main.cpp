@@ -6,6 +6,7 @@
 #include "app/UpdaterWindow.h"
 #include "platform/InstanceLock.h"
 #include "platform/TerminationRequest.h"
+#include "platform/TimeZone.h"
 #include "platform/Utf8Locale.h"
 
 #include <clocale>
@@ -81,6 +82,7 @@ int main(int argc, char** argv)
     using namespace updater;
     if (printedInformation(argc, argv))
         return 0;
+    readTimeZoneOnce();
     // Decided before the application object exists: this mode must not look for a display.
     if (wantsHeadlessUpdate(argc, argv))
         return runHeadlessUpdate(argc, argv);
