@@ -1,20 +1,10 @@
-#include "app/Dialogs.h"
 #include "app/HeadlessUpdate.h"
-#include "app/Messages.h"
-#include "app/QuitRequest.h"
-#include "app/UpdaterApplication.h"
-#include "app/UpdaterWindow.h"
-#include "platform/InstanceLock.h"
-#include "platform/TerminationRequest.h"
+#include "app/WindowEntry.h"
+#include "app/WindowModule.h"
 #include "platform/TimeZone.h"
-#include "platform/Utf8Locale.h"
 
-#include <clocale>
 #include <cstdio>
 #include <cstring>
-#include <exception>
-#include <memory>
-#include <unistd.h>
 
 namespace {
 
@@ -43,13 +33,10 @@ Environment (read once at start):
   WINE=<program>                    the Wine program that starts Windows game clients
 )";
 
-// Everything after this marker belongs to the browser engine.
-constexpr char browserArgumentsMarker[] = "--webEngineArgs";
-
 // --version and --help answer before anything needs a display, a lock or a window.
 bool printedInformation(int argc, char** argv)
 {
-    for (int i = 1; i < argc && std::strcmp(argv[i], browserArgumentsMarker) != 0; ++i) {
+    for (int i = 1; i < argc && std::strcmp(argv[i], updater::BrowserArgumentsMarker) != 0; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {
             std::printf("tarvo-updater %s\n", UPDATER_VERSION);
             return true;
@@ -60,19 +47,6 @@ bool printedInformation(int argc, char** argv)
         }
     }
     return false;
-}
-
-// Runs once the application has taken its own options (-style, --platform, ...) out of argv,
-// so that only what Qt does not know is refused.
-bool onlyKnownOptionsLeft(int argc, char** argv)
-{
-    for (int i = 1; i < argc && std::strcmp(argv[i], browserArgumentsMarker) != 0; ++i) {
-        if (std::strncmp(argv[i], "--", 2) == 0) {
-            std::fprintf(stderr, "tarvo-updater: unknown option %s\n\n%s", argv[i], usage);
-            return false;
-        }
-    }
-    return true;
 }
 
 } // namespace
@@ -86,39 +60,5 @@ int main(int argc, char** argv)
     // Decided before the application object exists: this mode must not look for a display.
     if (wantsHeadlessUpdate(argc, argv))
         return runHeadlessUpdate(argc, argv);
-    std::setlocale(LC_ALL, "");
-    // The FFmpeg media backend plays and reports broken files without extra packages.
-    if (!qEnvironmentVariableIsSet("QT_MEDIA_BACKEND"))
-        qputenv("QT_MEDIA_BACKEND", "ffmpeg");
-    // The browser engine refuses to start as root with its sandbox on.
-    if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    UpdaterApplication app(argc, argv);
-    if (!onlyKnownOptionsLeft(argc, argv))
-        return 2;
-    useUtf8CharacterType();
-    // Logging out or a service manager ends the launcher like a quit: transfers stop cleanly.
-    TerminationRequest termination;
-    QObject::connect(&termination, &TerminationRequest::received, &app, [] { requestQuit(); });
-
-    InstanceLock lock;
-    if (!lock.acquire()) {
-        messageBox(messages::alreadyRunning(), "Alert", DialogIcon::Stop);
-        return 0;
-    }
-    std::unique_ptr<UpdaterWindow> window;
-    try {
-        window = std::make_unique<UpdaterWindow>();
-    } catch (const std::exception& error) {
-        showErrorBox(error.what());
-        return 0;
-    }
-    window->show();
-    app.exec();
-    // A worker stuck in a call that cannot be interrupted (a host look-up) keeps the window it
-    // reports to; the process ends around it.
-    if (!window->stopWorkers())
-        (void)window.release();
-    return 0;
+    return runWindowFromModule(argc, argv, usage);
 }

@@ -67,5 +67,17 @@ if [ "$status" -ne 0 ] || [ "$actual_version" != "$expected_version" ]; then
   failed=1
 fi
 
+# The window mode loads its module from the package's lib folder: in an empty folder the
+# launcher shows its first box (a missing file) and ends.
+mkdir "$scratch/game"
+(cd "$scratch/game" && QT_QPA_PLATFORM=offscreen UPDATER_DIALOG_ANSWERS=OK \
+  UPDATER_DIALOG_LOG="$scratch/boxes.jsonl" timeout 120 "$scratch/root/usr/bin/tarvo-updater" \
+  >"$scratch/window.log" 2>&1) || true
+if ! grep -q '"text": "Cannot open file' "$scratch/boxes.jsonl" 2>/dev/null; then
+  cat "$scratch/window.log"
+  echo "FAIL: the packaged launcher did not open its window module"
+  failed=1
+fi
+
 [ "$failed" -eq 0 ] && echo "package: $(basename "$deb") is complete"
 exit "$failed"
