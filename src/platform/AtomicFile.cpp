@@ -64,7 +64,7 @@ std::string randomName(std::string base, size_t x)
     return base;
 }
 
-// Gives the unnamed file `fd` the name `target`, replacing a file there as a rename would.
+// Gives the unnamed file `fd` the free name `name`.
 bool linkUnnamedFile(int fd, const std::string& name)
 {
     // Linking the descriptor itself skips a walk through /proc, but needs a privilege that most
@@ -80,6 +80,7 @@ bool linkUnnamedFile(int fd, const std::string& name)
     return ::linkat(AT_FDCWD, procLinkOf(fd).c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
 }
 
+// Gives the unnamed file `fd` the name `target`, replacing a file there as a rename would.
 bool nameUnnamedFile(int fd, const std::string& target, const std::string& pattern)
 {
     if (linkUnnamedFile(fd, target))
