@@ -39,6 +39,7 @@ struct Options
 {
     const char* gameDir = nullptr;
     const char* refused = nullptr; // the first argument that is not understood
+    bool gameDirMissing = false;   // --game-dir came last, without its folder
 };
 
 Options parse(int argc, char** argv)
@@ -48,7 +49,11 @@ Options parse(int argc, char** argv)
         const char* argument = argv[i];
         if (std::strcmp(argument, updateOnlyOption) == 0)
             continue;
-        if (std::strcmp(argument, gameDirOption) == 0 && i + 1 < argc) {
+        if (std::strcmp(argument, gameDirOption) == 0) {
+            if (i + 1 == argc) {
+                options.gameDirMissing = true;
+                break;
+            }
             options.gameDir = argv[++i];
             continue;
         }
@@ -75,6 +80,10 @@ bool wantsHeadlessUpdate(int argc, char** argv)
 int runHeadlessUpdate(int argc, char** argv)
 {
     const Options options = parse(argc, argv);
+    if (options.gameDirMissing) {
+        std::fprintf(stderr, "tarvo-updater: --game-dir needs a folder (see --help)\n");
+        return 2;
+    }
     if (options.refused) {
         std::fprintf(stderr, "tarvo-updater: %s is not understood with --update-only (see --help)\n",
                      options.refused);

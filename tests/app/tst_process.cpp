@@ -90,6 +90,9 @@ private slots:
         QTest::newRow("unknown option")
             << QStringList{"--frobnicate"} << true << 2 << "^$"
             << "^tarvo-updater: unknown option --frobnicate\n\nUsage: tarvo-updater " << false;
+        QTest::newRow("game folder option without its folder")
+            << QStringList{"--update-only", "--game-dir"} << false << 2 << "^$"
+            << "^tarvo-updater: --game-dir needs a folder" << false;
         QTest::newRow("Qt options with two dashes")
             << QStringList{"--platform", "offscreen", "--style", "Fusion"} << false << 0 << "^$"
             << "" << true;
