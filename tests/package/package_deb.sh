@@ -53,6 +53,7 @@ check_field Depends '(^|, )libqt6webenginecore6-bin( |,|$)'
 check_field Depends '(^|, )libunrar[0-9]+( |,|$)'
 check_field Depends '(^|, )libsodium[0-9]+( |,|$)'
 check_field Depends '(^|, )libcurl[0-9]'
+check_field Depends '(^|, )fonts-dejavu-extra( |,|$)'
 check_field Section '^games$'
 check_field Maintainer '^[^<]+ <[^>]+@[^>]+>$'
 
