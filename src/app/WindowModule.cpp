@@ -32,8 +32,10 @@ int runWindowFromModule(int& argc, char** argv, const char* usage)
     std::string errors;
     for (const std::string& path :
          {folder + "/../lib/tarvo-updater/" + WindowModuleFile, folder + "/" + WindowModuleFile}) {
-        if (::access(path.c_str(), F_OK) != 0)
+        if (::access(path.c_str(), F_OK) != 0) {
+            errors += "\n  " + path + ": not there";
             continue;
+        }
         void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!module) {
             errors += std::string("\n  ") + ::dlerror();
@@ -44,8 +46,10 @@ int runWindowFromModule(int& argc, char** argv, const char* usage)
             return entry(&argc, argv, usage);
         errors += "\n  " + path + ": no " + WindowEntryName;
     }
-    std::fprintf(stderr, "tarvo-updater: the window module %s cannot be loaded%s\n", WindowModuleFile,
-                 errors.empty() ? " (not found beside the program)" : errors.c_str());
+    std::fprintf(stderr,
+                 "tarvo-updater: the window module %s cannot be loaded:%s\n"
+                 "(--update-only works without it)\n",
+                 WindowModuleFile, errors.c_str());
     return 1;
 }
 
