@@ -6,6 +6,7 @@
 #include "patch/PatchExtraction.h"
 #include "patch/PatchLists.h"
 #include "platform/AtomicFile.h"
+#include "platform/DiskSpace.h"
 #include "platform/EventLog.h"
 #include "platform/GamePath.h"
 #include "platform/PlayerContact.h"
@@ -14,6 +15,7 @@
 #include "trust/IntegrityLine.h"
 
 #include <exception>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace updater {
@@ -45,6 +47,24 @@ const char* refusalOf(const CommunityKey& key, const PendingPatch& patch, std::o
     return key.state != CommunityKey::Absent && patch.integrity.empty() ? "no integrity line"
            : !patch.integrity.empty() && !expected                      ? "integrity line malformed"
                                                                         : nullptr;
+}
+
+// Whether the next archive may download while this one unpacks. On a nearly full disk the two
+// would compete for the space, and the slot being unpacked could fail for want of room that the
+// next download took; one after the other, it gets the room first. Unpacked data is taken to need
+// up to four times the archive, as compressed game data rarely shrinks more.
+bool roomToFetchAhead(const std::string& archive, const PendingPatch& next)
+{
+    constexpr uint64_t Margin = 256 * 1024 * 1024;
+    struct stat st;
+    const auto available = availableBytes(archive);
+    if (!available || ::stat(archive.c_str(), &st) != 0)
+        return false;
+    std::optional<FileDigest> nextDigest;
+    if (!next.integrity.empty())
+        nextDigest = parseIntegrityLine(next.integrity);
+    const uint64_t nextSize = nextDigest ? nextDigest->size : 0;
+    return *available >= Margin + 4 * static_cast<uint64_t>(st.st_size) + nextSize;
 }
 
 } // namespace
@@ -271,7 +291,7 @@ bool UpdateRun::applyPatch(const PendingPatch& patch, const PendingPatch* next, 
         }
     }
     // The transfer overlaps this slot's extraction only; one archive ahead keeps the disk bounded.
-    if (next)
+    if (next && roomToFetchAhead(archive, *next))
         startPrefetch(*next, folder, archive);
     emit unpackingStarted();
 
