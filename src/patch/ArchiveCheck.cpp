@@ -83,20 +83,14 @@ std::vector<std::string> checkPatchArchive(const std::string& path)
     // Names that differ only in letter case land on the same file, the way the launcher resolves
     // names: lower-case name -> the first spelling seen.
     std::unordered_map<std::string, std::string> spellings;
-    auto header = std::make_unique<RARHeaderDataEx>();
-    int headerResult = ERAR_SUCCESS;
-    for (;;) {
-        std::memset(header.get(), 0, sizeof *header);
-        headerResult = RARReadHeaderEx(archive.get(), header.get());
-        if (headerResult != ERAR_SUCCESS)
-            break;
-        const std::string name = utf8FromWide(header->FileNameW);
-        const bool needsPassword = header->Flags & RHDF_ENCRYPTED;
+    const int headerResult = readEntries(archive.get(), [&](const RARHeaderDataEx& header) {
+        const std::string name = utf8FromWide(header.FileNameW);
+        const bool needsPassword = header.Flags & RHDF_ENCRYPTED;
         if (needsPassword)
             problems.push_back("entry needs a password: " + shown(name));
         if (isUnsafeEntryName(name))
             problems.push_back("unsafe name: " + shown(name));
-        if (isLinkEntry(*header))
+        if (isLinkEntry(header))
             problems.push_back("link entry: " + shown(name));
         const std::string normal = normalName(name);
         const auto [first, isNew] = spellings.emplace(lowerAscii(normal), normal);
@@ -111,7 +105,8 @@ std::vector<std::string> checkPatchArchive(const std::string& path)
         else if (tested != ERAR_SUCCESS)
             problems.push_back("entry cannot be tested (archive library code " + std::to_string(tested) +
                                "): " + shown(name));
-    }
+        return true;
+    });
     if (headerResult != ERAR_END_ARCHIVE)
         problems.push_back("archive damaged: a header cannot be read");
     return problems;

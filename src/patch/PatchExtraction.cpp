@@ -208,22 +208,17 @@ bool extractPatchArchive(const std::string& archivePath, const std::string& docu
              utf8FromWide(std::wstring_view(comment.data(), ::wcsnlen(comment.data(), comment.size()))));
 
     EntryTargets targets;
-    auto header = std::make_unique<RARHeaderDataEx>();
-    int headerResult = ERAR_SUCCESS;
-    for (;;) {
-        std::memset(header.get(), 0, sizeof *header);
-        headerResult = RARReadHeaderEx(archive.get(), header.get());
-        if (headerResult != ERAR_SUCCESS)
-            break;
-        const int result = processEntry(archive.get(), *header, targets, callbackState);
+    const int headerResult = readEntries(archive.get(), [&](const RARHeaderDataEx& header) {
+        const int result = processEntry(archive.get(), header, targets, callbackState);
         caption.entryDone();
         if (result != ERAR_SUCCESS) {
-            tell(context, caption, NoticeKind::ArchiveEntryFailed, utf8FromWide(header->FileNameW), result);
+            tell(context, caption, NoticeKind::ArchiveEntryFailed, utf8FromWide(header.FileNameW), result);
             return false;
         }
-        if (context.stop && context.stop->requested())
-            return false;
-    }
+        return !(context.stop && context.stop->requested());
+    });
+    if (headerResult == ERAR_SUCCESS)
+        return false; // a failed entry (told) or a stop
     caption.showHeld();
     // Any other end than the archive's normal end leaves entries unread (a broken header, headers
     // encrypted with a password the launcher does not have).
