@@ -4,6 +4,7 @@
 #include "platform/PathText.h"
 
 #include "platform/StopFlag.h"
+#include "platform/UpdaterError.h"
 
 #include <curl/curl.h>
 
@@ -132,17 +133,6 @@ std::string causeOf(CURLcode result, long osError, bool chunked, std::string_vie
         return "not an HTTP address";
     default:
         return curl_easy_strerror(result);
-    }
-}
-
-std::string textOf(const std::exception_ptr& error)
-{
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        return e.what();
-    } catch (...) {
-        return "unknown failure";
     }
 }
 
@@ -589,7 +579,7 @@ void HttpClient::performGet(const std::string& url, const Sink& sink, const Resu
         d->events.end();
 
     if (d->callbackError) {
-        d->failure = {false, textOf(d->callbackError)};
+        d->failure = {false, failureText(d->callbackError, "unknown failure")};
         std::rethrow_exception(std::exchange(d->callbackError, nullptr));
     }
     if (d->stopped)

@@ -26,17 +26,6 @@ namespace {
 constexpr size_t LargestPatchList = 16 * 1024 * 1024;
 constexpr size_t LargestSignature = 64 * 1024;
 
-std::string causeOf(const std::exception_ptr& failure)
-{
-    try {
-        std::rethrow_exception(failure);
-    } catch (const std::exception& error) {
-        return error.what();
-    } catch (...) {
-        return "unknown error";
-    }
-}
-
 // Why the patch cannot be applied before its download, if it cannot; fills in what it must be.
 const char* refusalOf(const CommunityKey& key, const PendingPatch& patch, std::optional<FileDigest>& expected)
 {
@@ -96,7 +85,7 @@ Notice UpdateRun::failure(const HttpClient& http, NoticeKind kind, const std::st
 {
     // The player reads the status text when the server's answer failed the request, and what went
     // wrong otherwise; a status text of an earlier, successful request would mislead.
-    const std::string cause = causeOf(error);
+    const std::string cause = failureText(error);
     const std::string transferCause = http.lastFailure().cause;
     return {kind, address, transferCause.empty() ? cause : transferCause, cause, 0};
 }
@@ -307,7 +296,7 @@ bool UpdateRun::applyPatch(const PendingPatch& patch, const PendingPatch* next, 
     try {
         recordApplied(appliedRecord, patch);
     } catch (...) {
-        tell({NoticeKind::RecordNotWritten, patch.documentName, {}, causeOf(std::current_exception())});
+        tell({NoticeKind::RecordNotWritten, patch.documentName, {}, failureText(std::current_exception())});
         return false;
     }
     return true;
