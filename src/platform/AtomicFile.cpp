@@ -187,21 +187,6 @@ void writeFileAtomically(const std::string& path, std::string_view bytes)
     }
 }
 
-std::string reserveSiblingName(const std::string& target, const char* pattern)
-{
-    const std::string base = siblingPattern(target, pattern);
-    const size_t x = base.rfind("XXXXXX");
-    if (x == std::string::npos)
-        return {};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = randomName(base, x);
-        struct stat st;
-        if (::lstat(name.c_str(), &st) != 0 && errno == ENOENT)
-            return name;
-    }
-    return {};
-}
-
 bool replaceFile(const std::string& from, const std::string& to)
 {
     return ::rename(from.c_str(), to.c_str()) == 0;

@@ -47,10 +47,6 @@ void writeAllBytes(int fd, const char* data, size_t size, const std::string& nam
 // Writes all bytes with an AtomicFileWriter. Throws UpdaterError("Cannot create file " + path).
 void writeFileAtomically(const std::string& path, std::string_view bytes);
 
-// A name beside `target`, made from `pattern` as above, that no file uses at this moment; for a
-// library that creates the file itself. Empty when none can be had (no such folder, no right).
-std::string reserveSiblingName(const std::string& target, const char* pattern);
-
 // Renames `from` over `to`, replacing a file there.
 bool replaceFile(const std::string& from, const std::string& to);
 
