@@ -42,18 +42,13 @@ const char* refusalOf(const CommunityKey& key, const PendingPatch& patch, std::o
 // would compete for the space, and the slot being unpacked could fail for want of room that the
 // next download took; one after the other, it gets the room first. Unpacked data is taken to need
 // up to four times the archive, as compressed game data rarely shrinks more.
-bool roomToFetchAhead(const std::string& archive, const PendingPatch& next)
+bool roomToFetchAhead(const std::string& archive, uint64_t nextSize)
 {
     constexpr uint64_t Margin = 256 * 1024 * 1024;
     struct stat st;
     const auto available = availableBytes(archive);
-    if (!available || ::stat(archive.c_str(), &st) != 0)
-        return false;
-    std::optional<FileDigest> nextDigest;
-    if (!next.integrity.empty())
-        nextDigest = parseIntegrityLine(next.integrity);
-    const uint64_t nextSize = nextDigest ? nextDigest->size : 0;
-    return *available >= Margin + 4 * static_cast<uint64_t>(st.st_size) + nextSize;
+    return available && ::stat(archive.c_str(), &st) == 0 &&
+           *available >= Margin + 4 * static_cast<uint64_t>(st.st_size) + nextSize;
 }
 
 } // namespace
@@ -280,7 +275,7 @@ bool UpdateRun::applyPatch(const PendingPatch& patch, const PendingPatch* next, 
         }
     }
     // The transfer overlaps this slot's extraction only; one archive ahead keeps the disk bounded.
-    if (next && roomToFetchAhead(archive, *next))
+    if (next)
         startPrefetch(*next, folder, archive);
     emit unpackingStarted();
 
@@ -308,7 +303,8 @@ void UpdateRun::startPrefetch(const PendingPatch& next, const std::string& folde
     const std::string nextArchive = folder + "/" + downloadFileName(next.address);
     // A refused slot is told when its turn comes; an archive of the same address would replace
     // the one being unpacked.
-    if (refusalOf(m_key, next, expected) || nextArchive == archive)
+    if (refusalOf(m_key, next, expected) || nextArchive == archive ||
+        !roomToFetchAhead(archive, expected ? expected->size : 0))
         return;
     const uint64_t largest = expected ? expected->size : UINT64_MAX;
     m_prefetch = std::make_unique<ArchivePrefetch>(
