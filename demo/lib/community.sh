@@ -22,18 +22,22 @@ community_port_busy() {
     (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
 }
 
+# Prints a loopback port that nothing listens on, below the kernel's range for outgoing
+# connections (32768 and up): a port a client happens to use there cannot be bound, although
+# nothing listens on it. Fails after 50 tries.
+community_free_port() {
+    local port tries
+    for tries in $(seq 1 50); do
+        port=$((20000 + RANDOM % 12000))
+        community_port_busy "$port" || { echo "$port"; return 0; }
+    done
+    return 1
+}
+
 # Picks a free HTTP port and checks that the six game server ports are free.
 community_pick_ports() {
-    local port tries
     if [ -z "$HTTP_PORT" ]; then
-        for tries in $(seq 1 50); do
-            port=$((20000 + RANDOM % 20000))
-            if ! community_port_busy "$port"; then
-                HTTP_PORT=$port
-                break
-            fi
-        done
-        [ -n "$HTTP_PORT" ] || community_error "no free loopback port found for nginx" || return 1
+        HTTP_PORT=$(community_free_port) || community_error "no free loopback port found for nginx" || return 1
     fi
     for port in "$S1_ACCOUNT" "$S1_CHAR" "$S1_MAP" "$S2_ACCOUNT" "$S2_CHAR" "$S2_MAP"; do
         if community_port_busy "$port"; then

@@ -63,15 +63,8 @@ cleanup() {
 trap cleanup EXIT
 
 # Game server ports of our own, so that a demo running at the same time does not collide.
-pick_free_port() {
-    local port
-    while :; do
-        port=$((30000 + RANDOM % 20000))
-        community_port_busy "$port" || { echo "$port"; return; }
-    done
-}
-S1_ACCOUNT=$(pick_free_port) S1_CHAR=$(pick_free_port) S1_MAP=$(pick_free_port)
-S2_ACCOUNT=$(pick_free_port) S2_CHAR=$(pick_free_port) S2_MAP=$(pick_free_port)
+S1_ACCOUNT=$(community_free_port) S1_CHAR=$(community_free_port) S1_MAP=$(community_free_port)
+S2_ACCOUNT=$(community_free_port) S2_CHAR=$(community_free_port) S2_MAP=$(community_free_port)
 community_pick_ports || abort "ports"
 
 game="$tmp/game"
