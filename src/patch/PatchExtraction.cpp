@@ -4,6 +4,7 @@
 #include "patch/RarEntries.h"
 #include "patch/RarStructure.h"
 #include "platform/AtomicFile.h"
+#include "platform/Clock.h"
 #include "platform/GamePath.h"
 #include "platform/PathText.h"
 #include "platform/PlayerContact.h"
@@ -31,7 +32,7 @@ std::atomic<int> g_unpackedFileCount{0};
 // The running count of unpacked entries. An archive of small files finishes thousands a second,
 // and a caption for each would wake the window as often; so a count is shown once the interval
 // has passed since the last one, during a long entry as its data flows, and before anything else
-// the player hears of the archive.
+// the player hears of the archive. The first count is shown at once, whatever the clock reads.
 class UnpackCaption
 {
 public:
@@ -45,7 +46,7 @@ public:
     }
     void showWhenDue()
     {
-        if (m_held && Clock::now() - m_lastShown >= m_context.captionInterval)
+        if (m_held && (!m_lastShown || clock().now() - *m_lastShown >= m_context.captionInterval))
             show();
     }
     void showHeld()
@@ -55,17 +56,17 @@ public:
     }
 
 private:
-    using Clock = std::chrono::steady_clock;
+    const Clock& clock() const { return m_context.clock ? *m_context.clock : Clock::steady(); }
     void show()
     {
         m_held = false;
-        m_lastShown = Clock::now();
+        m_lastShown = clock().now();
         if (m_context.showCaption)
             m_context.showCaption("unrar... please wait! [ " + std::to_string(g_unpackedFileCount) + " ]");
     }
 
     const ExtractionContext& m_context;
-    Clock::time_point m_lastShown{};
+    std::optional<Clock::TimePoint> m_lastShown;
     bool m_held = false;
 };
 

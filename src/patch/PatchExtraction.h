@@ -6,6 +6,7 @@
 
 namespace updater {
 
+class Clock;
 class PlayerContact;
 class StopFlag;
 
@@ -15,6 +16,8 @@ struct ExtractionContext
     // done, at most once per interval and always for the last entry.
     std::function<void(const std::string& caption)> showCaption;
     std::chrono::milliseconds captionInterval{50};
+    // What the interval is measured with; null for the machine's steady clock.
+    const Clock* clock = nullptr;
     // Told about an archive that cannot be opened, its comment and failed entries; may be null.
     PlayerContact* player = nullptr;
     // A requested stop abandons the entry being written and ends the extraction; may be null.
