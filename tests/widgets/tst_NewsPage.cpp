@@ -62,6 +62,19 @@ void writeLocalPages(const test::GameFolder& game, bool withErrorPage = true)
         game.write("tarvo-updater/WWW/error.HTM", localPage("Error"));
 }
 
+// A game folder with the local pages and a news browser on `homepage`, started in that folder.
+struct NewsBrowser
+{
+    explicit NewsBrowser(const std::string& homepage, bool withErrorPage = true) : news(&view, homepage)
+    {
+        writeLocalPages(game, withErrorPage);
+    }
+
+    test::GameFolder game;
+    QWebEngineView view;
+    NewsPage news;
+};
+
 } // namespace
 
 class TestNewsPage : public QObject
@@ -81,10 +94,8 @@ private slots:
 
     void startPage()
     {
-        test::GameFolder game;
-        writeLocalPages(game);
-        QWebEngineView view;
-        NewsPage news(&view, m_server.url("/news"));
+        NewsBrowser browser(m_server.url("/news"));
+        auto& [game, view, news] = browser;
         QCOMPARE(view.contextMenuPolicy(), Qt::NoContextMenu);
         QCOMPARE(NewsPage::startPageUrl(), QUrl::fromLocalFile(game.path() + "/tarvo-updater/WWW/Index.htm"));
         QSignalSpy finished(&view, &QWebEngineView::loadFinished);
@@ -106,11 +117,9 @@ private slots:
     void homepageAndReload()
     {
         QFETCH(bool, withScheme);
-        test::GameFolder game;
-        writeLocalPages(game);
-        QWebEngineView view;
         const std::string address = m_server.url("/news");
-        NewsPage news(&view, withScheme ? address : address.substr(std::string("http://").size()));
+        NewsBrowser browser(withScheme ? address : address.substr(std::string("http://").size()));
+        auto& [game, view, news] = browser;
         QSignalSpy finished(&view, &QWebEngineView::loadFinished);
         QSignalSpy failed(&news, &NewsPage::navigationFailed);
         const int before = requestsFor(m_server, "/news");
@@ -140,10 +149,8 @@ private slots:
     void failuresLeadToTheErrorPage()
     {
         QFETCH(QString, homepage);
-        test::GameFolder game;
-        writeLocalPages(game);
-        QWebEngineView view;
-        NewsPage news(&view, homepage.toStdString());
+        NewsBrowser browser(homepage.toStdString());
+        auto& [game, view, news] = browser;
         QSignalSpy failed(&news, &NewsPage::navigationFailed);
         news.showHomepage();
         QTRY_COMPARE_WITH_TIMEOUT(view.title(), QString("Error"), LoadTimeoutMs);
@@ -156,10 +163,8 @@ private slots:
     // A navigation started while another is in progress replaces it without counting as a failure.
     void navigationReplacesTheOneInProgress()
     {
-        test::GameFolder game;
-        writeLocalPages(game);
-        QWebEngineView view;
-        NewsPage news(&view, m_server.url("/slow"));
+        NewsBrowser browser(m_server.url("/slow"));
+        auto& [game, view, news] = browser;
         QSignalSpy failed(&news, &NewsPage::navigationFailed);
         news.showHomepage();
         QTRY_VERIFY_WITH_TIMEOUT(requestsFor(m_server, "/slow") > 0, LoadTimeoutMs);
@@ -181,10 +186,8 @@ private slots:
     void noContextMenuOfThePage()
     {
         QFETCH(bool, pagesOwnMenu);
-        test::GameFolder game;
-        writeLocalPages(game);
-        QWebEngineView view;
-        NewsPage news(&view, m_server.url("/news"));
+        NewsBrowser browser(m_server.url("/news"));
+        auto& [game, view, news] = browser;
         if (pagesOwnMenu)
             view.setContextMenuPolicy(Qt::DefaultContextMenu);
         view.resize(512, 359);
@@ -215,10 +218,8 @@ private slots:
 
     void missingErrorPageDoesNotLoop()
     {
-        test::GameFolder game;
-        writeLocalPages(game, false);
-        QWebEngineView view;
-        NewsPage news(&view, m_server.url("/gone"));
+        NewsBrowser browser(m_server.url("/gone"), false);
+        auto& [game, view, news] = browser;
         QSignalSpy started(&view, &QWebEngineView::loadStarted);
         QSignalSpy failed(&news, &NewsPage::navigationFailed);
         news.showHomepage();
@@ -248,10 +249,8 @@ private slots:
     void reloadWhileTheErrorPageShows()
     {
         QFETCH(bool, vanished);
-        test::GameFolder game;
-        writeLocalPages(game);
-        QWebEngineView view;
-        NewsPage news(&view, m_server.url("/gone"));
+        NewsBrowser browser(m_server.url("/gone"));
+        auto& [game, view, news] = browser;
         QSignalSpy finished(&view, &QWebEngineView::loadFinished);
         news.showHomepage();
         // Shown and loaded: the browser ignores a reload while the page still loads.
