@@ -31,8 +31,8 @@ RefreshOutcome refreshConfig(const Configuration& config, HttpClient& client)
         writeFileAtomically(resolveGamePath(configFilePath()), downloaded);
         return {RefreshOutcome::Refreshed, {}};
     } catch (const std::exception& error) {
-        const std::string cause = client.lastFailure().cause;
-        return {RefreshOutcome::Failed, cause.empty() ? error.what() : cause};
+        const HttpClient::Failure failure = client.lastFailure();
+        return {RefreshOutcome::Failed, failure.failed() ? failure.cause : error.what()};
     }
 }
 

@@ -103,36 +103,40 @@ std::string capitalised(std::string text)
     return text;
 }
 
-// A short cause in plain English for a transfer that curl ended with an error.
-std::string causeOf(CURLcode result, long osError, bool chunked, std::string_view curlText)
+using FailureKind = HttpClient::Failure::Kind;
+
+// What a transfer that curl ended with an error comes to, with a short cause in plain English.
+HttpClient::Failure failureOf(CURLcode result, long osError, bool chunked, std::string_view curlText)
 {
     switch (result) {
     case CURLE_COULDNT_RESOLVE_HOST:
-        return "host not found";
+        return {FailureKind::Unreachable, 0, "host not found"};
     case CURLE_COULDNT_CONNECT:
         if (osError == ECONNREFUSED)
-            return "connection refused";
+            return {FailureKind::Refused, 0, "connection refused"};
         if (osError == ETIMEDOUT)
-            return "connection timed out";
-        return "connection failed";
+            return {FailureKind::TimedOut, 0, "connection timed out"};
+        return {FailureKind::Unreachable, 0, "connection failed"};
     case CURLE_OPERATION_TIMEDOUT: // the connect limit is the only time limit left to curl
-        return "connection timed out";
+        return {FailureKind::TimedOut, 0, "connection timed out"};
     case CURLE_RECV_ERROR:
     case CURLE_SEND_ERROR:
-        return "connection reset";
+        return {FailureKind::Reset, 0, "connection reset"};
     case CURLE_PARTIAL_FILE:
-        return chunked ? "incomplete answer" : "body shorter than its Content-Length";
+        return {FailureKind::CutShort, 0,
+                chunked ? "incomplete answer" : "body shorter than its Content-Length"};
     case CURLE_GOT_NOTHING:
-        return "incomplete answer";
+        return {FailureKind::CutShort, 0, "incomplete answer"};
     case CURLE_WEIRD_SERVER_REPLY:
         // curl refuses a negative or non-numeric length itself, before the header callback sees
         // the line, and says so only in its error text.
-        return curlText.find("Content-Length") != std::string_view::npos ? "invalid Content-Length"
-                                                                         : "invalid answer";
+        return {FailureKind::BadAnswer, 0,
+                curlText.find("Content-Length") != std::string_view::npos ? "invalid Content-Length"
+                                                                          : "invalid answer"};
     case CURLE_UNSUPPORTED_PROTOCOL:
-        return "not an HTTP address";
+        return {FailureKind::BadAddress, 0, "not an HTTP address"};
     default:
-        return curl_easy_strerror(result);
+        return {FailureKind::Other, 0, curl_easy_strerror(result)};
     }
 }
 
@@ -177,7 +181,7 @@ struct HttpClient::Impl
     long long bodyTotal = 0;
     std::exception_ptr callbackError;
     bool stopped = false;
-    std::string abortCause; // set when the client's own checks end the transfer
+    Failure abort; // set when the client's own checks end the transfer
 
     // Header and body bytes received, with the running totals sampled about ten times a second
     // over the last speed window (the oldest sample is at least one window old once the
@@ -235,7 +239,7 @@ struct HttpClient::Impl
             chunked = lowerAscii(headerValue(line)).find("chunked") != std::string::npos;
         else if (startsWithNoCase(line, "Content-Length:") &&
                  !parseContentLength(headerValue(line), contentLength)) {
-            abortCause = "invalid Content-Length";
+            abort = {FailureKind::BadAnswer, 0, "invalid Content-Length"};
             return false;
         } else if (startsWithNoCase(line, "ETag:"))
             replyHeaders.etag = headerValue(line);
@@ -375,7 +379,7 @@ struct HttpClient::Impl
                 break;
             }
             if (std::string cause = speedFailure(Clock::now()); !cause.empty()) {
-                abortCause = std::move(cause);
+                abort = {FailureKind::TooSlow, 0, std::move(cause)};
                 break;
             }
             curl_multi_poll(multi, nullptr, 0, PollMs, nullptr);
@@ -388,9 +392,9 @@ struct HttpClient::Impl
         return result;
     }
 
-    [[noreturn]] void fail(std::string cause, const std::string& message)
+    [[noreturn]] void fail(Failure why, const std::string& message)
     {
-        failure = {false, std::move(cause)};
+        failure = std::move(why);
         throw HttpError(message);
     }
 
@@ -505,7 +509,7 @@ void HttpClient::get(const std::string& url, const Sink& sink, const Resume& res
             },
             resume);
     } catch (...) {
-        logRequest(d->failure.cause.empty() ? "failed" : d->failure.cause);
+        logRequest(d->failure.failed() ? d->failure.cause : "failed");
         throw;
     }
     logRequest(d->lastReplyText);
@@ -515,7 +519,7 @@ void HttpClient::performGet(const std::string& url, const Sink& sink, const Resu
 {
     d->failure = {};
     if (d->stopRequested())
-        d->fail("stopped", "Stopped");
+        d->fail({FailureKind::Stopped, 0, "stopped"}, "Stopped");
     // Backslashes count as slashes; spaces and 8-bit bytes of file names are sent percent-encoded.
     std::string address = url;
     std::replace(address.begin(), address.end(), '\\', '/');
@@ -523,14 +527,14 @@ void HttpClient::performGet(const std::string& url, const Sink& sink, const Resu
     if (!parsed.handle || curl_url_set(parsed.handle, CURLUPART_URL, address.c_str(),
                                        CURLU_DEFAULT_SCHEME | CURLU_ALLOW_SPACE | CURLU_URLENCODE |
                                            CURLU_PATH_AS_IS) != CURLUE_OK)
-        d->fail("malformed address", "Malformed address " + url);
+        d->fail({FailureKind::BadAddress, 0, "malformed address"}, "Malformed address " + url);
     // No credentials ever leave the launcher, even when an address carries them.
     curl_url_set(parsed.handle, CURLUPART_USER, nullptr, 0);
     curl_url_set(parsed.handle, CURLUPART_PASSWORD, nullptr, 0);
     curl_url_set(parsed.handle, CURLUPART_OPTIONS, nullptr, 0);
     char* host = nullptr;
     if (curl_url_get(parsed.handle, CURLUPART_HOST, &host, 0) != CURLUE_OK || !host)
-        d->fail("malformed address", "Malformed address " + url);
+        d->fail({FailureKind::BadAddress, 0, "malformed address"}, "Malformed address " + url);
     const std::string hostHeader = std::string("Host: ") + host;
     curl_free(host);
 
@@ -560,7 +564,7 @@ void HttpClient::performGet(const std::string& url, const Sink& sink, const Resu
     d->bodyTotal = 0;
     d->callbackError = nullptr;
     d->stopped = false;
-    d->abortCause.clear();
+    d->abort = {};
     d->connected = false;
 
     const CURLcode result = d->perform();
@@ -579,24 +583,43 @@ void HttpClient::performGet(const std::string& url, const Sink& sink, const Resu
         d->events.end();
 
     if (d->callbackError) {
-        d->failure = {false, failureText(d->callbackError, "unknown failure")};
+        d->failure = {FailureKind::Local, 0, failureText(d->callbackError, "unknown failure")};
         std::rethrow_exception(std::exchange(d->callbackError, nullptr));
     }
     if (d->stopped)
-        d->fail("stopped", "Stopped");
+        d->fail({FailureKind::Stopped, 0, "stopped"}, "Stopped");
     // A complete header block that refuses the request is the truth, whatever became of its body.
     if (bodyStarted && !d->succeeded()) {
-        d->failure = {true, d->lastReplyText};
+        d->failure = {FailureKind::Status, d->lastReplyCode, d->lastReplyText};
         throw HttpError("HTTP " + d->lastReplyText + " (" + url + ")");
     }
-    if (!d->abortCause.empty())
-        d->fail(d->abortCause, capitalised(d->abortCause) + " (" + url + ")");
+    if (d->abort.failed()) {
+        const std::string message = capitalised(d->abort.cause) + " (" + url + ")";
+        d->fail(std::exchange(d->abort, {}), message);
+    }
     if (result != CURLE_OK)
-        d->fail(causeOf(result, osError, d->chunked, errorText),
+        d->fail(failureOf(result, osError, d->chunked, errorText),
                 std::string(errorText[0] ? errorText : curl_easy_strerror(result)) + " (" + url + ")");
     // curl accepts an answer whose header block was cut off by the close; it is not complete.
     if (!bodyStarted)
-        d->fail("incomplete answer", "Incomplete answer (" + url + ")");
+        d->fail({FailureKind::CutShort, 0, "incomplete answer"}, "Incomplete answer (" + url + ")");
+}
+
+bool mayPassIfRetried(const HttpClient::Failure& failure)
+{
+    switch (failure.kind) {
+    case FailureKind::Refused:
+    case FailureKind::TimedOut:
+    case FailureKind::Reset:
+    case FailureKind::TooSlow:
+    case FailureKind::CutShort:
+        return true;
+    case FailureKind::Status:
+        return failure.status == 500 || failure.status == 502 || failure.status == 503 ||
+               failure.status == 504;
+    default:
+        return false;
+    }
 }
 
 } // namespace updater

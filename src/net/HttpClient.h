@@ -81,20 +81,30 @@ public:
     };
     ReplyHeaders lastReplyHeaders() const;
 
-    // Why the last GET failed, to tell the player. Reset by every GET; an empty cause means it
-    // succeeded (or none ran yet).
+    // Why the last GET failed. Reset by every GET; kind None means it succeeded (or none ran yet).
+    // Decisions go by the kind; the cause is the text for the player.
     struct Failure
     {
-        // The answer's status made it fail (not 2xx, or a redirection); the cause is then its
-        // status text ("404 Not Found").
-        bool byStatus = false;
-        // Otherwise one of "connection refused", "connection timed out", "connection failed",
-        // "host not found", "connection reset", "no data for <N> s", "too slow",
-        // "body shorter than its Content-Length", "invalid Content-Length", "incomplete answer",
-        // "invalid answer", "not an HTTP address", "malformed address", "stopped"; curl's own
-        // text for anything rarer; or, when the sink or a work event threw, that exception's text
-        // ("disk full").
+        enum class Kind {
+            None,
+            Refused,     // "connection refused"
+            Unreachable, // "host not found", "connection failed"
+            TimedOut,    // "connection timed out"
+            Reset,       // "connection reset"
+            TooSlow,     // "too slow", "no data for <N> s"
+            CutShort,    // "body shorter than its Content-Length", "incomplete answer"
+            BadAnswer,   // "invalid Content-Length", "invalid answer"
+            BadAddress,  // "not an HTTP address", "malformed address"
+            Status,      // not 2xx, or a redirection: the cause is the status text ("404 Not Found")
+            Local,       // the sink or a work event threw: that exception's text ("disk full")
+            Stopped,     // "stopped"
+            Other,       // curl's own text for anything rarer (TLS, ...)
+        };
+        Kind kind = Kind::None;
+        int status = 0; // the answer's status code, for Kind::Status
         std::string cause;
+
+        bool failed() const { return kind != Kind::None; }
     };
     Failure lastFailure() const;
 
@@ -113,6 +123,10 @@ private:
     struct Impl;
     std::unique_ptr<Impl> d;
 };
+
+// Whether the same request may succeed when tried again a moment later: the network's failures
+// and an overloaded server's.
+bool mayPassIfRetried(const HttpClient::Failure& failure);
 
 // The document of an address: the last path segment, "\\" read as "/", a "#" fragment cut off, a
 // "?" query kept. An address ending in "/" or with nothing after its host has an empty document.

@@ -47,17 +47,6 @@ std::string validatorOf(const HttpClient::ReplyHeaders& headers)
     return headers.lastModified;
 }
 
-// Failures that may be gone a moment later: the network's and an overloaded server's.
-bool mayPass(const HttpClient::Failure& failure, int code)
-{
-    if (failure.byStatus)
-        return code == 500 || code == 502 || code == 503 || code == 504;
-    const std::string& cause = failure.cause;
-    return cause == "connection refused" || cause == "connection timed out" || cause == "connection reset" ||
-           cause == "too slow" || cause.rfind("no data for ", 0) == 0 ||
-           cause == "body shorter than its Content-Length" || cause == "incomplete answer";
-}
-
 class PartWriter
 {
 public:
@@ -177,7 +166,8 @@ void downloadToFile(HttpClient& http, const std::string& url, const std::string&
             return;
         } catch (const HttpError&) {
             const HttpClient::Failure failure = http.lastFailure();
-            if (!mayPass(failure, http.lastReplyCode()) && failure.cause != "stopped") {
+            const bool stopped = failure.kind == HttpClient::Failure::Kind::Stopped;
+            if (!mayPassIfRetried(failure) && !stopped) {
                 files.remove();
                 throw;
             }
@@ -185,9 +175,10 @@ void downloadToFile(HttpClient& http, const std::string& url, const std::string&
             // resumed at all.
             if (!fileExists(files.validator))
                 files.remove();
-            if (failure.cause == "stopped" || retry >= timing.waits.size())
+            if (stopped || retry >= timing.waits.size())
                 throw;
-            const int retryAfter = failure.byStatus ? http.lastReplyHeaders().retryAfter : -1;
+            const int retryAfter =
+                failure.kind == HttpClient::Failure::Kind::Status ? http.lastReplyHeaders().retryAfter : -1;
             const auto wait = retryAfter >= 0
                                   ? std::min<std::chrono::milliseconds>(std::chrono::seconds(retryAfter),
                                                                         timing.longestRetryAfter)

@@ -81,8 +81,8 @@ Notice UpdateRun::failure(const HttpClient& http, NoticeKind kind, const std::st
     // The player reads the status text when the server's answer failed the request, and what went
     // wrong otherwise; a status text of an earlier, successful request would mislead.
     const std::string cause = failureText(error);
-    const std::string transferCause = http.lastFailure().cause;
-    return {kind, address, transferCause.empty() ? cause : transferCause, cause, 0};
+    const HttpClient::Failure transfer = http.lastFailure();
+    return {kind, address, transfer.failed() ? transfer.cause : cause, cause, 0};
 }
 
 void UpdateRun::tell(const Notice& notice)

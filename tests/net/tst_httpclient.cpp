@@ -13,8 +13,10 @@ using updater::StopFlag;
 using updater::test::ScriptedHttpServer;
 using updater::test::StopLater;
 using Ending = ScriptedHttpServer::Ending;
+using Kind = HttpClient::Failure::Kind;
 
 Q_DECLARE_METATYPE(Ending)
+Q_DECLARE_METATYPE(Kind)
 
 namespace {
 
@@ -232,7 +234,8 @@ private slots:
                                   [&](const char* data, size_t size) { received.append(data, size); }));
         QCOMPARE(QString::fromStdString(client.lastReplyText()), replyText);
         QCOMPARE(client.lastReplyCode(), replyCode);
-        QVERIFY(client.lastFailure().byStatus);
+        QCOMPARE(client.lastFailure().kind, Kind::Status);
+        QCOMPARE(client.lastFailure().status, replyCode);
         QCOMPARE(QString::fromStdString(client.lastFailure().cause), replyText);
         QVERIFY2(received.empty(), "the body of a failed answer must not reach the caller");
         QCOMPARE(server.requests().size(), size_t(1)); // no redirection followed
@@ -242,31 +245,33 @@ private slots:
     {
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<Ending>("ending");
+        QTest::addColumn<Kind>("kind");
         QTest::addColumn<QString>("cause");
         QTest::newRow("shorter than its length")
             << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly a part") << Ending::Close
-            << "body shorter than its Content-Length";
+            << Kind::CutShort << "body shorter than its Content-Length";
         QTest::newRow("chunk cut") << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
                                                  "10\r\nonly a part")
-                                   << Ending::Close << "incomplete answer";
+                                   << Ending::Close << Kind::CutShort << "incomplete answer";
         QTest::newRow("chunked without last chunk")
             << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n"
                           "\r\n4\r\nabcd\r\n")
-            << Ending::Close << "incomplete answer";
+            << Ending::Close << Kind::CutShort << "incomplete answer";
         QTest::newRow("headers cut") << QByteArray("HTTP/1.1 200 OK\r\nContent-Le") << Ending::Close
-                                     << "incomplete answer";
+                                     << Kind::CutShort << "incomplete answer";
         QTest::newRow("reset") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly a part")
-                               << Ending::Reset << "connection reset";
+                               << Ending::Reset << Kind::Reset << "connection reset";
         const QByteArray body(160, 'b');
         for (const char* length : {"99999999999999999999999", "-5", "abc", "12abc"})
             QTest::addRow("Content-Length: %s", length)
                 << "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray(length) + "\r\n\r\n" + body
-                << Ending::Close << "invalid Content-Length";
+                << Ending::Close << Kind::BadAnswer << "invalid Content-Length";
     }
     void brokenAnswerFails()
     {
         QFETCH(QByteArray, reply);
         QFETCH(Ending, ending);
+        QFETCH(Kind, kind);
         QFETCH(QString, cause);
         ScriptedHttpServer server;
         server.serve("/p1.rar", {reply.toStdString(), ending});
@@ -275,10 +280,34 @@ private slots:
         log.attachTo(client);
         QVERIFY_THROWS_EXCEPTION(HttpError, client.get(server.url("/p1.rar"), [](const char*, size_t) {}));
         QCOMPARE(client.lastReplyText(), "200 OK");
-        QVERIFY(!client.lastFailure().byStatus);
+        QCOMPARE(client.lastFailure().kind, kind);
         QCOMPARE(QString::fromStdString(client.lastFailure().cause), cause);
         // A body that began must also end, so the display is not left mid-transfer.
         QCOMPARE(log.events.count("end"), log.events.filter("begin:").size());
+    }
+
+    // Whether a failed request is worth another try goes by its kind alone, never by its text.
+    void mayPassIfRetried_data()
+    {
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("mayPass");
+        for (Kind kind : {Kind::Refused, Kind::TimedOut, Kind::Reset, Kind::TooSlow, Kind::CutShort})
+            QTest::addRow("kind %d", int(kind)) << kind << 0 << true;
+        for (Kind kind : {Kind::None, Kind::Unreachable, Kind::BadAnswer, Kind::BadAddress, Kind::Local,
+                          Kind::Stopped, Kind::Other})
+            QTest::addRow("kind %d", int(kind)) << kind << 0 << false;
+        for (int status : {500, 502, 503, 504})
+            QTest::addRow("status %d", status) << Kind::Status << status << true;
+        for (int status : {301, 404, 429, 501})
+            QTest::addRow("status %d", status) << Kind::Status << status << false;
+    }
+    void mayPassIfRetried()
+    {
+        QFETCH(Kind, kind);
+        QFETCH(int, status);
+        QFETCH(bool, mayPass);
+        QCOMPARE(updater::mayPassIfRetried({kind, status, "any text"}), mayPass);
     }
 
     void failureWithoutReplyKeepsLastReplyText()
@@ -298,12 +327,13 @@ private slots:
         QCOMPARE(client.lastReplyCode(), 404);
         // The cause of the failure belongs to this request alone.
         QCOMPARE(client.lastFailure().cause, "connection refused");
-        QVERIFY(!client.lastFailure().byStatus);
+        QCOMPARE(client.lastFailure().kind, Kind::Refused);
 
         // A later success replaces it.
         server.serve("/ok", ScriptedHttpServer::ok(""));
         client.get(server.url("/ok"));
         QCOMPARE(client.lastReplyText(), "200 OK");
+        QCOMPARE(client.lastFailure().kind, Kind::None);
         QCOMPARE(client.lastFailure().cause, "");
     }
 

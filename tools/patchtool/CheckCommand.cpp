@@ -125,8 +125,8 @@ private:
 
     std::string failureCause(const std::exception& error) const
     {
-        const std::string cause = m_http.lastFailure().cause;
-        return cause.empty() ? error.what() : cause;
+        const updater::HttpClient::Failure failure = m_http.lastFailure();
+        return failure.failed() ? failure.cause : error.what();
     }
 
     // Where the slot's archive is to be read, or nothing when it cannot be had.
