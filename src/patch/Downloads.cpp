@@ -68,7 +68,8 @@ bool isDownloadName(const std::string& name)
     return std::regex_match(name, pattern);
 }
 
-// The part files a later attempt may resume: those of the slots still pending in the list on disk.
+// What a later attempt may use: the part files of the slots still pending in the list on disk, and
+// the whole archives of those among them that an integrity line will check again.
 std::set<std::string> resumableNames()
 {
     std::set<std::string> names;
@@ -77,6 +78,8 @@ std::set<std::string> resumableNames()
     for (const PendingPatch& patch : pendingPatches(patchList, appliedRecord)) {
         names.insert(downloadFileName(patch.address) + ".part");
         names.insert(downloadFileName(patch.address) + ".part.validator");
+        if (!patch.integrity.empty())
+            names.insert(downloadFileName(patch.address));
     }
     return names;
 }

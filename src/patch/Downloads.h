@@ -23,7 +23,8 @@ std::string mirrorAddress(const std::string& mirrorBase, const std::string& addr
 // Removes what a killed or crashed launcher left behind: the temporary files of its atomic writes,
 // downloads and extractions anywhere in the game folder (only names of its own patterns), and the
 // archives in the downloads folder, except the part files of slots that the patch list on disk
-// still has pending (a later download resumes them). Symbolic links are not followed.
+// still has pending (a later download resumes them) and the whole archives of such slots with an
+// integrity line (checked again before use). Symbolic links are not followed.
 void removeLeftovers();
 
 } // namespace updater

@@ -245,6 +245,41 @@ bool UpdateRun::applyPatch(const PendingPatch& patch, const PendingPatch* next, 
     }
     const std::string folder = downloadsFolder(true);
     const std::string archive = folder + "/" + downloadFileName(patch.address);
+    // An archive that a stopped run had whole serves again once it proves to be the one named.
+    const bool kept = expected && !m_prefetch && !folder.empty() && fileExists(archive) &&
+                      checkFileIntegrity(archive, *expected, &m_stop) == IntegrityCheck::Matches;
+    // Nothing starts once a stop has begun.
+    if (m_stop.requested() || (!kept && !fetchArchive(patch, expected, folder, archive)) ||
+        m_stop.requested())
+        return false;
+    // The transfer overlaps this slot's extraction only; one archive ahead keeps the disk bounded.
+    if (next)
+        startPrefetch(*next, folder, archive);
+    emit unpackingStarted();
+
+    ExtractionContext extraction;
+    extraction.showCaption = [this](const std::string& caption) { m_progress.setCaption(caption); };
+    extraction.player = this;
+    extraction.stop = &m_stop;
+    const bool extracted = extractPatchArchive(archive, patch.documentName, extraction);
+    // A verified archive whose extraction was stopped stays for the next run; otherwise it has served.
+    if (extracted || !m_stop.requested() || !expected)
+        ::unlink(archive.c_str());
+    if (!extracted)
+        return false;
+
+    try {
+        recordApplied(appliedRecord, patch);
+    } catch (...) {
+        tell({NoticeKind::RecordNotWritten, patch.documentName, {}, failureText(std::current_exception())});
+        return false;
+    }
+    return true;
+}
+
+bool UpdateRun::fetchArchive(const PendingPatch& patch, const std::optional<FileDigest>& expected,
+                             const std::string& folder, const std::string& archive)
+{
     std::optional<Notice> downloadFailure;
     if (m_prefetch) {
         // Begun while the previous slot unpacked: only now does the player see it (or its
@@ -265,33 +300,15 @@ bool UpdateRun::applyPatch(const PendingPatch& patch, const PendingPatch* next, 
         tell(*downloadFailure);
         return false;
     }
-    if (expected) {
-        const IntegrityCheck check = checkFileIntegrity(archive, *expected);
-        if (check != IntegrityCheck::Matches) {
-            ::unlink(archive.c_str());
-            const std::string cause(integrityCause(check));
-            tell({NoticeKind::PatchUnavailable, patch.address, cause, cause, 0});
-            return false;
-        }
-    }
-    // The transfer overlaps this slot's extraction only; one archive ahead keeps the disk bounded.
-    if (next)
-        startPrefetch(*next, folder, archive);
-    emit unpackingStarted();
-
-    ExtractionContext extraction;
-    extraction.showCaption = [this](const std::string& caption) { m_progress.setCaption(caption); };
-    extraction.player = this;
-    extraction.stop = &m_stop;
-    const bool extracted = extractPatchArchive(archive, patch.documentName, extraction);
-    ::unlink(archive.c_str());
-    if (!extracted)
-        return false;
-
-    try {
-        recordApplied(appliedRecord, patch);
-    } catch (...) {
-        tell({NoticeKind::RecordNotWritten, patch.documentName, {}, failureText(std::current_exception())});
+    if (!expected)
+        return true;
+    const IntegrityCheck check = checkFileIntegrity(archive, *expected, &m_stop);
+    if (check == IntegrityCheck::Stopped)
+        return false; // the archive is whole: the next run checks it again instead of downloading it
+    if (check != IntegrityCheck::Matches) {
+        ::unlink(archive.c_str());
+        const std::string cause(integrityCause(check));
+        tell({NoticeKind::PatchUnavailable, patch.address, cause, cause, 0});
         return false;
     }
     return true;
@@ -302,8 +319,8 @@ void UpdateRun::startPrefetch(const PendingPatch& next, const std::string& folde
     std::optional<FileDigest> expected;
     const std::string nextArchive = folder + "/" + downloadFileName(next.address);
     // A refused slot is told when its turn comes; an archive of the same address would replace
-    // the one being unpacked.
-    if (refusalOf(m_key, next, expected) || nextArchive == archive ||
+    // the one being unpacked; one kept from a stopped run is checked when its turn comes.
+    if (refusalOf(m_key, next, expected) || nextArchive == archive || fileExists(nextArchive) ||
         !roomToFetchAhead(archive, expected ? expected->size : 0))
         return;
     const uint64_t largest = expected ? expected->size : UINT64_MAX;

@@ -5,6 +5,7 @@
 #include "patch/TransferProgress.h"
 #include "platform/StopFlag.h"
 #include "trust/CommunityKey.h"
+#include "trust/Sha256.h"
 
 #include "platform/PlayerContact.h"
 
@@ -79,6 +80,10 @@ private:
                              const std::string& archive, uint64_t largest);
     bool listOnDiskIsSigned(const std::string& listPath) const;
     // `next` is the slot after this one, if any, whose download begins while this one unpacks.
+    // Downloads the slot's archive (or takes what was fetched ahead) and checks it; false, told,
+    // when it cannot be had.
+    bool fetchArchive(const PendingPatch& patch, const std::optional<FileDigest>& expected,
+                      const std::string& folder, const std::string& archive);
     bool applyPatch(const PendingPatch& patch, const PendingPatch* next, ProfileFile& appliedRecord);
     void startPrefetch(const PendingPatch& next, const std::string& folder, const std::string& archive);
     // Every notice of the run, the extraction's included, passes here on its way to the player.

@@ -1,5 +1,7 @@
 #include "trust/IntegrityLine.h"
 
+#include "platform/StopFlag.h"
+
 #include <charconv>
 #include <sys/stat.h>
 
@@ -54,15 +56,15 @@ std::string formatIntegrityLine(const FileDigest& digest)
     return std::to_string(digest.size) + ' ' + digest.sha256;
 }
 
-IntegrityCheck checkFileIntegrity(const std::string& path, const FileDigest& expected)
+IntegrityCheck checkFileIntegrity(const std::string& path, const FileDigest& expected, const StopFlag* stop)
 {
     struct stat st;
     if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
         static_cast<std::uint64_t>(st.st_size) != expected.size)
         return IntegrityCheck::SizeDiffers;
-    const auto actual = digestFile(path);
+    const auto actual = digestFile(path, stop);
     if (!actual)
-        return IntegrityCheck::Unreadable;
+        return stop && stop->requested() ? IntegrityCheck::Stopped : IntegrityCheck::Unreadable;
     // The file may have changed since stat().
     if (actual->size != expected.size)
         return IntegrityCheck::SizeDiffers;
@@ -80,6 +82,8 @@ std::string_view integrityCause(IntegrityCheck check)
         return "checksum does not match";
     case IntegrityCheck::Unreadable:
         return "file cannot be read";
+    case IntegrityCheck::Stopped:
+        return "stopped";
     }
     return {};
 }

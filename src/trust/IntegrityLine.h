@@ -21,10 +21,13 @@ enum class IntegrityCheck {
     SizeDiffers,
     ChecksumDiffers,
     Unreadable, // missing, a folder, or a read failed
+    Stopped,    // the stop flag ended the reading
 };
 
-// Compares a file with what it should be. A file of another size is not read at all.
-IntegrityCheck checkFileIntegrity(const std::string& path, const FileDigest& expected);
+// Compares a file with what it should be. A file of another size is not read at all. A requested
+// `stop` (may be null) ends the reading within a slice.
+IntegrityCheck checkFileIntegrity(const std::string& path, const FileDigest& expected,
+                                  const StopFlag* stop = nullptr);
 
 // Why a file failed the check, for the player; empty for Matches.
 std::string_view integrityCause(IntegrityCheck check);

@@ -1,5 +1,7 @@
 #include "trust/Sha256.h"
 
+#include "platform/StopFlag.h"
+
 #include <sodium.h>
 
 #include <cstdio>
@@ -26,7 +28,7 @@ std::string sha256Hex(std::string_view bytes)
     return hexOf(hash);
 }
 
-std::optional<FileDigest> digestFile(const std::string& path)
+std::optional<FileDigest> digestFile(const std::string& path, const StopFlag* stop)
 {
     [[maybe_unused]] static const int ready = sodium_init();
     const std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
@@ -38,6 +40,8 @@ std::optional<FileDigest> digestFile(const std::string& path)
     unsigned char buffer[65536];
     size_t n;
     while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
+        if (stop && stop->requested())
+            return std::nullopt;
         crypto_hash_sha256_update(&state, buffer, n);
         digest.size += n;
     }

@@ -7,6 +7,8 @@
 
 namespace updater {
 
+class StopFlag;
+
 // What identifies a file's content: its size in bytes and its SHA-256 in lowercase hex.
 struct FileDigest
 {
@@ -18,7 +20,8 @@ struct FileDigest
 std::string sha256Hex(std::string_view bytes);
 
 // Reads the file in chunks, so a game archive need not fit in memory. Nothing when the file cannot
-// be opened or read to its end (also for a folder).
-std::optional<FileDigest> digestFile(const std::string& path);
+// be opened or read to its end (also for a folder), or when `stop` (may be null) is requested: a
+// large archive takes seconds, and a quitting launcher must not wait for it.
+std::optional<FileDigest> digestFile(const std::string& path, const StopFlag* stop = nullptr);
 
 } // namespace updater

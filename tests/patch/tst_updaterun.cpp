@@ -12,6 +12,7 @@
 #include "support/RecordingPlayer.h"
 #include "support/ScriptedHttpServer.h"
 #include "support/TestSupport.h"
+#include "trust/Sha256.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -549,6 +550,51 @@ private slots:
         QVERIFY(server.requests().back().find("Range: bytes=" + std::to_string(half) +
                                               "-\r\nIf-Range: \"a\"\r\n") != std::string::npos);
         QCOMPARE(game.read("one.txt"), QByteArray("1"));
+        QCOMPARE(namesIn(game.path() + "/Tarvo-Updater/downloads"), QStringList());
+    }
+
+    // A run stopped once its archive arrived whole leaves it for the next run, which checks it
+    // against the list's integrity line again and downloads it only when it no longer matches.
+    void laterRunUsesTheArchiveAStoppedRunHadWhole_data()
+    {
+        QTest::addColumn<bool>("replacedOnTheServer");
+        QTest::newRow("same archive: not downloaded again") << false;
+        QTest::newRow("replaced on the server: downloaded again") << true;
+    }
+    void laterRunUsesTheArchiveAStoppedRunHadWhole()
+    {
+        QFETCH(bool, replacedOnTheServer);
+        GameFolder game;
+        game.write("Tarvo-Updater/applied4.list", recordOf(0));
+        ScriptedHttpServer server;
+        const auto publish = [&](const QByteArray& archive) {
+            serveArchive(server, "p1.rar", archive);
+            const QByteArray line = QByteArray::number(archive.size()) + " " +
+                                    QByteArray::fromStdString(sha256Hex(archive.toStdString()));
+            server.serve("/l",
+                         ScriptedHttpServer::ok(
+                             (listOf(server, 1) + "[Integrity]\r\nUpdate_1=" + line + "\r\n").toStdString()));
+        };
+        publish(archiveOf({{"one.txt", "1"}}));
+        {
+            Run stopped(server.url("/l"));
+            QObject::connect(&stopped.run, &UpdateRun::unpackingStarted, [&] { stopped.run.stop(); });
+            stopped.run.run();
+            QCOMPARE(stopped.finished.count(), 0);
+        }
+        QCOMPARE(namesIn(game.path() + "/Tarvo-Updater/downloads"),
+                 QStringList{QString::fromStdString(downloadFileName(server.url("/patches/p1.rar")))});
+
+        if (replacedOnTheServer)
+            publish(archiveOf({{"one.txt", "new 1"}}));
+        const size_t before = server.requests().size();
+        Run later(server.url("/l"));
+        later.run.run();
+
+        QCOMPARE(firstArguments(later.finished), QVariantList{true});
+        QCOMPARE(targetsRequested(server).mid(int(before)),
+                 replacedOnTheServer ? QStringList({"/l", "/patches/p1.rar"}) : QStringList{"/l"});
+        QCOMPARE(game.read("one.txt"), replacedOnTheServer ? QByteArray("new 1") : QByteArray("1"));
         QCOMPARE(namesIn(game.path() + "/Tarvo-Updater/downloads"), QStringList());
     }
 

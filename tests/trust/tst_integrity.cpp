@@ -1,3 +1,4 @@
+#include "platform/StopFlag.h"
 #include "support/TestSupport.h"
 #include "trust/IntegrityLine.h"
 #include "trust/Sha256.h"
@@ -86,25 +87,33 @@ private slots:
     {
         QTest::addColumn<QString>("name");       // "." is the test's folder
         QTest::addColumn<QByteArray>("content"); // null when no file is written
+        QTest::addColumn<bool>("stopped");
         QTest::addColumn<QString>("cause");
-        QTest::newRow("matches") << "a" << QByteArray("patch data") << "";
-        QTest::newRow("longer") << "b" << QByteArray("patch data!") << "size does not match";
+        QTest::newRow("matches") << "a" << QByteArray("patch data") << false << "";
+        QTest::newRow("longer") << "b" << QByteArray("patch data!") << false << "size does not match";
         QTest::newRow("same size, other bytes")
-            << "c" << QByteArray("patch dat4") << "checksum does not match";
-        QTest::newRow("missing") << "d" << QByteArray() << "file cannot be read";
-        QTest::newRow("folder") << "." << QByteArray() << "file cannot be read";
+            << "c" << QByteArray("patch dat4") << false << "checksum does not match";
+        QTest::newRow("missing") << "d" << QByteArray() << false << "file cannot be read";
+        QTest::newRow("folder") << "." << QByteArray() << false << "file cannot be read";
+        // A quitting launcher does not wait for the reading of a large archive.
+        QTest::newRow("stop requested") << "e" << QByteArray("patch data") << true << "stopped";
     }
     void fileIsCheckedAgainstItsLine()
     {
         QFETCH(QString, name);
         QFETCH(QByteArray, content);
+        QFETCH(bool, stopped);
         QFETCH(QString, cause);
         const QString path = m_dir.filePath(name);
         if (!content.isNull())
             test::writeFileOrDie(path, content);
         const auto line = parseIntegrityLine("10 " + sha256sumOf("patch data"));
         QVERIFY(line);
-        QCOMPARE(QString::fromUtf8(integrityCause(checkFileIntegrity(path.toStdString(), *line))), cause);
+        StopFlag stop;
+        if (stopped)
+            stop.request();
+        QCOMPARE(QString::fromUtf8(integrityCause(checkFileIntegrity(path.toStdString(), *line, &stop))),
+                 cause);
     }
 };
 
