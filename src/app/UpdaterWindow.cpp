@@ -258,6 +258,8 @@ void UpdaterWindow::showTransferCaption()
 
 void UpdaterWindow::onUpdateFinished()
 {
+    if (m_stopping)
+        return;
     startServerWatch(1);
     if (m_config.howManyServers == 2)
         startServerWatch(2);
@@ -367,6 +369,9 @@ void UpdaterWindow::closeEvent(QCloseEvent* event)
 
 bool UpdaterWindow::stopWorkers(int limitMs)
 {
+    // The threads are waited for below, answering their calls meanwhile: a worker started from
+    // one of those calls would be missed, and deleted while it runs.
+    m_stopping = true;
     m_afterUpdateTimer.stop();
     m_startButtonTimer.stop();
     if (m_updateRun)

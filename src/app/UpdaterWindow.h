@@ -61,6 +61,9 @@ public slots:
     // Three seconds after the update run: refresh the configuration, then the home page.
     void showHomepageAfterUpdate();
     void updateStartButtons();
+    // The update run's end: the server watches start. Its signal may arrive late, while or after
+    // the workers are stopped; nothing starts then.
+    void onUpdateFinished();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -82,7 +85,6 @@ private:
     void showUnpacking();
     void showTransferPicture();
     void showTransferCaption();
-    void onUpdateFinished();
 
     void startServerWatch(int serverNumber);
     void pressStartButtonWhenAsked();
@@ -106,6 +108,7 @@ private:
     UpdateRun* m_updateRun = nullptr;
     std::array<QThread*, 2> m_watchThreads{};
     std::array<ServerWatch*, 2> m_watches{};
+    bool m_stopping = false; // once set, no worker starts
     bool m_shown = false;
     bool m_startButtonPressed = false; // by an unattended run, once
 };

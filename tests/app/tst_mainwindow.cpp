@@ -22,6 +22,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTcpServer>
+#include <QThread>
 #include <QtTest>
 
 #include <memory>
@@ -635,6 +636,10 @@ private slots:
         QElapsedTimer stopping;
         stopping.start();
         QVERIFY(window->stopWorkers());
+        // The run's end, delivered late, starts no server watch that nobody would stop.
+        window->onUpdateFinished();
+        for (const QThread* thread : window->findChildren<QThread*>())
+            QVERIFY(!thread->isRunning());
         window.reset();
         QCOMPARE_LT(stopping.elapsed(), 2000);
         QCOMPARE(temporaryFiles(folder.path()), QStringList());
