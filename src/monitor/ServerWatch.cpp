@@ -2,11 +2,8 @@
 
 #include "net/HostLookup.h"
 #include "net/NetErrors.h"
+#include "platform/Clock.h"
 #include "platform/PlayerContact.h"
-
-#include <QThread>
-
-#include <algorithm>
 
 namespace updater {
 
@@ -81,9 +78,7 @@ void ServerWatch::resolveAddress()
 
 void ServerWatch::pause(int milliseconds) const
 {
-    constexpr int Slice = 50;
-    for (int waited = 0; waited < milliseconds && !m_stop.requested(); waited += Slice)
-        QThread::msleep(static_cast<unsigned long>(std::min(Slice, milliseconds - waited)));
+    Clock::steady().waitFor(std::chrono::milliseconds(milliseconds), &m_stop);
 }
 
 } // namespace updater

@@ -2,6 +2,7 @@
 
 #include "net/HttpClient.h"
 #include "platform/AtomicFile.h"
+#include "platform/Clock.h"
 #include "platform/StopFlag.h"
 #include "platform/UpdaterError.h"
 
@@ -9,15 +10,12 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 #include <utility>
 
 namespace updater {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 RetryTiming& retryTiming()
 {
@@ -130,22 +128,23 @@ void attempt(HttpClient& http, const std::string& url, const std::string& target
     ::unlink(files.validator.c_str());
 }
 
-// Waits before a retry; false when the stop flag ended the wait.
-bool waitBeforeRetry(Clock::duration wait, const DownloadWatch& watch)
+// Waits before a retry, telling each second of it; false when the stop flag ended the wait.
+bool waitBeforeRetry(Clock::Duration wait, const DownloadWatch& watch)
 {
-    const auto end = Clock::now() + wait;
-    int shown = -1;
-    for (auto now = Clock::now(); now < end; now = Clock::now()) {
-        if (watch.stop && watch.stop->requested())
+    const Clock& clock = watch.clock ? *watch.clock : Clock::steady();
+    const auto end = clock.now() + wait;
+    for (auto now = clock.now(); now < end; now = clock.now()) {
+        const auto left = std::chrono::ceil<std::chrono::seconds>(end - now);
+        if (watch.retrying)
+            watch.retrying(static_cast<int>(left.count()));
+        // Until the count shown next: where the seconds left drop by one.
+        const auto untilNext = (end - now) - (left - std::chrono::seconds(1));
+        if (clock.waitFor(untilNext, watch.stop))
             return false;
-        const auto left = std::chrono::ceil<std::chrono::seconds>(end - now).count();
-        if (watch.retrying && left != shown)
-            watch.retrying(shown = static_cast<int>(left));
-        std::this_thread::sleep_for(std::min<Clock::duration>(end - now, std::chrono::milliseconds(50)));
     }
     if (watch.retrying)
         watch.retrying(0);
-    return !(watch.stop && watch.stop->requested());
+    return true;
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 
 namespace updater {
 
+class Clock;
 class HttpClient;
 class StopFlag;
 
@@ -28,6 +29,7 @@ struct DownloadWatch
     const StopFlag* stop = nullptr; // ends a wait before a retry at once
     // Each second of a wait before a retry, with the seconds left; 0 when the next attempt begins.
     std::function<void(int seconds)> retrying;
+    const Clock* clock = nullptr; // what the waits are measured with; null for the steady clock
 };
 
 // Fetches the address into `target` + ".part" while it arrives and renames it to `target` once

@@ -1,5 +1,9 @@
 #include "platform/Clock.h"
 
+#include "platform/StopFlag.h"
+
+#include <thread>
+
 namespace updater {
 
 namespace {
@@ -8,6 +12,15 @@ class SteadyClock final : public Clock
 {
 public:
     TimePoint now() const override { return std::chrono::steady_clock::now(); }
+
+    bool waitFor(Duration duration, const StopFlag* stop) const override
+    {
+        if (!stop) {
+            std::this_thread::sleep_for(duration);
+            return false;
+        }
+        return stop->waitFor(duration);
+    }
 };
 
 } // namespace
