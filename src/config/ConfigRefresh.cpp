@@ -4,7 +4,7 @@
 #include "net/HttpClient.h"
 #include "platform/AtomicFile.h"
 #include "platform/GamePath.h"
-#include "trust/CommunityKey.h"
+#include "trust/SignedFetch.h"
 
 #include <exception>
 
@@ -16,19 +16,12 @@ RefreshOutcome refreshConfig(const Configuration& config, HttpClient& client)
         return {};
     try {
         // The whole file is in memory before the old one is touched.
-        const std::string downloaded = client.get(config.configLink);
-        const CommunityKey key = loadCommunityKey();
-        if (key.state != CommunityKey::Absent) {
-            std::string signature;
-            try {
-                signature = client.get(signatureAddress(config.configLink));
-            } catch (const std::exception&) {
-                // No signature to be had reads as none.
-            }
-            if (const auto problem = signatureProblem(key, downloaded, signature))
-                return {RefreshOutcome::Failed, *problem};
-        }
-        writeFileAtomically(resolveGamePath(configFilePath()), downloaded);
+        const SignedDocument downloaded =
+            fetchSigned(client, loadCommunityKey(), config.configLink, LargestConfiguration,
+                        "configuration larger than 1 MiB");
+        if (downloaded.problem)
+            return {RefreshOutcome::Failed, *downloaded.problem};
+        writeFileAtomically(resolveGamePath(configFilePath()), downloaded.body);
         return {RefreshOutcome::Refreshed, {}};
     } catch (const std::exception& error) {
         const HttpClient::Failure failure = client.lastFailure();

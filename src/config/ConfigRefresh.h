@@ -16,7 +16,8 @@ struct RefreshOutcome
 };
 
 // When the configuration asks for it (OverWriteClientInfo not 0), downloads the community's copy
-// of updater4.cfg from Config_link and puts it in place of the local file. When the game folder
+// of updater4.cfg from Config_link and puts it in place of the local file (one over 1 MiB is not a
+// configuration: it fails as "configuration larger than 1 MiB"). When the game folder
 // holds the community's key, the copy must carry a valid signature at Config_link + ".minisig";
 // otherwise the local file stays and the cause is the reply. The values in memory
 // stay as they are until the next start. The local file is replaced only by a complete download

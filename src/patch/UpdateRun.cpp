@@ -13,6 +13,7 @@
 #include "platform/ProfileFile.h"
 #include "platform/UpdaterError.h"
 #include "trust/IntegrityLine.h"
+#include "trust/SignedFetch.h"
 
 #include <exception>
 #include <sys/stat.h>
@@ -21,10 +22,6 @@
 namespace updater {
 
 namespace {
-
-// A patch list names archives; anything near this size is not one, and memory must stay bounded.
-constexpr size_t LargestPatchList = 16 * 1024 * 1024;
-constexpr size_t LargestSignature = 64 * 1024;
 
 // Why the patch cannot be applied before its download, if it cannot; fills in what it must be.
 const char* refusalOf(const CommunityKey& key, const PendingPatch& patch, std::optional<FileDigest>& expected)
@@ -111,46 +108,22 @@ void UpdateRun::tell(const Notice& notice)
 bool UpdateRun::downloadPatchList()
 {
     try {
-        const std::string list = fetch(m_config.patchList, LargestPatchList, "list larger than 16 MiB");
-        std::string signature;
-        if (m_key.state != CommunityKey::Absent) {
-            signature = fetchSignature(m_config.patchList);
-            if (const auto problem = signatureProblem(m_key, list, signature)) {
-                logEvent("patch list refused: " + *problem);
-                // A list that does not prove where it came from is not kept; the one on disk serves.
-                tell({NoticeKind::PatchListUnavailable, m_config.patchList, *problem, *problem, 0});
-                return false;
-            }
+        const SignedDocument list =
+            fetchSigned(m_http, m_key, m_config.patchList, LargestPatchList, "list larger than 16 MiB");
+        if (list.problem) {
+            logEvent("patch list refused: " + *list.problem);
+            // A list that does not prove where it came from is not kept; the one on disk serves.
+            tell({NoticeKind::PatchListUnavailable, m_config.patchList, *list.problem, *list.problem, 0});
+            return false;
         }
-        writeFileAtomically(resolveGamePath(patchListPath()), list);
+        writeFileAtomically(resolveGamePath(patchListPath()), list.body);
         // The signature stays beside the list, so that a later run can trust the list on disk.
-        if (!signature.empty())
-            writeFileAtomically(resolveGamePath(patchListPath()) + ".minisig", signature);
+        if (!list.signature.empty())
+            writeFileAtomically(resolveGamePath(patchListPath()) + ".minisig", list.signature);
         return true;
     } catch (...) {
         tell(failure(m_http, NoticeKind::PatchListUnavailable, m_config.patchList, std::current_exception()));
         return false;
-    }
-}
-
-std::string UpdateRun::fetch(const std::string& address, size_t largest, const char* tooLarge)
-{
-    std::string body;
-    m_http.get(address, [&](const char* data, size_t size) {
-        if (body.size() + size > largest)
-            throw UpdaterError(tooLarge);
-        body.append(data, size);
-    });
-    return body;
-}
-
-std::string UpdateRun::fetchSignature(const std::string& address)
-{
-    // A signature file is small; a missing or oversized one reads as none.
-    try {
-        return fetch(signatureAddress(address), LargestSignature, "signature too large");
-    } catch (...) {
-        return {};
     }
 }
 

@@ -66,9 +66,6 @@ signals:
 
 private:
     bool downloadPatchList();
-    // The body of a small document, failing with `tooLarge` beyond `largest` bytes.
-    std::string fetch(const std::string& address, size_t largest, const char* tooLarge);
-    std::string fetchSignature(const std::string& address);
     bool applyPendingPatches();
     // Fetches the archive from its own address, then from the mirrors; the notice the player is to
     // hear when none gave it. Runs on the run's thread and on the prefetch's, with its own client.

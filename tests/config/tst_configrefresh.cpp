@@ -60,6 +60,9 @@ private slots:
         QTest::newRow("cut short: nothing of it is kept")
             << 1 << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\n[Main]\r\nHomepage=") << false
             << RefreshOutcome::Failed << "body shorter than its Content-Length" << OldConfig;
+        QTest::newRow("over 1 MiB: not a configuration")
+            << 1 << ok(QByteArray(1024 * 1024 + 1, ';')) << false << RefreshOutcome::Failed
+            << "configuration larger than 1 MiB" << OldConfig;
         QTest::newRow("unreachable: the cause, not an earlier reply")
             << 1 << QByteArray() << true << RefreshOutcome::Failed << "connection refused" << OldConfig;
     }

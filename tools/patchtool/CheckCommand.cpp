@@ -10,6 +10,7 @@
 #include "trust/CommunityKey.h"
 #include "trust/IntegrityLine.h"
 #include "trust/Minisign.h"
+#include "trust/SignedFetch.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,10 +21,6 @@
 namespace patchtool {
 
 namespace {
-
-// The launcher's limits: a list names archives, a signature file is a few lines.
-constexpr size_t LargestPatchList = 16 * 1024 * 1024;
-constexpr size_t LargestSignature = 64 * 1024;
 
 bool isAddress(const std::string& list)
 {
@@ -64,15 +61,15 @@ public:
     {
         int checked = 0;
         const std::optional<std::string> list =
-            fetch(m_request.list, LargestPatchList, "list larger than 16 MiB");
+            fetch(m_request.list, updater::LargestPatchList, "list larger than 16 MiB");
         if (!list) {
             report("list", "cannot be fetched: " + m_failure);
         } else {
             if (key) {
                 // As the launcher: a signature that cannot be had reads as none.
-                const std::string signature =
-                    fetch(updater::signatureAddress(m_request.list), LargestSignature, "signature too large")
-                        .value_or("");
+                const std::string signature = fetch(updater::signatureAddress(m_request.list),
+                                                    updater::LargestSignature, "signature too large")
+                                                  .value_or("");
                 const auto verdict = updater::verifyMinisign(*key, signature, *list);
                 if (verdict.check != updater::SignatureCheck::Valid)
                     report("list", std::string(updater::signatureCause(verdict.check)));
@@ -111,12 +108,7 @@ private:
             return std::nullopt;
         }
         try {
-            m_http.get(source, [&](const char* data, size_t size) {
-                if (bytes.size() + size > largest)
-                    throw updater::UpdaterError(tooLarge);
-                bytes.append(data, size);
-            });
-            return bytes;
+            return updater::fetchCapped(m_http, source, largest, tooLarge);
         } catch (const std::exception& error) {
             m_failure = failureCause(error);
             return std::nullopt;
