@@ -1,7 +1,7 @@
 #pragma once
 
 #include "config/Configuration.h"
-#include "config/RunState.h"
+#include "app/RunState.h"
 
 #include <functional>
 #include <string>

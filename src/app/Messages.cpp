@@ -138,4 +138,10 @@ std::string notice(const Notice& notice)
     return notice.subject;
 }
 
+std::string statusLine(const std::string& homepage)
+{
+    // The link follows the configured home page; the address shown stays the community's.
+    return "<b> Visit frequently: </b> <A href=\"" + homepage + "\">www.tarvo-gv.example </A";
+}
+
 } // namespace updater::messages

@@ -24,6 +24,10 @@ std::string replacement(UpdaterReplacement found);
 std::string addOnMissing();
 std::string addOnHelp();
 std::string cannotStart(const std::string& commandLine, ProgramStart outcome);
+// The markup of the status line's first panel: a bold label and a link to `homepage` that shows
+// the community's display address. The closing tag lacks its ">" on purpose; the status line
+// hides it.
+std::string statusLine(const std::string& homepage);
 // The text of a worker's notice.
 std::string notice(const Notice& notice);
 

@@ -1,6 +1,6 @@
 #include "app/ServerPanel.h"
 
-#include "config/RunState.h"
+#include "app/RunState.h"
 
 #include "widgets/LevelGauge.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "config/RunState.h"
+#include "app/RunState.h"
 
 #include <QMenu>
 

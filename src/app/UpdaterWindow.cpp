@@ -17,7 +17,6 @@
 #include "platform/GamePath.h"
 #include "platform/OnlineState.h"
 #include "platform/UpdaterError.h"
-#include "web/StatusLineText.h"
 #include "widgets/BackgroundMusic.h"
 #include "widgets/LevelGauge.h"
 #include "widgets/NewsPage.h"
@@ -208,7 +207,7 @@ void UpdaterWindow::showEvent(QShowEvent* event)
 void UpdaterWindow::onFirstShow()
 {
     setWindowTitle(captionOf(m_config.titleWindowName));
-    ui->statusLine->setPanelText(0, latin1(statusLineText(m_config.homepage)));
+    ui->statusLine->setPanelText(0, latin1(messages::statusLine(m_config.homepage)));
     m_music->start();
     startUpdateRun();
 }

@@ -3,7 +3,7 @@
 #include "app/NoticeBoxes.h"
 #include "app/ServerPanel.h"
 #include "config/Configuration.h"
-#include "config/RunState.h"
+#include "app/RunState.h"
 #include "net/HttpClient.h"
 #include "platform/RegistryStore.h"
 

@@ -54,6 +54,9 @@ private slots:
         add("notice ServerUnresolved",
             messages::notice({NoticeKind::ServerUnresolved, "map.example", {}, {}, 0}));
 
+        add("statusLine address", messages::statusLine("http://news.example/"));
+        add("statusLine marker text", messages::statusLine("Bad Configured Updater (kick GM's ass!)"));
+
         const QString sourceDir = qEnvironmentVariable("UPDATER_SOURCE_DIR");
         QVERIFY2(!sourceDir.isEmpty(), "UPDATER_SOURCE_DIR is not set");
         QFile golden(sourceDir + "/tests/data/messages.txt");

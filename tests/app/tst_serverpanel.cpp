@@ -2,7 +2,7 @@
 // captions, and when a start button may be used.
 
 #include "app/ServerPanel.h"
-#include "config/RunState.h"
+#include "app/RunState.h"
 #include "widgets/LevelGauge.h"
 
 #include <QGroupBox>
