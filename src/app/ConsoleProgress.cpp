@@ -127,7 +127,7 @@ void ConsoleProgress::pictureChanged()
 
 void ConsoleProgress::captionChanged()
 {
-    m_console.bar(m_run.progress().takeCaption());
+    m_console.bar(QString::fromLatin1(messages::transferCaption(m_run.progress().takeCaption())));
 }
 
 void ConsoleProgress::close(Outcome outcome)

@@ -144,4 +144,17 @@ std::string statusLine(const std::string& homepage)
     return "<b> Visit frequently: </b> <A href=\"" + homepage + "\">www.tarvo-gv.example </A";
 }
 
+std::string transferCaption(const TransferCaption& caption)
+{
+    switch (caption.kind) {
+    case TransferCaption::Kind::Patch:
+        return caption.patch;
+    case TransferCaption::Kind::RetryWait:
+        return "retrying in " + std::to_string(caption.count) + " s";
+    case TransferCaption::Kind::Unpacked:
+        return "unrar... please wait! [ " + std::to_string(caption.count) + " ]";
+    }
+    return {};
+}
+
 } // namespace updater::messages

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "launch/UpdaterReplacement.h"
+#include "patch/TransferCaption.h"
 #include "platform/PlayerContact.h"
 #include "platform/ProgramStarter.h"
 
@@ -28,6 +29,8 @@ std::string cannotStart(const std::string& commandLine, ProgramStart outcome);
 // the community's display address. The closing tag lacks its ">" on purpose; the status line
 // hides it.
 std::string statusLine(const std::string& homepage);
+// The caption above the download bar.
+std::string transferCaption(const TransferCaption& caption);
 // The text of a worker's notice.
 std::string notice(const Notice& notice);
 

@@ -252,7 +252,7 @@ void UpdaterWindow::showTransferPicture()
 
 void UpdaterWindow::showTransferCaption()
 {
-    ui->fileNameLabel->setText(m_updateRun->progress().takeCaption());
+    ui->fileNameLabel->setText(latin1(messages::transferCaption(m_updateRun->progress().takeCaption())));
 }
 
 void UpdaterWindow::onUpdateFinished()

@@ -43,8 +43,7 @@ ArchivePrefetch::ArchivePrefetch(HttpClient& http, StopFlag& stop, TransferProgr
         m_failure = job(m_http, [this](int seconds) {
             std::lock_guard<std::mutex> lock(m_mutex);
             if (m_shown)
-                m_progress.setCaption(seconds > 0 ? "retrying in " + std::to_string(seconds) + " s"
-                                                  : m_slotName);
+                m_progress.setCaption(TransferCaption::retrying(seconds, m_slotName));
         });
     });
 }

@@ -61,8 +61,8 @@ private:
     {
         m_held = false;
         m_lastShown = clock().now();
-        if (m_context.showCaption)
-            m_context.showCaption("unrar... please wait! [ " + std::to_string(g_unpackedFileCount) + " ]");
+        if (m_context.showCount)
+            m_context.showCount(g_unpackedFileCount);
     }
 
     const ExtractionContext& m_context;

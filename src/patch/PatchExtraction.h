@@ -12,9 +12,9 @@ class StopFlag;
 
 struct ExtractionContext
 {
-    // Shows a caption in the download display, on the extracting thread: the count of entries
-    // done, at most once per interval and always for the last entry.
-    std::function<void(const std::string& caption)> showCaption;
+    // Shows the count of entries unpacked in this run, on the extracting thread: at most once per
+    // interval and always for the last entry.
+    std::function<void(int unpacked)> showCount;
     std::chrono::milliseconds captionInterval{50};
     // What the interval is measured with; null for the machine's steady clock.
     const Clock* clock = nullptr;

@@ -39,12 +39,12 @@ void TransferProgress::transferChanged()
         emit pictureChanged();
 }
 
-void TransferProgress::setCaption(const std::string& caption)
+void TransferProgress::setCaption(const TransferCaption& caption)
 {
     bool signal = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_pendingCaption = QString::fromLatin1(caption);
+        m_pendingCaption = caption;
         signal = !m_captionSignalled;
         m_captionSignalled = true;
     }
@@ -59,7 +59,7 @@ DownloadPicture TransferProgress::takePicture()
     return m_pendingPicture;
 }
 
-QString TransferProgress::takeCaption()
+TransferCaption TransferProgress::takeCaption()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_captionSignalled = false;

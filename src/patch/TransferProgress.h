@@ -2,6 +2,7 @@
 
 #include "net/HttpClient.h"
 #include "patch/DownloadPicture.h"
+#include "patch/TransferCaption.h"
 
 #include <QObject>
 #include <QString>
@@ -25,12 +26,12 @@ public:
 
     // Begin, work and end events of the HTTP client, on whichever thread runs the transfer.
     HttpClient::WorkEvents workEvents();
-    // A new extraction caption ("unrar... please wait! [ 3 ]").
-    void setCaption(const std::string& caption);
+    // A new caption above the bar (the patch, a retry's countdown, the entries unpacked).
+    void setCaption(const TransferCaption& caption);
 
     // The receiver's side: the latest state, re-arming the change signal.
     DownloadPicture takePicture();
-    QString takeCaption();
+    TransferCaption takeCaption();
 
     // The thousands separator is the user's; tests choose one.
     void setThousandsSeparator(const QString& separator) { m_separator = separator; }
@@ -52,7 +53,7 @@ private:
     std::mutex m_mutex; // guards what follows, shared with the receiver
     DownloadPicture m_pendingPicture;
     bool m_pictureSignalled = false;
-    QString m_pendingCaption;
+    TransferCaption m_pendingCaption;
     bool m_captionSignalled = false;
 };
 

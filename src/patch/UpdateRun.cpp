@@ -231,7 +231,9 @@ bool UpdateRun::applyPatch(const PendingPatch& patch, const PendingPatch* next, 
     emit unpackingStarted();
 
     ExtractionContext extraction;
-    extraction.showCaption = [this](const std::string& caption) { m_progress.setCaption(caption); };
+    extraction.showCount = [this](int unpacked) {
+        m_progress.setCaption({TransferCaption::Kind::Unpacked, {}, unpacked});
+    };
     extraction.player = this;
     extraction.stop = &m_stop;
     const bool extracted = extractPatchArchive(archive, patch.documentName, extraction);
@@ -262,12 +264,11 @@ bool UpdateRun::fetchArchive(const PendingPatch& patch, const std::optional<File
         m_prefetch.reset();
     } else {
         // The window shows captions where the document's name stands; it returns for the retry.
-        downloadFailure = downloadArchive(
-            m_http, m_stop, patch, folder, archive, expected ? expected->size : UINT64_MAX,
-            [this, &patch](int seconds) {
-                m_progress.setCaption(seconds > 0 ? "retrying in " + std::to_string(seconds) + " s"
-                                                  : patch.documentName);
-            });
+        downloadFailure =
+            downloadArchive(m_http, m_stop, patch, folder, archive, expected ? expected->size : UINT64_MAX,
+                            [this, &patch](int seconds) {
+                                m_progress.setCaption(TransferCaption::retrying(seconds, patch.documentName));
+                            });
     }
     if (downloadFailure) {
         tell(*downloadFailure);

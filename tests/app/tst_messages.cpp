@@ -56,6 +56,11 @@ private slots:
 
         add("statusLine address", messages::statusLine("http://news.example/"));
         add("statusLine marker text", messages::statusLine("Bad Configured Updater (kick GM's ass!)"));
+        add("transferCaption Patch", messages::transferCaption({TransferCaption::Kind::Patch, "p1.rar", 0}));
+        add("transferCaption RetryWait",
+            messages::transferCaption({TransferCaption::Kind::RetryWait, {}, 23}));
+        add("transferCaption Unpacked",
+            messages::transferCaption({TransferCaption::Kind::Unpacked, {}, 1206}));
 
         const QString sourceDir = qEnvironmentVariable("UPDATER_SOURCE_DIR");
         QVERIFY2(!sourceDir.isEmpty(), "UPDATER_SOURCE_DIR is not set");

@@ -104,13 +104,16 @@ private slots:
     {
         TransferProgress progress;
         QSignalSpy changed(&progress, &TransferProgress::captionChanged);
-        progress.setCaption("unrar... please wait! [ 1 ]");
-        progress.setCaption("unrar... please wait! [ 2 ]");
+        const auto unpacked = [](int count) {
+            return TransferCaption{TransferCaption::Kind::Unpacked, {}, count};
+        };
+        progress.setCaption(unpacked(1));
+        progress.setCaption(unpacked(2));
         QCOMPARE(changed.count(), 1);
-        QCOMPARE(progress.takeCaption(), QString("unrar... please wait! [ 2 ]"));
-        progress.setCaption("unrar... please wait! [ 3 ]");
+        QCOMPARE(progress.takeCaption(), unpacked(2));
+        progress.setCaption(unpacked(3));
         QCOMPARE(changed.count(), 2);
-        QCOMPARE(progress.takeCaption(), QString("unrar... please wait! [ 3 ]"));
+        QCOMPARE(progress.takeCaption(), unpacked(3));
     }
 
     void aWorkerEndsInTheExactLastPicture()
