@@ -1,5 +1,6 @@
 #include "patch/ArchivePrefetch.h"
 
+#include "patch/PatchDownload.h"
 #include "patch/TransferProgress.h"
 #include "platform/StopFlag.h"
 
@@ -59,8 +60,7 @@ ArchivePrefetch::~ArchivePrefetch()
         // The slot was never reached: its archive, whole or in part, must not outlive the run
         // that failed before it.
         ::unlink(m_archive.c_str());
-        ::unlink((m_archive + ".part").c_str());
-        ::unlink((m_archive + ".part.validator").c_str());
+        PartFiles(m_archive).remove();
     }
 }
 

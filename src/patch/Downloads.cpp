@@ -1,5 +1,6 @@
 #include "patch/Downloads.h"
 
+#include "patch/PatchDownload.h"
 #include "patch/PatchLists.h"
 #include "platform/GamePath.h"
 #include "platform/PathText.h"
@@ -76,8 +77,9 @@ std::set<std::string> resumableNames()
     const ProfileFile patchList(resolveGamePath(patchListPath()));
     const ProfileFile appliedRecord(resolveGamePath(appliedRecordPath()));
     for (const PendingPatch& patch : pendingPatches(patchList, appliedRecord)) {
-        names.insert(downloadFileName(patch.address) + ".part");
-        names.insert(downloadFileName(patch.address) + ".part.validator");
+        const PartFiles files(downloadFileName(patch.address));
+        names.insert(files.part);
+        names.insert(files.validator);
         if (!patch.integrity.empty())
             names.insert(downloadFileName(patch.address));
     }

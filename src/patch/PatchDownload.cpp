@@ -23,20 +23,6 @@ RetryTiming& retryTiming()
     return timing;
 }
 
-struct PartFiles
-{
-    explicit PartFiles(const std::string& target) : part(target + ".part"), validator(part + ".validator") {}
-
-    void remove() const
-    {
-        ::unlink(part.c_str());
-        ::unlink(validator.c_str());
-    }
-
-    std::string part;
-    std::string validator;
-};
-
 // What If-Range may carry: a strong ETag, else the date.
 std::string validatorOf(const HttpClient::ReplyHeaders& headers)
 {
@@ -189,6 +175,14 @@ void downloadToFile(HttpClient& http, const std::string& url, const std::string&
             throw;
         }
     }
+}
+
+PartFiles::PartFiles(const std::string& target) : part(target + ".part"), validator(part + ".validator") {}
+
+void PartFiles::remove() const
+{
+    ::unlink(part.c_str());
+    ::unlink(validator.c_str());
 }
 
 } // namespace updater

@@ -24,6 +24,17 @@ struct RetryTiming
 // Tests shorten the waits; nothing else calls it.
 void setRetryTimingForTest(const RetryTiming& timing);
 
+// Where the download of `target` keeps what arrived so far, and what the answer it came from said
+// (its ETag or Last-Modified), until the archive is whole.
+struct PartFiles
+{
+    explicit PartFiles(const std::string& target);
+    void remove() const;
+
+    std::string part;
+    std::string validator;
+};
+
 struct DownloadWatch
 {
     const StopFlag* stop = nullptr; // ends a wait before a retry at once
