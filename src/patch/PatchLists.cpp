@@ -28,20 +28,26 @@ std::string slotKey(int slot)
     return "Update_" + std::to_string(slot);
 }
 
-std::vector<PendingPatch> pendingPatches(const ProfileFile& patchList, const ProfileFile& appliedRecord)
+std::vector<PendingPatch> listedPatches(const ProfileFile& patchList)
 {
-    std::vector<PendingPatch> pending;
+    std::vector<PendingPatch> listed;
     for (int slot = 1;; ++slot) {
         const std::string key = slotKey(slot);
         std::string address = patchList.readString(UpdatesSection, key, "");
         if (address.empty())
-            break;
+            return listed;
         std::string name = documentName(address);
-        if (name == appliedRecord.readString(UpdatesSection, key, ""))
-            continue;
-        pending.push_back(
+        listed.push_back(
             {slot, std::move(address), std::move(name), patchList.readString(IntegritySection, key, "")});
     }
+}
+
+std::vector<PendingPatch> pendingPatches(const ProfileFile& patchList, const ProfileFile& appliedRecord)
+{
+    std::vector<PendingPatch> pending;
+    for (PendingPatch& patch : listedPatches(patchList))
+        if (patch.documentName != appliedRecord.readString(UpdatesSection, slotKey(patch.slot), ""))
+            pending.push_back(std::move(patch));
     return pending;
 }
 

@@ -24,8 +24,11 @@ struct PendingPatch
     std::string integrity;
 };
 
-// The slots of the patch list that the record does not show as applied, in slot order. Reading
-// stops at the first slot whose address is missing or empty. A slot counts as applied when the
+// Every slot of the patch list, applied or not, in slot order. Reading stops at the first slot
+// whose address is missing or empty: a slot after a gap is never read.
+std::vector<PendingPatch> listedPatches(const ProfileFile& patchList);
+
+// The listed slots that the record does not show as applied, in slot order. A slot counts as applied when the
 // document name of its address equals the recorded name exactly (letter case significant).
 // Older launchers ignore the [Integrity] section, so lists with it stay readable for them.
 std::vector<PendingPatch> pendingPatches(const ProfileFile& patchList, const ProfileFile& appliedRecord);
