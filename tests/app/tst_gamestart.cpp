@@ -16,6 +16,7 @@
 
 using namespace updater;
 using updater::test::GameFolder;
+using updater::test::ProgramRecordsWithinMs;
 
 namespace {
 
@@ -156,8 +157,10 @@ private slots:
                  (QStringList{"both connection files", HandOver, "no add-on", "quit pending"}));
         checkBoxes({HandOver});
         QVERIFY(game.folder.exists("dinput.dll"));
-        QTRY_COMPARE(game.recorded("duzuvadir.lol.started"), QString("<game>"));
-        QTRY_COMPARE(game.recorded("client2.sh.started"), QString("<game>"));
+        QTRY_COMPARE_WITH_TIMEOUT(game.recorded("duzuvadir.lol.started"), QString("<game>"),
+                                  ProgramRecordsWithinMs);
+        QTRY_COMPARE_WITH_TIMEOUT(game.recorded("client2.sh.started"), QString("<game>"),
+                                  ProgramRecordsWithinMs);
         QVERIFY(isQuitPending());
     }
 
@@ -230,7 +233,8 @@ private slots:
         QCOMPARE(game.folder.exists("dinput.dll"), addOnInstalled);
         QCOMPARE(isQuitPending(), quit);
         if (!started.isEmpty())
-            QTRY_COMPARE(game.recorded(started + ".started"), QString("<game>"));
+            QTRY_COMPARE_WITH_TIMEOUT(game.recorded(started + ".started"), QString("<game>"),
+                                      ProgramRecordsWithinMs);
     }
 
     void connectionFileErrorEndsTheSequence()
@@ -314,7 +318,7 @@ private slots:
 
         checkBoxes(boxes);
         if (!recordFile.isEmpty())
-            QTRY_COMPARE(game.recorded(recordFile), recorded);
+            QTRY_COMPARE_WITH_TIMEOUT(game.recorded(recordFile), recorded, ProgramRecordsWithinMs);
         QVERIFY(!isQuitPending());
     }
 };

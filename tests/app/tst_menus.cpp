@@ -17,6 +17,7 @@
 
 using namespace updater;
 using updater::test::GameFolder;
+using updater::test::ProgramRecordsWithinMs;
 
 namespace {
 
@@ -223,7 +224,7 @@ private slots:
         GameFolder game;
         test::writeProgram(game, "setup.EXE");
         menu.item("gameSetupItem")->trigger();
-        QTRY_VERIFY(game.exists("setup.EXE.started"));
+        QTRY_VERIFY_WITH_TIMEOUT(game.exists("setup.EXE.started"), ProgramRecordsWithinMs);
         QVERIFY(m_journal->entries().isEmpty());
         QVERIFY(!isQuitPending());
     }
