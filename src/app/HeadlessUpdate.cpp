@@ -8,6 +8,7 @@
 #include "platform/EventLog.h"
 #include "platform/GamePath.h"
 #include "platform/InstanceLock.h"
+#include "platform/ProcessInfo.h"
 #include "platform/TerminationRequest.h"
 #include "platform/Utf8Locale.h"
 
@@ -17,13 +18,11 @@
 #include <QTimer>
 
 #include <atomic>
-#include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <unistd.h>
 
 namespace updater {
 
@@ -90,8 +89,8 @@ int runHeadlessUpdate(int argc, char** argv)
         return 2;
     }
     // The game folder is always the current folder: every game path is relative to it.
-    if (options.gameDir && ::chdir(options.gameDir) != 0) {
-        std::fprintf(stderr, "tarvo-updater: cannot enter %s: %s\n", options.gameDir, std::strerror(errno));
+    if (std::string reason; options.gameDir && !enterFolder(options.gameDir, reason)) {
+        std::fprintf(stderr, "tarvo-updater: cannot enter %s: %s\n", options.gameDir, reason.c_str());
         return 1;
     }
     std::setlocale(LC_ALL, "");
@@ -100,7 +99,7 @@ int runHeadlessUpdate(int argc, char** argv)
     QCoreApplication::setApplicationName("Tarvo Updater");
     useUtf8CharacterType();
 
-    Console console(::isatty(2) == 1);
+    Console console(standardErrorIsTerminal());
     InstanceLock lock;
     if (!lock.acquire()) {
         console.line(messages::alreadyRunning());

@@ -5,6 +5,7 @@
 #include "app/UpdaterWindow.h"
 #include "app/WindowEntry.h"
 #include "platform/InstanceLock.h"
+#include "platform/ProcessInfo.h"
 #include "platform/TerminationRequest.h"
 #include "platform/Utf8Locale.h"
 
@@ -13,7 +14,6 @@
 #include <cstring>
 #include <exception>
 #include <memory>
-#include <unistd.h>
 
 using namespace updater;
 
@@ -44,7 +44,7 @@ extern "C" __attribute__((visibility("default"))) int tarvoUpdaterWindowMain(int
     if (!qEnvironmentVariableIsSet("QT_MEDIA_BACKEND"))
         qputenv("QT_MEDIA_BACKEND", "ffmpeg");
     // The browser engine refuses to start as root with its sandbox on.
-    if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+    if (runsAsAdministrator() && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     UpdaterApplication app(*argc, argv);

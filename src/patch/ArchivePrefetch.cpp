@@ -2,9 +2,8 @@
 
 #include "patch/PatchDownload.h"
 #include "patch/TransferProgress.h"
+#include "platform/FileOps.h"
 #include "platform/StopFlag.h"
-
-#include <unistd.h>
 
 namespace updater {
 
@@ -59,7 +58,7 @@ ArchivePrefetch::~ArchivePrefetch()
     if (!m_taken) {
         // The slot was never reached: its archive, whole or in part, must not outlive the run
         // that failed before it.
-        ::unlink(m_archive.c_str());
+        removeFile(m_archive);
         PartFiles(m_archive).remove();
     }
 }

@@ -3,14 +3,11 @@
 #include "net/HttpClient.h"
 #include "platform/AtomicFile.h"
 #include "platform/Clock.h"
+#include "platform/FileOps.h"
 #include "platform/StopFlag.h"
 #include "platform/UpdaterError.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 
 namespace updater {
@@ -31,52 +28,19 @@ std::string validatorOf(const HttpClient::ReplyHeaders& headers)
     return headers.lastModified;
 }
 
-class PartWriter
-{
-public:
-    explicit PartWriter(std::string target) : m_target(std::move(target)) {}
-    ~PartWriter()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    bool isOpen() const { return m_fd >= 0; }
-
-    void open(const std::string& path, bool append)
-    {
-        m_fd = ::open(path.c_str(),
-                      O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | (append ? O_APPEND : O_TRUNC), 0666);
-        if (m_fd < 0)
-            throw UpdaterError("Cannot create file " + m_target);
-    }
-
-    void write(const char* data, size_t size) { writeAllBytes(m_fd, data, size, m_target); }
-
-    void close()
-    {
-        if (::close(std::exchange(m_fd, -1)) != 0)
-            throw UpdaterError("Cannot write file " + m_target);
-    }
-
-private:
-    std::string m_target;
-    int m_fd = -1;
-};
-
 // One GET, resuming what an earlier one left in the part file.
 void attempt(HttpClient& http, const std::string& url, const std::string& target, const PartFiles& files,
              uint64_t largest)
 {
     HttpClient::Resume resume;
-    struct stat st;
-    if (readWholeFile(files.validator, resume.validator) && !resume.validator.empty() &&
-        ::stat(files.part.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 &&
-        static_cast<uint64_t>(st.st_size) <= largest)
-        resume.from = static_cast<uint64_t>(st.st_size);
+    const auto partSize = regularFileSize(files.part);
+    if (readWholeFile(files.validator, resume.validator) && !resume.validator.empty() && partSize &&
+        *partSize > 0 && *partSize <= largest)
+        resume.from = *partSize;
     else
         files.remove();
 
-    PartWriter file(target);
+    GrowingFile file(target);
     uint64_t received = resume.from;
     // Whether the answer continues the part is known once its header block is in.
     const auto open = [&] {
@@ -91,7 +55,7 @@ void attempt(HttpClient& http, const std::string& url, const std::string& target
         // Truncated first, so that a validator never goes with bytes of another copy.
         const std::string validator = validatorOf(headers);
         if (validator.empty())
-            ::unlink(files.validator.c_str());
+            removeFile(files.validator);
         else
             writeFileAtomically(files.validator, validator);
     };
@@ -111,7 +75,7 @@ void attempt(HttpClient& http, const std::string& url, const std::string& target
     file.close();
     if (!replaceFile(files.part, target))
         throw UpdaterError("Cannot create file " + target);
-    ::unlink(files.validator.c_str());
+    removeFile(files.validator);
 }
 
 // Waits before a retry, telling each second of it; false when the stop flag ended the wait.
@@ -181,8 +145,8 @@ PartFiles::PartFiles(const std::string& target) : part(target + ".part"), valida
 
 void PartFiles::remove() const
 {
-    ::unlink(part.c_str());
-    ::unlink(validator.c_str());
+    removeFile(part);
+    removeFile(validator);
 }
 
 } // namespace updater

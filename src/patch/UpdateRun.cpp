@@ -8,6 +8,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/DiskSpace.h"
 #include "platform/EventLog.h"
+#include "platform/FileOps.h"
 #include "platform/GamePath.h"
 #include "platform/PlayerContact.h"
 #include "platform/ProfileFile.h"
@@ -16,8 +17,6 @@
 #include "trust/SignedFetch.h"
 
 #include <exception>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace updater {
 
@@ -42,10 +41,9 @@ const char* refusalOf(const CommunityKey& key, const PendingPatch& patch, std::o
 bool roomToFetchAhead(const std::string& archive, uint64_t nextSize)
 {
     constexpr uint64_t Margin = 256 * 1024 * 1024;
-    struct stat st;
     const auto available = availableBytes(archive);
-    return available && ::stat(archive.c_str(), &st) == 0 &&
-           *available >= Margin + 4 * static_cast<uint64_t>(st.st_size) + nextSize;
+    const auto size = regularFileSize(archive);
+    return available && size && *available >= Margin + 4 * *size + nextSize;
 }
 
 } // namespace
@@ -239,7 +237,7 @@ bool UpdateRun::applyPatch(const PendingPatch& patch, const PendingPatch* next, 
     const bool extracted = extractPatchArchive(archive, patch.documentName, extraction);
     // A verified archive whose extraction was stopped stays for the next run; otherwise it has served.
     if (extracted || !m_stop.requested() || !expected)
-        ::unlink(archive.c_str());
+        removeFile(archive);
     if (!extracted)
         return false;
 
@@ -280,7 +278,7 @@ bool UpdateRun::fetchArchive(const PendingPatch& patch, const std::optional<File
     if (check == IntegrityCheck::Stopped)
         return false; // the archive is whole: the next run checks it again instead of downloading it
     if (check != IntegrityCheck::Matches) {
-        ::unlink(archive.c_str());
+        removeFile(archive);
         const std::string cause(integrityCause(check));
         tell({NoticeKind::PatchUnavailable, patch.address, cause, cause, 0});
         return false;

@@ -1,9 +1,9 @@
 #include "trust/IntegrityLine.h"
 
+#include "platform/FileOps.h"
 #include "platform/StopFlag.h"
 
 #include <charconv>
-#include <sys/stat.h>
 
 namespace updater {
 
@@ -58,9 +58,7 @@ std::string formatIntegrityLine(const FileDigest& digest)
 
 IntegrityCheck checkFileIntegrity(const std::string& path, const FileDigest& expected, const StopFlag* stop)
 {
-    struct stat st;
-    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-        static_cast<std::uint64_t>(st.st_size) != expected.size)
+    if (const auto size = regularFileSize(path); size && *size != expected.size)
         return IntegrityCheck::SizeDiffers;
     const auto actual = digestFile(path, stop);
     if (!actual)

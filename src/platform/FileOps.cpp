@@ -1,0 +1,51 @@
+#include "platform/FileOps.h"
+
+#include "platform/AtomicFile.h"
+#include "platform/UpdaterError.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace updater {
+
+std::optional<uint64_t> regularFileSize(const std::string& path)
+{
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return static_cast<uint64_t>(st.st_size);
+}
+
+GrowingFile::~GrowingFile()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+void GrowingFile::open(const std::string& path, bool append)
+{
+    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | (append ? O_APPEND : O_TRUNC),
+                  0666);
+    if (m_fd < 0)
+        throw UpdaterError("Cannot create file " + m_name);
+}
+
+void GrowingFile::write(const char* data, size_t size)
+{
+    writeAllBytes(m_fd, data, size, m_name);
+}
+
+void GrowingFile::close()
+{
+    if (::close(std::exchange(m_fd, -1)) != 0)
+        throw UpdaterError("Cannot write file " + m_name);
+}
+
+bool removeFile(const std::string& path)
+{
+    return ::unlink(path.c_str()) == 0;
+}
+
+} // namespace updater

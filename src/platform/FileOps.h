@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace updater {
+
+// The size of a regular file (a link is followed); nothing for a folder, anything else, or a
+// path that cannot be looked at.
+std::optional<uint64_t> regularFileSize(const std::string& path);
+
+// A file written from its start or appended to, in place (no link followed), such as the part of
+// a download; `nameForErrors` names it in UpdaterError("Cannot create file ..." / "Cannot write
+// file ...", or "disk full"). Closed, if still open, when it goes.
+class GrowingFile
+{
+public:
+    explicit GrowingFile(std::string nameForErrors) : m_name(std::move(nameForErrors)) {}
+    ~GrowingFile();
+    GrowingFile(const GrowingFile&) = delete;
+    GrowingFile& operator=(const GrowingFile&) = delete;
+
+    bool isOpen() const { return m_fd >= 0; }
+    void open(const std::string& path, bool append);
+    void write(const char* data, size_t size);
+    void close();
+
+private:
+    std::string m_name;
+    int m_fd = -1;
+};
+
+// Removes a file (a link itself, never its target); false when there was none or it stayed.
+bool removeFile(const std::string& path);
+
+} // namespace updater
