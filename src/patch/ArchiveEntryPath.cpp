@@ -1,11 +1,10 @@
 #include "patch/ArchiveEntryPath.h"
 
+#include "platform/FileOps.h"
 #include "platform/PathText.h"
 
 #include <cctype>
-#include <cerrno>
 #include <filesystem>
-#include <sys/stat.h>
 
 namespace updater {
 
@@ -72,14 +71,13 @@ bool EntryTargets::prepareFolders(const std::string& folderPath)
         const std::string folder = folderPath.substr(0, end);
         if (folder.empty() || folder == "." || m_readyFolders.count(folder))
             continue;
-        if (::mkdir(folder.c_str(), 0777) == 0) {
+        const FolderMade made = makeFolder(folder);
+        if (made == FolderMade::Failed)
+            return false;
+        if (made == FolderMade::Created)
             m_resolver.noteNewFolder(folder);
-        } else {
-            struct stat st;
-            if (errno != EEXIST || ::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-                return false;
+        else
             m_resolver.noteCreated(folder);
-        }
         m_readyFolders.insert(folder);
     }
     return true;

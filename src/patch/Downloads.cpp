@@ -2,31 +2,22 @@
 
 #include "patch/PatchDownload.h"
 #include "patch/PatchLists.h"
+#include "platform/FileOps.h"
 #include "platform/GamePath.h"
 #include "platform/PathText.h"
 #include "platform/ProfileFile.h"
 
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <regex>
 #include <set>
-#include <sys/stat.h>
 
 namespace updater {
 
 namespace {
 
 namespace fs = std::filesystem;
-
-bool makeFolder(const std::string& path)
-{
-    struct stat st;
-    if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST)
-        return false;
-    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
 
 // A stable name for an address: 64-bit FNV-1a.
 uint64_t addressHash(const std::string& address)
@@ -92,7 +83,8 @@ std::string downloadsFolder(bool create)
 {
     const std::string updaterFolder = resolveGamePath("Tarvo-Updater");
     const std::string folder = resolveGamePath(updaterFolderPath("downloads"));
-    if (create && !(makeFolder(updaterFolder) && makeFolder(folder)))
+    if (create &&
+        (makeFolder(updaterFolder) == FolderMade::Failed || makeFolder(folder) == FolderMade::Failed))
         return {};
     return folder;
 }

@@ -3,6 +3,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/UpdaterError.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -41,6 +42,16 @@ void GrowingFile::close()
 {
     if (::close(std::exchange(m_fd, -1)) != 0)
         throw UpdaterError("Cannot write file " + m_name);
+}
+
+FolderMade makeFolder(const std::string& path)
+{
+    if (::mkdir(path.c_str(), 0777) == 0)
+        return FolderMade::Created;
+    struct stat st;
+    if (errno != EEXIST || ::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return FolderMade::Failed;
+    return FolderMade::Existed;
 }
 
 bool removeFile(const std::string& path)

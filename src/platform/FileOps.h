@@ -33,6 +33,11 @@ private:
     int m_fd = -1;
 };
 
+// Makes a folder (its parent must exist). A folder already there counts; a link there does not,
+// even to a folder, so that nothing written below it lands elsewhere.
+enum class FolderMade { Created, Existed, Failed };
+FolderMade makeFolder(const std::string& path);
+
 // Removes a file (a link itself, never its target); false when there was none or it stayed.
 bool removeFile(const std::string& path);
 
