@@ -1,31 +1,12 @@
 #include "app/WindowModule.h"
 
 #include "app/WindowEntry.h"
+#include "platform/ModuleLoader.h"
 
 #include <cstdio>
-#include <dlfcn.h>
 #include <string>
-#include <unistd.h>
-#include <vector>
 
 namespace updater {
-
-namespace {
-
-// Empty when it cannot be told. Never the current folder: that is the game folder, where patches
-// write, and no code may be loaded from it.
-std::string programFolder()
-{
-    std::vector<char> path(4096);
-    const ssize_t size = ::readlink("/proc/self/exe", path.data(), path.size() - 1);
-    if (size <= 0)
-        return {};
-    const std::string program(path.data(), static_cast<size_t>(size));
-    const auto slash = program.find_last_of('/');
-    return slash == std::string::npos || slash == 0 ? std::string() : program.substr(0, slash);
-}
-
-} // namespace
 
 int runWindowFromModule(int& argc, char** argv, const char* usage)
 {
@@ -39,19 +20,10 @@ int runWindowFromModule(int& argc, char** argv, const char* usage)
     std::string errors;
     for (const std::string& path :
          {folder + "/../lib/tarvo-updater/" + WindowModuleFile, folder + "/" + WindowModuleFile}) {
-        if (::access(path.c_str(), F_OK) != 0) {
-            errors += "\n  " + path + ": not there";
-            continue;
-        }
-        void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!module) {
-            errors += std::string("\n  ") + ::dlerror();
-            continue;
-        }
-        const auto entry = reinterpret_cast<WindowEntry>(::dlsym(module, WindowEntryName));
-        if (entry)
+        std::string error;
+        if (const auto entry = reinterpret_cast<WindowEntry>(loadModuleSymbol(path, WindowEntryName, error)))
             return entry(&argc, argv, usage);
-        errors += "\n  " + path + ": no " + WindowEntryName;
+        errors += "\n  " + error;
     }
     std::fprintf(stderr,
                  "tarvo-updater: the window module %s cannot be loaded:%s\n"
