@@ -9,7 +9,6 @@
 
 #include <cstring>
 #include <memory>
-#include <sys/stat.h>
 #include <unordered_map>
 
 namespace updater {

@@ -4,7 +4,6 @@
 
 #include <cstring>
 #include <memory>
-#include <sys/stat.h>
 
 namespace updater {
 
@@ -18,8 +17,11 @@ using RarArchive = std::unique_ptr<void, RarArchiveCloser>;
 // A link entry (symbolic or hard, of any host); the launcher never writes one.
 inline bool isLinkEntry(const RARHeaderDataEx& header)
 {
-    constexpr unsigned UnixHost = 3;
-    return header.RedirType != 0 || (header.HostOS == UnixHost && S_ISLNK(header.FileAttr));
+    // An archive made on a Unix host stores the file's mode, whose type bits say "link" the same
+    // way on every platform that reads it.
+    constexpr unsigned UnixHost = 3, UnixTypeBits = 0170000, UnixLinkType = 0120000;
+    return header.RedirType != 0 ||
+           (header.HostOS == UnixHost && (header.FileAttr & UnixTypeBits) == UnixLinkType);
 }
 
 // Reads the archive's entry headers in turn and hands each to `visit`, which deals with the entry
