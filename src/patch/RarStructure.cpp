@@ -1,14 +1,12 @@
 #include "patch/RarStructure.h"
 
+#include "platform/FileOps.h"
+
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <fcntl.h>
 #include <memory>
 #include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace updater {
 
@@ -26,7 +24,7 @@ constexpr uint64_t LargestHeader = 2 * 1024 * 1024;
 class HeaderReader
 {
 public:
-    HeaderReader(int fd, uint64_t fileSize) : m_fd(fd), m_fileSize(fileSize) {}
+    HeaderReader(const ReadableFile& file, uint64_t fileSize) : m_file(file), m_fileSize(fileSize) {}
 
     bool read(uint64_t offset, unsigned char* out, size_t size)
     {
@@ -35,16 +33,7 @@ public:
         if (offset < m_windowStart || offset + size > m_windowStart + m_windowSize) {
             const size_t wanted =
                 static_cast<size_t>(std::min<uint64_t>(sizeof m_window, m_fileSize - offset));
-            size_t got = 0;
-            while (got < wanted) {
-                const ssize_t n =
-                    ::pread(m_fd, m_window + got, wanted - got, static_cast<off_t>(offset + got));
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n <= 0)
-                    break;
-                got += static_cast<size_t>(n);
-            }
+            const size_t got = m_file.readAt(offset, m_window, wanted);
             m_windowStart = offset;
             m_windowSize = got;
             if (got < size)
@@ -55,7 +44,7 @@ public:
     }
 
 private:
-    int m_fd;
+    const ReadableFile& m_file;
     uint64_t m_fileSize;
     uint64_t m_windowStart = 0;
     size_t m_windowSize = 0;
@@ -165,14 +154,11 @@ bool walkRar4(HeaderReader& file, uint64_t fileSize)
 
 bool reachesEndOfArchive(const std::string& path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat st;
+    const ReadableFile file(path);
     bool whole = false;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        const auto fileSize = static_cast<uint64_t>(st.st_size);
-        auto reader = std::make_unique<HeaderReader>(fd, fileSize);
+    if (const auto size = file.size()) {
+        const uint64_t fileSize = *size;
+        auto reader = std::make_unique<HeaderReader>(file, fileSize);
         unsigned char signature[sizeof Rar5Signature] = {};
         if (fileSize >= sizeof Rar5Signature && reader->read(0, signature, sizeof Rar5Signature) &&
             std::memcmp(signature, Rar5Signature, sizeof Rar5Signature) == 0)
@@ -181,7 +167,6 @@ bool reachesEndOfArchive(const std::string& path)
                  std::memcmp(signature, Rar4Signature, sizeof Rar4Signature) == 0)
             whole = walkRar4(*reader, fileSize);
     }
-    ::close(fd);
     return whole;
 }
 

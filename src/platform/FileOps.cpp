@@ -19,6 +19,33 @@ std::optional<uint64_t> regularFileSize(const std::string& path)
     return static_cast<uint64_t>(st.st_size);
 }
 
+ReadableFile::ReadableFile(const std::string& path) : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC))
+{
+    struct stat st;
+    if (m_fd >= 0 && ::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode))
+        m_size = static_cast<uint64_t>(st.st_size);
+}
+
+ReadableFile::~ReadableFile()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+size_t ReadableFile::readAt(uint64_t offset, unsigned char* out, size_t count) const
+{
+    size_t got = 0;
+    while (m_size && got < count) {
+        const ssize_t n = ::pread(m_fd, out + got, count - got, static_cast<off_t>(offset + got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += static_cast<size_t>(n);
+    }
+    return got;
+}
+
 GrowingFile::~GrowingFile()
 {
     if (m_fd >= 0)

@@ -12,6 +12,25 @@ namespace updater {
 // path that cannot be looked at.
 std::optional<uint64_t> regularFileSize(const std::string& path);
 
+// A regular file opened for reading at any offset, closed when it goes.
+class ReadableFile
+{
+public:
+    explicit ReadableFile(const std::string& path);
+    ~ReadableFile();
+    ReadableFile(const ReadableFile&) = delete;
+    ReadableFile& operator=(const ReadableFile&) = delete;
+
+    // Nothing when the file could not be opened or is not a regular file.
+    std::optional<uint64_t> size() const { return m_size; }
+    // Reads up to `count` bytes from `offset`; fewer only at the file's end or on a read error.
+    size_t readAt(uint64_t offset, unsigned char* out, size_t count) const;
+
+private:
+    int m_fd = -1;
+    std::optional<uint64_t> m_size;
+};
+
 // A file written from its start or appended to, in place (no link followed), such as the part of
 // a download; `nameForErrors` names it in UpdaterError("Cannot create file ..." / "Cannot write
 // file ...", or "disk full"). Closed, if still open, when it goes.
