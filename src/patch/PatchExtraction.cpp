@@ -110,7 +110,7 @@ int CALLBACK dataCallback(UINT message, LPARAM userData, LPARAM data, LPARAM siz
 }
 
 // The archive's modification time of an entry (100 ns steps since 1601), if it has one.
-std::optional<timespec> modificationTimeOf(const RARHeaderDataEx& header)
+std::optional<FileTime> modificationTimeOf(const RARHeaderDataEx& header)
 {
     constexpr int64_t StepsPerSecond = 10'000'000, StepsFrom1601To1970 = 116'444'736'000'000'000;
     const uint64_t steps = uint64_t(header.MtimeHigh) << 32 | header.MtimeLow;
@@ -122,7 +122,7 @@ std::optional<timespec> modificationTimeOf(const RARHeaderDataEx& header)
         --seconds;
         rest += StepsPerSecond;
     }
-    return timespec{static_cast<time_t>(seconds), static_cast<long>(rest * 100)};
+    return FileTime{seconds, static_cast<int32_t>(rest * 100)};
 }
 
 // The library tests the entry (its checksum included) and hands its data to the callback, which
@@ -148,7 +148,7 @@ int extractFile(HANDLE archive, const RARHeaderDataEx& header, const std::string
     if (result != ERAR_SUCCESS)
         return result;
     // The archive's permissions, without set-id bits: a patch has no business making those.
-    file->setPermissions(static_cast<mode_t>(header.FileAttr & 0777));
+    file->setPermissions(header.FileAttr & 0777);
     if (const auto modified = modificationTimeOf(header))
         file->setModificationTime(*modified);
     try {

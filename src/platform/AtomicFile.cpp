@@ -1,5 +1,6 @@
 #include "platform/AtomicFile.h"
 
+#include "platform/DescriptorWrite.h"
 #include "platform/PathText.h"
 #include "platform/UpdaterError.h"
 
@@ -133,15 +134,17 @@ AtomicFileWriter::~AtomicFileWriter()
         ::unlink(m_temporary.c_str());
 }
 
-void AtomicFileWriter::setPermissions(mode_t mode)
+void AtomicFileWriter::setPermissions(unsigned permissionBits)
 {
+    const auto mode = static_cast<mode_t>(permissionBits & 0777);
     if (mode != usualFileMode())
         ::fchmod(m_fd, mode);
 }
 
-void AtomicFileWriter::setModificationTime(const timespec& modified)
+void AtomicFileWriter::setModificationTime(FileTime modified)
 {
-    const timespec times[2] = {{0, UTIME_NOW}, modified};
+    const timespec times[2] = {
+        {0, UTIME_NOW}, {static_cast<time_t>(modified.seconds), static_cast<long>(modified.nanoseconds)}};
     ::futimens(m_fd, times);
 }
 

@@ -1,12 +1,18 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
-#include <time.h>
 
 namespace updater {
+
+// A moment in file-system time: seconds since 1970 (UTC) and the nanoseconds within.
+struct FileTime
+{
+    int64_t seconds = 0;
+    int32_t nanoseconds = 0;
+};
 
 // Writes a file beside its target and puts it in place only on commit(), so the target is never
 // left half-written. The file has no name until then where the file system allows (nothing is
@@ -26,9 +32,10 @@ public:
 
     // Throws UpdaterError("Cannot write file " + target).
     void write(const char* data, size_t size);
-    // Permissions and modification time the file takes into place.
-    void setPermissions(mode_t mode);
-    void setModificationTime(const timespec& modified);
+    // Permissions (read, write and execute bits for owner, group and others, as 0755) and
+    // modification time the file takes into place.
+    void setPermissions(unsigned permissionBits);
+    void setModificationTime(FileTime modified);
     // Puts the file in place of the target. Throws UpdaterError("Cannot create file " + target).
     void commit();
 
@@ -39,10 +46,6 @@ private:
     int m_fd = -1;
     bool m_committed = false;
 };
-
-// Writes all bytes to an open file descriptor. Throws UpdaterError("disk full") when the disk or
-// quota is full, UpdaterError("Cannot write file " + nameForErrors) on any other failure.
-void writeAllBytes(int fd, const char* data, size_t size, const std::string& nameForErrors);
 
 // Writes all bytes with an AtomicFileWriter. Throws UpdaterError("Cannot create file " + path).
 void writeFileAtomically(const std::string& path, std::string_view bytes);

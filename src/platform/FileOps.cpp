@@ -1,6 +1,6 @@
 #include "platform/FileOps.h"
 
-#include "platform/AtomicFile.h"
+#include "platform/DescriptorWrite.h"
 #include "platform/UpdaterError.h"
 
 #include <cerrno>
