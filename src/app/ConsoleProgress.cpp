@@ -1,5 +1,6 @@
 #include "app/ConsoleProgress.h"
 
+#include "app/DownloadTexts.h"
 #include "app/Messages.h"
 #include "patch/UpdateRun.h"
 
@@ -13,16 +14,6 @@ namespace {
 constexpr qint64 terminalIntervalMs = 100;
 constexpr qint64 plainIntervalMs = 1000;
 constexpr int barWidth = 30;
-
-// The kilobytes a picture's text shows ("1,206 Kb"), whatever the thousands separator.
-qint64 kilobytesIn(const QString& text)
-{
-    qint64 value = 0;
-    for (const QChar c : text)
-        if (c.isDigit())
-            value = value * 10 + c.digitValue();
-    return value;
-}
 
 QString duration(qint64 seconds)
 {
@@ -105,12 +96,12 @@ void ConsoleProgress::pictureChanged()
     if (!m_shownOnce && !m_console.terminal() && m_transferClock.elapsed() < plainIntervalMs)
         return;
 
-    const qint64 done = kilobytesIn(picture.progress);
-    const qint64 total = kilobytesIn(picture.size);
+    const qint64 done = picture.receivedKilobytes;
+    const qint64 total = picture.announcedKilobytes;
     const double seconds = m_transferClock.elapsed() / 1000.0;
     // The first moments of a transfer say little about its speed.
     const qint64 speed = seconds >= 0.5 ? qint64(done / seconds) : 0;
-    QString text = m_patch + ": " + picture.percent.trimmed() + " (" + QString::number(done) + " of " +
+    QString text = m_patch + ": " + downloadTexts(picture).percent + " (" + QString::number(done) + " of " +
                    QString::number(total) + " kb), " + (speed > 0 ? QString::number(speed) : QString("?")) +
                    " kB/s";
     if (speed > 0 && total > done)

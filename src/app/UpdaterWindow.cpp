@@ -4,6 +4,7 @@
 #include "app/Artwork.h"
 #include "app/ContextMenu.h"
 #include "app/Dialogs.h"
+#include "app/DownloadTexts.h"
 #include "app/GameStart.h"
 #include "app/Messages.h"
 #include "app/QuitRequest.h"
@@ -244,10 +245,11 @@ void UpdaterWindow::showUnpacking()
 void UpdaterWindow::showTransferPicture()
 {
     const DownloadPicture picture = m_updateRun->progress().takePicture();
-    ui->transferLabel->setText(picture.progress);
+    const DownloadTexts texts = downloadTexts(picture);
+    ui->transferLabel->setText(texts.received);
     ui->downloadBar->setValue(picture.bar);
-    ui->percentLabel->setText(picture.percent);
-    ui->sizeLabel->setText(picture.size);
+    ui->percentLabel->setText(texts.percent);
+    ui->sizeLabel->setText(texts.announced);
 }
 
 void UpdaterWindow::showTransferCaption()

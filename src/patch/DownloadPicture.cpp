@@ -17,28 +17,15 @@ int downloadPercentage(int32_t total, int32_t done)
     return int(std::clamp<int64_t>(share, 0, 100));
 }
 
-QString kilobyteText(int32_t bytes, const QString& thousandsSeparator)
+long long wholeKilobytes(int32_t bytes)
 {
-    const long long kilobytes = std::llround(double(bytes) / 1024.0);
-    const QString digits = QString::number(kilobytes < 0 ? -kilobytes : kilobytes);
-    QString grouped;
-    for (qsizetype i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0)
-            grouped += thousandsSeparator;
-        grouped += digits[i];
-    }
-    return kilobytes < 0 ? "-" + grouped : grouped;
+    return std::llround(double(bytes) / 1024.0);
 }
 
-DownloadPicture downloadPicture(int32_t total, int32_t done, const QString& thousandsSeparator)
+DownloadPicture downloadPicture(int32_t total, int32_t done)
 {
     const int percentage = downloadPercentage(total, done);
-    DownloadPicture picture;
-    picture.progress = kilobyteText(done, thousandsSeparator) + " Kb";
-    picture.size = kilobyteText(total, thousandsSeparator) + " kb";
-    picture.percent = QString::number(percentage) + " %";
-    picture.bar = std::clamp(percentage, 0, 100);
-    return picture;
+    return {wholeKilobytes(done), wholeKilobytes(total), percentage, std::clamp(percentage, 0, 100)};
 }
 
 } // namespace updater

@@ -1,18 +1,17 @@
 #pragma once
 
-#include <QString>
-
 #include <cstdint>
 
 namespace updater {
 
-// What the download display shows for one pair of transfer numbers.
+// What the download display shows for one pair of transfer numbers, as numbers; the window and
+// the headless output word them.
 struct DownloadPicture
 {
-    QString progress; // transferLabel: kilobytes received, "1,206 Kb"
-    QString size;     // sizeLabel: kilobytes announced, "1,206 kb"
-    QString percent;  // percentLabel: "50 %"
-    int bar = 0;      // downloadBar position, always within 0..100
+    long long receivedKilobytes = 0;  // transferLabel
+    long long announcedKilobytes = 0; // sizeLabel
+    int percent = 0;                  // percentLabel
+    int bar = 0;                      // downloadBar position, always within 0..100
 
     bool operator==(const DownloadPicture&) const = default;
 };
@@ -23,10 +22,9 @@ struct DownloadPicture
 // count's share of the total kept within 0..100, and 0 when no total is known.
 int downloadPercentage(int32_t total, int32_t done);
 
-// A byte count as whole kilobytes, halves rounded away from zero, digits grouped with the
-// separator: 1234567 -> "1,206".
-QString kilobyteText(int32_t bytes, const QString& thousandsSeparator);
+// A byte count as whole kilobytes, halves rounded away from zero: 1536 -> 2.
+long long wholeKilobytes(int32_t bytes);
 
-DownloadPicture downloadPicture(int32_t total, int32_t done, const QString& thousandsSeparator);
+DownloadPicture downloadPicture(int32_t total, int32_t done);
 
 } // namespace updater

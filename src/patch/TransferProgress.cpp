@@ -1,12 +1,8 @@
 #include "patch/TransferProgress.h"
 
-#include <QLocale>
-
 namespace updater {
 
-TransferProgress::TransferProgress(QObject* parent)
-    : QObject(parent), m_separator(QLocale::system().groupSeparator())
-{}
+TransferProgress::TransferProgress(QObject* parent) : QObject(parent) {}
 
 HttpClient::WorkEvents TransferProgress::workEvents()
 {
@@ -23,7 +19,7 @@ HttpClient::WorkEvents TransferProgress::workEvents()
 
 void TransferProgress::transferChanged()
 {
-    const DownloadPicture picture = downloadPicture(m_total, m_done, m_separator);
+    const DownloadPicture picture = downloadPicture(m_total, m_done);
     if (m_anyPicture && picture == m_lastPicture)
         return;
     m_anyPicture = true;

@@ -33,9 +33,6 @@ public:
     DownloadPicture takePicture();
     TransferCaption takeCaption();
 
-    // The thousands separator is the user's; tests choose one.
-    void setThousandsSeparator(const QString& separator) { m_separator = separator; }
-
 signals:
     void pictureChanged();
     void captionChanged();
@@ -43,7 +40,6 @@ signals:
 private:
     void transferChanged();
 
-    QString m_separator;
     // Written only by the thread that runs the transfer.
     int32_t m_total = 0;
     int32_t m_done = 0;

@@ -1,4 +1,5 @@
 // Every text the launcher shows the player, for fixed sample inputs, against tests/data/messages.txt.
+#include "app/DownloadTexts.h"
 #include "app/Messages.h"
 
 #include <QFile>
@@ -68,6 +69,30 @@ private slots:
         QVERIFY2(golden.open(QIODevice::ReadOnly), qPrintable(golden.fileName()));
         // Line by line, so that a failure names the first line that differs; the bytes all count.
         QCOMPARE(texts.split('\n'), golden.readAll().split('\n'));
+    }
+
+    // The download display's numbers, in the player's number format.
+    void downloadTexts_data()
+    {
+        QTest::addColumn<QString>("separator");
+        QTest::addColumn<long long>("kilobytes");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("thousands") << "," << 1206LL << "1,206";
+        QTest::newRow("other separator") << "." << 1206LL << "1.206";
+        QTest::newRow("no-break space")
+            << QString(QChar(0xA0)) << 1048576LL << QString("1\u00A0048\u00A0576");
+        QTest::newRow("below a thousand") << "," << 999LL << "999";
+        QTest::newRow("negative") << "," << -2LL << "-2";
+    }
+    void downloadTexts()
+    {
+        QFETCH(QString, separator);
+        QFETCH(long long, kilobytes);
+        QFETCH(QString, text);
+        const DownloadTexts texts = updater::downloadTexts({kilobytes, kilobytes, 50, 50}, separator);
+        QCOMPARE(texts.received, text + " Kb");
+        QCOMPARE(texts.announced, text + " kb");
+        QCOMPARE(texts.percent, QString("50 %"));
     }
 };
 
