@@ -1,7 +1,7 @@
 #pragma once
 
-#include "config/Configuration.h"
 #include "app/RunState.h"
+#include "config/Configuration.h"
 
 #include <functional>
 #include <string>

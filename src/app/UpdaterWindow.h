@@ -1,9 +1,9 @@
 #pragma once
 
 #include "app/NoticeBoxes.h"
+#include "app/RunState.h"
 #include "app/ServerPanel.h"
 #include "config/Configuration.h"
-#include "app/RunState.h"
 #include "net/HttpClient.h"
 #include "platform/RegistryStore.h"
 
