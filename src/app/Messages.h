@@ -2,8 +2,8 @@
 
 #include "launch/UpdaterReplacement.h"
 #include "patch/TransferCaption.h"
-#include "platform/PlayerContact.h"
 #include "platform/ProgramStarter.h"
+#include "player/PlayerContact.h"
 
 #include <string>
 

@@ -3,7 +3,7 @@
 #include "net/HostLookup.h"
 #include "net/NetErrors.h"
 #include "platform/Clock.h"
-#include "platform/PlayerContact.h"
+#include "player/PlayerContact.h"
 
 namespace updater {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "net/HttpClient.h"
-#include "platform/PlayerContact.h"
+#include "player/PlayerContact.h"
 
 #include <functional>
 #include <mutex>

@@ -7,9 +7,9 @@
 #include "platform/Clock.h"
 #include "platform/GamePath.h"
 #include "platform/PathText.h"
-#include "platform/PlayerContact.h"
 #include "platform/StopFlag.h"
 #include "platform/UpdaterError.h"
+#include "player/PlayerContact.h"
 
 #include <dll.hpp>
 

@@ -10,9 +10,9 @@
 #include "platform/EventLog.h"
 #include "platform/FileOps.h"
 #include "platform/GamePath.h"
-#include "platform/PlayerContact.h"
 #include "platform/ProfileFile.h"
 #include "platform/UpdaterError.h"
+#include "player/PlayerContact.h"
 #include "trust/IntegrityLine.h"
 #include "trust/SignedFetch.h"
 

@@ -7,7 +7,7 @@
 #include "trust/CommunityKey.h"
 #include "trust/Sha256.h"
 
-#include "platform/PlayerContact.h"
+#include "player/PlayerContact.h"
 
 #include <QObject>
 #include <QString>

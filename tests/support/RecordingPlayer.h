@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/PlayerContact.h"
+#include "player/PlayerContact.h"
 
 #include <QList>
 #include <QMutex>
