@@ -84,13 +84,23 @@ QStringList temporaryFiles(const QString& folder)
 
 } // namespace
 
+// A game folder with what a window needs to start: the configuration and the logo.
+struct WindowFolder : GameFolder
+{
+    explicit WindowFolder(const QByteArray& config)
+    {
+        write("Tarvo-Updater/updater4.cfg", config);
+        write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
+    }
+};
+
 class MainWindowTest : public QObject
 {
     Q_OBJECT
 
     QTemporaryDir m_settingsHome;
     // A window with two servers that no test changes, never shown (so no worker runs).
-    std::unique_ptr<GameFolder> m_folder;
+    std::unique_ptr<WindowFolder> m_folder;
     std::unique_ptr<UpdaterWindow> m_window;
 
     template <typename T = QWidget> T* control(const QString& name) const
@@ -102,9 +112,7 @@ private slots:
     void initTestCase()
     {
         qputenv("XDG_CONFIG_HOME", m_settingsHome.path().toLocal8Bit());
-        m_folder = std::make_unique<GameFolder>();
-        m_folder->write("Tarvo-Updater/updater4.cfg", TwoServers);
-        m_folder->write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
+        m_folder = std::make_unique<WindowFolder>(TwoServers);
         DialogJournal journal;
         m_window = std::make_unique<UpdaterWindow>();
     }
@@ -283,9 +291,7 @@ private slots:
         QFETCH(QString, title);
         QFETCH(QString, name1);
         QFETCH(QString, name2);
-        GameFolder folder;
-        folder.write("Tarvo-Updater/updater4.cfg", config);
-        folder.write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
+        WindowFolder folder(config);
         DialogJournal journal;
         UpdaterWindow window;
         QCOMPARE(window.windowTitle(), title);
@@ -411,9 +417,7 @@ private slots:
 
     void closeQuestionSavesOnlyOnYes()
     {
-        GameFolder folder;
-        folder.write("Tarvo-Updater/updater4.cfg", OneServer);
-        folder.write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
+        WindowFolder folder(OneServer);
         QFile::remove(settingsFile());
         DialogJournal journal({DialogAnswer::Ok, DialogAnswer::No, DialogAnswer::Yes});
         UpdaterWindow window; // the first-start notice takes the OK
@@ -470,9 +474,7 @@ private slots:
                                      "\"Version\"=\"4.0\"\r\n\"FreedomMouseStatus\"=dword:00000000\r\n");
         else if (store == "folder in its place")
             QVERIFY(QDir().mkpath(settingsFile() + "/content"));
-        GameFolder folder;
-        folder.write("Tarvo-Updater/updater4.cfg", OneServer);
-        folder.write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
+        WindowFolder folder(OneServer);
         DialogJournal journal;
         UpdaterWindow window;
         QVERIFY(window.close());
@@ -509,9 +511,7 @@ private slots:
             "\r\n[Config_1]\r\nServerName=Alpha\r\n";
         if (served)
             server.serve("/updater4.cfg", test::ScriptedHttpServer::ok(config.toStdString()));
-        GameFolder folder;
-        folder.write("Tarvo-Updater/updater4.cfg", config);
-        folder.write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
+        WindowFolder folder(config);
         DialogJournal journal({DialogAnswer::Ok, answer});
         UpdaterWindow window; // the first-start notice takes the OK
         journal.clear();
@@ -550,9 +550,7 @@ private slots:
                      test::ScriptedHttpServer::ok("[Updates]\r\nUpdate_1=" + server.url("/p1.rar") + "\r\n"));
         server.serveFile("/p1.rar", archive.toStdString());
         server.serve("/updater4.cfg", test::ScriptedHttpServer::ok(config.toStdString()));
-        GameFolder folder;
-        folder.write("Tarvo-Updater/updater4.cfg", config);
-        folder.write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
+        WindowFolder folder(config);
         DialogJournal journal;
         UpdaterWindow window;
         journal.clear();
@@ -574,11 +572,9 @@ private slots:
     {
         test::ScriptedHttpServer server;
         server.serve("/updates4.list", test::ScriptedHttpServer::ok("[Updates]\r\n"));
-        GameFolder folder;
-        folder.write("Tarvo-Updater/updater4.cfg",
-                     "[Main]\r\nPatch_List=" + QByteArray::fromStdString(server.url("/updates4.list")) +
-                         "\r\n[Config_1]\r\nServerName=Alpha\r\n");
-        folder.write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
+        WindowFolder folder(
+            "[Main]\r\nPatch_List=" + QByteArray::fromStdString(server.url("/updates4.list")) +
+            "\r\n[Config_1]\r\nServerName=Alpha\r\n");
         folder.write("BGM/01.mp3", QByteArray("this is no music at all\n").repeated(50));
         DialogJournal journal;
         UpdaterWindow window;
@@ -590,11 +586,9 @@ private slots:
 
     void errorOfTheStartSequenceIsShownAndTheWindowStays()
     {
-        GameFolder folder;
         // The connection file's name is empty, so only the folder is left as its path.
-        folder.write("Tarvo-Updater/updater4.cfg", "[Main]\r\nHowManyClientInfos=1\r\nClientInfoName=\r\n"
-                                                   "[Config_1]\r\nServerName=Alpha\r\nClientName=game\r\n");
-        folder.write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
+        WindowFolder folder("[Main]\r\nHowManyClientInfos=1\r\nClientInfoName=\r\n"
+                            "[Config_1]\r\nServerName=Alpha\r\nClientName=game\r\n");
         folder.write("Data/keep.txt", "x");
         DialogJournal journal;
         UpdaterWindow window;
@@ -622,11 +616,9 @@ private slots:
         server.serve("/p1.rar",
                      {"HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\nRar! the first bytes of an archive",
                       test::ScriptedHttpServer::Ending::Hang});
-        GameFolder folder;
-        folder.write("Tarvo-Updater/updater4.cfg",
-                     "[Main]\r\nPatch_List=" + QByteArray::fromStdString(server.url("/updates4.list")) +
-                         "\r\n[Config_1]\r\nServerName=Alpha\r\n");
-        folder.write("Tarvo-Updater/GUI/LOGO.BMP", test::bmpLogo());
+        WindowFolder folder(
+            "[Main]\r\nPatch_List=" + QByteArray::fromStdString(server.url("/updates4.list")) +
+            "\r\n[Config_1]\r\nServerName=Alpha\r\n");
         DialogJournal journal;
         auto window = std::make_unique<UpdaterWindow>();
         window->show();
