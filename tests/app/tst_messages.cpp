@@ -1,6 +1,7 @@
 // Every text the launcher shows the player, for fixed sample inputs, against tests/data/messages.txt.
 #include "app/DownloadTexts.h"
 #include "app/Messages.h"
+#include "support/TestSupport.h"
 
 #include <QFile>
 #include <QtTest>
@@ -63,12 +64,8 @@ private slots:
         add("transferCaption Unpacked",
             messages::transferCaption({TransferCaption::Kind::Unpacked, {}, 1206}));
 
-        const QString sourceDir = qEnvironmentVariable("UPDATER_SOURCE_DIR");
-        QVERIFY2(!sourceDir.isEmpty(), "UPDATER_SOURCE_DIR is not set");
-        QFile golden(sourceDir + "/tests/data/messages.txt");
-        QVERIFY2(golden.open(QIODevice::ReadOnly), qPrintable(golden.fileName()));
         // Line by line, so that a failure names the first line that differs; the bytes all count.
-        QCOMPARE(texts.split('\n'), golden.readAll().split('\n'));
+        QCOMPARE(texts.split('\n'), test::goldenBytes("messages.txt").split('\n'));
     }
 
     // The download display's numbers, in the player's number format.

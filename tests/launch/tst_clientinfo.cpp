@@ -55,46 +55,6 @@ const QByteArray MainOneServer = "[Main]\n"
                                  "Admin_2=78\n";
 
 // The connection block of a server entry whose values were never read.
-const QByteArray EmptyBlockStart = "\t<connection>\r\n"
-                                   "\r\n"
-                                   "\t\t<display></display>\r\n"
-                                   "\t\t<desc></desc>\r\n"
-                                   "\t\t<address></address>\r\n"
-                                   "\t\t<port>0</port>\r\n"
-                                   "\t\t<version>0</version>\r\n"
-                                   "\t\t<langtype>0</langtype>\r\n"
-                                   "\t\t<aid>\r\n";
-
-QByteArray fileWithAdmins(const QByteArray& adminLines)
-{
-    return "<?xml version=\"1.0\" encoding=\"euc-kr\" ?>\r\n"
-           "<clientinfo>\r\n"
-           "\t<desc>Grimvale Client Information - Taiwan Version</desc>\r\n"
-           "\t<servicetype>korea</servicetype>\r\n"
-           "\t<servertype>primary</servertype>\r\n"
-           "\t<connection>\r\n"
-           "\r\n"
-           "\t\t<display>Tarvo & <Friends></display>\r\n"
-           "\t\t<desc>Main</desc>\r\n"
-           "\t\t<address>10.0.0.5</address>\r\n"
-           "\t\t<port>6900</port>\r\n"
-           "\t\t<version>55</version>\r\n"
-           "\t\t<langtype>3</langtype>\r\n"
-           "\t\t<aid>\r\n" +
-           adminLines +
-           "\t\t</aid>\r\n"
-           "\r\n"
-           "\t</connection>\r\n" +
-           EmptyBlockStart +
-           "\t\t<admin>77</admin>\r\n"
-           "\t\t<admin>78</admin>\r\n"
-           "\t\t</aid>\r\n"
-           "\r\n"
-           "\t</connection>\r\n"
-           "\t\t<registrationweb>http://reg.example/?a=1&b=2</registrationweb>\r\n"
-           "</clientinfo>\r\n";
-}
-
 // The admin lines of the first block in a file written by the writer.
 QByteArray firstAdminLines(const QByteArray& file)
 {
@@ -117,7 +77,7 @@ private slots:
 
         QVERIFY(ClientInfoWriter(config).write());
 
-        QCOMPARE(game.read("Data/sclientinfo.xml"), fileWithAdmins("\t\t<admin>5</admin>\r\n"));
+        QCOMPARE(game.read("Data/sclientinfo.xml"), test::goldenBytes("clientinfo/one-server.xml"));
 
         // Nothing changed: the next write gives the same bytes.
         const QByteArray first = game.read("Data/sclientinfo.xml");
@@ -161,48 +121,8 @@ private slots:
 
         QVERIFY(ClientInfoWriter(config).write());
 
-        QCOMPARE(game.read("data/one.xml"),
-                 QByteArray("<?xml version=\"1.0\"?>\r\n"
-                            "<clientinfo>\r\n"
-                            "\t<desc>Grimvale Client Information - Taiwan Version</desc>\r\n"
-                            "\t<servicetype>s1</servicetype>\r\n"
-                            "\t<servertype>t1</servertype>\r\n"
-                            "\t<connection>\r\n"
-                            "\r\n"
-                            "\t\t<display>First</display>\r\n"
-                            "\t\t<desc>d1</desc>\r\n"
-                            "\t\t<address>one.example</address>\r\n"
-                            "\t\t<port>7000</port>\r\n"
-                            "\t\t<version>0</version>\r\n"
-                            "\t\t<langtype>-1</langtype>\r\n"
-                            "\t\t<aid>\r\n"
-                            "\t\t</aid>\r\n"
-                            "\r\n"
-                            "\t</connection>\r\n"
-                            "\t\t<registrationweb>https://r.example/</registrationweb>\r\n"
-                            "</clientinfo>\r\n"));
-        QCOMPARE(game.read("data/two.xml"),
-                 QByteArray("<?xml version=\"1.0\"?>\r\n"
-                            "<clientinfo>\r\n"
-                            "\t<desc>Grimvale Client Information - Taiwan Version</desc>\r\n"
-                            "\t<servicetype>s2</servicetype>\r\n"
-                            "\t<servertype>t2</servertype>\r\n"
-                            "\t<connection>\r\n"
-                            "\r\n"
-                            "\t\t<display>Second</display>\r\n"
-                            "\t\t<desc>d2</desc>\r\n"
-                            "\t\t<address>10.1.1.1</address>\r\n"
-                            "\t\t<port>7100</port>\r\n"
-                            "\t\t<version>12</version>\r\n"
-                            "\t\t<langtype>2</langtype>\r\n"
-                            "\t\t<aid>\r\n"
-                            "\t\t<admin>-4</admin>\r\n"
-                            "\t\t<admin>2000000</admin>\r\n"
-                            "\t\t</aid>\r\n"
-                            "\r\n"
-                            "\t</connection>\r\n"
-                            "\t\t<registrationweb>https://r.example/</registrationweb>\r\n"
-                            "</clientinfo>\r\n"));
+        QCOMPARE(game.read("data/one.xml"), test::goldenBytes("clientinfo/two-servers-one.xml"));
+        QCOMPARE(game.read("data/two.xml"), test::goldenBytes("clientinfo/two-servers-two.xml"));
         QVERIFY(!game.exists("data/unused.xml"));
         QCOMPARE(QDir(game.path() + "/data").entryList(QDir::Files | QDir::Hidden).size(), 2);
     }
@@ -290,7 +210,9 @@ private slots:
         QVERIFY(ClientInfoWriter(config).write());
 
         QCOMPARE(game.read("Data/sclientinfo.xml"),
-                 fileWithAdmins("\t\t<admin>5</admin>\r\n\t\t<admin>6</admin>\r\n\t\t<admin>9</admin>\r\n"));
+                 test::goldenBytes("clientinfo/one-server.xml")
+                     .replace("\t\t<admin>5</admin>\r\n",
+                              "\t\t<admin>5</admin>\r\n\t\t<admin>6</admin>\r\n\t\t<admin>9</admin>\r\n"));
     }
 
     void missingConfigurationFileWritesNothingSilently()

@@ -46,6 +46,15 @@ void writeFileOrDie(const QString& path, const QByteArray& bytes)
         qFatal("cannot write %s", qPrintable(path));
 }
 
+QByteArray goldenBytes(const QString& relativePath)
+{
+    const QString path = qEnvironmentVariable("UPDATER_SOURCE_DIR") + "/tests/data/" + relativePath;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("cannot read the golden file %s", qPrintable(path));
+    return file.readAll();
+}
+
 QByteArray bytesOf(const QString& path)
 {
     QFile file(path);

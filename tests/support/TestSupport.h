@@ -30,6 +30,10 @@ void writeFileOrDie(const QString& path, const QByteArray& bytes);
 // The bytes of a file, or "<missing>" when it cannot be read.
 QByteArray bytesOf(const QString& path);
 
+// The bytes of a golden file, tests/data/<relativePath> of the source tree (UPDATER_SOURCE_DIR);
+// fails the test run when it cannot be read.
+QByteArray goldenBytes(const QString& relativePath);
+
 // A small BMP picture, as the launcher's logo file.
 QByteArray bmpLogo();
 
