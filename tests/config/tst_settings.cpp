@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 using namespace updater;
+using updater::test::bytesOf;
 
 namespace {
 
@@ -50,8 +51,6 @@ class TestSettings : public QObject
         test::writeFileOrDie(QString::fromStdString(path), bytes);
         return path;
     }
-
-    static QByteArray bytesOf(const std::string& path) { return test::bytesOf(QString::fromStdString(path)); }
 
 private slots:
     void firstStartThenFirstSave()

@@ -1,5 +1,6 @@
 #include "platform/ProfileFile.h"
 #include "platform/UpdaterError.h"
+#include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,6 +10,7 @@
 #include <QTest>
 
 using namespace updater;
+using updater::test::bytesOf;
 
 namespace {
 
@@ -52,12 +54,6 @@ class TestProfileFile : public QObject
         if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
             qFatal("cannot write the test file");
         return str(path);
-    }
-
-    static QByteArray bytesOf(const std::string& path)
-    {
-        QFile file(QString::fromStdString(path));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
     }
 
 private slots:

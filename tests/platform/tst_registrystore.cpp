@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 using namespace updater;
+using updater::test::bytesOf;
 
 namespace {
 
@@ -48,8 +49,6 @@ class TestRegistryStore : public QObject
         test::writeFileOrDie(QString::fromStdString(path), bytes);
         return path;
     }
-
-    static QByteArray bytesOf(const std::string& path) { return test::bytesOf(QString::fromStdString(path)); }
 
 private slots:
     void defaultPathFollowsXdg()

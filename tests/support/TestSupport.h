@@ -5,6 +5,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <string>
+
 namespace updater::test {
 
 // A fresh temporary game folder that becomes the current directory for the test's lifetime.
@@ -29,6 +31,10 @@ void writeFileOrDie(const QString& path, const QByteArray& bytes);
 
 // The bytes of a file, or "<missing>" when it cannot be read.
 QByteArray bytesOf(const QString& path);
+inline QByteArray bytesOf(const std::string& path)
+{
+    return bytesOf(QString::fromStdString(path));
+}
 
 // The bytes of a golden file, tests/data/<relativePath> of the source tree (UPDATER_SOURCE_DIR);
 // fails the test run when it cannot be read.
