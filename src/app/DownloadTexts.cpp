@@ -4,6 +4,9 @@
 
 namespace updater {
 
+namespace {
+
+// Whole kilobytes with their digits grouped by the separator: 1206 -> "1,206".
 QString kilobyteText(long long kilobytes, const QString& thousandsSeparator)
 {
     const QString digits = QString::number(kilobytes < 0 ? -kilobytes : kilobytes);
@@ -15,6 +18,8 @@ QString kilobyteText(long long kilobytes, const QString& thousandsSeparator)
     }
     return kilobytes < 0 ? "-" + grouped : grouped;
 }
+
+} // namespace
 
 DownloadTexts downloadTexts(const DownloadPicture& picture, const QString& thousandsSeparator)
 {

@@ -14,9 +14,6 @@ struct DownloadTexts
     QString percent;
 };
 
-// Whole kilobytes with their digits grouped by the separator: 1206 -> "1,206".
-QString kilobyteText(long long kilobytes, const QString& thousandsSeparator);
-
 // In the player's number format unless a separator is given.
 DownloadTexts downloadTexts(const DownloadPicture& picture, const QString& thousandsSeparator);
 DownloadTexts downloadTexts(const DownloadPicture& picture);

@@ -220,8 +220,11 @@ bool UpdateRun::applyPatch(const PendingPatch& patch, const PendingPatch* next, 
     const bool kept = expected && !m_prefetch && !folder.empty() && fileExists(archive) &&
                       checkFileIntegrity(archive, *expected, &m_stop) == IntegrityCheck::Matches;
     // Nothing starts once a stop has begun.
-    if (m_stop.requested() || (!kept && !fetchArchive(patch, expected, folder, archive)) ||
-        m_stop.requested())
+    if (m_stop.requested())
+        return false;
+    if (!kept && !fetchArchive(patch, expected, folder, archive))
+        return false;
+    if (m_stop.requested())
         return false;
     // The transfer overlaps this slot's extraction only; one archive ahead keeps the disk bounded.
     if (next)
