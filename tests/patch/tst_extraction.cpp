@@ -68,12 +68,12 @@ class ExtractionTest : public QObject
 
 private:
     std::unique_ptr<RecordingPlayer> m_player;
-    QList<int> m_captions; // the counts shown
+    QList<int> m_counts; // the unpacked counts shown
 
     ExtractionContext context()
     {
         ExtractionContext c;
-        c.showCount = [this](int unpacked) { m_captions << unpacked; };
+        c.showCount = [this](int unpacked) { m_counts << unpacked; };
         c.captionInterval = std::chrono::milliseconds(0); // a caption for every entry
         c.player = m_player.get();
         return c;
@@ -108,7 +108,7 @@ private slots:
     void init()
     {
         m_player = std::make_unique<RecordingPlayer>();
-        m_captions.clear();
+        m_counts.clear();
     }
 
     void countsEntriesOverEveryArchiveOfTheRun()
@@ -128,7 +128,7 @@ private slots:
         QVERIFY(extractPatchArchive("first.rar", "first.rar", context()));
         QVERIFY(extractPatchArchive("second.rar", "second.rar", context()));
 
-        QCOMPARE(m_captions, QList<int>({1, 2, 3, 4, 5}));
+        QCOMPARE(m_counts, QList<int>({1, 2, 3, 4, 5}));
         QCOMPARE(unpackedFileCount(), 5);
         QCOMPARE(game.read("three.txt"), QByteArray("3"));
         QCOMPARE(game.read("five.txt"), QByteArray("5"));
@@ -137,14 +137,14 @@ private slots:
         // Paced: the first count at once, even on a clock that reads less than the interval (a
         // freshly booted machine), the last before the archive ends or a failed entry is told,
         // nothing between.
-        m_captions.clear();
+        m_counts.clear();
         const ManualClock freshlyBooted;
         ExtractionContext paced = context();
         paced.captionInterval = std::chrono::hours(1);
         paced.clock = &freshlyBooted;
         QVERIFY(extractPatchArchive("first.rar", "first.rar", paced));
-        QCOMPARE(m_captions, QList<int>({6, 8}));
-        m_captions.clear();
+        QCOMPARE(m_counts, QList<int>({6, 8}));
+        m_counts.clear();
         RarBuilder failing;
         failing.add("a.txt", "a");
         failing.add("b.txt", "b");
@@ -152,7 +152,7 @@ private slots:
         game.write("failing.rar", failing.build({"a.txt", "b.txt", "c.txt"}));
         game.write("c.txt/blocked", "x"); // a folder where the last entry's file belongs
         QVERIFY(!extractPatchArchive("failing.rar", "failing.rar", paced));
-        QCOMPARE(m_captions, QList<int>({9, 11}));
+        QCOMPARE(m_counts, QList<int>({9, 11}));
         QCOMPARE(notices(), QStringList({told(NoticeKind::ArchiveEntryFailed, "c.txt")}));
     }
 
@@ -219,7 +219,7 @@ private slots:
         QCOMPARE(game.read("maps/town/town.gat"), QByteArray("new map"));
         QCOMPARE(game.read("data/keep.txt"), QByteArray("untouched"));
         // Folder entries count as entries too; no temporary file stays behind.
-        QVERIFY(m_captions.size() >= 3);
+        QVERIFY(m_counts.size() >= 3);
         QCOMPARE(QDir(game.path() + "/data").entryList({".updater*"}, QDir::Hidden | QDir::Files).size(), 0);
     }
 
@@ -237,7 +237,7 @@ private slots:
         QCOMPARE(heard.size(), 1);
         QCOMPARE(heard[0].kind, NoticeKind::ArchiveComment);
         QVERIFY2(heard[0].subject.starts_with("Patch 7: new maps"), heard[0].subject.c_str());
-        QCOMPARE(m_captions.size(), 1);
+        QCOMPARE(m_counts.size(), 1);
     }
 
     void archiveThatCannotBeOpenedIsTold()
@@ -252,7 +252,7 @@ private slots:
         QCOMPARE(heard[0].kind, NoticeKind::ArchiveUnreadable);
         QCOMPARE(QString::fromStdString(heard[0].subject), QString("patch.rar"));
         QCOMPARE(heard[0].code, 13); // the library's "not an archive"
-        QVERIFY(m_captions.isEmpty());
+        QVERIFY(m_counts.isEmpty());
     }
 
     void emptyArchiveShowsNothing()
@@ -264,7 +264,7 @@ private slots:
 
         QVERIFY(extractPatchArchive("empty.rar", "empty.rar", context()));
 
-        QVERIFY(m_captions.isEmpty());
+        QVERIFY(m_counts.isEmpty());
         QVERIFY(m_player->notices().isEmpty());
         QVERIFY(!game.exists("only.txt"));
     }
@@ -281,7 +281,7 @@ private slots:
 
         QVERIFY(!extractPatchArchive("pw.rar", "pw.rar", context()));
 
-        QCOMPARE(m_captions.size(), 1);
+        QCOMPARE(m_counts.size(), 1);
         QCOMPARE(notices(), QStringList{told(NoticeKind::ArchiveEntryFailed, "secret.txt")});
         QCOMPARE(game.read("secret.txt"), QByteArray("old secret"));
         QVERIFY(!game.exists("later.txt"));
@@ -333,7 +333,7 @@ private slots:
         QVERIFY(!extractPatchArchive("hdr.rar", "hdr.rar", context()));
 
         // The damage is found before anything is unpacked: no entry of the archive lands.
-        QCOMPARE(m_captions.size(), 0);
+        QCOMPARE(m_counts.size(), 0);
         QVERIFY(!game.exists("a.txt"));
         QVERIFY(!game.exists("b.txt"));
         QCOMPARE(notices(), QStringList{told(NoticeKind::ArchiveHeaderBroken, "hdr.rar")});
@@ -494,7 +494,7 @@ private slots:
         QVERIFY(!extractPatchArchive("evil.rar", "evil.rar", context()));
 
         QCOMPARE(notices(), QStringList{told(NoticeKind::ArchiveEntryFailed, storedName.toStdString())});
-        QCOMPARE(m_captions.size(), 1);
+        QCOMPARE(m_counts.size(), 1);
         QVERIFY(!game.exists("after.txt"));
         QVERIFY(!QFileInfo::exists(game.path() + "/../escaped.txt"));
         QVERIFY(!QFileInfo::exists(game.path() + "/../esc.txt"));
