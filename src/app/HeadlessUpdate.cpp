@@ -1,16 +1,12 @@
 #include "app/HeadlessUpdate.h"
 
 #include "app/ConsoleProgress.h"
+#include "app/LauncherProcess.h"
 #include "app/Messages.h"
 #include "config/ConfigReader.h"
 #include "net/HttpClient.h"
 #include "patch/UpdateRun.h"
-#include "platform/EventLog.h"
-#include "platform/GamePath.h"
-#include "platform/InstanceLock.h"
 #include "platform/ProcessInfo.h"
-#include "platform/TerminationRequest.h"
-#include "platform/Utf8Locale.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -18,7 +14,6 @@
 #include <QTimer>
 
 #include <atomic>
-#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -93,23 +88,20 @@ int runHeadlessUpdate(int argc, char** argv)
         std::fprintf(stderr, "tarvo-updater: cannot enter %s: %s\n", options.gameDir, reason.c_str());
         return 1;
     }
-    std::setlocale(LC_ALL, "");
+    LauncherProcess::readLocale();
     // No window system is needed, nor may one be looked for: a server has none.
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("Tarvo Updater");
-    useUtf8CharacterType();
+    LauncherProcess process;
 
     Console console(standardErrorIsTerminal());
-    InstanceLock lock;
-    if (!lock.acquire()) {
+    if (!process.acquireLock()) {
         console.line(messages::alreadyRunning());
         return 1;
     }
-    openEventLog(resolveGamePath(updaterFolderPath("updater.log")));
-    logEvent("start tarvo-updater " UPDATER_VERSION " (update only)");
-    const auto end = [](int status) {
-        logEvent("end");
-        closeEventLog();
+    RunLog log("update only");
+    const auto end = [&log](int status) {
+        log.finish();
         return status;
     };
     const std::optional<Configuration> config = readConfig();
@@ -131,8 +123,7 @@ int runHeadlessUpdate(int argc, char** argv)
     QObject::connect(thread.get(), &QThread::finished, &app, &QCoreApplication::quit);
 
     bool stopped = false;
-    TerminationRequest termination;
-    QObject::connect(&termination, &TerminationRequest::received, &app, [&] {
+    QObject::connect(&process.termination(), &TerminationRequest::received, &app, [&] {
         stopped = true;
         run.stop();
         QTimer::singleShot(stopWaitMs, &app, &QCoreApplication::quit);

@@ -14,7 +14,7 @@
 #include "config/Settings.h"
 #include "monitor/ServerWatch.h"
 #include "patch/UpdateRun.h"
-#include "platform/EventLog.h"
+#include "platform/Clock.h"
 #include "platform/GamePath.h"
 #include "platform/OnlineState.h"
 #include "platform/UpdaterError.h"
@@ -63,11 +63,9 @@ QString captionOf(const std::string& configured)
 } // namespace
 
 UpdaterWindow::UpdaterWindow(QWidget* parent)
-    : QWidget(parent), ui(std::make_unique<Ui::UpdaterWindow>()), m_noticeBoxes([this] { close(); })
+    : QWidget(parent), m_runLog(), ui(std::make_unique<Ui::UpdaterWindow>()),
+      m_noticeBoxes([this] { close(); })
 {
-    // The log a player hands to the community: from the start of this instance to its end.
-    openEventLog(resolveGamePath(updaterFolderPath("updater.log")));
-    logEvent("start tarvo-updater " UPDATER_VERSION);
     // A narrow face, so that every text of the fixed layout fits its control; DejaVu Sans
     // Condensed comes with Debian's DejaVu fonts, the others stand in elsewhere. Set before the
     // controls exist, so that those with a style sheet of their own take it too.
@@ -125,8 +123,6 @@ UpdaterWindow::~UpdaterWindow()
 {
     stopWorkers();
     qApp->removeEventFilter(m_messageFilter);
-    logEvent("end");
-    closeEventLog();
 }
 
 void UpdaterWindow::loadLogo()
@@ -180,7 +176,7 @@ void UpdaterWindow::checkOnline()
         return;
     messageBox(messages::offline(), "Panic", DialogIcon::None);
     requestQuit();
-    QThread::msleep(1000);
+    Clock::steady().waitFor(std::chrono::seconds(1), nullptr);
 }
 
 void UpdaterWindow::captionsFromConfiguration()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/LauncherProcess.h"
 #include "app/NoticeBoxes.h"
 #include "app/RunState.h"
 #include "app/ServerPanel.h"
@@ -89,6 +90,8 @@ private:
     void startServerWatch(int serverNumber);
     void pressStartButtonWhenAsked();
 
+    // First made and last gone: the log covers this instance from its start to its end.
+    RunLog m_runLog;
     std::unique_ptr<Ui::UpdaterWindow> ui;
     Configuration m_config;
     RunState m_state;

@@ -1,15 +1,12 @@
 #include "app/Dialogs.h"
+#include "app/LauncherProcess.h"
 #include "app/Messages.h"
 #include "app/QuitRequest.h"
 #include "app/UpdaterApplication.h"
 #include "app/UpdaterWindow.h"
 #include "app/WindowEntry.h"
-#include "platform/InstanceLock.h"
 #include "platform/ProcessInfo.h"
-#include "platform/TerminationRequest.h"
-#include "platform/Utf8Locale.h"
 
-#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -39,7 +36,7 @@ extern "C" __attribute__((visibility("default"))) int tarvoUpdaterWindowMain(int
                                                                              const char* usage)
 {
     static_assert(std::is_same_v<decltype(&tarvoUpdaterWindowMain), WindowEntry>);
-    std::setlocale(LC_ALL, "");
+    LauncherProcess::readLocale();
     // The FFmpeg media backend plays and reports broken files without extra packages.
     if (!qEnvironmentVariableIsSet("QT_MEDIA_BACKEND"))
         qputenv("QT_MEDIA_BACKEND", "ffmpeg");
@@ -50,13 +47,11 @@ extern "C" __attribute__((visibility("default"))) int tarvoUpdaterWindowMain(int
     UpdaterApplication app(*argc, argv);
     if (!onlyKnownOptionsLeft(*argc, argv, usage))
         return 2;
-    useUtf8CharacterType();
+    LauncherProcess process;
     // Logging out or a service manager ends the launcher like a quit: transfers stop cleanly.
-    TerminationRequest termination;
-    QObject::connect(&termination, &TerminationRequest::received, &app, [] { requestQuit(); });
+    QObject::connect(&process.termination(), &TerminationRequest::received, &app, [] { requestQuit(); });
 
-    InstanceLock lock;
-    if (!lock.acquire()) {
+    if (!process.acquireLock()) {
         messageBox(messages::alreadyRunning(), "Alert", DialogIcon::Stop);
         return 0;
     }

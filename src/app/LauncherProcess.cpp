@@ -1,0 +1,40 @@
+#include "app/LauncherProcess.h"
+
+#include "platform/EventLog.h"
+#include "platform/GamePath.h"
+#include "platform/Utf8Locale.h"
+
+#include <clocale>
+#include <string>
+
+namespace updater {
+
+void LauncherProcess::readLocale()
+{
+    std::setlocale(LC_ALL, "");
+}
+
+LauncherProcess::LauncherProcess()
+{
+    useUtf8CharacterType();
+}
+
+RunLog::RunLog(const char* mode)
+{
+    openEventLog(resolveGamePath(updaterFolderPath("updater.log")));
+    std::string start = "start tarvo-updater " UPDATER_VERSION;
+    if (*mode)
+        start += std::string(" (") + mode + ")";
+    logEvent(start);
+}
+
+void RunLog::finish()
+{
+    if (!m_open)
+        return;
+    m_open = false;
+    logEvent("end");
+    closeEventLog();
+}
+
+} // namespace updater
