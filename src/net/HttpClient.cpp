@@ -1,8 +1,9 @@
 #include "net/HttpClient.h"
 
+#include "net/SpeedGuard.h"
+#include "platform/Clock.h"
 #include "platform/EventLog.h"
 #include "platform/PathText.h"
-
 #include "platform/StopFlag.h"
 #include "platform/UpdaterError.h"
 
@@ -13,7 +14,6 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
-#include <deque>
 #include <exception>
 #include <limits>
 #include <mutex>
@@ -27,11 +27,6 @@ namespace {
 constexpr const char* AcceptHeader = "Accept: text/html, */*";
 constexpr const char* UserAgentHeader = "User-Agent: Mozilla/3.0 (compatible; Indy Library)";
 constexpr long DefaultConnectSeconds = 30;
-constexpr long DefaultStallSeconds = 60;
-constexpr long DefaultMinimumSpeed = 1024; // bytes per second
-constexpr long DefaultSpeedSeconds = 60;
-
-using Clock = std::chrono::steady_clock;
 
 void initialiseCurlOnce()
 {
@@ -163,9 +158,7 @@ struct HttpClient::Impl
     WorkEvents events;
     const StopFlag* stopFlag = nullptr;
     long connectSeconds = DefaultConnectSeconds;
-    long stallSeconds = DefaultStallSeconds;
-    long minimumSpeed = DefaultMinimumSpeed;
-    long speedSeconds = DefaultSpeedSeconds;
+    SpeedGuard::Limits speedLimits;
     std::string lastReplyText;
     int lastReplyCode = 0;
     ReplyHeaders replyHeaders;
@@ -183,19 +176,9 @@ struct HttpClient::Impl
     bool stopped = false;
     Failure abort; // set when the client's own checks end the transfer
 
-    // Header and body bytes received, with the running totals sampled about ten times a second
-    // over the last speed window (the oldest sample is at least one window old once the
-    // transfer is).
-    struct Sample
-    {
-        Clock::time_point at;
-        long long received;
-    };
-    bool connected = false;
+    // Header and body bytes received since the connection, and what judges their pace.
     long long received = 0;
-    long long receivedBefore = 0;
-    std::deque<Sample> samples;
-    Clock::time_point lastArrival;
+    SpeedGuard speedGuard{speedLimits};
 
     void resetResponse()
     {
@@ -322,42 +305,8 @@ struct HttpClient::Impl
     // The connect limit covers the time before a connection; the speed is measured from then on.
     void startSpeedCheck()
     {
-        connected = true;
         received = 0;
-        receivedBefore = 0;
-        lastArrival = Clock::now();
-        samples.assign(1, {lastArrival, 0});
-    }
-
-    // The cause that ends a transfer which is too slow, or nothing. curl's own low-speed limit
-    // does not fit: it measures a moving average of only the last few seconds and fails when that
-    // stays under the limit for the whole time, so a server that sends one burst every half
-    // minute never trips it although its average over the minute is far too low.
-    std::string speedFailure(Clock::time_point now)
-    {
-        if (!connected)
-            return {};
-        if (received != receivedBefore) {
-            receivedBefore = received;
-            lastArrival = now;
-        }
-        if (now - lastArrival >= std::chrono::seconds(stallSeconds))
-            return "no data for " + std::to_string(stallSeconds) + " s";
-        if (minimumSpeed <= 0)
-            return {};
-        if (now - samples.back().at >= std::chrono::milliseconds(100))
-            samples.push_back({now, received});
-        const auto window = std::chrono::seconds(speedSeconds);
-        while (samples.size() > 1 && now - samples[1].at >= window)
-            samples.pop_front();
-        if (now - samples.front().at < window)
-            return {};
-        const long long inWindow = received - samples.front().received;
-        if (inWindow == 0)
-            return "no data for " + std::to_string(speedSeconds) + " s";
-        if (inWindow < static_cast<long long>(minimumSpeed) * speedSeconds)
-            return "too slow";
-        return {};
+        speedGuard.start(Clock::steady().now());
     }
 
     // Runs the transfer of the easy handle to its end or until a stop is requested.
@@ -378,7 +327,7 @@ struct HttpClient::Impl
                 stopped = true;
                 break;
             }
-            if (std::string cause = speedFailure(Clock::now()); !cause.empty()) {
+            if (std::string cause = speedGuard.check(Clock::steady().now(), received); !cause.empty()) {
                 abort = {FailureKind::TooSlow, 0, std::move(cause)};
                 break;
             }
@@ -447,13 +396,13 @@ void HttpClient::setStopFlag(const StopFlag* flag)
 void HttpClient::setTimeLimits(long connectSeconds, long stallSeconds)
 {
     d->connectSeconds = connectSeconds;
-    d->stallSeconds = stallSeconds;
+    d->speedLimits.stallSeconds = stallSeconds;
 }
 
 void HttpClient::setMinimumSpeed(long bytesPerSecond, long seconds)
 {
-    d->minimumSpeed = bytesPerSecond;
-    d->speedSeconds = seconds;
+    d->speedLimits.minimumSpeed = bytesPerSecond;
+    d->speedLimits.speedSeconds = seconds;
 }
 
 HttpClient::Failure HttpClient::lastFailure() const
@@ -491,12 +440,11 @@ void HttpClient::get(const std::string& url, const Sink& sink)
 void HttpClient::get(const std::string& url, const Sink& sink, const Resume& resume)
 {
     // Every request goes into the launcher's log with what came of it.
-    const auto started = std::chrono::steady_clock::now();
+    const auto started = Clock::steady().now();
     uint64_t bytes = 0;
     const auto logRequest = [&](const std::string& outcome) {
         const auto ms =
-            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
-                .count();
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::steady().now() - started).count();
         logEvent("GET " + url + ": " + outcome + ", " + std::to_string(bytes) + " bytes, " +
                  std::to_string(ms) + " ms");
     };
@@ -565,7 +513,7 @@ void HttpClient::performGet(const std::string& url, const Sink& sink, const Resu
     d->callbackError = nullptr;
     d->stopped = false;
     d->abort = {};
-    d->connected = false;
+    d->speedGuard = SpeedGuard(d->speedLimits);
 
     const CURLcode result = d->perform();
     long osError = 0;

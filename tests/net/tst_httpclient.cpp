@@ -2,7 +2,6 @@
 #include "support/ScriptedHttpServer.h"
 #include "support/StopLater.h"
 
-#include <QElapsedTimer>
 #include <QTest>
 
 #include <stdexcept>
@@ -452,15 +451,14 @@ private slots:
         QTest::addColumn<int>("speedSeconds");
         QTest::addColumn<QString>("cause"); // empty: the GET succeeds
         const QByteArray dripping = "HTTP/1.1 200 OK\r\nContent-Length: 20\r\n\r\n" + QByteArray(20, 'd');
+        // The guard's rules have their own table; these rows show the client feeds it every byte
+        // and ends the transfer with its cause.
         QTest::newRow("silent after the headers")
             << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nab") << Ending::Hang << 1 << 1024
             << 60 << "no data for 1 s";
-        QTest::newRow("silent within the speed window")
-            << QByteArray() << Ending::Hang << 60 << 1024 << 1 << "no data for 1 s";
         // One byte every tenth of a second.
         QTest::newRow("dripping under the limit")
             << dripping << Ending::Drip << 60 << 1024 << 1 << "too slow";
-        QTest::newRow("dripping over the limit") << dripping << Ending::Drip << 60 << 5 << 1 << "";
     }
     void slowServerFails()
     {
@@ -497,15 +495,12 @@ private slots:
             }
             return std::string("no error");
         };
-        QElapsedTimer clock;
-        clock.start();
         {
-            StopLater later(stop, std::chrono::milliseconds(300));
+            // The server never sends the rest, nor does the stall limit end the GET first.
+            StopLater later(stop, [&] { return server.connectionCount() == 1; });
             QCOMPARE(failure(), std::string("Stopped"));
         }
         QCOMPARE(client.lastFailure().cause, "stopped");
-        // The flag is looked at every tenth of a second; the rest is room for a busy machine.
-        QVERIFY(clock.elapsed() < 300 + 1500);
         // Still requested: the next GET does not even connect.
         QCOMPARE(failure(), std::string("Stopped"));
         QCOMPARE(server.connectionCount(), 1);

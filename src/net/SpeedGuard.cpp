@@ -1,0 +1,40 @@
+#include "net/SpeedGuard.h"
+
+namespace updater {
+
+void SpeedGuard::start(Clock::TimePoint now)
+{
+    m_started = true;
+    m_receivedBefore = 0;
+    m_lastArrival = now;
+    m_samples.assign(1, {now, 0});
+}
+
+std::string SpeedGuard::check(Clock::TimePoint now, long long received)
+{
+    if (!m_started)
+        return {};
+    if (received != m_receivedBefore) {
+        m_receivedBefore = received;
+        m_lastArrival = now;
+    }
+    if (now - m_lastArrival >= std::chrono::seconds(m_limits.stallSeconds))
+        return "no data for " + std::to_string(m_limits.stallSeconds) + " s";
+    if (m_limits.minimumSpeed <= 0)
+        return {};
+    if (now - m_samples.back().at >= std::chrono::milliseconds(100))
+        m_samples.push_back({now, received});
+    const auto window = std::chrono::seconds(m_limits.speedSeconds);
+    while (m_samples.size() > 1 && now - m_samples[1].at >= window)
+        m_samples.pop_front();
+    if (now - m_samples.front().at < window)
+        return {};
+    const long long inWindow = received - m_samples.front().received;
+    if (inWindow == 0)
+        return "no data for " + std::to_string(m_limits.speedSeconds) + " s";
+    if (inWindow < static_cast<long long>(m_limits.minimumSpeed) * m_limits.speedSeconds)
+        return "too slow";
+    return {};
+}
+
+} // namespace updater
