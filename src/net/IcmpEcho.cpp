@@ -2,6 +2,7 @@
 
 #include "net/HostLookup.h"
 #include "net/NetErrors.h"
+#include "net/SocketWait.h"
 #include "platform/StopFlag.h"
 
 #include <algorithm>
@@ -10,7 +11,6 @@
 #include <cstring>
 #include <linux/errqueue.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -21,8 +21,6 @@ namespace {
 constexpr int TimeToLive = 128;
 constexpr size_t ReceiveBufferSize = 1024;
 constexpr int32_t AssumedIpHeaderSize = 20;
-// The longest a requested stop waits to be noticed.
-constexpr int32_t StopCheckMs = 100;
 
 class SocketHandle
 {
@@ -47,25 +45,9 @@ std::string systemError(const char* what)
 }
 
 // Waits until the socket is readable or has an error queued; false when `deadline` has passed.
-bool waitReadable(int fd, uint32_t deadline, const StopFlag* stop, short& events)
+bool waitReadable(int fd, uint32_t deadline, const StopFlag* stop, bool& errorQueued)
 {
-    while (true) {
-        if (stop && stop->requested())
-            throw NetworkError("Stopped");
-        const int32_t remaining = static_cast<int32_t>(deadline - tickCount());
-        if (remaining <= 0)
-            return false;
-        pollfd entry{fd, POLLIN, 0};
-        const int ready = ::poll(&entry, 1, std::min(remaining, StopCheckMs));
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready < 0)
-            throw NetworkError(systemError("poll"));
-        if (ready == 0)
-            continue;
-        events = entry.revents;
-        return true;
-    }
+    return waitForSocket(fd, SocketReadiness::Readable, deadline, stop, errorQueued);
 }
 
 void sendRequest(int fd, uint32_t address, const EchoRequest& request)
@@ -144,8 +126,8 @@ ReplyStatus IcmpEchoClient::echoRaw(int fd, uint32_t address, const EchoRequest&
     sendRequest(fd, address, request);
     const uint32_t deadline = tickCount() + static_cast<uint32_t>(m_receiveTimeoutMs);
     uint8_t datagram[ReceiveBufferSize];
-    short events = 0;
-    while (waitReadable(fd, deadline, m_stopFlag, events)) {
+    bool errorQueued = false;
+    while (waitReadable(fd, deadline, m_stopFlag, errorQueued)) {
         const ssize_t size = ::recv(fd, datagram, sizeof datagram, 0);
         if (size < 0 && errno == EINTR)
             continue;
@@ -180,8 +162,8 @@ ReplyStatus IcmpEchoClient::echoDatagram(int fd, uint32_t address, const EchoReq
     const uint32_t deadline = tickCount() + static_cast<uint32_t>(m_receiveTimeoutMs);
     uint8_t datagram[ReceiveBufferSize];
     alignas(cmsghdr) char control[512];
-    short events = 0;
-    while (waitReadable(fd, deadline, m_stopFlag, events)) {
+    bool errorQueued = false;
+    while (waitReadable(fd, deadline, m_stopFlag, errorQueued)) {
         sockaddr_in source{};
         iovec io{datagram, sizeof datagram};
         msghdr message{};
@@ -191,7 +173,6 @@ ReplyStatus IcmpEchoClient::echoDatagram(int fd, uint32_t address, const EchoReq
         message.msg_iovlen = 1;
         message.msg_control = control;
         message.msg_controllen = sizeof control;
-        const bool errorQueued = (events & POLLERR) != 0;
         const ssize_t size = ::recvmsg(fd, &message, errorQueued ? MSG_ERRQUEUE : 0);
         if (size < 0 && errno == EINTR)
             continue;
