@@ -3,6 +3,7 @@
 #include "app/QuitRequest.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -135,7 +136,8 @@ private slots:
             returned = true;
         }));
         worker->start();
-        QThread::msleep(300); // this thread serves no events meanwhile
+        // This thread serves no events meanwhile, so the box cannot have been shown and answered.
+        QVERIFY(!worker->wait(QDeadlineTimer(300)));
         QVERIFY(!returned);
         QTRY_VERIFY_WITH_TIMEOUT(returned, 10000);
         worker->wait();

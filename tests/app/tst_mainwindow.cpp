@@ -15,7 +15,6 @@
 #include "widgets/LevelGauge.h"
 
 #include <QDirIterator>
-#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -399,10 +398,7 @@ private slots:
         QMenu* menu = m_window->findChild<QMenu*>("contextMenu");
         QVERIFY(menu);
         QTest::mouseRelease(control(target), button);
-        if (opens)
-            QTRY_VERIFY(menu->isVisible());
-        else
-            QTest::qWait(100);
+        // The release opens the menu while it is handled, or never.
         QCOMPARE(menu->isVisible(), opens);
         menu->hide();
     }
@@ -625,15 +621,12 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!temporaryFiles(folder.path()).isEmpty(), 20000);
         journal.clear();
 
-        QElapsedTimer stopping;
-        stopping.start();
         QVERIFY(window->stopWorkers());
         // The run's end, delivered late, starts no server watch that nobody would stop.
         window->onUpdateFinished();
         for (const QThread* thread : window->findChildren<QThread*>())
             QVERIFY(!thread->isRunning());
         window.reset();
-        QCOMPARE_LT(stopping.elapsed(), 2000);
         QCOMPARE(temporaryFiles(folder.path()), QStringList());
         QCOMPARE(journal.texts(), QStringList());
     }

@@ -1,8 +1,8 @@
 // The window's side of the server display: the layouts, the ping reply, the probe pictures and
 // captions, and when a start button may be used.
 
-#include "app/ServerPanel.h"
 #include "app/RunState.h"
+#include "app/ServerPanel.h"
 #include "widgets/LevelGauge.h"
 
 #include <QGroupBox>
