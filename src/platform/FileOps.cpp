@@ -4,7 +4,9 @@
 #include "platform/UpdaterError.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -84,6 +86,20 @@ FolderMade makeFolder(const std::string& path)
 bool removeFile(const std::string& path)
 {
     return ::unlink(path.c_str()) == 0;
+}
+
+ScratchFolder::ScratchFolder(const std::string& prefix)
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
+    if (!::mkdtemp(pattern.data()))
+        throw UpdaterError("cannot create a temporary folder");
+    m_path = pattern;
+}
+
+ScratchFolder::~ScratchFolder()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(m_path, ignored);
 }
 
 } // namespace updater

@@ -60,4 +60,19 @@ FolderMade makeFolder(const std::string& path);
 // Removes a file (a link itself, never its target); false when there was none or it stayed.
 bool removeFile(const std::string& path);
 
+// A new folder of the program's own in the system's temporary folder, named from `prefix`,
+// removed with everything in it when the object goes. Throws UpdaterError when none can be made.
+class ScratchFolder
+{
+public:
+    explicit ScratchFolder(const std::string& prefix);
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
 } // namespace updater

@@ -4,6 +4,7 @@
 #include "patch/ArchiveCheck.h"
 #include "patch/PatchDownload.h"
 #include "platform/AtomicFile.h"
+#include "platform/FileOps.h"
 #include "platform/PathText.h"
 #include "platform/ProfileFile.h"
 #include "platform/UpdaterError.h"
@@ -15,8 +16,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <filesystem>
-#include <unistd.h>
 
 namespace patchtool {
 
@@ -27,30 +26,6 @@ bool isAddress(const std::string& list)
     const std::string lower = updater::lowerAscii(list);
     return lower.starts_with("http://") || lower.starts_with("https://");
 }
-
-// A folder of its own for downloads, removed with everything in it.
-class ScratchFolder
-{
-public:
-    ScratchFolder()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tarvo-patchtool-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            throw updater::UpdaterError("cannot create a temporary folder");
-        m_path = pattern;
-    }
-    ~ScratchFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const std::string& path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
 
 class PatchSetCheck
 {
@@ -165,12 +140,12 @@ private:
         for (const std::string& problem : updater::checkPatchArchive(*archive))
             report(slot.key, problem);
         if (!m_request.archiveFolder)
-            ::unlink(archive->c_str());
+            updater::removeFile(*archive);
     }
 
     const CheckRequest& m_request;
     updater::HttpClient m_http;
-    ScratchFolder m_scratch;
+    updater::ScratchFolder m_scratch{"tarvo-patchtool"};
     std::string m_failure;
     int m_problems = 0;
 };
