@@ -1,15 +1,11 @@
-// The ping gauge: lengths of the levels, the shading bands and the frame, pixel by pixel.
-//
-// The expected pictures are worked out here per pixel from the drawing rules (which band covers a
-// row, which part covers a column), with std::nearbyint for the rounding, instead of painting.
-// The halves of a part: the upper half is the part's height / 2 rounded down.
+// The ping gauge: lengths of the levels, the shading bands and the frame, pixel by pixel. Whole
+// pictures are compared with the golden files in tests/data/level-gauge/, each checked by eye and
+// against the points worked out by hand below.
 #include "widgets/LevelGauge.h"
 
-#include <QTest>
+#include "support/TestSupport.h"
 
-#include <cfenv>
-#include <cmath>
-#include <optional>
+#include <QTest>
 
 using namespace updater;
 
@@ -17,84 +13,6 @@ namespace {
 
 constexpr int Width = 182; // the window's gauge: 182 x 17
 constexpr int Height = 17;
-
-int nearest(long long numerator, long long denominator)
-{
-    std::fesetround(FE_TONEAREST); // halves to the even neighbour
-    return int(std::nearbyint(double(numerator) / double(denominator)));
-}
-
-struct Pair
-{
-    QColor color, colorTo;
-};
-
-const Pair Lime{QColor(0, 255, 0), QColor(225, 255, 225)};
-const Pair Yellow{QColor(255, 255, 0), QColor(255, 255, 202)};
-const Pair Red{QColor(255, 0, 0), QColor(255, 202, 202)};
-
-struct Segment
-{
-    int left, length;
-    Pair pair;
-};
-
-std::vector<Segment> expectedSegments(int width, int position)
-{
-    const int r = width - 2;
-    std::vector<Segment> parts;
-    if (position <= 0)
-        return parts;
-    const int first = nearest(r * std::min(position, 50), 100);
-    parts.push_back({1, first, Lime});
-    if (position < 50)
-        return parts;
-    const int second = nearest(r * (std::min(position, 80) - 50), 100);
-    parts.push_back({1 + first, second, Yellow});
-    if (position < 80)
-        return parts;
-    const int third = position == 100 ? r - first - second : nearest(r * (position - 80), 100);
-    parts.push_back({1 + first + second, third, Red});
-    return parts;
-}
-
-// The colour of row `row` (0 = top of the half) of a half `halfHeight` high shaded from `start` to `end`:
-// the last band whose rows include it.
-QColor expectedBandColor(int row, int halfHeight, const QColor& start, const QColor& end, int steps)
-{
-    std::optional<int> covering;
-    const int bandHeight = halfHeight / steps + 1;
-    for (int band = 0; band < steps; ++band) {
-        const int top = nearest(static_cast<long long>(band) * halfHeight, steps);
-        if (row >= top && row < top + bandHeight)
-            covering = band;
-    }
-    if (!covering)
-        return QColor(); // invalid: the test fails on it
-    auto channel = [&](int s, int e) {
-        return s + nearest(static_cast<long long>(*covering) * (e - s), steps);
-    };
-    return QColor(channel(start.red(), end.red()), channel(start.green(), end.green()),
-                  channel(start.blue(), end.blue()));
-}
-
-QColor expectedPixel(int x, int y, int width, int height, int position, int steps)
-{
-    QColor pixel = (x == 0 || y == 0 || x == width - 1 || y == height - 1) ? Qt::black : Qt::white;
-    if (y < 1 || y > height - 2)
-        return pixel;
-    const int partHeight = height - 2;
-    const int upper = partHeight / 2;
-    for (const Segment& s : expectedSegments(width, position)) {
-        if (x < s.left || x >= s.left + s.length)
-            continue;
-        const int row = y - 1;
-        if (row < upper)
-            return expectedBandColor(row, upper, s.pair.colorTo, s.pair.color, steps);
-        return expectedBandColor(row - upper, partHeight - upper, s.pair.color, s.pair.colorTo, steps);
-    }
-    return pixel;
-}
 
 QImage renderAt(int position, int steps, QSize size = QSize(Width, Height))
 {
@@ -155,14 +73,19 @@ private slots:
         QTest::addColumn<int>("position");
         QTest::addColumn<int>("steps");
         QTest::addColumn<QSize>("size");
+        QTest::addColumn<QString>("golden");
         for (int steps : {200, 20}) {
-            for (int position : {0, 30, 50, 65, 80, 90, 100, 150, -3}) {
-                QTest::addRow("P%d steps %d", position, steps) << position << steps << QSize(Width, Height);
-            }
+            for (int position : {0, 30, 50, 65, 80, 90, 100, 150, -3})
+                QTest::addRow("P%d steps %d", position, steps)
+                    << position << steps << QSize(Width, Height)
+                    << QString("p%1-steps%2").arg(position).arg(steps);
             // The wide one-server gauge, and an odd usable length where halves need rounding.
-            QTest::addRow("425 wide, P77 steps %d", steps) << 77 << steps << QSize(425, 17);
-            QTest::addRow("odd, P45 steps %d", steps) << 45 << steps << QSize(21, 10);
-            QTest::addRow("odd, P85 steps %d", steps) << 85 << steps << QSize(21, 10);
+            QTest::addRow("425 wide, P77 steps %d", steps)
+                << 77 << steps << QSize(425, 17) << QString("wide-p77-steps%1").arg(steps);
+            QTest::addRow("odd, P45 steps %d", steps)
+                << 45 << steps << QSize(21, 10) << QString("odd-p45-steps%1").arg(steps);
+            QTest::addRow("odd, P85 steps %d", steps)
+                << 85 << steps << QSize(21, 10) << QString("odd-p85-steps%1").arg(steps);
         }
     }
 
@@ -171,17 +94,19 @@ private slots:
         QFETCH(int, position);
         QFETCH(int, steps);
         QFETCH(QSize, size);
+        QFETCH(QString, golden);
         const QImage image = renderAt(position, steps, size);
+        QImage want;
+        QVERIFY(want.loadFromData(test::goldenBytes("level-gauge/" + golden + ".png"), "PNG"));
+        want = want.convertToFormat(image.format());
         QCOMPARE(image.size(), size);
         for (int y = 0; y < size.height(); ++y) {
             for (int x = 0; x < size.width(); ++x) {
-                const QColor want = expectedPixel(x, y, size.width(), size.height(), position, steps);
-                const QColor got = image.pixelColor(x, y);
-                if (got != want)
+                if (image.pixel(x, y) != want.pixel(x, y))
                     QFAIL(qPrintable(QString("pixel (%1, %2): got %3, want %4")
                                          .arg(x)
                                          .arg(y)
-                                         .arg(got.name(), want.name())));
+                                         .arg(image.pixelColor(x, y).name(), want.pixelColor(x, y).name())));
             }
         }
     }
