@@ -1,16 +1,17 @@
 // The dialog service in its unattended mode: every box is answered at once and written to the journal.
 #include "app/Dialogs.h"
 #include "app/QuitRequest.h"
+#include "support/DialogJournal.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
 
 #include <atomic>
+#include <optional>
 
 using namespace updater;
 
@@ -43,38 +44,16 @@ class DialogsTest : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-
-    QString journalPath() const { return m_dir.filePath("dialogs.jsonl"); }
-
-    QList<QByteArray> journalLines() const
-    {
-        QFile file(journalPath());
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        QList<QByteArray> lines = file.readAll().split('\n');
-        lines.removeAll(QByteArray());
-        return lines;
-    }
-
-    QStringList journalAnswers() const
-    {
-        QStringList answers;
-        for (const QByteArray& line : journalLines())
-            answers << QJsonDocument::fromJson(line).object()["answer"].toString();
-        return answers;
-    }
+    std::optional<test::DialogJournal> m_journal;
 
 private slots:
     void init()
     {
-        QFile::remove(journalPath());
-        setDialogJournal(journalPath());
-        setDialogAnswers({});
+        m_journal.emplace();
         resetQuitRequest();
     }
 
-    void cleanup() { setDialogJournal({}); }
+    void cleanup() { m_journal.reset(); }
 
     void answersInOrderThenTheDefault_data()
     {
@@ -104,7 +83,7 @@ private slots:
         for (const QString& box : boxes)
             returned << nameOf(showBox(box));
         QCOMPARE(returned, expected);
-        QCOMPARE(journalAnswers(), expected);
+        QCOMPARE(m_journal->answers(), expected);
     }
 
     // One journal line per kind of box, fields in the documented order; 8-bit texts are read as Latin-1.
@@ -123,7 +102,7 @@ private slots:
         QVERIFY2(golden.open(QIODevice::ReadOnly), qPrintable(golden.fileName()));
         QList<QByteArray> expected = golden.readAll().split('\n');
         expected.removeAll(QByteArray());
-        QCOMPARE(journalLines(), expected);
+        QCOMPARE(m_journal->lines(), expected);
     }
 
     // A worker's box is shown by the window thread's event loop while the worker waits for it.
@@ -142,7 +121,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(returned, 10000);
         worker->wait();
         QCOMPARE(answer, DialogAnswer::Yes);
-        QCOMPARE(journalAnswers(), QStringList{"Yes"});
+        QCOMPARE(m_journal->answers(), QStringList{"Yes"});
     }
 
     void boxesCloseAtOnceWhileAQuitIsPending()
@@ -153,7 +132,7 @@ private slots:
         QCOMPARE(confirmYesNo("The End?"), false);
         QCOMPARE(messageBox("ok", "Alert", DialogIcon::Stop), DialogAnswer::Ok);
         // Journaled all the same, with the answer the box closed with.
-        QCOMPARE(journalAnswers(), (QStringList{"No", "No", "OK"}));
+        QCOMPARE(m_journal->answers(), (QStringList{"No", "No", "OK"}));
 
         // Let the posted quit go by while no loop runs, then start over.
         QCoreApplication::processEvents();
@@ -169,14 +148,14 @@ private slots:
         setDialogJournal({});
         QProcess child;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("UPDATER_DIALOG_LOG", journalPath());
+        env.insert("UPDATER_DIALOG_LOG", m_journal->path());
         env.insert("UPDATER_DIALOG_ANSWERS", "Yes, no,OK,No,bogus");
         child.setProcessEnvironment(env);
         child.setProcessChannelMode(QProcess::ForwardedChannels);
         child.start(QCoreApplication::applicationFilePath(), {ShowBoxesArgument});
         QVERIFY(child.waitForFinished(30000));
         QCOMPARE(child.exitCode(), 0);
-        QCOMPARE(journalAnswers(), (QStringList{"Yes", "No", "OK", "OK", "Yes", "Yes"}));
+        QCOMPARE(m_journal->answers(), (QStringList{"Yes", "No", "OK", "OK", "Yes", "Yes"}));
     }
 };
 

@@ -2,13 +2,13 @@
 // programs started in the game folder. Which files the steps find or write is tested with the
 // launch parts; here: the order of the steps, the boxes and the end of the application.
 
-#include "DialogJournal.h"
 #include "GamePrograms.h"
 #include "app/GameStart.h"
 #include "app/QuitRequest.h"
 #include "config/ConfigReader.h"
 #include "platform/ProfileFile.h"
 #include "platform/UpdaterError.h"
+#include "support/DialogJournal.h"
 #include "support/TestSupport.h"
 
 #include <QDir>

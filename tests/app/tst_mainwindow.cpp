@@ -2,12 +2,12 @@
 // settings store at start and end, the close question, the application-wide mouse and key rules,
 // the configuration refresh, an update run up to the server display, the music's error box, and
 // the end of its workers.
-#include "app/DialogJournal.h"
 #include "app/Messages.h"
 #include "app/QuitRequest.h"
 #include "app/UpdaterApplication.h"
 #include "app/UpdaterWindow.h"
 #include "platform/RegistryStore.h"
+#include "support/DialogJournal.h"
 #include "support/RarFixture.h"
 #include "support/ScriptedHttpServer.h"
 #include "support/TestSupport.h"

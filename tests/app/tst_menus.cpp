@@ -1,10 +1,10 @@
 // The settings menu and the context menu: items, captions, flags and what the items do.
 
-#include "DialogJournal.h"
 #include "GamePrograms.h"
 #include "app/ContextMenu.h"
 #include "app/QuitRequest.h"
 #include "app/SettingsMenu.h"
+#include "support/DialogJournal.h"
 #include "support/TestSupport.h"
 
 #include <QActionGroup>

@@ -1,8 +1,8 @@
 // The window's side of the workers' notices: the box each kind becomes and what its answer leads to.
 // The texts are checked by tst_messages.
-#include "app/DialogJournal.h"
 #include "app/NoticeBoxes.h"
 #include "app/QuitRequest.h"
+#include "support/DialogJournal.h"
 
 #include <QtTest>
 

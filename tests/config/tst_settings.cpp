@@ -36,26 +36,12 @@ class TestSettings : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    int m_storeNumber = 0;
-
-    std::string newStorePath()
-    {
-        return m_dir.filePath(QString("store%1/HKLM.reg").arg(++m_storeNumber)).toStdString();
-    }
-
-    std::string storeWith(const QByteArray& bytes)
-    {
-        const std::string path = newStorePath();
-        QDir().mkpath(QFileInfo(QString::fromStdString(path)).path());
-        test::writeFileOrDie(QString::fromStdString(path), bytes);
-        return path;
-    }
+    test::NumberedFiles m_stores{"store%1/HKLM.reg"};
 
 private slots:
     void firstStartThenFirstSave()
     {
-        const std::string path = newStorePath();
+        const std::string path = m_stores.newPath();
         RegistryStore store(path);
         const StoredSettings first = readSettings(store);
         QCOMPARE(first.state, StoredSettings::FirstStart);
@@ -127,7 +113,7 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(StoredSettings::State, state);
         QFETCH(bool, freedomMouse);
-        const std::string path = storeWith(bytes);
+        const std::string path = m_stores.withContent(bytes);
         RegistryStore store(path);
 
         const StoredSettings read = readSettings(store);
@@ -143,7 +129,7 @@ private slots:
 
     void saveRewritesBothValues()
     {
-        const std::string path = storeWith(
+        const std::string path = m_stores.withContent(
             KeyHeader + "\"Version\"=\"\"\r\n\"FreedomMouseStatus\"=dword:00000005\r\n\"Other\"=\"kept\"\r\n"
                         "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Neighbour]\r\n\"Value\"=dword:00000007\r\n");
         RegistryStore store(path);
@@ -176,23 +162,23 @@ private slots:
     void storeThatCannotBeWritten()
     {
         QFETCH(QString, place);
-        std::string path = newStorePath();
+        std::string path = m_stores.newPath();
         std::string untouched = path; // the file or folder that must stay as it is
         const QByteArray content =
             KeyHeader + "\"Version\"=\"4.0\"\r\n\"FreedomMouseStatus\"=dword:00000001\r\n";
         // Below a regular file no one, root included, can create the store.
         if (place == "below a file") {
-            untouched = storeWith("a file, not a folder");
+            untouched = m_stores.withContent("a file, not a folder");
             path = untouched + "/HKEY_LOCAL_MACHINE.reg";
         } else if (place == "two below a file") {
-            untouched = storeWith("a file, not a folder");
+            untouched = m_stores.withContent("a file, not a folder");
             path = untouched + "/tarvo-updater/HKEY_LOCAL_MACHINE.reg";
         } else if (place == "folder") {
             QVERIFY(QDir().mkpath(QString::fromStdString(path) + "/content"));
         } else {
             if (::geteuid() == 0)
                 QSKIP("root writes to any file, so a read-only store cannot be made here");
-            path = untouched = storeWith(content);
+            path = untouched = m_stores.withContent(content);
             QFile::setPermissions(QString::fromStdString(path), QFileDevice::ReadOwner);
         }
         const QByteArray before = bytesOf(untouched);

@@ -38,17 +38,7 @@ class TestRegistryStore : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    int m_fileNumber = 0;
-
-    std::string newPath() { return m_dir.filePath(QString("store%1.reg").arg(++m_fileNumber)).toStdString(); }
-
-    std::string storeWith(const QByteArray& bytes)
-    {
-        const std::string path = newPath();
-        test::writeFileOrDie(QString::fromStdString(path), bytes);
-        return path;
-    }
+    test::NumberedFiles m_stores{"store%1.reg"};
 
 private slots:
     void defaultPathFollowsXdg()
@@ -68,7 +58,8 @@ private slots:
     void roundTripThroughTheFile()
     {
         // The folder below the configuration home does not exist yet: it is created.
-        const std::string path = m_dir.filePath("fresh/tarvo-updater/HKEY_LOCAL_MACHINE.reg").toStdString();
+        const QTemporaryDir home;
+        const std::string path = home.filePath("fresh/tarvo-updater/HKEY_LOCAL_MACHINE.reg").toStdString();
         {
             RegistryStore store(path);
             QVERIFY(!store.openKey(Key));
@@ -101,7 +92,7 @@ private slots:
 
     void overwritingKeepsOneValue()
     {
-        const std::string path = newPath();
+        const std::string path = m_stores.newPath();
         RegistryStore store(path);
         store.setInteger(Key, "FreedomMouseStatus", 5);
         store.setString(Key, "FreedomMouseStatus", "text now");
@@ -112,10 +103,11 @@ private slots:
 
     void namesMatchWithoutRegardToCase()
     {
-        const std::string path = storeWith("REGEDIT4\r\n\r\n"
-                                           "[hkey_local_machine\\SOFTWARE\\tarvo gv tools\\TARVO UPDATER]\r\n"
-                                           "\"version\"=\"4.0\"\r\n"
-                                           "\"FREEDOMMOUSESTATUS\"=DWORD:0000000A\r\n");
+        const std::string path =
+            m_stores.withContent("REGEDIT4\r\n\r\n"
+                                 "[hkey_local_machine\\SOFTWARE\\tarvo gv tools\\TARVO UPDATER]\r\n"
+                                 "\"version\"=\"4.0\"\r\n"
+                                 "\"FREEDOMMOUSESTATUS\"=DWORD:0000000A\r\n");
         const RegistryStore store(path);
         QVERIFY(store.openKey(Key));
         QVERIFY(store.openKey("software/tarvo gv tools/tarvo updater"));
@@ -171,9 +163,9 @@ private slots:
         QFETCH(QString, kind);
         QFETCH(QString, expected);
         const RegistryStore store(
-            storeWith("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\software\\Tarvo Gv Tools\\Tarvo "
-                      "Updater]\n\"Value\"=" +
-                      stored + "\n"));
+            m_stores.withContent("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\software\\Tarvo Gv Tools\\Tarvo "
+                                 "Updater]\n\"Value\"=" +
+                                 stored + "\n"));
         const auto value = store.value(Key, "Value");
         if (kind == "text")
             QVERIFY(holdsText(value, expected.toStdString()));
@@ -187,17 +179,17 @@ private slots:
     {
         // Comments, blank lines, indentation, stray text and a foreign key around the wanted values.
         const std::string path =
-            storeWith("Windows Registry Editor Version 5.00\r\n"
-                      "; exported by hand\r\n"
-                      "garbage line\r\n"
-                      "\"Orphan\"=\"no key yet\"\r\n"
-                      "[HKEY_CURRENT_USER\\software\\Tarvo Gv Tools\\Tarvo Updater]\r\n"
-                      "\"Version\"=\"foreign\"\r\n"
-                      "  [HKEY_LOCAL_MACHINE\\software\\Tarvo Gv Tools\\Tarvo Updater]  \r\n"
-                      "\t\"Version\"=\"\"\r\n"
-                      "\"Broken=\"x\"\r\n"
-                      "\"FreedomMouseStatus\"=dword:00000001\r\n"
-                      "[HKEY_LOCAL_MACHINE\\software\\Tarvo Gv Tools\\Trunc");
+            m_stores.withContent("Windows Registry Editor Version 5.00\r\n"
+                                 "; exported by hand\r\n"
+                                 "garbage line\r\n"
+                                 "\"Orphan\"=\"no key yet\"\r\n"
+                                 "[HKEY_CURRENT_USER\\software\\Tarvo Gv Tools\\Tarvo Updater]\r\n"
+                                 "\"Version\"=\"foreign\"\r\n"
+                                 "  [HKEY_LOCAL_MACHINE\\software\\Tarvo Gv Tools\\Tarvo Updater]  \r\n"
+                                 "\t\"Version\"=\"\"\r\n"
+                                 "\"Broken=\"x\"\r\n"
+                                 "\"FreedomMouseStatus\"=dword:00000001\r\n"
+                                 "[HKEY_LOCAL_MACHINE\\software\\Tarvo Gv Tools\\Trunc");
         const RegistryStore store(path);
         QVERIFY(store.openKey(Key));
         QVERIFY(holdsText(store.value(Key, "Version"), ""));
@@ -206,15 +198,15 @@ private slots:
 
         // A file cut in the middle of a value: what came before is there, the cut value is damaged.
         const RegistryStore truncated(
-            storeWith("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\software\\Tarvo Gv Tools\\Tarvo Updater]\n"
-                      "\"Version\"=\"4.0\"\n\"FreedomMouseStatus\"=dword:000"));
+            m_stores.withContent("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\software\\Tarvo Gv Tools\\Tarvo Updater]\n"
+                                 "\"Version\"=\"4.0\"\n\"FreedomMouseStatus\"=dword:000"));
         QVERIFY(truncated.openKey(Key));
         QVERIFY(holdsText(truncated.value(Key, "Version"), "4.0"));
         QVERIFY(holdsNumber(truncated.value(Key, "FreedomMouseStatus"), 0)); // "000" is still a number
 
         const RegistryStore cutName(
-            storeWith("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\software\\Tarvo Gv Tools\\Tarvo Updater]\n"
-                      "\"Version\"=\"4.0\"\n\"FreedomMou"));
+            m_stores.withContent("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\software\\Tarvo Gv Tools\\Tarvo Updater]\n"
+                                 "\"Version\"=\"4.0\"\n\"FreedomMou"));
         QVERIFY(holdsText(cutName.value(Key, "Version"), "4.0"));
         QVERIFY(!cutName.value(Key, "FreedomMouseStatus"));
     }
@@ -227,7 +219,7 @@ private slots:
             state = state * 1103515245u + 12345u;
             c = static_cast<char>(state >> 24);
         }
-        const std::string path = storeWith(garbage);
+        const std::string path = m_stores.withContent(garbage);
         RegistryStore store(path);
         QVERIFY(!store.openKey(Key));
         QVERIFY(!store.value(Key, "Version"));
@@ -239,7 +231,7 @@ private slots:
 
     void folderInPlaceOfTheFile()
     {
-        const std::string path = newPath();
+        const std::string path = m_stores.newPath();
         QVERIFY(QDir().mkpath(QString::fromStdString(path) + "/inside"));
         RegistryStore store(path);
         QVERIFY(!store.openKey(Key));
@@ -251,7 +243,7 @@ private slots:
     void parentIsAFile()
     {
         // No one, root included, can create a file below a regular file.
-        const std::string blocker = storeWith("just a file");
+        const std::string blocker = m_stores.withContent("just a file");
         RegistryStore store(blocker + "/tarvo-updater/HKEY_LOCAL_MACHINE.reg");
         QVERIFY(!store.openKey(Key));
         QVERIFY(!store.canCreateKey());
@@ -282,8 +274,9 @@ private slots:
     {
         if (::geteuid() == 0)
             QSKIP("root writes to any file, so a read-only store cannot be made here");
-        const std::string path = storeWith("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\software\\Tarvo Gv Tools\\Tarvo "
-                                           "Updater]\n\"Version\"=\"4.0\"\n");
+        const std::string path =
+            m_stores.withContent("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\software\\Tarvo Gv Tools\\Tarvo "
+                                 "Updater]\n\"Version\"=\"4.0\"\n");
         QFile::setPermissions(QString::fromStdString(path), QFileDevice::ReadOwner);
         RegistryStore store(path);
         QVERIFY(holdsText(store.value(Key, "Version"), "4.0"));

@@ -46,6 +46,20 @@ void writeFileOrDie(const QString& path, const QByteArray& bytes)
         qFatal("cannot write %s", qPrintable(path));
 }
 
+std::string NumberedFiles::newPath()
+{
+    const QString path = m_dir.filePath(m_pattern.arg(++m_number));
+    QDir().mkpath(QFileInfo(path).path());
+    return path.toStdString();
+}
+
+std::string NumberedFiles::withContent(const QByteArray& bytes)
+{
+    const std::string path = newPath();
+    writeFileOrDie(QString::fromStdString(path), bytes);
+    return path;
+}
+
 QByteArray goldenBytes(const QString& relativePath)
 {
     const QString path = qEnvironmentVariable("UPDATER_SOURCE_DIR") + "/tests/data/" + relativePath;

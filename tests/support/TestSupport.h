@@ -26,6 +26,23 @@ private:
     QString m_previous;
 };
 
+// Files a test makes one after another in a temporary folder of their own, each path new:
+// `pattern` names them from a number ("store%1.reg", or "store%1/HKLM.reg" for a folder each).
+class NumberedFiles
+{
+public:
+    explicit NumberedFiles(QString pattern) : m_pattern(std::move(pattern)) {}
+    // A path not used before; its folder exists, the file does not.
+    std::string newPath();
+    // A new file holding `bytes`.
+    std::string withContent(const QByteArray& bytes);
+
+private:
+    QTemporaryDir m_dir;
+    QString m_pattern;
+    int m_number = 0;
+};
+
 // Writes bytes to a file at any path (its folder must exist); fails the test run when it cannot.
 void writeFileOrDie(const QString& path, const QByteArray& bytes);
 
