@@ -1,6 +1,7 @@
 #include "platform/AtomicFile.h"
 
 #include "platform/DescriptorWrite.h"
+#include "platform/FileFaults.h"
 #include "platform/PathText.h"
 #include "platform/UpdaterError.h"
 
@@ -155,6 +156,8 @@ void AtomicFileWriter::write(const char* data, size_t size)
 
 void writeAllBytes(int fd, const char* data, size_t size, const std::string& nameForErrors)
 {
+    if (size > 0 && fileFaultApplies(FileFault::DiskFull, nameForErrors))
+        throw UpdaterError("disk full");
     while (size > 0) {
         const ssize_t n = ::write(fd, data, size);
         if (n < 0 && errno == EINTR)

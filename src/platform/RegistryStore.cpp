@@ -1,6 +1,7 @@
 #include "platform/RegistryStore.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/FileFaults.h"
 #include "platform/PathText.h"
 #include "platform/UpdaterError.h"
 
@@ -12,6 +13,11 @@
 namespace updater {
 
 namespace {
+
+bool mayWrite(const std::string& path)
+{
+    return ::access(path.c_str(), W_OK) == 0 && !fileFaultApplies(FileFault::WritesDenied, path);
+}
 
 std::string normaliseKey(std::string key)
 {
@@ -176,19 +182,18 @@ bool RegistryStore::canCreateKey() const
     // The file is replaced by a rename, so its folder must be a writable folder as well.
     const std::string folder = folderOf(m_path);
     if (fileExists(m_path))
-        return ::access(m_path.c_str(), W_OK) == 0 && directoryExists(folder) &&
-               ::access(folder.c_str(), W_OK) == 0;
+        return mayWrite(m_path) && directoryExists(folder) && mayWrite(folder);
     struct stat st;
     if (::stat(m_path.c_str(), &st) == 0)
         return false; // something else (a folder) stands in its place
     if (!mkdirs(folder))
         return false;
-    return directoryExists(folder) && ::access(folder.c_str(), W_OK) == 0;
+    return directoryExists(folder) && mayWrite(folder);
 }
 
 bool RegistryStore::openKey(const std::string& key) const
 {
-    return findKey(key) != nullptr && fileExists(m_path) && ::access(m_path.c_str(), W_OK) == 0;
+    return findKey(key) != nullptr && fileExists(m_path) && mayWrite(m_path);
 }
 
 std::optional<RegistryStore::Value> RegistryStore::value(const std::string& key,

@@ -1,5 +1,6 @@
 #include "config/Settings.h"
 #include "platform/RegistryStore.h"
+#include "support/FileFaultInjection.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -8,7 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <unistd.h>
+#include <optional>
 
 using namespace updater;
 using updater::test::bytesOf;
@@ -176,11 +177,11 @@ private slots:
         } else if (place == "folder") {
             QVERIFY(QDir().mkpath(QString::fromStdString(path) + "/content"));
         } else {
-            if (::geteuid() == 0)
-                QSKIP("root writes to any file, so a read-only store cannot be made here");
             path = untouched = m_stores.withContent(content);
-            QFile::setPermissions(QString::fromStdString(path), QFileDevice::ReadOwner);
         }
+        std::optional<test::FileFaultInjection> readOnly;
+        if (place == "read-only")
+            readOnly.emplace(FileFault::WritesDenied, QFileInfo(QString::fromStdString(path)).path());
         const QByteArray before = bytesOf(untouched);
         RegistryStore store(path);
 

@@ -1,5 +1,6 @@
 #include "platform/AtomicFile.h"
 #include "platform/UpdaterError.h"
+#include "support/FileFaultInjection.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -51,12 +52,24 @@ private slots:
         QTest::newRow("write fails") << true << true << QByteArray("old") << "Cannot write file ";
     }
 
+    void fullDiskIsNamed_data()
+    {
+        QTest::addColumn<bool>("smallFileSystem");
+        QTest::newRow("injected") << false;
+        // Where the machine allows it, the system's own error as well.
+        QTest::newRow("small file system") << true;
+    }
+
     // A full disk is named as such, so that the player knows what to do.
     void fullDiskIsNamed()
     {
+        QFETCH(bool, smallFileSystem);
         QTemporaryDir folder;
-        if (::geteuid() != 0 ||
-            ::mount("tmpfs", QFile::encodeName(folder.path()).constData(), "tmpfs", 0, "size=64k") != 0)
+        std::optional<test::FileFaultInjection> injected;
+        if (!smallFileSystem)
+            injected.emplace(FileFault::DiskFull, folder.path());
+        else if (::geteuid() != 0 ||
+                 ::mount("tmpfs", QFile::encodeName(folder.path()).constData(), "tmpfs", 0, "size=64k") != 0)
             QSKIP("mounting a small file system needs root");
         const QString target = folder.filePath("p1.rar");
         QString raised;
@@ -71,7 +84,8 @@ private slots:
             }
         }
         const QStringList left = QDir(folder.path()).entryList(QDir::Files | QDir::Hidden);
-        ::umount(QFile::encodeName(folder.path()).constData());
+        if (smallFileSystem)
+            ::umount(QFile::encodeName(folder.path()).constData());
         QCOMPARE(raised, QString("disk full"));
         QVERIFY(left.isEmpty());
     }

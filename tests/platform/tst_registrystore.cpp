@@ -1,5 +1,6 @@
 #include "platform/RegistryStore.h"
 #include "platform/UpdaterError.h"
+#include "support/FileFaultInjection.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -7,8 +8,6 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <unistd.h>
 
 using namespace updater;
 using updater::test::bytesOf;
@@ -272,12 +271,11 @@ private slots:
 
     void unwritableFileCannotBeOpened()
     {
-        if (::geteuid() == 0)
-            QSKIP("root writes to any file, so a read-only store cannot be made here");
         const std::string path =
             m_stores.withContent("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\software\\Tarvo Gv Tools\\Tarvo "
                                  "Updater]\n\"Version\"=\"4.0\"\n");
-        QFile::setPermissions(QString::fromStdString(path), QFileDevice::ReadOwner);
+        const test::FileFaultInjection readOnly(FileFault::WritesDenied,
+                                                QFileInfo(QString::fromStdString(path)).path());
         RegistryStore store(path);
         QVERIFY(holdsText(store.value(Key, "Version"), "4.0"));
         QVERIFY(!store.openKey(Key));
