@@ -2,6 +2,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/FileFaults.h"
+#include "platform/FileOps.h"
 #include "platform/PathText.h"
 #include "platform/UpdaterError.h"
 
@@ -65,6 +66,9 @@ std::string quote(const std::string& text)
     return out + "\"";
 }
 
+// The store lives in the player's own configuration home, not in anything a patch delivers: folders
+// already on the way are taken as the system resolves them (a configuration home kept behind a
+// link works), and only the missing ones are made, with the one folder primitive.
 bool mkdirs(const std::string& folder)
 {
     std::string path;
@@ -78,7 +82,7 @@ bool mkdirs(const std::string& folder)
         if (::stat(path.c_str(), &st) == 0) {
             if (!S_ISDIR(st.st_mode))
                 return false; // a file stands where a folder is needed
-        } else if (::mkdir(path.c_str(), 0755) != 0) {
+        } else if (makeFolder(path) == FolderMade::Failed) {
             return false;
         }
     }
