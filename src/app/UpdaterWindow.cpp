@@ -27,6 +27,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QImageReader>
 #include <QScreen>
 #include <QThread>
@@ -42,15 +43,20 @@ QString latin1(const std::string& text)
     return QString::fromLatin1(text);
 }
 
-// Waits for a worker's thread while answering the calls it waits for on this thread.
+// Waits for a worker's thread while answering the calls it waits for on this thread. Sleeps until
+// an event comes: a call, the thread's end (its signal wakes this thread) or the deadline's timer.
 bool waitServing(QThread* thread, const QDeadlineTimer& deadline)
 {
-    while (!thread->wait(QDeadlineTimer(20))) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents();
-    }
-    return true;
+    bool ended = false;
+    QObject wake;
+    QObject::connect(thread, &QThread::finished, &wake, [&ended] { ended = true; });
+    QTimer expiry;
+    expiry.setSingleShot(true);
+    if (!deadline.isForever())
+        expiry.start(std::max<qint64>(deadline.remainingTime(), 0));
+    while (!ended && thread->isRunning() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return thread->wait(deadline);
 }
 
 // The window's caption. An empty one stays empty on screen: desktops show the program's name for
