@@ -21,6 +21,42 @@ std::optional<uint64_t> regularFileSize(const std::string& path)
     return static_cast<uint64_t>(st.st_size);
 }
 
+OwnFileRead readOwnFile(const std::string& path, std::string& bytes, uint64_t largest)
+{
+    bytes.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0)
+        return errno == ENOENT  ? OwnFileRead::Missing
+               : errno == ELOOP ? OwnFileRead::NotAFile
+                                : OwnFileRead::Failed;
+    struct stat st;
+    OwnFileRead result = OwnFileRead::Read;
+    if (::fstat(fd, &st) != 0)
+        result = OwnFileRead::Failed;
+    else if (!S_ISREG(st.st_mode))
+        result = OwnFileRead::NotAFile;
+    else if (static_cast<uint64_t>(st.st_size) > largest)
+        result = OwnFileRead::TooLarge;
+    char buffer[65536];
+    while (result == OwnFileRead::Read) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            result = OwnFileRead::Failed;
+        else if (n == 0)
+            break;
+        else if (bytes.size() + static_cast<size_t>(n) > largest)
+            result = OwnFileRead::TooLarge; // grew while read
+        else
+            bytes.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    if (result != OwnFileRead::Read)
+        bytes.clear();
+    return result;
+}
+
 ReadableFile::ReadableFile(const std::string& path) : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC))
 {
     struct stat st;
@@ -71,6 +107,20 @@ void GrowingFile::close()
 {
     if (::close(std::exchange(m_fd, -1)) != 0)
         throw UpdaterError("Cannot write file " + m_name);
+}
+
+EntryKind entryKind(const std::string& path)
+{
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? EntryKind::Nothing : EntryKind::Other;
+    if (S_ISREG(st.st_mode))
+        return EntryKind::RegularFile;
+    if (S_ISDIR(st.st_mode))
+        return EntryKind::Folder;
+    if (S_ISLNK(st.st_mode))
+        return EntryKind::Link;
+    return EntryKind::Other;
 }
 
 FolderMade makeFolder(const std::string& path)

@@ -12,6 +12,15 @@ namespace updater {
 // path that cannot be looked at.
 std::optional<uint64_t> regularFileSize(const std::string& path);
 
+// What stands at a path itself, a link not followed.
+enum class EntryKind { Nothing, RegularFile, Folder, Link, Other };
+EntryKind entryKind(const std::string& path);
+
+// Reads a file of the launcher's own whole, never through a symbolic link and never more than
+// `largest` bytes, so that neither a planted link nor a huge file decides what is read.
+enum class OwnFileRead { Read, Missing, NotAFile, TooLarge, Failed };
+OwnFileRead readOwnFile(const std::string& path, std::string& bytes, uint64_t largest);
+
 // A regular file opened for reading at any offset, closed when it goes.
 class ReadableFile
 {

@@ -1,6 +1,7 @@
 #include "trust/CommunityKey.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/FileOps.h"
 #include "platform/GamePath.h"
 
 namespace updater {
@@ -9,10 +10,13 @@ CommunityKey loadCommunityKey()
 {
     std::string text;
     const std::string path = resolveGamePath(updaterFolderPath("patchlist.pub"));
-    if (!fileExists(path))
+    // Only nothing at all means no key: whatever else stands there (a folder, a link leading
+    // nowhere, an unreadable file) must not turn the checks off.
+    if (entryKind(path) == EntryKind::Nothing)
         return {};
     CommunityKey result;
-    const std::optional<MinisignKey> key = readWholeFile(path, text) ? parseMinisignKeyFile(text) : std::nullopt;
+    const std::optional<MinisignKey> key =
+        readWholeFile(path, text) ? parseMinisignKeyFile(text) : std::nullopt;
     result.state = key ? CommunityKey::Valid : CommunityKey::Malformed;
     if (key)
         result.key = *key;

@@ -31,7 +31,7 @@ private slots:
 
     void onlyProvenPatchesLand_data()
     {
-        QTest::addColumn<QString>("key");       // patchlist.pub: none, valid, malformed
+        QTest::addColumn<QString>("key"); // patchlist.pub: none, valid, malformed, folder, dangling link
         QTest::addColumn<QString>("signature"); // list.minisig: valid, missing, other key, other list
         QTest::addColumn<QString>(
             "integrity");                   // the slot's line: right, none, size+1, size-1, checksum, junk
@@ -93,6 +93,15 @@ private slots:
                                         << "valid"
                                         << "right"
                                         << "a.txt" << list << "key file malformed";
+        // Anything at the key's name that is not a key keeps the checks on.
+        QTest::newRow("key a folder") << "folder"
+                                      << "missing"
+                                      << "none"
+                                      << "a.txt" << list << "key file malformed";
+        QTest::newRow("key a link to nothing") << "dangling link"
+                                               << "missing"
+                                               << "none"
+                                               << "a.txt" << list << "key file malformed";
         QTest::newRow("patch replacing the key")
             << "valid"
             << "valid"
@@ -111,9 +120,14 @@ private slots:
         GameFolder game;
         const QByteArray keyFile =
             key == "valid" ? m_keys.publicKeyFile() : "untrusted comment: x\nnot a key\n";
-        if (key != "none")
+        const bool keyFileWritten = key == "valid" || key == "malformed";
+        if (keyFileWritten)
             game.write("Tarvo-Updater/patchlist.pub", keyFile);
         game.write("Tarvo-Updater/applied4.list", "");
+        if (key == "folder")
+            QVERIFY(QDir(game.path()).mkpath("Tarvo-Updater/patchlist.pub"));
+        if (key == "dangling link")
+            QVERIFY(QFile::link(game.path() + "/nowhere", game.path() + "/Tarvo-Updater/patchlist.pub"));
         const bool listKeptFromBefore = QByteArray(QTest::currentDataTag()).startsWith("unsigned list");
 
         RarBuilder builder;
@@ -168,7 +182,7 @@ private slots:
         // A list that does not prove itself is not kept.
         QCOMPARE(game.read("Tarvo-Updater/updates4.list") == listBytes,
                  listKeptFromBefore || kind != int(NoticeKind::PatchListUnavailable));
-        if (key != "none")
+        if (keyFileWritten)
             QCOMPARE(game.read("Tarvo-Updater/patchlist.pub"), keyFile);
         QVERIFY(
             QDir(game.path() + "/Tarvo-Updater/downloads").entryList(QDir::Files | QDir::Hidden).isEmpty());
