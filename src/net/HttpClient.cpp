@@ -492,7 +492,7 @@ void HttpClient::performGet(const std::string& url, const Sink& sink, const Resu
     headers = curl_slist_append(headers, AcceptHeader);
     headers = curl_slist_append(headers, UserAgentHeader);
     std::string rangeHeader, ifRangeHeader;
-    if (resume.from > 0) {
+    if (resume.from > 0 && isResumeValidator(resume.validator)) {
         rangeHeader = "Range: bytes=" + std::to_string(resume.from) + "-";
         ifRangeHeader = "If-Range: " + resume.validator;
         headers = curl_slist_append(headers, rangeHeader.c_str());
@@ -568,6 +568,22 @@ bool mayPassIfRetried(const HttpClient::Failure& failure)
     default:
         return false;
     }
+}
+
+bool isResumeValidator(std::string_view text)
+{
+    constexpr size_t Longest = 128;
+    if (text.size() < 2 || text.size() > Longest)
+        return false;
+    for (const char c : text)
+        if (c < 0x20 || c > 0x7e)
+            return false;
+    if (text.front() == '"')
+        return text.back() == '"' && text.substr(1, text.size() - 2).find('"') == std::string_view::npos;
+    for (const char c : text)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != ' ' && c != ',' && c != ':')
+            return false;
+    return text.ends_with(" GMT");
 }
 
 } // namespace updater

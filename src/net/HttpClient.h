@@ -55,7 +55,8 @@ public:
     // The rest of a document partly fetched before: from byte `from` on, and only while it still
     // matches `validator` (the ETag or Last-Modified of the earlier answer); a server whose copy
     // changed sends all of it with a 200. The request carries "Range: bytes=<from>-" and
-    // "If-Range: <validator>" after the usual three lines; `from` 0 sends the usual request.
+    // "If-Range: <validator>" after the usual three lines; `from` 0, or a validator that is not a
+    // resume validator (see below), sends the usual request.
     struct Resume
     {
         uint64_t from = 0;
@@ -123,6 +124,11 @@ private:
     struct Impl;
     std::unique_ptr<Impl> d;
 };
+
+// Whether `text` may go into If-Range: a short, printable strong entity tag ("\"abc\"") or an HTTP
+// date ("Sun, 06 Nov 1994 08:49:37 GMT"). Anything else, line breaks above all, never reaches a
+// request.
+bool isResumeValidator(std::string_view text);
 
 // Whether the same request may succeed when tried again a moment later: the network's failures
 // and an overloaded server's.

@@ -20,12 +20,24 @@ RetryTiming& retryTiming()
     return timing;
 }
 
-// What If-Range may carry: a strong ETag, else the date.
+// What If-Range may carry: a strong ETag, else the date; nothing when neither is fit to send.
 std::string validatorOf(const HttpClient::ReplyHeaders& headers)
 {
-    if (!headers.etag.empty() && headers.etag.rfind("W/", 0) != 0)
+    if (isResumeValidator(headers.etag))
         return headers.etag;
-    return headers.lastModified;
+    return isResumeValidator(headers.lastModified) ? headers.lastModified : std::string();
+}
+
+// The validator kept beside a part file, read only from a file of its own (never through a link)
+// and only when it is fit to send.
+std::string keptValidator(const PartFiles& files)
+{
+    constexpr uint64_t Largest = 1024;
+    std::string validator;
+    if (readOwnFile(files.validator, validator, Largest) != OwnFileRead::Read ||
+        !isResumeValidator(validator))
+        return {};
+    return validator;
 }
 
 // One GET, resuming what an earlier one left in the part file.
@@ -33,9 +45,11 @@ void attempt(HttpClient& http, const std::string& url, const std::string& target
              uint64_t largest)
 {
     HttpClient::Resume resume;
-    const auto partSize = regularFileSize(files.part);
-    if (readWholeFile(files.validator, resume.validator) && !resume.validator.empty() && partSize &&
-        *partSize > 0 && *partSize <= largest)
+    // A part behind a link is not resumed: the link goes, with whatever it pointed at left alone.
+    const auto partSize =
+        entryKind(files.part) == EntryKind::RegularFile ? regularFileSize(files.part) : std::nullopt;
+    resume.validator = keptValidator(files);
+    if (!resume.validator.empty() && partSize && *partSize > 0 && *partSize <= largest)
         resume.from = *partSize;
     else
         files.remove();

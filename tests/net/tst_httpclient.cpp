@@ -89,21 +89,43 @@ private slots:
         QCOMPARE(server.requests(), std::vector<std::string>{expectedRequest(expectedTarget.toStdString())});
     }
 
+    // Only a short, printable entity tag or HTTP date goes into If-Range; with any other validator
+    // the request starts from the beginning.
     void resumingRequestAddsRangeLines_data()
     {
         QTest::addColumn<quint64>("from");
+        QTest::addColumn<QString>("validator");
         QTest::addColumn<QString>("extraLines");
-        QTest::newRow("resuming") << quint64(1048576) << "Range: bytes=1048576-\r\nIf-Range: \"v1\"\r\n";
-        QTest::newRow("from the start") << quint64(0) << "";
+        const QString date = "Sun, 06 Nov 1994 08:49:37 GMT";
+        QTest::newRow("resuming") << quint64(1048576) << "\"v1\""
+                                  << "Range: bytes=1048576-\r\nIf-Range: \"v1\"\r\n";
+        QTest::newRow("by date") << quint64(5) << date << "Range: bytes=5-\r\nIf-Range: " + date + "\r\n";
+        QTest::newRow("from the start") << quint64(0) << "\"v1\""
+                                        << "";
+        QTest::newRow("header injected") << quint64(5) << "\"v1\"\r\nHost: evil.example"
+                                         << "";
+        QTest::newRow("control character") << quint64(5) << "\"v\x1b1\""
+                                           << "";
+        QTest::newRow("weak tag") << quint64(5) << "W/\"v1\""
+                                  << "";
+        QTest::newRow("unquoted") << quint64(5) << "v1"
+                                  << "";
+        QTest::newRow("quote inside") << quint64(5) << "\"v\"1\""
+                                      << "";
+        QTest::newRow("too long") << quint64(5) << "\"" + QString(200, 'v') + "\""
+                                  << "";
+        QTest::newRow("empty") << quint64(5) << ""
+                               << "";
     }
     void resumingRequestAddsRangeLines()
     {
         QFETCH(quint64, from);
+        QFETCH(QString, validator);
         QFETCH(QString, extraLines);
         ScriptedHttpServer server;
         server.serve("/p1.rar", ScriptedHttpServer::ok("x"));
         HttpClient client;
-        client.get(server.url("/p1.rar"), [](const char*, size_t) {}, {from, "\"v1\""});
+        client.get(server.url("/p1.rar"), [](const char*, size_t) {}, {from, validator.toStdString()});
         std::string expected = expectedRequest("/p1.rar");
         expected.insert(expected.size() - 2, extraLines.toStdString());
         QCOMPARE(server.requests(), std::vector<std::string>{expected});
