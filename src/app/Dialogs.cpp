@@ -145,6 +145,9 @@ DialogAnswer askPerson(const Request& r)
     else if (r.icon == DialogIcon::Question)
         icon = QMessageBox::Question;
     QPointer<QMessageBox> box = new QMessageBox(icon, r.title, r.text, QMessageBox::NoButton);
+    // Like the platform's own boxes: a text that looks like HTML (a server's answer, an archive's
+    // comment) shows as it is, never as rich text with links.
+    box->setTextFormat(Qt::PlainText);
     box->setAttribute(Qt::WA_DeleteOnClose, false);
     QPushButton* yes = nullptr;
     QPushButton* no = nullptr;

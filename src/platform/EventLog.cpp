@@ -1,9 +1,12 @@
 #include "platform/EventLog.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <fcntl.h>
 #include <mutex>
+#include <unistd.h>
 
 namespace updater {
 
@@ -37,17 +40,48 @@ std::string timestamp()
     return text;
 }
 
+// Appends to the log's own file, never through a symbolic link: a link planted at its name is
+// removed (what it points at stays as it was) and a new file made.
 bool openFile(Log& log)
 {
-    log.file = std::fopen(log.path.c_str(), "ab");
-    if (!log.file)
+    const auto openOwn = [&] {
+        return ::open(log.path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+    };
+    int fd = openOwn();
+    if (fd < 0 && errno == ELOOP && ::unlink(log.path.c_str()) == 0)
+        fd = openOwn();
+    if (fd < 0)
         return false;
+    log.file = ::fdopen(fd, "ab");
+    if (!log.file) {
+        ::close(fd);
+        return false;
+    }
     std::fseek(log.file, 0, SEEK_END);
     log.size = std::ftell(log.file);
     return true;
 }
 
 } // namespace
+
+std::string visibleEscape(char c)
+{
+    static const char digits[] = "0123456789abcdef";
+    const auto byte = static_cast<unsigned char>(c);
+    return std::string("\\x") + digits[byte >> 4] + digits[byte & 15];
+}
+
+std::string withVisibleControls(std::string_view text)
+{
+    std::string shown;
+    shown.reserve(text.size());
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            shown += visibleEscape(c);
+        else
+            shown += c;
+    return shown;
+}
 
 bool openEventLog(const std::string& path)
 {
@@ -72,10 +106,16 @@ void closeEventLog()
 void logEvent(const std::string& text)
 {
     std::string line = timestamp() + " ";
-    for (char c : text) {
+    // Texts from servers, lists and archives come here too: no control character of theirs may
+    // reach a reader's terminal, so each shows as a visible escape.
+    for (const char c : text) {
         if (c == '\n')
             line += "\\n";
-        else if (c != '\r')
+        else if (c == '\r')
+            continue;
+        else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            line += visibleEscape(c);
+        else
             line += c;
     }
     line += '\n';

@@ -6,11 +6,15 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QThread>
+#include <QTimer>
 #include <QtTest>
 
 #include <atomic>
+#include <cstdio>
 #include <optional>
 
 using namespace updater;
@@ -19,6 +23,9 @@ namespace {
 
 // Makes the test binary show a fixed row of boxes and end, answered by the environment variables.
 constexpr const char* ShowBoxesArgument = "--show-boxes";
+// Makes it show one box a person answers, with a text that looks like HTML, print how the box
+// shows its text and press OK.
+constexpr const char* PersonBoxArgument = "--person-box";
 
 DialogAnswer answerNamed(const QString& name)
 {
@@ -157,6 +164,17 @@ private slots:
         QCOMPARE(child.exitCode(), 0);
         QCOMPARE(m_journal->answers(), (QStringList{"Yes", "No", "OK", "OK", "Yes", "Yes"}));
     }
+
+    // A server's answer or an archive's comment shows as it is, never as rich text with links.
+    void personBoxShowsPlainText()
+    {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(QCoreApplication::applicationFilePath(), {PersonBoxArgument});
+        QVERIFY(child.waitForFinished(30000));
+        QCOMPARE(child.exitCode(), 0);
+        QCOMPARE(child.readAllStandardOutput(), QByteArray("plain\n"));
+    }
 };
 
 int main(int argc, char** argv)
@@ -165,6 +183,20 @@ int main(int argc, char** argv)
     if (app.arguments().contains(ShowBoxesArgument)) {
         for (const char* box : {"yesno", "yesno", "ok", "ok", "yesno", "yesno"})
             showBox(box);
+        return 0;
+    }
+    if (app.arguments().contains(PersonBoxArgument)) {
+        QTimer pressOk;
+        QObject::connect(&pressOk, &QTimer::timeout, [] {
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) {
+                    std::printf("%s\n", box->textFormat() == Qt::PlainText ? "plain" : "rich");
+                    box->button(QMessageBox::Ok)->click();
+                }
+        });
+        pressOk.start(10);
+        messageBox("<b>Update</b> at <a href=\"http://evil.example\">this link</a>", "Alert",
+                   DialogIcon::Stop);
         return 0;
     }
     DialogsTest test;

@@ -234,23 +234,31 @@ private slots:
         QTest::addColumn<bool>("gameDirOption"); // started elsewhere, the game folder named by --game-dir
         QTest::addColumn<bool>("lockHeld");      // another instance holds the single-instance lock
         QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("errors"); // pattern for standard error
-        QTest::addColumn<bool>("applied");   // the patch's file landed and the slot is recorded
-        QTest::addColumn<bool>("logged");    // the event log has the start and end lines
+        QTest::addColumn<QString>("errors");     // pattern for standard error
+        QTest::addColumn<bool>("applied");       // the patch's file landed and the slot is recorded
+        QTest::addColumn<bool>("logged");        // the event log has the start and end lines
+        QTest::addColumn<QByteArray>("comment"); // the archive's comment
 
-        QTest::newRow("all applied") << "served" << true << false << false << 0 << "p1\\.rar" << true << true;
-        QTest::newRow("list unavailable") << "refused" << true << false << false << 1
-                                          << "-= CRITICAL ERROR 3 =-\n\nCan't download" << false << true;
+        QTest::newRow("all applied") << "served" << true << false << false << 0 << "p1\\.rar" << true << true
+                                     << QByteArray();
+        QTest::newRow("list unavailable")
+            << "refused" << true << false << false << 1 << "-= CRITICAL ERROR 3 =-\n\nCan't download" << false
+            << true << QByteArray();
         QTest::newRow("slot fails") << "served" << false << false << false << 1 << "404 Not Found" << false
-                                    << true;
+                                    << true << QByteArray();
         QTest::newRow("second instance")
             << "served" << true << false << true << 1
             << "^-= Updater is already running! =-\n\nYou're trying to start it twice ...\n$" << false
-            << false;
+            << false << QByteArray();
         QTest::newRow("game folder elsewhere")
-            << "served" << true << true << false << 0 << "p1\\.rar" << true << true;
-        QTest::newRow("no configuration") << "" << true << false << false << 1
-                                          << "^-= CRITICAL ERROR 2 =-\n\nCouldn't find" << false << false;
+            << "served" << true << true << false << 0 << "p1\\.rar" << true << true << QByteArray();
+        // A comment that would clear the terminal and print a false outcome shows its escapes.
+        QTest::newRow("comment with terminal controls")
+            << "served" << true << false << false << 0 << "\\\\x1b\\[2J\\\\x1b\\[HAll done" << true << true
+            << QByteArray("\x1b[2J\x1b[HAll done\r\x07");
+        QTest::newRow("no configuration")
+            << "" << true << false << false << 1 << "^-= CRITICAL ERROR 2 =-\n\nCouldn't find" << false
+            << false << QByteArray();
     }
 
     void updateOnlyRunsWithoutADisplay()
@@ -260,12 +268,19 @@ private slots:
         QFETCH(bool, gameDirOption);
         QFETCH(bool, lockHeld);
         QFETCH(bool, applied);
+        QFETCH(QByteArray, comment);
         updater::test::GameFolder folder;
         updater::test::ScriptedHttpServer server;
         updater::test::RarBuilder archive;
         archive.add("data/one.txt", "1");
+        QStringList options;
+        if (!comment.isEmpty()) {
+            updater::test::writeFileOrDie(m_home.filePath("comment.txt"), comment);
+            options << "-z" + m_home.filePath("comment.txt");
+        }
         if (patchServed) {
-            updater::test::writeFileOrDie(m_home.filePath("p1.rar"), archive.build({"data/one.txt"}));
+            updater::test::writeFileOrDie(m_home.filePath("p1.rar"),
+                                          archive.build({"data/one.txt"}, options));
             server.serveFile("/p1.rar", m_home.filePath("p1.rar").toStdString());
         }
         server.serve("/l", updater::test::ScriptedHttpServer::ok(
@@ -302,6 +317,10 @@ private slots:
         QCOMPARE(folder.read("Tarvo-Updater/applied4.list").contains("Update_1=p1.rar"), applied);
         const QByteArray log = folder.read("Tarvo-Updater/updater.log");
         QTEST(log.contains(" (update only)\n") && log.endsWith(" end\n"), "logged");
+        for (const char control : {'\x1b', '\x07', '\r'}) {
+            QVERIFY(!complained.contains(QChar(control)));
+            QVERIFY(!log.contains(control));
+        }
     }
 
     void offlineMachineShowsPanicAndEnds()

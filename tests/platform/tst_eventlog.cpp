@@ -1,6 +1,8 @@
 #include "platform/EventLog.h"
 #include "support/TestSupport.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -23,15 +25,33 @@ private slots:
         QVERIFY(openEventLog(path().toStdString()));
         logEvent("GET http://example.org/l: 200 OK, 12 bytes, 3 ms");
         logEvent("box \"Alert\": first\r\nsecond -> OK");
+        logEvent("entry \x1b[2Jname\x07\b\x7f");
         closeEventLog();
         logEvent("after the log is closed");
 
         const QList<QByteArray> lines = test::bytesOf(path()).split('\n');
-        QCOMPARE(lines.size(), 3); // two lines and the empty rest after the last line break
+        QCOMPARE(lines.size(), 4); // three lines and the empty rest after the last line break
         static const QRegularExpression time(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z $)");
         QVERIFY(time.match(QString::fromLatin1(lines[0].left(25))).hasMatch());
         QCOMPARE(lines[0].mid(25), QByteArray("GET http://example.org/l: 200 OK, 12 bytes, 3 ms"));
         QCOMPARE(lines[1].mid(25), QByteArray("box \"Alert\": first\\nsecond -> OK"));
+        QCOMPARE(lines[2].mid(25), QByteArray("entry \\x1b[2Jname\\x07\\x08\\x7f"));
+    }
+
+    // A link planted at the log's name never leads the lines elsewhere: it goes, and a file of the
+    // log's own takes its place.
+    void neverWritesThroughALink()
+    {
+        const QString outside = m_dir.filePath("outside.txt");
+        test::writeFileOrDie(outside, "someone else's file\n");
+        QFile::remove(path());
+        QVERIFY(QFile::link(outside, path()));
+        QVERIFY(openEventLog(path().toStdString()));
+        logEvent("a line");
+        closeEventLog();
+        QCOMPARE(test::bytesOf(outside), QByteArray("someone else's file\n"));
+        QVERIFY(!QFileInfo(path()).isSymLink());
+        QVERIFY(test::bytesOf(path()).endsWith(" a line\n"));
     }
 
     // The log never grows past its limit: the older part moves to ".1", replacing an older one.
