@@ -130,6 +130,10 @@ std::string notice(const Notice& notice)
                " was applied but cannot be recorded.\nCheck that the file is not read-only.\n\nUpdates will "
                "be "
                "skiped..";
+    case NoticeKind::RecordUnreadable:
+        return "-= CRITICAL ERROR 3 =-\n\nCan't read " + appliedRecordPath() + "\n\n" + notice.reply +
+               "\nNo update was applied: without the record, old patches would be applied again.\n\nUpdates "
+               "will be skiped..";
     case NoticeKind::ServerUnresolved:
         return "Can't resolve ip!\n\nI can try to use older updater.cfg. This works only, if there is "
                "existing and "

@@ -15,6 +15,7 @@ void NoticeBoxes::tell(const Notice& notice)
         case NoticeKind::PatchListUnavailable:
         case NoticeKind::PatchUnavailable:
         case NoticeKind::RecordNotWritten:
+        case NoticeKind::RecordUnreadable:
             messageBox(text, "Alert", DialogIcon::Stop);
             break;
         case NoticeKind::ArchiveUnreadable:

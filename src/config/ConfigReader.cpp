@@ -1,5 +1,6 @@
 #include "config/ConfigReader.h"
 
+#include "platform/EventLog.h"
 #include "platform/GamePath.h"
 #include "platform/ProfileFile.h"
 
@@ -66,6 +67,8 @@ Configuration readConfigurationFrom(const ProfileFile& f)
 std::optional<Configuration> readConfig()
 {
     const ProfileFile file(resolveGamePath(configFilePath()));
+    if (file.tooLarge())
+        logEvent("the configuration is larger than 16 MiB: not read");
     if (!file.exists())
         return std::nullopt;
     return readConfigurationFrom(file);

@@ -190,6 +190,12 @@ bool UpdateRun::applyPendingPatches()
         return false; // kept from before the key was shipped: nothing in it is proven
     const ProfileFile patchList(listPath);
     ProfileFile appliedRecord(resolveGamePath(appliedRecordPath()));
+    // Read as empty, such a record would have every patch applied again over newer ones.
+    if (appliedRecord.tooLarge()) {
+        logEvent("the record of applied patches is larger than 16 MiB: nothing applied");
+        tell({NoticeKind::RecordUnreadable, {}, "The file is larger than 16 MiB.", {}, 0});
+        return false;
+    }
     const std::vector<PendingPatch> pending = pendingPatches(patchList, appliedRecord);
     for (size_t i = 0; i < pending.size(); ++i) {
         const PendingPatch& patch = pending[i];

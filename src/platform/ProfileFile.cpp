@@ -1,7 +1,9 @@
 #include "platform/ProfileFile.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/FileOps.h"
 #include "platform/PathText.h"
+#include "platform/UpdaterError.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -218,7 +220,8 @@ bool parseProfileInteger(std::string_view text, int& value)
 ProfileFile::ProfileFile(std::string path) : m_path(std::move(path))
 {
     std::string bytes;
-    m_exists = readWholeFile(m_path, bytes);
+    m_tooLarge = regularFileSize(m_path).value_or(0) > Largest;
+    m_exists = !m_tooLarge && readWholeFile(m_path, bytes);
     if (m_exists)
         parse(bytes);
 }
@@ -334,6 +337,8 @@ bool ProfileFile::readBool(std::string_view section, std::string_view key, bool 
 
 void ProfileFile::writeString(std::string_view section, std::string_view key, std::string_view value)
 {
+    if (m_tooLarge)
+        throw UpdaterError(m_path + " is larger than 16 MiB");
     const std::string wantedSection = lowerAscii(trimBlanks(section, ProfileBlanks));
     const std::string wantedKey = lowerAscii(trimBlanks(key, ProfileBlanks));
     // Text from the program is in its code page; a Unicode file keeps UTF-8 lines.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,11 +23,17 @@ class ProfileFile
 public:
     static constexpr size_t MaxValueLength = 2047;
 
-    // Reads the file once; a missing or unreadable file reads as empty.
+    // The largest file read: a larger one is damage or someone else's, and reading it whole would
+    // take the memory of many.
+    static constexpr uint64_t Largest = 16 * 1024 * 1024;
+
+    // Reads the file once; a missing or unreadable file reads as empty, as does one larger than
+    // Largest, which also refuses every write (so that what it holds is not lost).
     explicit ProfileFile(std::string path);
 
     const std::string& path() const { return m_path; }
     bool exists() const { return m_exists; }
+    bool tooLarge() const { return m_tooLarge; }
 
     bool hasValue(std::string_view section, std::string_view key) const;
     std::string readString(std::string_view section, std::string_view key, std::string_view fallback) const;
@@ -56,6 +63,7 @@ private:
 
     std::string m_path;
     bool m_exists = false;
+    bool m_tooLarge = false;
     Encoding m_encoding = Encoding::Ansi;
     std::string m_newline = "\r\n"; // for lines this program adds
     std::vector<Line> m_lines;

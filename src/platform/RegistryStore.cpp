@@ -1,13 +1,13 @@
 #include "platform/RegistryStore.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/EventLog.h"
 #include "platform/FileFaults.h"
 #include "platform/FileOps.h"
 #include "platform/PathText.h"
 #include "platform/UpdaterError.h"
 
 #include <cstdlib>
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,9 +32,13 @@ std::string normaliseKey(std::string key)
     return key;
 }
 
-bool sameName(const std::string& a, const std::string& b)
+// Names match without regard to ASCII case, as the registry's do.
+std::string folded(std::string name)
 {
-    return a.size() == b.size() && ::strcasecmp(a.c_str(), b.c_str()) == 0;
+    for (char& c : name)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return name;
 }
 
 // Reads a quoted REGEDIT string starting at text[pos] == '"'; returns false when unterminated.
@@ -94,7 +98,7 @@ bool parseDword(const std::string& raw, uint32_t& number)
 {
     const std::string prefix = "dword:";
     if (raw.size() <= prefix.size() || raw.size() > prefix.size() + 8 ||
-        !sameName(raw.substr(0, prefix.size()), prefix))
+        folded(raw.substr(0, prefix.size())) != prefix)
         return false;
     const std::string hex = raw.substr(prefix.size());
     if (hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
@@ -125,7 +129,14 @@ RegistryStore::RegistryStore(std::string path) : m_path(std::move(path))
 void RegistryStore::load()
 {
     m_keys.clear();
+    m_keyIndex.clear();
+    m_tooLarge = false;
     std::string bytes;
+    if (regularFileSize(m_path).value_or(0) > LargestRegistryStore) {
+        m_tooLarge = true;
+        logEvent("settings store " + m_path + " is larger than 16 MiB: not read, not replaced");
+        return;
+    }
     if (!readWholeFile(m_path, bytes))
         return;
     Key* current = nullptr;
@@ -139,14 +150,10 @@ void RegistryStore::load()
         pos = end + 1;
         if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
             std::string name = normaliseKey(line.substr(1, line.size() - 2));
-            const std::string root = "HKEY_LOCAL_MACHINE\\";
-            if (name.size() >= root.size() && sameName(name.substr(0, root.size()), root))
+            const std::string root = "hkey_local_machine\\";
+            if (folded(name.substr(0, root.size())) == root)
                 name = name.substr(root.size());
-            current = findKey(name);
-            if (!current) {
-                m_keys.push_back(Key{name, {}});
-                current = &m_keys.back();
-            }
+            current = &keyFor(name);
             continue;
         }
         if (!current || line.empty() || line.front() != '"')
@@ -155,25 +162,38 @@ void RegistryStore::load()
         std::string name;
         if (!readQuoted(line, at, name) || at >= line.size() || line[at] != '=')
             continue;
-        Entry entry{name, line.substr(at + 1)};
-        bool replaced = false;
-        for (Entry& e : current->entries)
-            if (sameName(e.name, name)) {
-                e = entry;
-                replaced = true;
-            }
-        if (!replaced)
-            current->entries.push_back(entry);
+        current->put(Entry{name, line.substr(at + 1)});
     }
+}
+
+const RegistryStore::Entry* RegistryStore::Key::find(const std::string& entryName) const
+{
+    const auto at = byName.find(folded(entryName));
+    return at == byName.end() ? nullptr : &entries[at->second];
+}
+
+void RegistryStore::Key::put(Entry entry)
+{
+    const auto [at, added] = byName.emplace(folded(entry.name), entries.size());
+    if (added)
+        entries.push_back(std::move(entry));
+    else
+        entries[at->second] = std::move(entry);
 }
 
 RegistryStore::Key* RegistryStore::findKey(const std::string& key)
 {
-    const std::string wanted = normaliseKey(key);
-    for (Key& k : m_keys)
-        if (sameName(k.name, wanted))
-            return &k;
-    return nullptr;
+    const auto at = m_keyIndex.find(folded(normaliseKey(key)));
+    return at == m_keyIndex.end() ? nullptr : &m_keys[at->second];
+}
+
+RegistryStore::Key& RegistryStore::keyFor(const std::string& key)
+{
+    const std::string name = normaliseKey(key);
+    const auto [at, added] = m_keyIndex.emplace(folded(name), m_keys.size());
+    if (added)
+        m_keys.push_back(Key{name, {}, {}});
+    return m_keys[at->second];
 }
 
 const RegistryStore::Key* RegistryStore::findKey(const std::string& key) const
@@ -183,6 +203,8 @@ const RegistryStore::Key* RegistryStore::findKey(const std::string& key) const
 
 bool RegistryStore::canCreateKey() const
 {
+    if (m_tooLarge)
+        return false;
     // The file is replaced by a rename, so its folder must be a writable folder as well.
     const std::string folder = folderOf(m_path);
     if (fileExists(m_path))
@@ -206,38 +228,24 @@ std::optional<RegistryStore::Value> RegistryStore::value(const std::string& key,
     const Key* k = findKey(key);
     if (!k)
         return std::nullopt;
-    for (const Entry& e : k->entries) {
-        if (!sameName(e.name, name))
-            continue;
-        if (!e.raw.empty() && e.raw.front() == '"') {
-            size_t at = 0;
-            std::string text;
-            if (readQuoted(e.raw, at, text) && at == e.raw.size())
-                return Value{text};
-            return Value{std::monostate{}};
-        }
-        if (uint32_t number; parseDword(e.raw, number))
-            return Value{number};
+    const Entry* e = k->find(name);
+    if (!e)
+        return std::nullopt;
+    if (!e->raw.empty() && e->raw.front() == '"') {
+        size_t at = 0;
+        std::string text;
+        if (readQuoted(e->raw, at, text) && at == e->raw.size())
+            return Value{text};
         return Value{std::monostate{}};
     }
-    return std::nullopt;
+    if (uint32_t number; parseDword(e->raw, number))
+        return Value{number};
+    return Value{std::monostate{}};
 }
 
 void RegistryStore::setString(const std::string& key, const std::string& name, const std::string& text)
 {
-    Key* k = findKey(key);
-    if (!k) {
-        m_keys.push_back(Key{normaliseKey(key), {}});
-        k = &m_keys.back();
-    }
-    Entry entry{name, quote(text)};
-    for (Entry& e : k->entries)
-        if (sameName(e.name, name)) {
-            e = entry;
-            save();
-            return;
-        }
-    k->entries.push_back(entry);
+    keyFor(key).put(Entry{name, quote(text)});
     save();
 }
 
@@ -245,18 +253,10 @@ void RegistryStore::setInteger(const std::string& key, const std::string& name, 
 {
     char hex[16];
     std::snprintf(hex, sizeof hex, "dword:%08x", number);
-    Key* k = findKey(key);
-    if (!k) {
-        m_keys.push_back(Key{normaliseKey(key), {}});
-        k = &m_keys.back();
-    }
-    for (Entry& e : k->entries)
-        if (sameName(e.name, name)) {
-            e.raw = hex;
-            save();
-            return;
-        }
-    k->entries.push_back(Entry{name, hex});
+    // An existing entry keeps its name's spelling; only its value changes.
+    Key& k = keyFor(key);
+    const Entry* existing = k.find(name);
+    k.put(Entry{existing ? existing->name : name, hex});
     save();
 }
 

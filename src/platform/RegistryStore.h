@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <variant>
 #include <vector>
 
@@ -41,16 +42,28 @@ private:
     struct Key
     {
         std::string name;
-        std::vector<Entry> entries;
+        std::vector<Entry> entries;                     // in the file's order
+        std::unordered_map<std::string, size_t> byName; // folded name -> index in entries
+
+        const Entry* find(const std::string& entryName) const;
+        // Replaces the entry of that name, or adds it at the end.
+        void put(Entry entry);
     };
 
     void load();
     void save() const;
     Key* findKey(const std::string& key);
     const Key* findKey(const std::string& key) const;
+    // The key, made (empty, at the end) when missing.
+    Key& keyFor(const std::string& key);
 
     std::string m_path;
     std::vector<Key> m_keys;
+    std::unordered_map<std::string, size_t> m_keyIndex; // folded, normalised name -> index
+    bool m_tooLarge = false;                            // a store this large is neither read nor replaced
 };
+
+// The largest settings store read; a larger one is someone else's file or damage.
+inline constexpr uint64_t LargestRegistryStore = 16 * 1024 * 1024;
 
 } // namespace updater

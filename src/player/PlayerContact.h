@@ -13,6 +13,7 @@ enum class NoticeKind {
     ArchiveEntryFailed,   // subject: the entry's stored name; code: the library's result
     ArchiveHeaderBroken,  // subject: the archive's document name
     RecordNotWritten,     // subject: the document name that was applied but not recorded
+    RecordUnreadable,     // reply: why the record of applied patches cannot be read; nothing applied
     ServerUnresolved,     // subject: the host name a server watch could not resolve
 };
 

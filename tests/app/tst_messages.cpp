@@ -53,6 +53,8 @@ private slots:
         add("notice ArchiveHeaderBroken",
             messages::notice({NoticeKind::ArchiveHeaderBroken, "p1.rar", {}, {}, 0}));
         add("notice RecordNotWritten", messages::notice({NoticeKind::RecordNotWritten, "p1.rar", {}, {}, 0}));
+        add("notice RecordUnreadable",
+            messages::notice({NoticeKind::RecordUnreadable, {}, "The file is larger than 16 MiB.", {}, 0}));
         add("notice ServerUnresolved",
             messages::notice({NoticeKind::ServerUnresolved, "map.example", {}, {}, 0}));
 

@@ -8,6 +8,7 @@
 #include "patch/PatchDownload.h"
 #include "patch/PatchExtraction.h"
 #include "patch/UpdateRun.h"
+#include "platform/ProfileFile.h"
 #include "support/RarFixture.h"
 #include "support/RecordingPlayer.h"
 #include "support/ScriptedHttpServer.h"
@@ -270,6 +271,10 @@ private slots:
             << "record" << QStringList{"/l", "/patches/p1.rar"} << "/patches/p2.rar"
             << int(NoticeKind::RecordNotWritten) << "p1.rar"
             << "" << 0;
+        // Read as empty, it would have every slot applied again over newer ones.
+        QTest::newRow("record too large")
+            << "record too large" << QStringList{"/l"} << "" << int(NoticeKind::RecordUnreadable) << ""
+            << "The file is larger than 16 MiB." << 0;
     }
 
     void failedSlotEndsTheRunUnrecorded()
@@ -286,6 +291,8 @@ private slots:
             QVERIFY(QDir().mkpath("Tarvo-Updater/applied4.list")); // a folder in the record's place
         else
             game.write("Tarvo-Updater/applied4.list", recordOf(1));
+        if (failure == "record too large")
+            QVERIFY(QFile::resize("Tarvo-Updater/applied4.list", ProfileFile::Largest + 1));
         game.write("data/two.txt", "old two");
         ScriptedHttpServer server;
         serveArchive(server, "p1.rar", archiveOf({{"one.txt", "1"}}));
@@ -310,6 +317,9 @@ private slots:
         if (failure == "record") {
             QVERIFY(QFileInfo(game.path() + "/Tarvo-Updater/applied4.list").isDir());
             QCOMPARE(game.read("one.txt"), QByteArray("1")); // applied, but not recorded
+        } else if (failure == "record too large") {
+            QVERIFY(!game.exists("one.txt"));
+            QCOMPARE(QFileInfo("Tarvo-Updater/applied4.list").size(), qint64(ProfileFile::Largest + 1));
         } else {
             QCOMPARE(game.read("Tarvo-Updater/applied4.list"), recordOf(1));
         }

@@ -447,6 +447,15 @@ private slots:
         ProfileFile taken(str(m_dir.filePath("taken.ini")));
         QVERIFY_THROWS_EXCEPTION(UpdaterError, taken.writeString("Main", "A", "1"));
         QVERIFY(QFileInfo(m_dir.filePath("taken.ini/sub")).isDir());
+
+        // A file past the cap is not read (nor held in memory), and not replaced by a small one.
+        const std::string huge = fileWith("[Main]\nA=1\n");
+        QVERIFY(QFile::resize(QString::fromStdString(huge), ProfileFile::Largest + 1));
+        ProfileFile tooLarge(huge);
+        QVERIFY(tooLarge.tooLarge() && !tooLarge.exists());
+        QCOMPARE(tooLarge.readString("Main", "A", "d"), std::string("d"));
+        QVERIFY_THROWS_EXCEPTION(UpdaterError, tooLarge.writeString("Main", "A", "2"));
+        QCOMPARE(QFileInfo(QString::fromStdString(huge)).size(), qint64(ProfileFile::Largest + 1));
     }
 
     void writeLeavesNoTemporaryFiles()

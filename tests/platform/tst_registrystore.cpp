@@ -228,6 +228,19 @@ private slots:
         QVERIFY(bytesOf(path).startsWith("REGEDIT4\n"));
     }
 
+    // Past the cap a store is someone else's file or damage: not read, and never replaced.
+    void tooLargeStoreIsLeftAlone()
+    {
+        const std::string path = m_stores.withContent(
+            "REGEDIT4\n\n[HKEY_LOCAL_MACHINE" + QByteArray::fromStdString(Key) + "]\n\"Version\"=\"4.0\"\n");
+        QVERIFY(QFile::resize(QString::fromStdString(path), LargestRegistryStore + 1));
+        RegistryStore store(path);
+        QVERIFY(!store.value(Key, "Version"));
+        QVERIFY(!store.canCreateKey());
+        QVERIFY_THROWS_EXCEPTION(UpdaterError, store.setString(Key, "Version", "4.1"));
+        QCOMPARE(QFileInfo(QString::fromStdString(path)).size(), qint64(LargestRegistryStore + 1));
+    }
+
     void folderInPlaceOfTheFile()
     {
         const std::string path = m_stores.newPath();
