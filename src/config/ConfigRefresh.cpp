@@ -16,12 +16,17 @@ RefreshOutcome refreshConfig(const Configuration& config, HttpClient& client)
         return {};
     try {
         // The whole file is in memory before the old one is touched.
+        const std::string path = resolveGamePath(configFilePath());
         const SignedDocument downloaded =
             fetchSigned(client, loadCommunityKey(), config.configLink, LargestConfiguration,
-                        "configuration larger than 1 MiB");
+                        "configuration larger than 1 MiB",
+                        {signatureInUse(path), "configuration older than the one in use"});
         if (downloaded.problem)
             return {RefreshOutcome::Failed, *downloaded.problem};
-        writeFileAtomically(resolveGamePath(configFilePath()), downloaded.body);
+        writeFileAtomically(path, downloaded.body);
+        // Kept beside it, so that an older configuration served later is refused.
+        if (!downloaded.signature.empty())
+            writeFileAtomically(signatureAddress(path), downloaded.signature);
         return {RefreshOutcome::Refreshed, {}};
     } catch (const std::exception& error) {
         const HttpClient::Failure failure = client.lastFailure();

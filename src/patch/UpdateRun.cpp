@@ -106,18 +106,21 @@ void UpdateRun::tell(const Notice& notice)
 bool UpdateRun::downloadPatchList()
 {
     try {
+        const std::string listPath = resolveGamePath(patchListPath());
         const SignedDocument list =
-            fetchSigned(m_http, m_key, m_config.patchList, LargestPatchList, "list larger than 16 MiB");
+            fetchSigned(m_http, m_key, m_config.patchList, LargestPatchList, "list larger than 16 MiB",
+                        {signatureInUse(listPath), "list older than the one in use"});
         if (list.problem) {
             logEvent("patch list refused: " + *list.problem);
             // A list that does not prove where it came from is not kept; the one on disk serves.
             tell({NoticeKind::PatchListUnavailable, m_config.patchList, *list.problem, *list.problem, 0});
             return false;
         }
-        writeFileAtomically(resolveGamePath(patchListPath()), list.body);
-        // The signature stays beside the list, so that a later run can trust the list on disk.
+        writeFileAtomically(listPath, list.body);
+        // The signature stays beside the list, so that a later run can trust the list on disk and
+        // refuse one older than it.
         if (!list.signature.empty())
-            writeFileAtomically(resolveGamePath(patchListPath()) + ".minisig", list.signature);
+            writeFileAtomically(signatureAddress(listPath), list.signature);
         return true;
     } catch (...) {
         tell(failure(m_http, NoticeKind::PatchListUnavailable, m_config.patchList, std::current_exception()));

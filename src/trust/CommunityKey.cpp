@@ -4,6 +4,9 @@
 #include "platform/FileOps.h"
 #include "platform/GamePath.h"
 
+#include <algorithm>
+#include <charconv>
+
 namespace updater {
 
 CommunityKey loadCommunityKey()
@@ -32,6 +35,32 @@ std::optional<std::string> signatureProblem(const CommunityKey& key, std::string
     if (verdict.check == SignatureCheck::Valid)
         return std::nullopt;
     return std::string(signatureCause(verdict.check));
+}
+
+std::optional<uint64_t> signedTimestamp(std::string_view signatureFile)
+{
+    constexpr std::string_view TrustedLine = "\ntrusted comment: ";
+    const size_t line = signatureFile.find(TrustedLine);
+    if (line == std::string_view::npos)
+        return std::nullopt;
+    std::string_view comment = signatureFile.substr(line + TrustedLine.size());
+    comment = comment.substr(0, comment.find_first_of("\r\n"));
+    // Fields are separated by tabs (minisign's own) or blanks.
+    for (size_t at = 0; at < comment.size();) {
+        const size_t end = std::min(comment.find_first_of("\t ", at), comment.size());
+        const std::string_view field = comment.substr(at, end - at);
+        constexpr std::string_view Key = "timestamp:";
+        if (field.starts_with(Key)) {
+            uint64_t value = 0;
+            const std::string_view digits = field.substr(Key.size());
+            const auto [rest, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+            if (error == std::errc() && rest == digits.data() + digits.size() && !digits.empty())
+                return value;
+            return std::nullopt;
+        }
+        at = end + 1;
+    }
+    return std::nullopt;
 }
 
 std::string signatureAddress(const std::string& address)

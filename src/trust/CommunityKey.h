@@ -2,6 +2,7 @@
 
 #include "trust/Minisign.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -23,6 +24,10 @@ CommunityKey loadCommunityKey();
 // for the player ("no signature", "signature not valid", ...).
 std::optional<std::string> signatureProblem(const CommunityKey& key, std::string_view document,
                                             std::string_view signature);
+
+// The time minisign wrote into a signature file's trusted comment ("timestamp:1733570000", its
+// default), read from the text alone: nothing when the comment has none.
+std::optional<uint64_t> signedTimestamp(std::string_view signatureFile);
 
 // Where a document's signature lies.
 std::string signatureAddress(const std::string& address);

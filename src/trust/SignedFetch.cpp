@@ -1,6 +1,7 @@
 #include "trust/SignedFetch.h"
 
 #include "net/HttpClient.h"
+#include "platform/FileOps.h"
 #include "platform/UpdaterError.h"
 
 namespace updater {
@@ -18,7 +19,7 @@ std::string fetchCapped(HttpClient& http, const std::string& address, size_t lar
 }
 
 SignedDocument fetchSigned(HttpClient& http, const CommunityKey& key, const std::string& address,
-                           size_t largest, const std::string& tooLarge)
+                           size_t largest, const std::string& tooLarge, const DocumentInUse& inUse)
 {
     SignedDocument document;
     document.body = fetchCapped(http, address, largest, tooLarge);
@@ -31,7 +32,23 @@ SignedDocument fetchSigned(HttpClient& http, const CommunityKey& key, const std:
         document.signature.clear();
     }
     document.problem = signatureProblem(key, document.body, document.signature);
+    if (document.problem)
+        return document;
+    const std::optional<uint64_t> signedAt = signedTimestamp(document.signature);
+    const std::optional<uint64_t> inUseAt = signedTimestamp(inUse.signature);
+    if (!signedAt)
+        document.problem = "signature without timestamp";
+    else if (inUseAt && *signedAt < *inUseAt)
+        document.problem = inUse.olderCause;
     return document;
+}
+
+std::string signatureInUse(const std::string& documentPath)
+{
+    std::string signature;
+    if (readOwnFile(signatureAddress(documentPath), signature, LargestSignature) != OwnFileRead::Read)
+        signature.clear();
+    return signature;
 }
 
 } // namespace updater

@@ -30,9 +30,23 @@ struct SignedDocument
     std::optional<std::string> problem;
 };
 
+// What a fetched document must not be older than: the signature of the one in use (its text, empty
+// for none) and the cause that refuses an older one ("list older than the one in use").
+struct DocumentInUse
+{
+    std::string signature;
+    std::string olderCause;
+};
+
 // The document at `address` (see fetchCapped) and, with the community's key, its signature at
 // signatureAddress(address): one that cannot be had, or is over LargestSignature, reads as none.
+// A signature that verifies must also carry minisign's "timestamp:" in its trusted comment, and
+// that time must not be older than the one in use: a replayed older document would roll players
+// back.
 SignedDocument fetchSigned(HttpClient& http, const CommunityKey& key, const std::string& address,
-                           size_t largest, const std::string& tooLarge);
+                           size_t largest, const std::string& tooLarge, const DocumentInUse& inUse);
+
+// The signature kept beside a document in use (`documentPath` + ".minisig"): its text, or empty.
+std::string signatureInUse(const std::string& documentPath);
 
 } // namespace updater

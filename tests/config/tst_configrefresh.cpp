@@ -107,7 +107,8 @@ private slots:
     // With the community's key in the game folder, only a copy signed with it replaces the file.
     void signedRefresh_data()
     {
-        QTest::addColumn<QString>("signature"); // valid, missing, other copy
+        // valid, missing, other copy; "older": signed before the copy in use
+        QTest::addColumn<QString>("signature");
         QTest::addColumn<QString>("reply");
         QTest::newRow("signed") << "valid"
                                 << "";
@@ -115,6 +116,8 @@ private slots:
                                       << "no signature";
         QTest::newRow("signature of another copy") << "other copy"
                                                    << "signature not valid";
+        QTest::newRow("older than the one in use") << "older"
+                                                   << "configuration older than the one in use";
     }
 
     void signedRefresh()
@@ -127,12 +130,15 @@ private slots:
         GameFolder game;
         game.write(ConfigOnDisk, OldConfig);
         game.write("tarvo-updater/patchlist.pub", keys.publicKeyFile());
+        if (signature == "older")
+            game.write(ConfigOnDisk + ".minisig", keys.sign(OldConfig, "timestamp:200"));
         ScriptedHttpServer server;
         server.serve("/updater4.cfg", ScriptedHttpServer::ok(NewConfig.toStdString()));
         if (signature != "missing")
             server.serve("/updater4.cfg.minisig",
-                         ScriptedHttpServer::ok(
-                             keys.sign(signature == "valid" ? NewConfig : OldConfig).toStdString()));
+                         ScriptedHttpServer::ok(keys.sign(signature == "other copy" ? OldConfig : NewConfig,
+                                                          signature == "older" ? "timestamp:100" : QString())
+                                                    .toStdString()));
         HttpClient client;
         Configuration config;
         config.overWriteClientInfo = 1;
@@ -143,6 +149,8 @@ private slots:
         QCOMPARE(outcome.result, reply.isEmpty() ? RefreshOutcome::Refreshed : RefreshOutcome::Failed);
         QCOMPARE(QString::fromStdString(outcome.reply), reply);
         QCOMPARE(game.read(ConfigOnDisk), reply.isEmpty() ? NewConfig : OldConfig);
+        // What was taken keeps its signature beside it, for the next refresh to compare.
+        QCOMPARE(game.exists(ConfigOnDisk + ".minisig"), reply.isEmpty() || signature == "older");
     }
 };
 

@@ -32,7 +32,9 @@ private slots:
     void onlyProvenPatchesLand_data()
     {
         QTest::addColumn<QString>("key"); // patchlist.pub: none, valid, malformed, folder, dangling link
-        QTest::addColumn<QString>("signature"); // list.minisig: valid, missing, other key, other list
+        // list.minisig: valid, missing, other key, other list; or "at N" (a trusted comment with
+        // timestamp N, the list in use signed at 200), "no time" (a comment without one)
+        QTest::addColumn<QString>("signature");
         QTest::addColumn<QString>(
             "integrity");                   // the slot's line: right, none, size+1, size-1, checksum, junk
         QTest::addColumn<QString>("entry"); // the archive's one entry
@@ -93,6 +95,19 @@ private slots:
                                         << "valid"
                                         << "right"
                                         << "a.txt" << list << "key file malformed";
+        // A validly signed list older than the one in use would roll players back.
+        QTest::newRow("older list replayed") << "valid"
+                                             << "at 100"
+                                             << "right"
+                                             << "a.txt" << list << "list older than the one in use";
+        QTest::newRow("newer list") << "valid"
+                                    << "at 300"
+                                    << "right"
+                                    << "a.txt" << none << "";
+        QTest::newRow("signature without timestamp") << "valid"
+                                                     << "no time"
+                                                     << "right"
+                                                     << "a.txt" << list << "signature without timestamp";
         // Anything at the key's name that is not a key keeps the checks on.
         QTest::newRow("key a folder") << "folder"
                                       << "missing"
@@ -157,10 +172,22 @@ private slots:
         server.serve("/l", ScriptedHttpServer::ok(listBytes.toStdString()));
         if (listKeptFromBefore)
             game.write("Tarvo-Updater/updates4.list", listBytes);
+        QString comment;
+        if (signature.startsWith("at ")) {
+            comment = "timestamp:" + signature.mid(3) + "\tfile:updates4.list";
+            // The list in use has no slot left to apply.
+            const QByteArray inUse = "[Updates]\r\n";
+            game.write("Tarvo-Updater/updates4.list", inUse);
+            game.write("Tarvo-Updater/updates4.list.minisig",
+                       m_keys.sign(inUse, "timestamp:200\tfile:updates4.list"));
+        } else if (signature == "no time") {
+            comment = "signed by hand";
+        }
         if (signature != "missing") {
             const QByteArray signedBytes = signature == "other list" ? listBytes + ";" : listBytes;
             const MinisignKeys& signer = signature == "other key" ? m_otherKeys : m_keys;
-            server.serve("/l.minisig", ScriptedHttpServer::ok(signer.sign(signedBytes).toStdString()));
+            server.serve("/l.minisig",
+                         ScriptedHttpServer::ok(signer.sign(signedBytes, comment).toStdString()));
         }
 
         Configuration config;

@@ -29,11 +29,14 @@ QByteArray MinisignKeys::publicKeyFile() const
     return bytesOf(m_dir.filePath("key.pub"));
 }
 
-QByteArray MinisignKeys::sign(const QByteArray& document) const
+QByteArray MinisignKeys::sign(const QByteArray& document, const QString& trustedComment) const
 {
     writeFileOrDie(m_dir.filePath("document"), document);
     QFile::remove(m_dir.filePath("document.minisig"));
-    if (!runMinisign({"-S", "-s", m_dir.filePath("key.sec"), "-m", m_dir.filePath("document")}))
+    QStringList arguments{"-S", "-s", m_dir.filePath("key.sec"), "-m", m_dir.filePath("document")};
+    if (!trustedComment.isEmpty())
+        arguments << "-t" << trustedComment;
+    if (!runMinisign(arguments))
         return "<minisign could not sign>";
     return bytesOf(m_dir.filePath("document.minisig"));
 }

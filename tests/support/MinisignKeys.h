@@ -16,8 +16,9 @@ public:
     bool valid() const { return m_valid; }
     // The public key file, as it goes into Tarvo-Updater/patchlist.pub.
     QByteArray publicKeyFile() const;
-    // The signature file minisign writes for the bytes (prehashed, the tool's default).
-    QByteArray sign(const QByteArray& document) const;
+    // The signature file minisign writes for the bytes (prehashed, the tool's default), with the
+    // trusted comment minisign writes ("timestamp:<now>\tfile:...") or the one given.
+    QByteArray sign(const QByteArray& document, const QString& trustedComment = {}) const;
 
 private:
     QTemporaryDir m_dir;
