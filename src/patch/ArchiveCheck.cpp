@@ -87,7 +87,9 @@ std::vector<std::string> checkPatchArchive(const std::string& path)
         const bool needsPassword = header.Flags & RHDF_ENCRYPTED;
         if (needsPassword)
             problems.push_back("entry needs a password: " + shown(name));
-        if (isUnsafeEntryName(name))
+        if (const std::optional<std::string> own = launcherOwnFile(name))
+            problems.push_back("replaces the launcher's own " + *own + ": " + shown(name));
+        else if (isUnsafeEntryName(name))
             problems.push_back("unsafe name: " + shown(name));
         if (isLinkEntry(header))
             problems.push_back("link entry: " + shown(name));

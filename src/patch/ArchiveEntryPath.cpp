@@ -1,7 +1,10 @@
 #include "patch/ArchiveEntryPath.h"
 
+#include "config/Configuration.h"
+#include "patch/PatchLists.h"
 #include "platform/FileOps.h"
 #include "platform/PathText.h"
+#include "trust/CommunityKey.h"
 
 #include <cctype>
 #include <filesystem>
@@ -36,21 +39,36 @@ bool reachesOutside(const std::string& name)
     return false;
 }
 
-// The community's key decides what counts as genuine; no patch may replace it.
-bool namesCommunityKey(std::string name)
+} // namespace
+
+std::optional<std::string> launcherOwnFile(const std::string& storedName)
 {
+    std::string name = withSlashes(storedName);
     while (name.size() > 1 && name.back() == '/')
         name.pop_back();
-    return lowerAscii(std::filesystem::path(name).lexically_normal().string()) ==
-           "tarvo-updater/patchlist.pub";
+    const std::string normal = lowerAscii(std::filesystem::path(name).lexically_normal().string());
+    const std::string own[] = {
+        updaterFolderPath("patchlist.pub"), // the key decides what counts as genuine
+        appliedRecordPath(),
+        patchListPath(),
+        signatureAddress(patchListPath()),
+        signatureAddress(configFilePath()),
+        updaterFolderPath("updater.log"),
+        updaterFolderPath("updater.log.1"),
+        updaterFolderPath("downloads"),
+    };
+    for (const std::string& file : own) {
+        const std::string ownName = lowerAscii(withSlashes(file));
+        if (normal == ownName || normal.starts_with(ownName + "/"))
+            return file;
+    }
+    return std::nullopt;
 }
-
-} // namespace
 
 bool isUnsafeEntryName(const std::string& storedName)
 {
     const std::string name = withSlashes(storedName);
-    return reachesOutside(name) || namesCommunityKey(name);
+    return reachesOutside(name) || launcherOwnFile(name).has_value();
 }
 
 std::optional<std::string> EntryTargets::destination(const std::string& storedName)

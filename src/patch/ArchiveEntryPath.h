@@ -10,8 +10,15 @@ namespace updater {
 
 // Whether an archive entry's stored name ('\' read as '/') must never be written: empty, absolute,
 // with a drive letter or with a ".." component, so that it could reach outside the game folder, or
-// naming the community's key file, whatever its letter case.
+// naming one of the launcher's own files (launcherOwnFile), whatever its letter case.
 bool isUnsafeEntryName(const std::string& storedName);
+
+// The launcher's own file or folder an entry's stored name would replace or write into, as the
+// launcher names it ("Tarvo-Updater\applied4.list"), or nothing. Its state lives there: the
+// record of applied patches, the saved list and the signatures kept beside documents, the log and
+// its older part, the downloads folder and everything in it, and the community's key. What patches
+// deliver into Tarvo-Updater/ (the configuration, www/, GUI/, the hand-over file) is not its own.
+std::optional<std::string> launcherOwnFile(const std::string& storedName);
 
 // Where the entries of one archive are written. Folders are read, checked and created once per
 // archive, so an archive of thousands of files costs little more than its data.

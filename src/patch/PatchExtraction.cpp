@@ -71,11 +71,42 @@ private:
 };
 
 void tell(const ExtractionContext& context, UnpackCaption& caption, NoticeKind kind,
-          const std::string& subject, int code = 0)
+          const std::string& subject, int code = 0, const std::string& cause = {})
 {
     caption.showHeld();
     if (context.player && !(context.stop && context.stop->requested()))
-        context.player->tell({kind, subject, {}, {}, code});
+        context.player->tell({kind, subject, {}, cause, code});
+}
+
+struct OwnFileEntry
+{
+    std::string entry; // as stored
+    std::string file;  // the launcher's name of what it would replace
+};
+
+// The first entry that would replace one of the launcher's own files, from the headers alone, so
+// that such a patch refuses before anything of it is written. An archive the library cannot list
+// has nothing found here; its extraction tells what is wrong with it.
+std::optional<OwnFileEntry> entryReplacingOwnFile(const std::string& archivePath)
+{
+    std::string path = archivePath;
+    RAROpenArchiveDataEx request;
+    std::memset(&request, 0, sizeof request);
+    request.ArcName = path.data();
+    request.OpenMode = RAR_OM_LIST;
+    const RarArchive archive(RAROpenArchiveEx(&request));
+    if (request.OpenResult != ERAR_SUCCESS || !archive)
+        return std::nullopt;
+    std::optional<OwnFileEntry> found;
+    readEntries(archive.get(), [&](const RARHeaderDataEx& header) {
+        const std::string name = utf8FromWide(header.FileNameW);
+        if (const std::optional<std::string> own = launcherOwnFile(name)) {
+            found = OwnFileEntry{name, *own};
+            return false;
+        }
+        return RARProcessFile(archive.get(), RAR_SKIP, nullptr, nullptr) == ERAR_SUCCESS;
+    });
+    return found;
 }
 
 // What the library's callback works with while an entry is unpacked.
@@ -198,6 +229,11 @@ bool extractPatchArchive(const std::string& archivePath, const std::string& docu
     // A cut archive can read as complete to the library; such a patch is not applied at all.
     if (!reachesEndOfArchive(archivePath)) {
         tell(context, caption, NoticeKind::ArchiveHeaderBroken, documentName);
+        return false;
+    }
+    if (const std::optional<OwnFileEntry> own = entryReplacingOwnFile(archivePath)) {
+        tell(context, caption, NoticeKind::ArchiveEntryFailed, own->entry, ERAR_ECREATE,
+             "would replace the launcher's own " + own->file);
         return false;
     }
     CallbackState callbackState;

@@ -2,6 +2,7 @@
 
 #include "patch/ArchivePrefetch.h"
 #include "patch/Downloads.h"
+#include "patch/OwnFiles.h"
 #include "patch/PatchDownload.h"
 #include "patch/PatchExtraction.h"
 #include "patch/PatchLists.h"
@@ -59,6 +60,7 @@ void UpdateRun::run()
     m_http.setWorkEvents(m_progress.workEvents());
     m_http.setStopFlag(&m_stop);
     m_key = loadCommunityKey();
+    mendOwnFiles();
     removeLeftovers();
     const bool listFetched = downloadPatchList();
     if (m_stop.requested())
@@ -93,6 +95,8 @@ void UpdateRun::tell(const Notice& notice)
         break;
     case NoticeKind::ArchiveEntryFailed:
         m_lastProblem = "entry " + notice.subject + " failed (" + std::to_string(notice.code) + ")";
+        if (!notice.cause.empty())
+            m_lastProblem += ": " + notice.cause;
         break;
     default:
         m_lastProblem = notice.reply.empty() ? notice.cause : notice.reply;

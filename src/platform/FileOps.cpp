@@ -138,6 +138,11 @@ bool removeFile(const std::string& path)
     return ::unlink(path.c_str()) == 0;
 }
 
+bool removeEmptyFolder(const std::string& path)
+{
+    return ::rmdir(path.c_str()) == 0;
+}
+
 ScratchFolder::ScratchFolder(const std::string& prefix)
 {
     std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();

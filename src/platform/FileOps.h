@@ -68,6 +68,8 @@ FolderMade makeFolder(const std::string& path);
 
 // Removes a file (a link itself, never its target); false when there was none or it stayed.
 bool removeFile(const std::string& path);
+// Removes a folder only when it is empty; false otherwise.
+bool removeEmptyFolder(const std::string& path);
 
 // A new folder of the program's own in the system's temporary folder, named from `prefix`,
 // removed with everything in it when the object goes. Throws UpdaterError when none can be made.

@@ -504,6 +504,36 @@ private slots:
                  QStringList({"evil.rar"}));
     }
 
+    // The launcher's own state is never a patch's to replace: such an archive is refused before
+    // any of it is written. What patches deliver into Tarvo-Updater/ stays theirs.
+    void launchersOwnFilesRefuseTheArchive_data()
+    {
+        QTest::addColumn<QString>("entry"); // a folder when it ends in '/'
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("the record, as a folder") << "Tarvo-Updater/applied4.list/" << true;
+        QTest::newRow("the log, in another case") << "TARVO-UPDATER/Updater.log" << true;
+        QTest::newRow("into the downloads") << "Tarvo-Updater/downloads/patch-0000000000000001.rar" << true;
+        QTest::newRow("the news page") << "Tarvo-Updater/www/index.htm" << false;
+    }
+    void launchersOwnFilesRefuseTheArchive()
+    {
+        QFETCH(QString, entry);
+        QFETCH(bool, refused);
+        GameFolder game;
+        RarBuilder archive;
+        archive.add("first.txt", "1");
+        const bool folder = entry.endsWith('/');
+        archive.add(folder ? entry + "inside" : entry, "planted");
+        game.write("p.rar", archive.build({"first.txt", folder ? entry.chopped(1) : entry}));
+
+        QCOMPARE(extractPatchArchive("p.rar", "p.rar", context()), !refused);
+        // rar stores a folder's files before the folder itself: the first of them is told.
+        const QString told = ExtractionTest::told(NoticeKind::ArchiveEntryFailed,
+                                                  (folder ? entry + "inside" : entry).toStdString());
+        QCOMPARE(notices(), refused ? QStringList{told} : QStringList());
+        QCOMPARE(game.exists("first.txt"), !refused);
+    }
+
     void linkEntriesAreNeverWritten()
     {
         GameFolder game;

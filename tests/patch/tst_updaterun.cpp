@@ -248,6 +248,22 @@ private slots:
         }
     }
 
+    // An empty folder in place of the record is mended at the start: the run then records.
+    void startMendsAnEmptyFolderInPlaceOfTheRecord()
+    {
+        GameFolder game;
+        QVERIFY(QDir().mkpath("Tarvo-Updater/applied4.list"));
+        ScriptedHttpServer server;
+        serveArchive(server, "p1.rar", archiveOf({{"one.txt", "1"}}));
+        server.serve("/l", ScriptedHttpServer::ok(listOf(server, 1).toStdString()));
+
+        Run run(server.url("/l"));
+        run.run.run();
+
+        QCOMPARE(firstArguments(run.finished), QVariantList{true});
+        QCOMPARE(game.read("Tarvo-Updater/applied4.list"), recordOf(1));
+    }
+
     void failedSlotEndsTheRunUnrecorded_data()
     {
         // Slot 1 is recorded, except where the record cannot be written; {server} is the
@@ -288,7 +304,8 @@ private slots:
         QFETCH(int, code);
         GameFolder game;
         if (failure == "record")
-            QVERIFY(QDir().mkpath("Tarvo-Updater/applied4.list")); // a folder in the record's place
+            // A folder with someone's file in the record's place: not the launcher's to remove.
+            QVERIFY(QDir().mkpath("Tarvo-Updater/applied4.list/kept"));
         else
             game.write("Tarvo-Updater/applied4.list", recordOf(1));
         if (failure == "record too large")

@@ -47,6 +47,10 @@ QByteArray secondArchive(const QString& kind)
         rar.add("dotdot.txt", "x");
         return renameRarEntry(rar.build({"dotdot.txt"}), "dotdot.txt", "../dot.txt");
     }
+    if (kind == "own file") {
+        rar.add("Tarvo-Updater/applied4.list", "Update_1=p1.rar");
+        return rar.build({"Tarvo-Updater/applied4.list"});
+    }
     if (kind == "case collision") {
         rar.add("Read.me", "a");
         rar.add("READ.ME", "b");
@@ -133,6 +137,9 @@ private slots:
         row("wrong checksum", "clean", "checksum", "no key", {"Update_2: checksum does not match"});
         row("wrong size", "clean", "size+1", "no key", {"Update_2: size does not match"});
         row("unsafe name", "unsafe name", "right", "no key", {"Update_2: unsafe name: ../dot.txt"});
+        row("launcher's own file", "own file", "right", "no key",
+            {"Update_2: replaces the launcher's own Tarvo-Updater\\applied4.list: "
+             "Tarvo-Updater/applied4.list"});
         row("case collision", "case collision", "right", "no key",
             {"Update_2: names differ only in letter case: Read.me and READ.ME"});
         row("encrypted headers", "encrypted headers", "right", "no key",
