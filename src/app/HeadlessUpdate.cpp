@@ -99,6 +99,10 @@ int runHeadlessUpdate(int argc, char** argv)
         console.line(messages::alreadyRunning());
         return 1;
     }
+    if (!process.acquireGameFolderLock()) {
+        console.line(messages::gameFolderInUse());
+        return 1;
+    }
     RunLog log("update only");
     const auto end = [&log](int status) {
         log.finish();

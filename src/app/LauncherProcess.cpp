@@ -1,6 +1,7 @@
 #include "app/LauncherProcess.h"
 
 #include "platform/EventLog.h"
+#include "platform/FileOps.h"
 #include "platform/GamePath.h"
 #include "platform/Utf8Locale.h"
 
@@ -17,6 +18,15 @@ void LauncherProcess::readLocale()
 LauncherProcess::LauncherProcess()
 {
     useUtf8CharacterType();
+}
+
+bool LauncherProcess::acquireGameFolderLock()
+{
+    const std::string folder = resolveGamePath("Tarvo-Updater");
+    if (entryKind(folder) != EntryKind::Folder)
+        return true;
+    m_gameFolderLock.emplace(resolveGamePath(updaterFolderPath("updater.lock")));
+    return m_gameFolderLock->acquire();
 }
 
 RunLog::RunLog(const char* mode)

@@ -3,6 +3,8 @@
 #include "platform/InstanceLock.h"
 #include "platform/TerminationRequest.h"
 
+#include <optional>
+
 namespace updater {
 
 // What every run of the launcher, with or without a window, sets up around its work: the
@@ -18,12 +20,17 @@ public:
     LauncherProcess();
 
     bool acquireLock() { return m_lock.acquire(); }
+    // The game folder's own lock (Tarvo-Updater/updater.lock), held for the whole run: a desktop
+    // start and a timed job on one folder would otherwise fight over its files. False when another
+    // launcher holds it; without a Tarvo-Updater folder there is nothing to guard.
+    bool acquireGameFolderLock();
     // Logging out, a service manager or a terminal's Ctrl+C.
     TerminationRequest& termination() { return m_termination; }
 
 private:
     TerminationRequest m_termination;
     InstanceLock m_lock;
+    std::optional<InstanceLock> m_gameFolderLock;
 };
 
 // The run's lines in the log a player hands to the community: opened with a "start" line naming

@@ -9,6 +9,12 @@ std::string alreadyRunning()
     return "-= Updater is already running! =-\n\nYou're trying to start it twice ...";
 }
 
+std::string gameFolderInUse()
+{
+    return "-= The game folder is in use =-\n\nAnother updater is bringing this game folder up to "
+           "date.\nStart again when it is done.";
+}
+
 std::string configurationMissing(const std::string& configPath)
 {
     return "-= CRITICAL ERROR 2 =-\n\nCouldn't find [" + configPath +

@@ -12,6 +12,7 @@
 namespace updater::messages {
 
 std::string alreadyRunning();
+std::string gameFolderInUse();
 std::string configurationMissing(const std::string& configPath);
 std::string offline();
 std::string firstStart();

@@ -55,6 +55,10 @@ extern "C" __attribute__((visibility("default"))) int tarvoUpdaterWindowMain(int
         messageBox(messages::alreadyRunning(), "Alert", DialogIcon::Stop);
         return 0;
     }
+    if (!process.acquireGameFolderLock()) {
+        messageBox(messages::gameFolderInUse(), "Alert", DialogIcon::Stop);
+        return 0;
+    }
     std::unique_ptr<UpdaterWindow> window;
     try {
         window = std::make_unique<UpdaterWindow>();

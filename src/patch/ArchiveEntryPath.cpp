@@ -56,6 +56,7 @@ std::optional<std::string> launcherOwnFile(const std::string& storedName)
         updaterFolderPath("updater.log"),
         updaterFolderPath("updater.log.1"),
         updaterFolderPath("downloads"),
+        updaterFolderPath("updater.lock"),
     };
     for (const std::string& file : own) {
         const std::string ownName = lowerAscii(withSlashes(file));

@@ -133,6 +133,24 @@ FolderMade makeFolder(const std::string& path)
     return FolderMade::Existed;
 }
 
+bool makeMissingFolders(const std::string& folder)
+{
+    for (size_t pos = 0; pos != std::string::npos;) {
+        pos = folder.find('/', pos + 1);
+        const std::string path = folder.substr(0, pos);
+        if (path.empty())
+            continue;
+        struct stat st;
+        if (::stat(path.c_str(), &st) == 0) {
+            if (!S_ISDIR(st.st_mode))
+                return false; // a file stands where a folder is needed
+        } else if (makeFolder(path) == FolderMade::Failed) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool removeFile(const std::string& path)
 {
     return ::unlink(path.c_str()) == 0;

@@ -66,6 +66,12 @@ private:
 enum class FolderMade { Created, Existed, Failed };
 FolderMade makeFolder(const std::string& path);
 
+// Makes every missing folder of `path`, for places of the player's own (the configuration home,
+// the cache): folders already on the way are taken as the system resolves them (one kept behind a
+// link works), only the missing ones are made, with makeFolder. False when one cannot be made or
+// a file stands in the way.
+bool makeMissingFolders(const std::string& path);
+
 // Removes a file (a link itself, never its target); false when there was none or it stayed.
 bool removeFile(const std::string& path);
 // Removes a folder only when it is empty; false otherwise.

@@ -1,5 +1,7 @@
 #include "platform/InstanceLock.h"
 
+#include "platform/FileOps.h"
+
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -11,7 +13,11 @@ std::string InstanceLock::defaultPath()
 {
     if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime)
         return std::string(runtime) + "/Updater.lock";
-    return "/tmp/Updater-" + std::to_string(::getuid()) + ".lock";
+    // Not a shared folder such as /tmp, where another user could hold or plant the lock.
+    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && *cache == '/')
+        return std::string(cache) + "/tarvo-updater/Updater.lock";
+    const char* home = std::getenv("HOME");
+    return std::string(home && *home ? home : ".") + "/.cache/tarvo-updater/Updater.lock";
 }
 
 InstanceLock::InstanceLock(std::string path) : m_path(std::move(path)) {}
@@ -24,7 +30,11 @@ InstanceLock::~InstanceLock()
 
 bool InstanceLock::acquire()
 {
-    m_fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const size_t slash = m_path.rfind('/');
+    if (slash != std::string::npos && slash > 0)
+        makeMissingFolders(m_path.substr(0, slash));
+    // A link at the lock's name is not followed: the lock is this file, or none.
+    m_fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (m_fd < 0)
         return true; // a lock that cannot be made must not keep the player out
     if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {

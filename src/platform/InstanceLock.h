@@ -9,7 +9,8 @@ namespace updater {
 class InstanceLock
 {
 public:
-    // ${XDG_RUNTIME_DIR}/Updater.lock, or /tmp/Updater-<uid>.lock without a runtime folder.
+    // ${XDG_RUNTIME_DIR}/Updater.lock; without a runtime folder, in the user's own cache folder
+    // (${XDG_CACHE_HOME:-$HOME/.cache}/tarvo-updater/Updater.lock), made when missing.
     static std::string defaultPath();
 
     explicit InstanceLock(std::string path = defaultPath());

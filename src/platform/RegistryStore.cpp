@@ -70,29 +70,6 @@ std::string quote(const std::string& text)
     return out + "\"";
 }
 
-// The store lives in the player's own configuration home, not in anything a patch delivers: folders
-// already on the way are taken as the system resolves them (a configuration home kept behind a
-// link works), and only the missing ones are made, with the one folder primitive.
-bool mkdirs(const std::string& folder)
-{
-    std::string path;
-    size_t pos = 0;
-    while (pos != std::string::npos) {
-        pos = folder.find('/', pos + 1);
-        path = folder.substr(0, pos);
-        if (path.empty())
-            continue;
-        struct stat st;
-        if (::stat(path.c_str(), &st) == 0) {
-            if (!S_ISDIR(st.st_mode))
-                return false; // a file stands where a folder is needed
-        } else if (makeFolder(path) == FolderMade::Failed) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // "dword:" and one to eight hexadecimal digits, as exported or typed by hand.
 bool parseDword(const std::string& raw, uint32_t& number)
 {
@@ -212,7 +189,7 @@ bool RegistryStore::canCreateKey() const
     struct stat st;
     if (::stat(m_path.c_str(), &st) == 0)
         return false; // something else (a folder) stands in its place
-    if (!mkdirs(folder))
+    if (!makeMissingFolders(folder))
         return false;
     return directoryExists(folder) && mayWrite(folder);
 }

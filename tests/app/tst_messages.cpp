@@ -20,6 +20,7 @@ private slots:
             texts += QByteArray("---- ") + label + "\n" + QByteArray::fromStdString(text) + "\n";
         };
         add("alreadyRunning", messages::alreadyRunning());
+        add("gameFolderInUse", messages::gameFolderInUse());
         add("configurationMissing", messages::configurationMissing("Tarvo-Updater\\updater4.cfg"));
         add("offline", messages::offline());
         add("firstStart", messages::firstStart());

@@ -232,32 +232,37 @@ private slots:
         QTest::addColumn<QString>("list");
         QTest::addColumn<bool>("patchServed");   // else the patch's address answers 404
         QTest::addColumn<bool>("gameDirOption"); // started elsewhere, the game folder named by --game-dir
-        QTest::addColumn<bool>("lockHeld");      // another instance holds the single-instance lock
+        QTest::addColumn<QString>("lockHeld");   // held by another launcher: "user" (per user), "folder"
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("errors");     // pattern for standard error
         QTest::addColumn<bool>("applied");       // the patch's file landed and the slot is recorded
         QTest::addColumn<bool>("logged");        // the event log has the start and end lines
         QTest::addColumn<QByteArray>("comment"); // the archive's comment
 
-        QTest::newRow("all applied") << "served" << true << false << false << 0 << "p1\\.rar" << true << true
+        const QString none;
+        QTest::newRow("all applied") << "served" << true << false << none << 0 << "p1\\.rar" << true << true
                                      << QByteArray();
         QTest::newRow("list unavailable")
-            << "refused" << true << false << false << 1 << "-= CRITICAL ERROR 3 =-\n\nCan't download" << false
+            << "refused" << true << false << none << 1 << "-= CRITICAL ERROR 3 =-\n\nCan't download" << false
             << true << QByteArray();
-        QTest::newRow("slot fails") << "served" << false << false << false << 1 << "404 Not Found" << false
+        QTest::newRow("slot fails") << "served" << false << false << none << 1 << "404 Not Found" << false
                                     << true << QByteArray();
         QTest::newRow("second instance")
-            << "served" << true << false << true << 1
+            << "served" << true << false << "user" << 1
             << "^-= Updater is already running! =-\n\nYou're trying to start it twice ...\n$" << false
             << false << QByteArray();
+        // Another user's launcher, or a timed job with a runtime folder of its own, on this folder.
+        QTest::newRow("game folder in use")
+            << "served" << true << false << "folder" << 1 << "^-= The game folder is in use =-\n"
+            << false << false << QByteArray();
         QTest::newRow("game folder elsewhere")
-            << "served" << true << true << false << 0 << "p1\\.rar" << true << true << QByteArray();
+            << "served" << true << true << none << 0 << "p1\\.rar" << true << true << QByteArray();
         // A comment that would clear the terminal and print a false outcome shows its escapes.
         QTest::newRow("comment with terminal controls")
-            << "served" << true << false << false << 0 << "\\\\x1b\\[2J\\\\x1b\\[HAll done" << true << true
+            << "served" << true << false << none << 0 << "\\\\x1b\\[2J\\\\x1b\\[HAll done" << true << true
             << QByteArray("\x1b[2J\x1b[HAll done\r\x07");
         QTest::newRow("no configuration")
-            << "" << true << false << false << 1 << "^-= CRITICAL ERROR 2 =-\n\nCouldn't find" << false
+            << "" << true << false << none << 1 << "^-= CRITICAL ERROR 2 =-\n\nCouldn't find" << false
             << false << QByteArray();
     }
 
@@ -266,7 +271,7 @@ private slots:
         QFETCH(QString, list);
         QFETCH(bool, patchServed);
         QFETCH(bool, gameDirOption);
-        QFETCH(bool, lockHeld);
+        QFETCH(QString, lockHeld);
         QFETCH(bool, applied);
         QFETCH(QByteArray, comment);
         updater::test::GameFolder folder;
@@ -291,8 +296,10 @@ private slots:
         if (!list.isEmpty())
             folder.write("Tarvo-Updater/updater4.cfg",
                          QByteArray::fromStdString("[Main]\r\nPatch_List=" + address + "\r\n"));
-        updater::InstanceLock lock(m_home.filePath("Updater.lock").toStdString());
-        if (lockHeld)
+        updater::InstanceLock lock((lockHeld == "folder" ? folder.path() + "/Tarvo-Updater/updater.lock"
+                                                         : m_home.filePath("Updater.lock"))
+                                       .toStdString());
+        if (!lockHeld.isEmpty())
             QVERIFY(lock.acquire());
 
         QProcessEnvironment env = environment();

@@ -1,6 +1,7 @@
 #include "platform/InstanceLock.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -55,15 +56,43 @@ class TestInstanceLock : public QObject
     }
 
 private slots:
+    // Never in a folder other users can write, where one could hold or plant the lock.
+    void defaultPath_data()
+    {
+        QTest::addColumn<QByteArray>("runtime");
+        QTest::addColumn<QByteArray>("cache");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("runtime folder")
+            << QByteArray("/run/user/1000") << QByteArray("/c") << "/run/user/1000/Updater.lock";
+        QTest::newRow("cache folder") << QByteArray() << QByteArray("/c") << "/c/tarvo-updater/Updater.lock";
+        QTest::newRow("home") << QByteArray() << QByteArray() << "/h/.cache/tarvo-updater/Updater.lock";
+    }
     void defaultPath()
     {
-        const QByteArray old = qgetenv("XDG_RUNTIME_DIR");
-        qputenv("XDG_RUNTIME_DIR", "/run/user/1000");
-        QCOMPARE(InstanceLock::defaultPath(), std::string("/run/user/1000/Updater.lock"));
-        qunsetenv("XDG_RUNTIME_DIR");
-        QCOMPARE(InstanceLock::defaultPath(), "/tmp/Updater-" + std::to_string(::getuid()) + ".lock");
-        if (!old.isNull())
-            qputenv("XDG_RUNTIME_DIR", old);
+        QFETCH(QByteArray, runtime);
+        QFETCH(QByteArray, cache);
+        QFETCH(QString, path);
+        const QByteArray saved[] = {qgetenv("XDG_RUNTIME_DIR"), qgetenv("XDG_CACHE_HOME"), qgetenv("HOME")};
+        qputenv("XDG_RUNTIME_DIR", runtime);
+        qputenv("XDG_CACHE_HOME", cache);
+        qputenv("HOME", "/h");
+        const std::string found = InstanceLock::defaultPath();
+        qputenv("XDG_RUNTIME_DIR", saved[0]);
+        qputenv("XDG_CACHE_HOME", saved[1]);
+        qputenv("HOME", saved[2]);
+        QCOMPARE(QString::fromStdString(found), path);
+    }
+
+    // Its folder is made when missing, and a link at its name is not a lock.
+    void madeInItsFolderNeverThroughALink()
+    {
+        const QString nested = m_dir.filePath("cache/tarvo-updater/Updater.lock");
+        QVERIFY(InstanceLock(nested.toStdString()).acquire());
+        QVERIFY(QFileInfo(nested).isFile());
+        const QString planted = m_dir.filePath("planted.lock");
+        QVERIFY(QFile::link(m_dir.filePath("elsewhere"), planted));
+        InstanceLock(planted.toStdString()).acquire();
+        QVERIFY(!QFileInfo::exists(m_dir.filePath("elsewhere")));
     }
 
     void secondProcessIsRefused()
