@@ -399,6 +399,11 @@ void HttpClient::setTimeLimits(long connectSeconds, long stallSeconds)
     d->speedLimits.stallSeconds = stallSeconds;
 }
 
+void HttpClient::setWholeWithin(long seconds)
+{
+    d->speedLimits.wholeSeconds = seconds;
+}
+
 void HttpClient::setMinimumSpeed(long bytesPerSecond, long seconds)
 {
     d->speedLimits.minimumSpeed = bytesPerSecond;
@@ -422,7 +427,9 @@ int HttpClient::lastReplyCode() const
 
 HttpClient::ReplyHeaders HttpClient::lastReplyHeaders() const
 {
-    return d->replyHeaders;
+    ReplyHeaders headers = d->replyHeaders;
+    headers.contentLength = d->chunked ? -1 : d->contentLength;
+    return headers;
 }
 
 std::string HttpClient::get(const std::string& url)
@@ -551,6 +558,11 @@ void HttpClient::performGet(const std::string& url, const Sink& sink, const Resu
     // curl accepts an answer whose header block was cut off by the close; it is not complete.
     if (!bodyStarted)
         d->fail({FailureKind::CutShort, 0, "incomplete answer"}, "Incomplete answer (" + url + ")");
+}
+
+bool addressIsDead(const HttpClient::Failure& failure)
+{
+    return failure.kind == FailureKind::Refused || failure.kind == FailureKind::Unreachable;
 }
 
 bool mayPassIfRetried(const HttpClient::Failure& failure)

@@ -75,10 +75,11 @@ public:
     // GET, and already filled in while its body arrives.
     struct ReplyHeaders
     {
-        std::string etag;          // as sent, quotes included
-        std::string lastModified;  // as sent
-        long long rangeStart = -1; // first byte of a Content-Range ("bytes 100-199/200": 100)
-        int retryAfter = -1;       // Retry-After in seconds; an HTTP date is not read
+        std::string etag;             // as sent, quotes included
+        std::string lastModified;     // as sent
+        long long rangeStart = -1;    // first byte of a Content-Range ("bytes 100-199/200": 100)
+        int retryAfter = -1;          // Retry-After in seconds; an HTTP date is not read
+        long long contentLength = -1; // the body's announced length; -1 for none (chunked, or none sent)
     };
     ReplyHeaders lastReplyHeaders() const;
 
@@ -117,6 +118,9 @@ public:
     // a byte now and then cannot hold it forever. Counts header and body bytes; a transfer
     // younger than the window is never too slow. 1024 B/s over 60 s by default; 0 turns it off.
     void setMinimumSpeed(long bytesPerSecond, long seconds);
+    // A transfer not whole this many seconds after its connection fails ("not whole within <N> s"),
+    // however steadily it trickles; 0 (the default) sets no such limit.
+    void setWholeWithin(long seconds);
 
 private:
     void performGet(const std::string& url, const Sink& sink, const Resume& resume);
@@ -129,6 +133,10 @@ private:
 // date ("Sun, 06 Nov 1994 08:49:37 GMT"). Anything else, line breaks above all, never reaches a
 // request.
 bool isResumeValidator(std::string_view text);
+
+// Whether nobody answers at the address at all (the connection refused, the host not found): such
+// an address is tried again at most once, and a slot whose every address is dead gives up soon.
+bool addressIsDead(const HttpClient::Failure& failure);
 
 // Whether the same request may succeed when tried again a moment later: the network's failures
 // and an overloaded server's.

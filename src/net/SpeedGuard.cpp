@@ -7,6 +7,7 @@ void SpeedGuard::start(Clock::TimePoint now)
     m_started = true;
     m_receivedBefore = 0;
     m_lastArrival = now;
+    m_connectedAt = now;
     m_samples.assign(1, {now, 0});
 }
 
@@ -18,6 +19,8 @@ std::string SpeedGuard::check(Clock::TimePoint now, long long received)
         m_receivedBefore = received;
         m_lastArrival = now;
     }
+    if (m_limits.wholeSeconds > 0 && now - m_connectedAt >= std::chrono::seconds(m_limits.wholeSeconds))
+        return "not whole within " + std::to_string(m_limits.wholeSeconds) + " s";
     if (now - m_lastArrival >= std::chrono::seconds(m_limits.stallSeconds))
         return "no data for " + std::to_string(m_limits.stallSeconds) + " s";
     if (m_limits.minimumSpeed <= 0)

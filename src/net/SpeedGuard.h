@@ -19,6 +19,7 @@ public:
         long stallSeconds = 60;   // no byte at all for this long fails
         long minimumSpeed = 1024; // bytes per second on average over the window; 0: no limit
         long speedSeconds = 60;   // the window
+        long wholeSeconds = 0;    // the whole transfer within this long; 0: no limit
     };
 
     explicit SpeedGuard(const Limits& limits) : m_limits(limits) {}
@@ -27,7 +28,8 @@ public:
     void start(Clock::TimePoint now);
     bool started() const { return m_started; }
 
-    // The cause that ends the transfer ("no data for <N> s", "too slow"), or nothing; `received`
+    // The cause that ends the transfer ("no data for <N> s", "too slow", "not whole within <N> s"),
+    // or nothing; `received`
     // counts every byte since start. Before start, nothing is ever too slow.
     std::string check(Clock::TimePoint now, long long received);
 
@@ -42,6 +44,7 @@ private:
     bool m_started = false;
     long long m_receivedBefore = 0;
     Clock::TimePoint m_lastArrival;
+    Clock::TimePoint m_connectedAt;
     // The running totals sampled about ten times a second over the last window; the oldest is at
     // least one window old once the transfer is.
     std::deque<Sample> m_samples;

@@ -42,7 +42,7 @@ std::string keptValidator(const PartFiles& files)
 
 // One GET, resuming what an earlier one left in the part file.
 void attempt(HttpClient& http, const std::string& url, const std::string& target, const PartFiles& files,
-             uint64_t largest)
+             uint64_t largest, const std::string& tooLarge)
 {
     HttpClient::Resume resume;
     // A part behind a link is not resumed: the link goes, with whatever it pointed at left alone.
@@ -62,6 +62,10 @@ void attempt(HttpClient& http, const std::string& url, const std::string& target
         const bool continues = resume.from > 0 && http.lastReplyCode() == 206;
         if (continues && headers.rangeStart != static_cast<long long>(resume.from))
             throw UpdaterError("invalid answer");
+        // An announced body past the cap fails before a byte of it is written.
+        const uint64_t before = continues ? resume.from : 0;
+        if (headers.contentLength >= 0 && before + static_cast<uint64_t>(headers.contentLength) > largest)
+            throw UpdaterError(tooLarge);
         file.open(files.part, continues);
         if (continues)
             return;
@@ -80,7 +84,7 @@ void attempt(HttpClient& http, const std::string& url, const std::string& target
                 open();
             received += size;
             if (received > largest)
-                throw UpdaterError("size does not match");
+                throw UpdaterError(tooLarge);
             file.write(data, size);
         },
         resume);
@@ -113,6 +117,11 @@ bool waitBeforeRetry(Clock::Duration wait, const DownloadWatch& watch)
 
 } // namespace
 
+const RetryTiming& retryTimingInUse()
+{
+    return retryTiming();
+}
+
 void setRetryTimingForTest(const RetryTiming& timing)
 {
     retryTiming() = timing;
@@ -125,7 +134,7 @@ void downloadToFile(HttpClient& http, const std::string& url, const std::string&
     const RetryTiming& timing = retryTiming();
     for (size_t retry = 0;; ++retry) {
         try {
-            attempt(http, url, target, files, largest);
+            attempt(http, url, target, files, largest, watch.tooLarge);
             return;
         } catch (const HttpError&) {
             const HttpClient::Failure failure = http.lastFailure();
@@ -138,7 +147,7 @@ void downloadToFile(HttpClient& http, const std::string& url, const std::string&
             // resumed at all.
             if (!fileExists(files.validator))
                 files.remove();
-            if (stopped || retry >= timing.waits.size())
+            if (stopped || retry >= timing.waits.size() || (addressIsDead(failure) && retry >= 1))
                 throw;
             const int retryAfter =
                 failure.kind == HttpClient::Failure::Kind::Status ? http.lastReplyHeaders().retryAfter : -1;

@@ -20,7 +20,11 @@ struct RetryTiming
                                                  std::chrono::seconds(16)};
     // A server's Retry-After replaces the wait, up to this.
     std::chrono::milliseconds longestRetryAfter{std::chrono::seconds(60)};
+    // A slot whose every address so far was dead (addressIsDead) tries no further address once
+    // this long has passed since it began, however many mirrors are left.
+    std::chrono::milliseconds deadSlotBudget{std::chrono::minutes(2)};
 };
+const RetryTiming& retryTimingInUse();
 // Tests shorten the waits; nothing else calls it.
 void setRetryTimingForTest(const RetryTiming& timing);
 
@@ -41,6 +45,9 @@ struct DownloadWatch
     // Each second of a wait before a retry, with the seconds left; 0 when the next attempt begins.
     std::function<void(int seconds)> retrying;
     const Clock* clock = nullptr; // what the waits are measured with; null for the steady clock
+    // Why a body longer than the largest fails: past an integrity line's size the archive is not
+    // the one named; without one, past a cap it is no patch.
+    std::string tooLarge = "size does not match";
 };
 
 // Fetches the address into `target` + ".part" while it arrives and renames it to `target` once
@@ -53,9 +60,9 @@ struct DownloadWatch
 // asks only for the rest: a 206 from that byte on is appended, a 200 (the server's copy
 // changed) starts over. A failure that no retry can mend removes both files.
 //
-// A body longer than `largest` bytes fails at once with "size does not match", so that a patch
-// with an integrity line cannot fill the disk. Throws (HttpError, UpdaterError) on any failure;
-// HttpError("Stopped") when the stop flag ends a wait.
+// A body longer than `largest` bytes fails at once with the watch's tooLarge, so that no patch can
+// fill the disk. An address where nobody answers (addressIsDead) is tried at most twice. Throws (HttpError,
+// UpdaterError) on any failure; HttpError("Stopped") when the stop flag ends a wait.
 void downloadToFile(HttpClient& http, const std::string& url, const std::string& target,
                     uint64_t largest = UINT64_MAX, const DownloadWatch& watch = {});
 

@@ -17,11 +17,16 @@
 #include "trust/IntegrityLine.h"
 #include "trust/SignedFetch.h"
 
+#include <QScopeGuard>
+
 #include <exception>
 
 namespace updater {
 
 namespace {
+
+// The patch list is small: whole within five minutes, or the server is not serving it.
+constexpr long ListWholeWithinSeconds = 5 * 60;
 
 // Why the patch cannot be applied before its download, if it cannot; fills in what it must be.
 const char* refusalOf(const CommunityKey& key, const PendingPatch& patch, std::optional<FileDigest>& expected)
@@ -111,6 +116,9 @@ bool UpdateRun::downloadPatchList()
 {
     try {
         const std::string listPath = resolveGamePath(patchListPath());
+        // A list trickling just fast enough would hold the run for hours.
+        m_http.setWholeWithin(ListWholeWithinSeconds);
+        const auto archivesAreNotLimited = qScopeGuard([this] { m_http.setWholeWithin(0); });
         const SignedDocument list =
             fetchSigned(m_http, m_key, m_config.patchList, LargestPatchList, "list larger than 16 MiB",
                         {signatureInUse(listPath), "list older than the one in use"});
@@ -139,19 +147,34 @@ bool UpdateRun::listOnDiskIsSigned(const std::string& listPath) const
            !signatureProblem(m_key, list, signature);
 }
 
+ArchiveCap archiveCap(const std::optional<FileDigest>& expected)
+{
+    if (expected)
+        return {expected->size, "size does not match"};
+    return {LargestUnlistedArchive, "archive larger than 8 GiB"};
+}
+
 bool UpdateRun::downloadFromMirrors(HttpClient& http, const StopFlag& stop, const PendingPatch& patch,
-                                    const std::string& archive, uint64_t largest)
+                                    const std::string& archive, const ArchiveCap& cap, bool& allDead,
+                                    Clock::TimePoint slotBegan)
 {
     for (const std::string& mirror : m_config.patchMirrors) {
         if (stop.requested())
             return false;
+        // Fifty dead mirrors must not hold a player for a quarter of an hour.
+        if (allDead && Clock::steady().now() - slotBegan >= retryTimingInUse().deadSlotBudget) {
+            logEvent("slot " + patch.documentName + ": no address answered; the other mirrors are not tried");
+            return false;
+        }
         const std::string address = mirrorAddress(mirror, patch.address);
         try {
             DownloadWatch watch;
             watch.stop = &stop;
-            downloadToFile(http, address, archive, largest, watch);
+            watch.tooLarge = cap.tooLarge;
+            downloadToFile(http, address, archive, cap.largest, watch);
             return true;
         } catch (...) {
+            allDead = allDead && addressIsDead(http.lastFailure());
             logEvent("mirror " + address + " failed: " +
                      failure(http, NoticeKind::PatchUnavailable, address, std::current_exception()).reply);
         }
@@ -161,22 +184,25 @@ bool UpdateRun::downloadFromMirrors(HttpClient& http, const StopFlag& stop, cons
 
 std::optional<Notice> UpdateRun::downloadArchive(HttpClient& http, const StopFlag& stop,
                                                  const PendingPatch& patch, const std::string& folder,
-                                                 const std::string& archive, uint64_t largest,
+                                                 const std::string& archive, const ArchiveCap& cap,
                                                  std::function<void(int)> retrying)
 {
+    const Clock::TimePoint began = Clock::steady().now();
     try {
         if (folder.empty())
             throw UpdaterError("cannot create the downloads folder");
         DownloadWatch watch;
         watch.stop = &stop;
         watch.retrying = std::move(retrying);
-        downloadToFile(http, patch.address, archive, largest, watch);
+        watch.tooLarge = cap.tooLarge;
+        downloadToFile(http, patch.address, archive, cap.largest, watch);
         return std::nullopt;
     } catch (...) {
         // The player hears of the archive's own address; the mirrors are the community's fallback.
         const Notice originFailure =
             failure(http, NoticeKind::PatchUnavailable, patch.address, std::current_exception());
-        if (folder.empty() || !downloadFromMirrors(http, stop, patch, archive, largest))
+        bool allDead = addressIsDead(http.lastFailure());
+        if (folder.empty() || !downloadFromMirrors(http, stop, patch, archive, cap, allDead, began))
             return originFailure;
         return std::nullopt;
     }
@@ -278,11 +304,10 @@ bool UpdateRun::fetchArchive(const PendingPatch& patch, const std::optional<File
         m_prefetch.reset();
     } else {
         // The window shows captions where the document's name stands; it returns for the retry.
-        downloadFailure =
-            downloadArchive(m_http, m_stop, patch, folder, archive, expected ? expected->size : UINT64_MAX,
-                            [this, &patch](int seconds) {
-                                m_progress.setCaption(TransferCaption::retrying(seconds, patch.documentName));
-                            });
+        downloadFailure = downloadArchive(
+            m_http, m_stop, patch, folder, archive, archiveCap(expected), [this, &patch](int seconds) {
+                m_progress.setCaption(TransferCaption::retrying(seconds, patch.documentName));
+            });
     }
     if (downloadFailure) {
         tell(*downloadFailure);
@@ -311,12 +336,11 @@ void UpdateRun::startPrefetch(const PendingPatch& next, const std::string& folde
     if (refusalOf(m_key, next, expected) || nextArchive == archive || fileExists(nextArchive) ||
         !roomToFetchAhead(archive, expected ? expected->size : 0))
         return;
-    const uint64_t largest = expected ? expected->size : UINT64_MAX;
+    const ArchiveCap cap = archiveCap(expected);
     m_prefetch = std::make_unique<ArchivePrefetch>(
         m_prefetchHttp, m_prefetchStop, m_progress, next.documentName, nextArchive,
-        [this, next, folder, nextArchive, largest](HttpClient& http, std::function<void(int)> retrying) {
-            return downloadArchive(http, m_prefetchStop, next, folder, nextArchive, largest,
-                                   std::move(retrying));
+        [this, next, folder, nextArchive, cap](HttpClient& http, std::function<void(int)> retrying) {
+            return downloadArchive(http, m_prefetchStop, next, folder, nextArchive, cap, std::move(retrying));
         });
 }
 

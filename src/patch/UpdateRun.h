@@ -3,6 +3,7 @@
 #include "config/Configuration.h"
 #include "net/HttpClient.h"
 #include "patch/TransferProgress.h"
+#include "platform/Clock.h"
 #include "platform/StopFlag.h"
 #include "trust/CommunityKey.h"
 #include "trust/Sha256.h"
@@ -23,6 +24,16 @@ class ArchivePrefetch;
 class PlayerContact;
 class ProfileFile;
 struct PendingPatch;
+
+// The most of an archive a download takes: the integrity line's size, or without one a cap past
+// which no patch is plausible, so that no answer can fill the disk.
+struct ArchiveCap
+{
+    uint64_t largest;
+    std::string tooLarge; // the cause past it
+};
+inline constexpr uint64_t LargestUnlistedArchive = 8ull * 1024 * 1024 * 1024;
+ArchiveCap archiveCap(const std::optional<FileDigest>& expected);
 
 // The update run: fetches the patch list and applies, in slot order, every slot the record does
 // not show as applied (download, extraction, deletion, record). A slot that fails ends the run
@@ -71,10 +82,11 @@ private:
     // hear when none gave it. Runs on the run's thread and on the prefetch's, with its own client.
     std::optional<Notice> downloadArchive(HttpClient& http, const StopFlag& stop, const PendingPatch& patch,
                                           const std::string& folder, const std::string& archive,
-                                          uint64_t largest, std::function<void(int)> retrying);
+                                          const ArchiveCap& cap, std::function<void(int)> retrying);
     // Asks each mirror in turn for an archive its own address could not give; true once one did.
     bool downloadFromMirrors(HttpClient& http, const StopFlag& stop, const PendingPatch& patch,
-                             const std::string& archive, uint64_t largest);
+                             const std::string& archive, const ArchiveCap& cap, bool& allDead,
+                             Clock::TimePoint slotBegan);
     bool listOnDiskIsSigned(const std::string& listPath) const;
     // `next` is the slot after this one, if any, whose download begins while this one unpacks.
     // Downloads the slot's archive (or takes what was fetched ahead) and checks it; false, told,

@@ -207,6 +207,37 @@ private slots:
         QCOMPARE(told, reported);
     }
 
+    // Nobody answering at the address: one retry, not three.
+    void deadAddressIsTriedTwice()
+    {
+        setRetryTimingForTest({{1s, 4s, 16s}, 60s});
+        HttpClient http;
+        const ManualClock clock;
+        DownloadWatch watch;
+        watch.clock = &clock;
+        const std::string dead =
+            "http://127.0.0.1:" + std::to_string(ScriptedHttpServer::unusedPort()) + "/p.rar";
+        QVERIFY_THROWS_EXCEPTION(HttpError,
+                                 downloadToFile(http, dead, target().toStdString(), UINT64_MAX, watch));
+        QCOMPARE(http.lastFailure().kind, HttpClient::Failure::Kind::Refused);
+        QCOMPARE(clock.waits(), std::vector<Clock::Duration>{std::chrono::seconds(1)});
+    }
+
+    // An announced body past the cap fails before a byte of it is written.
+    void announcedBodyPastTheCapFailsAtOnce()
+    {
+        ScriptedHttpServer server;
+        server.serve("/p.rar", {"HTTP/1.1 200 OK\r\nContent-Length: 9663676416\r\n\r\nRar!",
+                                ScriptedHttpServer::Ending::Hang});
+        HttpClient http;
+        DownloadWatch watch;
+        watch.tooLarge = "archive larger than 8 GiB";
+        QVERIFY_THROWS_EXCEPTION(std::exception, downloadToFile(http, server.url("/p.rar"),
+                                                                target().toStdString(), 8ull << 30, watch));
+        QCOMPARE(http.lastFailure().cause, "archive larger than 8 GiB");
+        QVERIFY(!QFile::exists(target() + ".part"));
+    }
+
     void stopEndsTheWait()
     {
         setRetryTimingForTest({{5s}, 60s});

@@ -16,6 +16,7 @@
 #include "trust/Sha256.h"
 
 #include <QDeadlineTimer>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
@@ -457,13 +458,24 @@ private slots:
     void mirrorsStandInForTheOrigin_data()
     {
         QTest::addColumn<bool>("mirrorHasIt");
-        QTest::newRow("dead origin, live second mirror") << true;
-        QTest::newRow("no mirror has it") << false;
+        // Once a slot whose every address was dead has run this long, no further mirror is asked.
+        QTest::addColumn<int>("deadSlotBudgetMs");
+        QTest::newRow("dead origin, live second mirror") << true << 120000;
+        QTest::newRow("no mirror has it") << false << 120000;
+        QTest::newRow("dead addresses past the budget") << true << 0;
     }
 
     void mirrorsStandInForTheOrigin()
     {
         QFETCH(bool, mirrorHasIt);
+        QFETCH(int, deadSlotBudgetMs);
+        const RetryTiming saved = retryTimingInUse();
+        const auto restore = qScopeGuard([saved] { setRetryTimingForTest(saved); });
+        RetryTiming timing = saved;
+        timing.deadSlotBudget = std::chrono::milliseconds(deadSlotBudgetMs);
+        setRetryTimingForTest(timing);
+        const bool mirrorAsked = deadSlotBudgetMs > 0;
+        mirrorHasIt = mirrorHasIt && mirrorAsked;
         GameFolder game;
         game.write("Tarvo-Updater/applied4.list", recordOf(0));
         ScriptedHttpServer lists, mirror;
@@ -479,7 +491,7 @@ private slots:
         run.run.run();
 
         QCOMPARE(firstArguments(run.finished), QVariantList{mirrorHasIt});
-        QCOMPARE(targetsRequested(mirror), QStringList{"/patches/p1.rar"});
+        QCOMPARE(targetsRequested(mirror), mirrorAsked ? QStringList{"/patches/p1.rar"} : QStringList());
         QCOMPARE(game.exists("one.txt"), mirrorHasIt);
         QCOMPARE(game.read("Tarvo-Updater/applied4.list").contains("Update_1=p1.rar"), mirrorHasIt);
         QCOMPARE(told(run.player.notices()),
