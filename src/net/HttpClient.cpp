@@ -79,6 +79,18 @@ long long rangeStartOf(std::string_view value)
     return dash != std::string_view::npos && parseContentLength(value.substr(0, dash), start) ? start : -1;
 }
 
+// The complete length of a Content-Range ("bytes 100-199/200" and "bytes */200": 200); -1 when
+// unknown ("/*") or unreadable.
+long long completeLengthOf(std::string_view value)
+{
+    const auto slash = value.rfind('/');
+    long long length = -1;
+    return startsWithNoCase(value, "bytes ") && slash != std::string_view::npos &&
+                   parseContentLength(value.substr(slash + 1), length)
+               ? length
+               : -1;
+}
+
 // Delay-seconds of a Retry-After, capped far above any wait honoured; -1 for an HTTP date.
 int secondsOf(std::string_view value)
 {
@@ -228,9 +240,10 @@ struct HttpClient::Impl
             replyHeaders.etag = headerValue(line);
         else if (startsWithNoCase(line, "Last-Modified:"))
             replyHeaders.lastModified = headerValue(line);
-        else if (startsWithNoCase(line, "Content-Range:"))
+        else if (startsWithNoCase(line, "Content-Range:")) {
             replyHeaders.rangeStart = rangeStartOf(headerValue(line));
-        else if (startsWithNoCase(line, "Retry-After:"))
+            replyHeaders.completeLength = completeLengthOf(headerValue(line));
+        } else if (startsWithNoCase(line, "Retry-After:"))
             replyHeaders.retryAfter = secondsOf(headerValue(line));
         return true;
     }

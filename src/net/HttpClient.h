@@ -75,11 +75,12 @@ public:
     // GET, and already filled in while its body arrives.
     struct ReplyHeaders
     {
-        std::string etag;             // as sent, quotes included
-        std::string lastModified;     // as sent
-        long long rangeStart = -1;    // first byte of a Content-Range ("bytes 100-199/200": 100)
-        int retryAfter = -1;          // Retry-After in seconds; an HTTP date is not read
-        long long contentLength = -1; // the body's announced length; -1 for none (chunked, or none sent)
+        std::string etag;              // as sent, quotes included
+        std::string lastModified;      // as sent
+        long long rangeStart = -1;     // first byte of a Content-Range ("bytes 100-199/200": 100)
+        long long completeLength = -1; // the whole length in a Content-Range ("bytes */200": 200)
+        int retryAfter = -1;           // Retry-After in seconds; an HTTP date is not read
+        long long contentLength = -1;  // the body's announced length; -1 for none (chunked, or none sent)
     };
     ReplyHeaders lastReplyHeaders() const;
 

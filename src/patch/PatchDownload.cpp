@@ -77,20 +77,31 @@ void attempt(HttpClient& http, const std::string& url, const std::string& target
         else
             writeFileAtomically(files.validator, validator);
     };
-    http.get(
-        url,
-        [&](const char* data, size_t size) {
-            if (!file.isOpen())
-                open();
-            received += size;
-            if (received > largest)
-                throw UpdaterError(tooLarge);
-            file.write(data, size);
-        },
-        resume);
-    if (!file.isOpen())
-        open(); // an empty body
-    file.close();
+    bool partWasWhole = false;
+    try {
+        http.get(
+            url,
+            [&](const char* data, size_t size) {
+                if (!file.isOpen())
+                    open();
+                received += size;
+                if (received > largest)
+                    throw UpdaterError(tooLarge);
+                file.write(data, size);
+            },
+            resume);
+    } catch (const HttpError&) {
+        // Killed between the part's last byte and its rename: the server has nothing past its end.
+        partWasWhole = resume.from > 0 && http.lastReplyCode() == 416 &&
+                       http.lastReplyHeaders().completeLength == static_cast<long long>(resume.from);
+        if (!partWasWhole)
+            throw;
+    }
+    if (!partWasWhole) {
+        if (!file.isOpen())
+            open(); // an empty body
+        file.close();
+    }
     if (!replaceFile(files.part, target))
         throw UpdaterError("Cannot create file " + target);
     removeFile(files.validator);

@@ -97,6 +97,18 @@ private slots:
         QTest::newRow("range ignored: starts over")
             << QByteArray("stale!") << Replies{ScriptedHttpServer::ok("hello world")} << QStringList{range6}
             << QByteArray("hello world") << "" << QByteArray();
+        // Killed between the part's last byte and its rename: a 416 for exactly its length ends it (the
+        // client's last answer stays that 416).
+        const ScriptedHttpServer::Reply nothingPast11 =
+            ScriptedHttpServer::status("416 Range Not Satisfiable", "", "Content-Range: bytes */11\r\n");
+        const QString range11 = "Range: bytes=11-\r\nIf-Range: \"v1\"\r\n";
+        QTest::newRow("whole part: 416 of its length")
+            << QByteArray("hello world") << Replies{nothingPast11} << QStringList{range11}
+            << QByteArray("hello world") << "416 Range Not Satisfiable" << QByteArray();
+        QTest::newRow("416 of another length: refused")
+            << QByteArray("hello worl") << Replies{nothingPast11}
+            << QStringList{"Range: bytes=10-\r\nIf-Range: \"v1\"\r\n"} << QByteArray()
+            << "416 Range Not Satisfiable" << QByteArray();
         QTest::newRow("range from another byte: refused")
             << QByteArray("hello ") << Replies{partial("0-10/11", "hello world")} << QStringList{range6}
             << QByteArray() << "invalid answer" << QByteArray();
