@@ -140,6 +140,9 @@ HttpClient::Failure failureOf(CURLcode result, long osError, bool chunked, std::
         return {FailureKind::BadAnswer, 0,
                 curlText.find("Content-Length") != std::string_view::npos ? "invalid Content-Length"
                                                                           : "invalid answer"};
+    case CURLE_OUT_OF_MEMORY:
+        // What curl says of a header line past its limit; a real lack of memory would end more.
+        return {FailureKind::BadAnswer, 0, "answer header too long"};
     case CURLE_UNSUPPORTED_PROTOCOL:
         return {FailureKind::BadAddress, 0, "not an HTTP address"};
     default:
@@ -465,7 +468,7 @@ void HttpClient::get(const std::string& url, const Sink& sink, const Resume& res
     const auto logRequest = [&](const std::string& outcome) {
         const auto ms =
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::steady().now() - started).count();
-        logEvent("GET " + url + ": " + outcome + ", " + std::to_string(bytes) + " bytes, " +
+        logEvent("GET " + addressForLog(url) + ": " + outcome + ", " + std::to_string(bytes) + " bytes, " +
                  std::to_string(ms) + " ms");
     };
     try {
@@ -477,7 +480,12 @@ void HttpClient::get(const std::string& url, const Sink& sink, const Resume& res
             },
             resume);
     } catch (...) {
-        logRequest(d->failure.failed() ? d->failure.cause : "failed");
+        // The status text hides why a 2xx answer was refused.
+        const bool refusedForLocation = d->failure.kind == FailureKind::Status && d->hasLocation &&
+                                        d->failure.status >= 200 && d->failure.status <= 299;
+        logRequest(!d->failure.failed() ? "failed"
+                   : refusedForLocation ? d->failure.cause + " with a Location header (not followed)"
+                                        : d->failure.cause);
         throw;
     }
     logRequest(d->lastReplyText);
@@ -485,6 +493,8 @@ void HttpClient::get(const std::string& url, const Sink& sink, const Resume& res
 
 void HttpClient::performGet(const std::string& url, const Sink& sink, const Resume& resume)
 {
+    // Texts of failures reach the log: never with a password of the address.
+    const std::string shown = addressForLog(url);
     d->failure = {};
     if (d->stopRequested())
         d->fail({FailureKind::Stopped, 0, "stopped"}, "Stopped");
@@ -559,18 +569,31 @@ void HttpClient::performGet(const std::string& url, const Sink& sink, const Resu
     // A complete header block that refuses the request is the truth, whatever became of its body.
     if (bodyStarted && !d->succeeded()) {
         d->failure = {FailureKind::Status, d->lastReplyCode, d->lastReplyText};
-        throw HttpError("HTTP " + d->lastReplyText + " (" + url + ")");
+        throw HttpError("HTTP " + d->lastReplyText + " (" + shown + ")");
     }
     if (d->abort.failed()) {
-        const std::string message = capitalised(d->abort.cause) + " (" + url + ")";
+        const std::string message = capitalised(d->abort.cause) + " (" + shown + ")";
         d->fail(std::exchange(d->abort, {}), message);
     }
     if (result != CURLE_OK)
         d->fail(failureOf(result, osError, d->chunked, errorText),
-                std::string(errorText[0] ? errorText : curl_easy_strerror(result)) + " (" + url + ")");
+                std::string(errorText[0] ? errorText : curl_easy_strerror(result)) + " (" + shown + ")");
     // curl accepts an answer whose header block was cut off by the close; it is not complete.
     if (!bodyStarted)
-        d->fail({FailureKind::CutShort, 0, "incomplete answer"}, "Incomplete answer (" + url + ")");
+        d->fail({FailureKind::CutShort, 0, "incomplete answer"}, "Incomplete answer (" + shown + ")");
+}
+
+std::string addressForLog(std::string_view address)
+{
+    const size_t scheme = address.find("://");
+    if (scheme == std::string_view::npos)
+        return std::string(address);
+    const size_t hostStart = scheme + 3;
+    const size_t hostEnd = std::min(address.find_first_of("/?#", hostStart), address.size());
+    const size_t at = address.substr(hostStart, hostEnd - hostStart).rfind('@');
+    if (at == std::string_view::npos)
+        return std::string(address);
+    return std::string(address.substr(0, hostStart)) + std::string(address.substr(hostStart + at + 1));
 }
 
 bool addressIsDead(const HttpClient::Failure& failure)

@@ -135,6 +135,10 @@ private:
 // request.
 bool isResumeValidator(std::string_view text);
 
+// The address as the log may show it: without a user name and password ("http://u:p@host/x" gives
+// "http://host/x"), which a mirror's address may carry.
+std::string addressForLog(std::string_view address);
+
 // Whether nobody answers at the address at all (the connection refused, the host not found): such
 // an address is tried again at most once, and a slot whose every address is dead gives up soon.
 bool addressIsDead(const HttpClient::Failure& failure);

@@ -116,6 +116,7 @@ struct CallbackState
     UnpackCaption* caption = nullptr;
     AtomicFileWriter* entryFile = nullptr; // the entry being written
     bool writeFailed = false;
+    std::string entryCause; // why the entry failed on our side, for the log ("disk full", ...)
 };
 
 // Called as an entry's data flows: writes it, and lets a requested stop abandon the entry (the
@@ -131,8 +132,9 @@ int CALLBACK dataCallback(UINT message, LPARAM userData, LPARAM data, LPARAM siz
     if (state->entryFile) {
         try {
             state->entryFile->write(reinterpret_cast<const char*>(data), static_cast<size_t>(size));
-        } catch (const UpdaterError&) {
+        } catch (const UpdaterError& error) {
             state->writeFailed = true;
+            state->entryCause = withReason(error);
             return -1;
         }
     }
@@ -162,12 +164,15 @@ std::optional<FileTime> modificationTimeOf(const RARHeaderDataEx& header)
 int extractFile(HANDLE archive, const RARHeaderDataEx& header, const std::string& target,
                 EntryTargets& targets, CallbackState& state)
 {
-    if (!targets.prepareFolders(folderOf(target)))
+    if (!targets.prepareFolders(folderOf(target))) {
+        state.entryCause = "cannot make the folder " + folderOf(target);
         return ERAR_ECREATE;
+    }
     std::optional<AtomicFileWriter> file;
     try {
         file.emplace(target, ".updater-unrar-XXXXXX");
-    } catch (const UpdaterError&) {
+    } catch (const UpdaterError& error) {
+        state.entryCause = withReason(error);
         return ERAR_ECREATE;
     }
     state.entryFile = &*file;
@@ -184,7 +189,8 @@ int extractFile(HANDLE archive, const RARHeaderDataEx& header, const std::string
         file->setModificationTime(*modified);
     try {
         file->commit();
-    } catch (const UpdaterError&) {
+    } catch (const UpdaterError& error) {
+        state.entryCause = withReason(error);
         return ERAR_ECREATE;
     }
     return ERAR_SUCCESS;
@@ -193,9 +199,12 @@ int extractFile(HANDLE archive, const RARHeaderDataEx& header, const std::string
 // Returns the library's code for the current entry: 0 when it was written whole.
 int processEntry(HANDLE archive, const RARHeaderDataEx& header, EntryTargets& targets, CallbackState& state)
 {
+    state.entryCause.clear();
     const std::optional<std::string> target = targets.destination(utf8FromWide(header.FileNameW));
-    if (!target || isLinkEntry(header))
+    if (!target || isLinkEntry(header)) {
+        state.entryCause = target ? "a link entry" : "an unsafe name";
         return ERAR_ECREATE;
+    }
     if (header.Flags & RHDF_DIRECTORY)
         return targets.prepareFolders(*target) ? RARProcessFile(archive, RAR_SKIP, nullptr, nullptr)
                                                : ERAR_ECREATE;
@@ -249,7 +258,8 @@ bool extractPatchArchive(const std::string& archivePath, const std::string& docu
         const int result = processEntry(archive.get(), header, targets, callbackState);
         caption.entryDone();
         if (result != ERAR_SUCCESS) {
-            tell(context, caption, NoticeKind::ArchiveEntryFailed, utf8FromWide(header.FileNameW), result);
+            tell(context, caption, NoticeKind::ArchiveEntryFailed, utf8FromWide(header.FileNameW), result,
+                 callbackState.entryCause);
             return false;
         }
         return !(context.stop && context.stop->requested());

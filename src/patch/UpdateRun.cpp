@@ -175,7 +175,7 @@ bool UpdateRun::downloadFromMirrors(HttpClient& http, const StopFlag& stop, cons
             return true;
         } catch (...) {
             allDead = allDead && addressIsDead(http.lastFailure());
-            logEvent("mirror " + address + " failed: " +
+            logEvent("mirror " + addressForLog(address) + " failed: " +
                      failure(http, NoticeKind::PatchUnavailable, address, std::current_exception()).reply);
         }
     }

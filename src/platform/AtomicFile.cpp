@@ -6,9 +6,11 @@
 #include "platform/UpdaterError.h"
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <random>
@@ -108,6 +110,14 @@ bool nameUnnamedFile(int fd, const std::string& target, const std::string& patte
 
 } // namespace
 
+std::string systemReason(int error)
+{
+    std::string reason = std::strerror(error);
+    if (!reason.empty())
+        reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
+    return reason;
+}
+
 AtomicFileWriter::AtomicFileWriter(std::string target, const char* pattern)
     : m_target(std::move(target)), m_pattern(siblingPattern(m_target, pattern))
 {
@@ -122,7 +132,7 @@ AtomicFileWriter::AtomicFileWriter(std::string target, const char* pattern)
     m_temporary = m_pattern;
     m_fd = ::mkostemp(m_temporary.data(), O_CLOEXEC);
     if (m_fd < 0)
-        throw UpdaterError("Cannot create file " + m_target);
+        throw UpdaterError("Cannot create file " + m_target, systemReason(errno));
     // mkstemp creates 0600; a game file should carry the usual permissions.
     ::fchmod(m_fd, usualFileMode());
 }
@@ -166,7 +176,7 @@ void writeAllBytes(int fd, const char* data, size_t size, const std::string& nam
         if (n < 0 && (errno == ENOSPC || errno == EDQUOT))
             throw UpdaterError("disk full");
         if (n <= 0)
-            throw UpdaterError("Cannot write file " + nameForErrors);
+            throw UpdaterError("Cannot write file " + nameForErrors, n < 0 ? systemReason(errno) : "");
         data += n;
         size -= static_cast<size_t>(n);
     }
@@ -176,9 +186,10 @@ void AtomicFileWriter::commit()
 {
     const bool named =
         m_temporary.empty() ? nameUnnamedFile(m_fd, m_target, m_pattern) : replaceFile(m_temporary, m_target);
+    const int error = named ? 0 : errno;
     const int fd = std::exchange(m_fd, -1);
     if (::close(fd) != 0 || !named)
-        throw UpdaterError("Cannot create file " + m_target);
+        throw UpdaterError("Cannot create file " + m_target, systemReason(named ? errno : error));
     m_committed = true;
 }
 

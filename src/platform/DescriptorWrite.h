@@ -10,4 +10,7 @@ namespace updater {
 // nameForErrors) on any other failure.
 void writeAllBytes(int fd, const char* data, size_t size, const std::string& nameForErrors);
 
+// The system's word for an error number, in lower case ("permission denied").
+std::string systemReason(int error);
+
 } // namespace updater

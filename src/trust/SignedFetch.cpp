@@ -25,13 +25,18 @@ SignedDocument fetchSigned(HttpClient& http, const CommunityKey& key, const std:
     document.body = fetchCapped(http, address, largest, tooLarge);
     if (key.state == CommunityKey::Absent)
         return document;
+    bool signatureTooLarge = false;
     try {
         document.signature =
             fetchCapped(http, signatureAddress(address), LargestSignature, "signature too large");
     } catch (...) {
         document.signature.clear();
+        signatureTooLarge = http.lastFailure().kind == HttpClient::Failure::Kind::Local;
     }
-    document.problem = signatureProblem(key, document.body, document.signature);
+    // No signature file is that large: saying there is none would send the community looking for
+    // a missing file.
+    document.problem =
+        signatureTooLarge ? "signature too large" : signatureProblem(key, document.body, document.signature);
     if (document.problem)
         return document;
     const std::optional<uint64_t> signedAt = signedTimestamp(document.signature);

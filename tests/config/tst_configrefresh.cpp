@@ -116,6 +116,8 @@ private slots:
                                       << "no signature";
         QTest::newRow("signature of another copy") << "other copy"
                                                    << "signature not valid";
+        QTest::newRow("signature file too large") << "huge"
+                                                  << "signature too large";
         QTest::newRow("older than the one in use") << "older"
                                                    << "configuration older than the one in use";
     }
@@ -134,7 +136,9 @@ private slots:
             game.write(ConfigOnDisk + ".minisig", keys.sign(OldConfig, "timestamp:200"));
         ScriptedHttpServer server;
         server.serve("/updater4.cfg", ScriptedHttpServer::ok(NewConfig.toStdString()));
-        if (signature != "missing")
+        if (signature == "huge")
+            server.serve("/updater4.cfg.minisig", ScriptedHttpServer::ok(std::string(70000, 's')));
+        else if (signature != "missing")
             server.serve("/updater4.cfg.minisig",
                          ScriptedHttpServer::ok(keys.sign(signature == "other copy" ? OldConfig : NewConfig,
                                                           signature == "older" ? "timestamp:100" : QString())

@@ -5,6 +5,7 @@
 #include "patch/Downloads.h"
 #include "patch/PatchExtraction.h"
 #include "platform/Utf8Locale.h"
+#include "support/FileFaultInjection.h"
 #include "support/ManualClock.h"
 #include "support/RarFixture.h"
 #include "support/RecordingPlayer.h"
@@ -320,6 +321,36 @@ private slots:
         else
             QVERIFY(!game.exists("big.grf"));
         QCOMPARE(QDir(game.path()).entryList({".updater*"}, QDir::Hidden | QDir::Files).size(), 0);
+    }
+
+    // The box keeps the library's code; the cause the log gets says what went wrong.
+    void failedEntryNamesItsCause_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("disk full") << "disk full"
+                                   << "disk full";
+        QTest::newRow("a file where its folder belongs") << "file in the way"
+                                                         << "cannot make the folder sub";
+    }
+    void failedEntryNamesItsCause()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, cause);
+        GameFolder game;
+        RarBuilder archive;
+        archive.add("sub/x.txt", "x");
+        game.write("p.rar", archive.build({"sub/x.txt"}));
+        std::optional<test::FileFaultInjection> diskFull;
+        if (fault == "disk full")
+            diskFull.emplace(FileFault::DiskFull, "sub");
+        else
+            game.write("sub", "a file");
+
+        QVERIFY(!extractPatchArchive("p.rar", "p.rar", context()));
+
+        QCOMPARE(notices(), QStringList{told(NoticeKind::ArchiveEntryFailed, "sub/x.txt")});
+        QCOMPARE(QString::fromStdString(m_player->notices().first().cause), cause);
     }
 
     void brokenHeaderEndsTheArchive()
