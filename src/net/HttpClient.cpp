@@ -601,6 +601,11 @@ bool addressIsDead(const HttpClient::Failure& failure)
     return failure.kind == FailureKind::Refused || failure.kind == FailureKind::Unreachable;
 }
 
+bool nothingAnswered(const HttpClient::Failure& failure)
+{
+    return addressIsDead(failure) || failure.kind == FailureKind::TimedOut;
+}
+
 bool mayPassIfRetried(const HttpClient::Failure& failure)
 {
     switch (failure.kind) {

@@ -142,6 +142,8 @@ std::string addressForLog(std::string_view address);
 // Whether nobody answers at the address at all (the connection refused, the host not found): such
 // an address is tried again at most once, and a slot whose every address is dead gives up soon.
 bool addressIsDead(const HttpClient::Failure& failure);
+// Whether no server answered at all: a dead address, or a connection that timed out.
+bool nothingAnswered(const HttpClient::Failure& failure);
 
 // Whether the same request may succeed when tried again a moment later: the network's failures
 // and an overloaded server's.

@@ -160,6 +160,9 @@ void downloadToFile(HttpClient& http, const std::string& url, const std::string&
                 files.remove();
             if (stopped || retry >= timing.waits.size() || (addressIsDead(failure) && retry >= 1))
                 throw;
+            const Clock& clock = watch.clock ? *watch.clock : Clock::steady();
+            if (nothingAnswered(failure) && watch.noRetryAfter && clock.now() >= *watch.noRetryAfter)
+                throw;
             const int retryAfter =
                 failure.kind == HttpClient::Failure::Kind::Status ? http.lastReplyHeaders().retryAfter : -1;
             const auto wait = retryAfter >= 0

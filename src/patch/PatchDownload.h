@@ -1,14 +1,16 @@
 #pragma once
 
+#include "platform/Clock.h"
+
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace updater {
 
-class Clock;
 class HttpClient;
 class StopFlag;
 
@@ -20,8 +22,8 @@ struct RetryTiming
                                                  std::chrono::seconds(16)};
     // A server's Retry-After replaces the wait, up to this.
     std::chrono::milliseconds longestRetryAfter{std::chrono::seconds(60)};
-    // A slot whose every address so far was dead (addressIsDead) tries no further address once
-    // this long has passed since it began, however many mirrors are left.
+    // A slot where no address so far answered at all (nothingAnswered) tries no further address,
+    // and no further time, once this long has passed since it began, however many mirrors are left.
     std::chrono::milliseconds deadSlotBudget{std::chrono::minutes(2)};
 };
 const RetryTiming& retryTimingInUse();
@@ -48,6 +50,8 @@ struct DownloadWatch
     // Why a body longer than the largest fails: past an integrity line's size the archive is not
     // the one named; without one, past a cap it is no patch.
     std::string tooLarge = "size does not match";
+    // Where nobody answered, no retry begins after this (the slot's time for silent addresses).
+    std::optional<Clock::TimePoint> noRetryAfter;
 };
 
 // Fetches the address into `target` + ".part" while it arrives and renames it to `target` once

@@ -171,10 +171,11 @@ bool UpdateRun::downloadFromMirrors(HttpClient& http, const StopFlag& stop, cons
             DownloadWatch watch;
             watch.stop = &stop;
             watch.tooLarge = cap.tooLarge;
+            watch.noRetryAfter = slotBegan + retryTimingInUse().deadSlotBudget;
             downloadToFile(http, address, archive, cap.largest, watch);
             return true;
         } catch (...) {
-            allDead = allDead && addressIsDead(http.lastFailure());
+            allDead = allDead && nothingAnswered(http.lastFailure());
             logEvent("mirror " + addressForLog(address) + " failed: " +
                      failure(http, NoticeKind::PatchUnavailable, address, std::current_exception()).reply);
         }
@@ -195,13 +196,14 @@ std::optional<Notice> UpdateRun::downloadArchive(HttpClient& http, const StopFla
         watch.stop = &stop;
         watch.retrying = std::move(retrying);
         watch.tooLarge = cap.tooLarge;
+        watch.noRetryAfter = began + retryTimingInUse().deadSlotBudget;
         downloadToFile(http, patch.address, archive, cap.largest, watch);
         return std::nullopt;
     } catch (...) {
         // The player hears of the archive's own address; the mirrors are the community's fallback.
         const Notice originFailure =
             failure(http, NoticeKind::PatchUnavailable, patch.address, std::current_exception());
-        bool allDead = addressIsDead(http.lastFailure());
+        bool allDead = nothingAnswered(http.lastFailure());
         if (folder.empty() || !downloadFromMirrors(http, stop, patch, archive, cap, allDead, began))
             return originFailure;
         return std::nullopt;

@@ -5,6 +5,7 @@
 #include "patch/Downloads.h"
 #include "patch/PatchDownload.h"
 #include "platform/StopFlag.h"
+#include "support/LoopbackListener.h"
 #include "support/ManualClock.h"
 #include "support/ScriptedHttpServer.h"
 #include "support/TestSupport.h"
@@ -15,6 +16,8 @@ using namespace updater;
 using namespace updater::test;
 using namespace std::chrono_literals;
 using Replies = std::vector<ScriptedHttpServer::Reply>;
+using Kind = HttpClient::Failure::Kind;
+Q_DECLARE_METATYPE(Kind)
 
 Q_DECLARE_METATYPE(Replies)
 
@@ -219,20 +222,36 @@ private slots:
         QCOMPARE(told, reported);
     }
 
-    // Nobody answering at the address: one retry, not three.
-    void deadAddressIsTriedTwice()
+    // Nobody answering at the address: one retry, not three; and none once the slot's time for
+    // silent addresses is over.
+    void addressesWhereNobodyAnswers_data()
     {
+        QTest::addColumn<bool>("silent"); // else refused
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<int>("waits");
+        QTest::newRow("refused: one retry") << false << Kind::Refused << 1;
+        QTest::newRow("silent past the slot's time: no retry") << true << Kind::TimedOut << 0;
+    }
+    void addressesWhereNobodyAnswers()
+    {
+        QFETCH(bool, silent);
+        QFETCH(Kind, kind);
+        QFETCH(int, waits);
         setRetryTimingForTest({{1s, 4s, 16s}, 60s});
+        LoopbackListener listener(LoopbackListener::Silent);
         HttpClient http;
+        http.setTimeLimits(1, 60);
         const ManualClock clock;
         DownloadWatch watch;
         watch.clock = &clock;
-        const std::string dead =
-            "http://127.0.0.1:" + std::to_string(ScriptedHttpServer::unusedPort()) + "/p.rar";
+        if (silent)
+            watch.noRetryAfter = clock.now();
+        const uint16_t port = silent ? listener.port() : ScriptedHttpServer::unusedPort();
+        const std::string address = "http://127.0.0.1:" + std::to_string(port) + "/p.rar";
         QVERIFY_THROWS_EXCEPTION(HttpError,
-                                 downloadToFile(http, dead, target().toStdString(), UINT64_MAX, watch));
-        QCOMPARE(http.lastFailure().kind, HttpClient::Failure::Kind::Refused);
-        QCOMPARE(clock.waits(), std::vector<Clock::Duration>{std::chrono::seconds(1)});
+                                 downloadToFile(http, address, target().toStdString(), UINT64_MAX, watch));
+        QCOMPARE(http.lastFailure().kind, kind);
+        QCOMPARE(clock.waits().size(), size_t(waits));
     }
 
     // An announced body past the cap fails before a byte of it is written.
