@@ -136,7 +136,14 @@ void ConsoleProgress::pictureChanged()
 
 void ConsoleProgress::captionChanged()
 {
-    m_console.bar(QString::fromLatin1(messages::transferCaption(m_run.progress().takeCaption())));
+    const TransferCaption caption = m_run.progress().takeCaption();
+    const QString text = QString::fromLatin1(messages::transferCaption(caption));
+    // Off a terminal the bar is not drawn; a wait for a busy server still gets its line, once.
+    const bool busy = caption.kind == TransferCaption::Kind::BusyWait;
+    if (busy && !m_waitingForBusyServer && !m_console.terminal())
+        m_console.line(text);
+    m_waitingForBusyServer = busy;
+    m_console.bar(text);
 }
 
 void ConsoleProgress::close(Outcome outcome)

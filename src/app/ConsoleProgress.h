@@ -69,6 +69,7 @@ private:
     QElapsedTimer m_transferClock; // since the patch began
     QElapsedTimer m_shownClock;    // since the progress was last shown
     bool m_shownOnce = false;
+    bool m_waitingForBusyServer = false;
 };
 
 } // namespace updater

@@ -161,6 +161,8 @@ std::string transferCaption(const TransferCaption& caption)
         return caption.patch;
     case TransferCaption::Kind::RetryWait:
         return "retrying in " + std::to_string(caption.count) + " s";
+    case TransferCaption::Kind::BusyWait:
+        return "server busy, next try in " + std::to_string(caption.count) + " s";
     case TransferCaption::Kind::Unpacked:
         return "unrar... please wait! [ " + std::to_string(caption.count) + " ]";
     }

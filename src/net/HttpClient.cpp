@@ -133,7 +133,7 @@ HttpClient::Failure failureOf(CURLcode result, long osError, bool chunked, std::
         return {FailureKind::CutShort, 0,
                 chunked ? "incomplete answer" : "body shorter than its Content-Length"};
     case CURLE_GOT_NOTHING:
-        return {FailureKind::CutShort, 0, "incomplete answer"};
+        return {FailureKind::NoAnswer, 0, "incomplete answer"};
     case CURLE_WEIRD_SERVER_REPLY:
         // curl refuses a negative or non-numeric length itself, before the header callback sees
         // the line, and says so only in its error text.
@@ -596,6 +596,12 @@ std::string addressForLog(std::string_view address)
     return std::string(address.substr(0, hostStart)) + std::string(address.substr(hostStart + at + 1));
 }
 
+bool serverIsBusy(const HttpClient::Failure& failure)
+{
+    return failure.kind == FailureKind::NoAnswer ||
+           (failure.kind == FailureKind::Status && (failure.status == 503 || failure.status == 429));
+}
+
 bool addressIsDead(const HttpClient::Failure& failure)
 {
     return failure.kind == FailureKind::Refused || failure.kind == FailureKind::Unreachable;
@@ -614,10 +620,11 @@ bool mayPassIfRetried(const HttpClient::Failure& failure)
     case FailureKind::Reset:
     case FailureKind::TooSlow:
     case FailureKind::CutShort:
+    case FailureKind::NoAnswer:
         return true;
     case FailureKind::Status:
-        return failure.status == 500 || failure.status == 502 || failure.status == 503 ||
-               failure.status == 504;
+        return failure.status == 429 || failure.status == 500 || failure.status == 502 ||
+               failure.status == 503 || failure.status == 504;
     default:
         return false;
     }

@@ -96,6 +96,7 @@ public:
             Reset,       // "connection reset"
             TooSlow,     // "too slow", "no data for <N> s"
             CutShort,    // "body shorter than its Content-Length", "incomplete answer"
+            NoAnswer,    // "incomplete answer": the connection was accepted, then closed without a word
             BadAnswer,   // "invalid Content-Length", "invalid answer"
             BadAddress,  // "not an HTTP address", "malformed address"
             Status,      // not 2xx, or a redirection: the cause is the status text ("404 Not Found")
@@ -138,6 +139,11 @@ bool isResumeValidator(std::string_view text);
 // The address as the log may show it: without a user name and password ("http://u:p@host/x" gives
 // "http://host/x"), which a mirror's address may carry.
 std::string addressForLog(std::string_view address);
+
+// Whether the server is there but too busy to serve now: 503 or 429, or a connection it accepted
+// and closed without an answer (what an overloaded server does). Busy is not broken: such a
+// download is tried again, with growing waits, for as long as a slot may wait.
+bool serverIsBusy(const HttpClient::Failure& failure);
 
 // Whether nobody answers at the address at all (the connection refused, the host not found): such
 // an address is tried again at most once, and a slot whose every address is dead gives up soon.

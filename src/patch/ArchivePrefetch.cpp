@@ -40,10 +40,10 @@ ArchivePrefetch::ArchivePrefetch(HttpClient& http, StopFlag& stop, TransferProgr
     m_thread = std::thread([this, job = std::move(job)] {
         // A wait before a retry shows its caption only once the slot is on display; the next
         // second's tick brings it there after show().
-        m_failure = job(m_http, [this](int seconds) {
+        m_failure = job(m_http, [this](RetryWait wait) {
             std::lock_guard<std::mutex> lock(m_mutex);
             if (m_shown)
-                m_progress.setCaption(TransferCaption::retrying(seconds, m_slotName));
+                m_progress.setCaption(TransferCaption::retrying(wait, m_slotName));
         });
     });
 }

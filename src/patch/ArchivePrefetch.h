@@ -1,6 +1,7 @@
 #pragma once
 
 #include "net/HttpClient.h"
+#include "patch/PatchDownload.h"
 #include "player/PlayerContact.h"
 
 #include <functional>
@@ -24,7 +25,8 @@ class ArchivePrefetch
 public:
     // Fetches the archive; returns the notice the player is to hear if it fails. `retrying` is
     // the download's DownloadWatch::retrying.
-    using Job = std::function<std::optional<Notice>(HttpClient& http, std::function<void(int)> retrying)>;
+    using Job =
+        std::function<std::optional<Notice>(HttpClient& http, std::function<void(RetryWait)> retrying)>;
 
     // `stop` ends the transfer early, and is requested when the prefetch is dropped; `archive` is
     // the file the job writes.

@@ -2,14 +2,18 @@
 
 #include "patch/PatchDownload.h"
 #include "patch/PatchLists.h"
+#include "platform/AtomicFile.h"
 #include "platform/FileOps.h"
 #include "platform/GamePath.h"
 #include "platform/PathText.h"
 #include "platform/ProfileFile.h"
+#include "platform/UpdaterError.h"
 
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <random>
 #include <regex>
 #include <set>
 
@@ -129,6 +133,32 @@ void removeLeftovers()
             entry.symlink_status(error).type() == fs::file_type::regular)
             fs::remove(entry.path(), error);
     }
+}
+
+uint64_t gameFolderSeed()
+{
+    // Only in a game folder that has the launcher's folder: nothing is made elsewhere.
+    const bool updaterFolder = entryKind(resolveGamePath("Tarvo-Updater")) == EntryKind::Folder;
+    const std::string folder = updaterFolder ? downloadsFolder(true) : std::string();
+    const std::string path = folder + "/mirror-order.seed";
+    std::string kept;
+    uint64_t seed = 0;
+    if (!folder.empty() && readOwnFile(path, kept, 64) == OwnFileRead::Read) {
+        const auto [end, error] = std::from_chars(kept.data(), kept.data() + kept.size(), seed, 16);
+        if (error == std::errc() && end != kept.data())
+            return seed;
+    }
+    seed = (uint64_t(std::random_device{}()) << 32) ^ std::random_device{}();
+    if (!folder.empty()) {
+        char text[17];
+        std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(seed));
+        try {
+            writeFileAtomically(path, text);
+        } catch (const UpdaterError&) {
+            // Kept or not, this start still spreads its load.
+        }
+    }
+    return seed;
 }
 
 } // namespace updater

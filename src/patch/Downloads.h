@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace updater {
@@ -14,6 +15,11 @@ std::string downloadsFolder(bool create);
 // The file an archive from `address` is downloaded to, inside the downloads folder. The name
 // comes from the address, not from the server: "patch-<16 hex digits>.rar".
 std::string downloadFileName(const std::string& address);
+
+// This game folder's own random number, drawn once and kept in the downloads folder
+// ("mirror-order.seed"): it orders the mirrors the same way on every start. A fresh one each time
+// when it cannot be kept.
+uint64_t gameFolderSeed();
 
 // The address of the same archive on a mirror: the mirror's base address followed by the path
 // (and query) of the archive's own address: "http://m1.example:8080/cdn" and

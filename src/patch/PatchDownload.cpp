@@ -8,6 +8,7 @@
 #include "platform/UpdaterError.h"
 
 #include <algorithm>
+#include <random>
 #include <utility>
 
 namespace updater {
@@ -108,22 +109,44 @@ void attempt(HttpClient& http, const std::string& url, const std::string& target
 }
 
 // Waits before a retry, telling each second of it; false when the stop flag ended the wait.
-bool waitBeforeRetry(Clock::Duration wait, const DownloadWatch& watch)
+bool waitBeforeRetry(Clock::Duration wait, const DownloadWatch& watch, bool busy = false)
 {
     const Clock& clock = watch.clock ? *watch.clock : Clock::steady();
     const auto end = clock.now() + wait;
     for (auto now = clock.now(); now < end; now = clock.now()) {
         const auto left = std::chrono::ceil<std::chrono::seconds>(end - now);
         if (watch.retrying)
-            watch.retrying(static_cast<int>(left.count()));
+            watch.retrying({static_cast<int>(left.count()), busy});
         // Until the count shown next: where the seconds left drop by one.
         const auto untilNext = (end - now) - (left - std::chrono::seconds(1));
         if (clock.waitFor(untilNext, watch.stop))
             return false;
     }
     if (watch.retrying)
-        watch.retrying(0);
+        watch.retrying({0, busy});
     return true;
+}
+
+double drawJitter(const RetryTiming& timing)
+{
+    if (timing.jitter)
+        return timing.jitter();
+    thread_local std::mt19937_64 generator{std::random_device{}()};
+    return std::uniform_real_distribution<double>(0.0, 1.0)(generator);
+}
+
+// The wait after round `round` (0 first) of busy answers: full jitter under a doubling cap, or
+// the server's own Retry-After where it gave one.
+Clock::Duration busyWait(const RetryTiming& timing, int round, int retryAfterSeconds)
+{
+    if (retryAfterSeconds >= 0)
+        return std::min<Clock::Duration>(std::chrono::seconds(retryAfterSeconds),
+                                         timing.busyLongestRetryAfter);
+    Clock::Duration cap = timing.busyFirstWait;
+    for (int i = 0; i < round && cap < timing.busyLongestWait; ++i)
+        cap *= 2;
+    cap = std::min<Clock::Duration>(cap, timing.busyLongestWait);
+    return std::chrono::duration_cast<Clock::Duration>(cap * drawJitter(timing));
 }
 
 } // namespace
@@ -158,7 +181,8 @@ void downloadToFile(HttpClient& http, const std::string& url, const std::string&
             // resumed at all.
             if (!fileExists(files.validator))
                 files.remove();
-            if (stopped || retry >= timing.waits.size() || (addressIsDead(failure) && retry >= 1))
+            if (stopped || serverIsBusy(failure) || retry >= timing.waits.size() ||
+                (addressIsDead(failure) && retry >= 1))
                 throw;
             const Clock& clock = watch.clock ? *watch.clock : Clock::steady();
             if (nothingAnswered(failure) && watch.noRetryAfter && clock.now() >= *watch.noRetryAfter)
@@ -184,6 +208,70 @@ void PartFiles::remove() const
 {
     removeFile(part);
     removeFile(validator);
+}
+
+void downloadFromAddresses(HttpClient& http, const std::vector<std::string>& addresses,
+                           const std::string& target, uint64_t largest, const DownloadWatch& watch,
+                           const std::function<void(size_t index)>& failed)
+{
+    const RetryTiming& timing = retryTiming();
+    const Clock& clock = watch.clock ? *watch.clock : Clock::steady();
+    const Clock::TimePoint began = clock.now();
+    DownloadWatch each = watch;
+    each.noRetryAfter = began + timing.deadSlotBudget;
+    std::vector<bool> out(addresses.size(), false);
+    bool anyAnswered = false, tried = false;
+    for (int round = 0;; ++round) {
+        bool anyBusy = false;
+        int retryAfter = -1;
+        for (size_t i = 0; i < addresses.size(); ++i) {
+            if (out[i])
+                continue;
+            // Fifty dead mirrors must not hold a player for a quarter of an hour.
+            if (tried && !anyAnswered && clock.now() - began >= timing.deadSlotBudget)
+                throw HttpError("no address answered");
+            tried = true;
+            try {
+                downloadToFile(http, addresses[i], target, largest, each);
+                return;
+            } catch (const HttpError&) {
+                const HttpClient::Failure failure = http.lastFailure();
+                if (failed)
+                    failed(i);
+                if (failure.kind == HttpClient::Failure::Kind::Stopped)
+                    throw;
+                anyAnswered = anyAnswered || !nothingAnswered(failure);
+                if (serverIsBusy(failure)) {
+                    anyBusy = true;
+                    retryAfter = std::max(retryAfter, http.lastReplyHeaders().retryAfter);
+                } else {
+                    out[i] = true;
+                }
+            }
+        }
+        if (!anyBusy)
+            throw HttpError("no address left");
+        // Every address in play is busy: back at the start of the order, the slot waits.
+        const Clock::Duration wait = busyWait(timing, round, retryAfter);
+        if (clock.now() + wait - began > timing.busySlotTime)
+            throw HttpError("busy for too long");
+        if (!waitBeforeRetry(wait, watch, true))
+            throw HttpError("Stopped");
+    }
+}
+
+std::vector<std::string> mirrorOrder(std::vector<std::string> mirrors, uint64_t seed)
+{
+    // SplitMix64: the same order from the same seed on every machine and library.
+    auto next = [&seed] {
+        uint64_t z = (seed += 0x9e3779b97f4a7c15ull);
+        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
+        z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
+        return z ^ (z >> 31);
+    };
+    for (size_t i = mirrors.size(); i > 1; --i)
+        std::swap(mirrors[i - 1], mirrors[next() % i]);
+    return mirrors;
 }
 
 } // namespace updater

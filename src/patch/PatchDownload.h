@@ -25,6 +25,18 @@ struct RetryTiming
     // A slot where no address so far answered at all (nothingAnswered) tries no further address,
     // and no further time, once this long has passed since it began, however many mirrors are left.
     std::chrono::milliseconds deadSlotBudget{std::chrono::minutes(2)};
+
+    // A busy server (serverIsBusy) is waited for: after every address of a slot answered busy,
+    // a wait drawn evenly between nothing and the backoff, which starts here and doubles up to
+    // busyLongestWait; a Retry-After counts instead, up to busyLongestRetryAfter. A slot waits
+    // so for at most busySlotTime before it fails.
+    std::chrono::milliseconds busyFirstWait{std::chrono::seconds(2)};
+    std::chrono::milliseconds busyLongestWait{std::chrono::seconds(60)};
+    std::chrono::milliseconds busyLongestRetryAfter{std::chrono::minutes(10)};
+    std::chrono::milliseconds busySlotTime{std::chrono::minutes(30)};
+    // A number drawn evenly from [0, 1): the full jitter that keeps launchers from coming back in
+    // step. Tests give a fixed one.
+    std::function<double()> jitter;
 };
 const RetryTiming& retryTimingInUse();
 // Tests shorten the waits; nothing else calls it.
@@ -41,11 +53,18 @@ struct PartFiles
     std::string validator;
 };
 
+// A second of a wait before a download tries again: the seconds left (0 when the next attempt
+// begins), and whether it waits for a busy server.
+struct RetryWait
+{
+    int seconds = 0;
+    bool busy = false;
+};
+
 struct DownloadWatch
 {
     const StopFlag* stop = nullptr; // ends a wait before a retry at once
-    // Each second of a wait before a retry, with the seconds left; 0 when the next attempt begins.
-    std::function<void(int seconds)> retrying;
+    std::function<void(RetryWait)> retrying;
     const Clock* clock = nullptr; // what the waits are measured with; null for the steady clock
     // Why a body longer than the largest fails: past an integrity line's size the archive is not
     // the one named; without one, past a cap it is no patch.
@@ -67,7 +86,25 @@ struct DownloadWatch
 // A body longer than `largest` bytes fails at once with the watch's tooLarge, so that no patch can
 // fill the disk. An address where nobody answers (addressIsDead) is tried at most twice. Throws (HttpError,
 // UpdaterError) on any failure; HttpError("Stopped") when the stop flag ends a wait.
+//
+// A busy answer (serverIsBusy) is not tried again here: it fails at once, keeping what arrived,
+// for downloadFromAddresses to move on and come back.
 void downloadToFile(HttpClient& http, const std::string& url, const std::string& target,
                     uint64_t largest = UINT64_MAX, const DownloadWatch& watch = {});
+
+// Fetches the one document that `addresses` all offer (its own address first, then its mirrors)
+// into `target`, as downloadToFile does for each. A busy address hands over to the next at once;
+// once every address still in play answered busy, the slot waits (RetryTiming's busy rules) and
+// goes round again. An address that failed otherwise is out. `failed` hears of every failure, with
+// the address's index, while the client still holds it. Throws when no address is left, when the
+// busy time is over, or when no address has answered at all for deadSlotBudget.
+void downloadFromAddresses(HttpClient& http, const std::vector<std::string>& addresses,
+                           const std::string& target, uint64_t largest, const DownloadWatch& watch,
+                           const std::function<void(size_t index)>& failed);
+
+// The mirrors in the order this game folder asks them: shuffled by `seed` (the folder's own random
+// number), so that launchers spread over the mirrors, and the same on every start, so that a
+// resumed part goes back to the mirror it came from.
+std::vector<std::string> mirrorOrder(std::vector<std::string> mirrors, uint64_t seed);
 
 } // namespace updater

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "patch/PatchDownload.h"
+
 #include <string>
 
 namespace updater {
@@ -9,16 +11,18 @@ namespace updater {
 // the seconds left; while archives unpack it counts the entries unpacked in this run.
 struct TransferCaption
 {
-    enum class Kind { Patch, RetryWait, Unpacked };
+    enum class Kind { Patch, RetryWait, BusyWait, Unpacked };
     Kind kind = Kind::Patch;
     std::string patch; // Patch: the patch's document name
-    int count = 0;     // RetryWait: seconds left; Unpacked: entries so far
+    int count = 0;     // RetryWait, BusyWait: seconds left; Unpacked: entries so far
 
-    // During a wait before a retry of the patch's download: the seconds left, then (0) the patch.
-    static TransferCaption retrying(int secondsLeft, const std::string& patch)
+    // During a wait before a retry of the patch's download (for a busy server, or after a failure
+    // that may pass): the seconds left, then (0) the patch.
+    static TransferCaption retrying(RetryWait wait, const std::string& patch)
     {
-        return secondsLeft > 0 ? TransferCaption{Kind::RetryWait, {}, secondsLeft}
-                               : TransferCaption{Kind::Patch, patch, 0};
+        if (wait.seconds <= 0)
+            return {Kind::Patch, patch, 0};
+        return {wait.busy ? Kind::BusyWait : Kind::RetryWait, {}, wait.seconds};
     }
 
     bool operator==(const TransferCaption&) const = default;

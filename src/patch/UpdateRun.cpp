@@ -67,6 +67,8 @@ void UpdateRun::run()
     m_key = loadCommunityKey();
     mendOwnFiles();
     removeLeftovers();
+    if (!m_config.patchMirrors.empty())
+        m_mirrorSeed = gameFolderSeed();
     const bool listFetched = downloadPatchList();
     if (m_stop.requested())
         return;
@@ -154,59 +156,40 @@ ArchiveCap archiveCap(const std::optional<FileDigest>& expected)
     return {LargestUnlistedArchive, "archive larger than 8 GiB"};
 }
 
-bool UpdateRun::downloadFromMirrors(HttpClient& http, const StopFlag& stop, const PendingPatch& patch,
-                                    const std::string& archive, const ArchiveCap& cap, bool& allDead,
-                                    Clock::TimePoint slotBegan)
-{
-    for (const std::string& mirror : m_config.patchMirrors) {
-        if (stop.requested())
-            return false;
-        // Fifty dead mirrors must not hold a player for a quarter of an hour.
-        if (allDead && Clock::steady().now() - slotBegan >= retryTimingInUse().deadSlotBudget) {
-            logEvent("slot " + patch.documentName + ": no address answered; the other mirrors are not tried");
-            return false;
-        }
-        const std::string address = mirrorAddress(mirror, patch.address);
-        try {
-            DownloadWatch watch;
-            watch.stop = &stop;
-            watch.tooLarge = cap.tooLarge;
-            watch.noRetryAfter = slotBegan + retryTimingInUse().deadSlotBudget;
-            downloadToFile(http, address, archive, cap.largest, watch);
-            return true;
-        } catch (...) {
-            allDead = allDead && nothingAnswered(http.lastFailure());
-            logEvent("mirror " + addressForLog(address) + " failed: " +
-                     failure(http, NoticeKind::PatchUnavailable, address, std::current_exception()).reply);
-        }
-    }
-    return false;
-}
-
 std::optional<Notice> UpdateRun::downloadArchive(HttpClient& http, const StopFlag& stop,
                                                  const PendingPatch& patch, const std::string& folder,
                                                  const std::string& archive, const ArchiveCap& cap,
-                                                 std::function<void(int)> retrying)
+                                                 std::function<void(RetryWait)> retrying)
 {
-    const Clock::TimePoint began = Clock::steady().now();
+    if (folder.empty()) {
+        const std::string cause = "cannot create the downloads folder";
+        return Notice{NoticeKind::PatchUnavailable, patch.address, cause, cause, 0};
+    }
+    // Its own address first, then the mirrors in this folder's order.
+    std::vector<std::string> addresses{patch.address};
+    for (const std::string& mirror : mirrorOrder(m_config.patchMirrors, m_mirrorSeed))
+        addresses.push_back(mirrorAddress(mirror, patch.address));
+    // The player hears of the archive's own address; the mirrors are the community's fallback.
+    std::optional<Notice> originFailure;
+    DownloadWatch watch;
+    watch.stop = &stop;
+    watch.retrying = std::move(retrying);
+    watch.tooLarge = cap.tooLarge;
     try {
-        if (folder.empty())
-            throw UpdaterError("cannot create the downloads folder");
-        DownloadWatch watch;
-        watch.stop = &stop;
-        watch.retrying = std::move(retrying);
-        watch.tooLarge = cap.tooLarge;
-        watch.noRetryAfter = began + retryTimingInUse().deadSlotBudget;
-        downloadToFile(http, patch.address, archive, cap.largest, watch);
+        downloadFromAddresses(http, addresses, archive, cap.largest, watch, [&](size_t index) {
+            const Notice failed =
+                failure(http, NoticeKind::PatchUnavailable, addresses[index], std::current_exception());
+            if (index == 0)
+                originFailure = failed;
+            else
+                logEvent("mirror " + addressForLog(addresses[index]) + " failed: " + failed.reply);
+        });
         return std::nullopt;
     } catch (...) {
-        // The player hears of the archive's own address; the mirrors are the community's fallback.
-        const Notice originFailure =
-            failure(http, NoticeKind::PatchUnavailable, patch.address, std::current_exception());
-        bool allDead = nothingAnswered(http.lastFailure());
-        if (folder.empty() || !downloadFromMirrors(http, stop, patch, archive, cap, allDead, began))
-            return originFailure;
-        return std::nullopt;
+        if (!originFailure)
+            originFailure =
+                failure(http, NoticeKind::PatchUnavailable, patch.address, std::current_exception());
+        return originFailure;
     }
 }
 
@@ -307,8 +290,8 @@ bool UpdateRun::fetchArchive(const PendingPatch& patch, const std::optional<File
     } else {
         // The window shows captions where the document's name stands; it returns for the retry.
         downloadFailure = downloadArchive(
-            m_http, m_stop, patch, folder, archive, archiveCap(expected), [this, &patch](int seconds) {
-                m_progress.setCaption(TransferCaption::retrying(seconds, patch.documentName));
+            m_http, m_stop, patch, folder, archive, archiveCap(expected), [this, &patch](RetryWait wait) {
+                m_progress.setCaption(TransferCaption::retrying(wait, patch.documentName));
             });
     }
     if (downloadFailure) {
@@ -341,7 +324,7 @@ void UpdateRun::startPrefetch(const PendingPatch& next, const std::string& folde
     const ArchiveCap cap = archiveCap(expected);
     m_prefetch = std::make_unique<ArchivePrefetch>(
         m_prefetchHttp, m_prefetchStop, m_progress, next.documentName, nextArchive,
-        [this, next, folder, nextArchive, cap](HttpClient& http, std::function<void(int)> retrying) {
+        [this, next, folder, nextArchive, cap](HttpClient& http, std::function<void(RetryWait)> retrying) {
             return downloadArchive(http, m_prefetchStop, next, folder, nextArchive, cap, std::move(retrying));
         });
 }

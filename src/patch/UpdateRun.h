@@ -2,6 +2,7 @@
 
 #include "config/Configuration.h"
 #include "net/HttpClient.h"
+#include "patch/PatchDownload.h"
 #include "patch/TransferProgress.h"
 #include "platform/Clock.h"
 #include "platform/StopFlag.h"
@@ -78,15 +79,12 @@ signals:
 private:
     bool downloadPatchList();
     bool applyPendingPatches();
-    // Fetches the archive from its own address, then from the mirrors; the notice the player is to
-    // hear when none gave it. Runs on the run's thread and on the prefetch's, with its own client.
+    // Fetches the archive from its own address and the mirrors (downloadFromAddresses); the notice
+    // the player is to hear, of its own address, when none gave it. Runs on the run's thread and on
+    // the prefetch's, with its own client.
     std::optional<Notice> downloadArchive(HttpClient& http, const StopFlag& stop, const PendingPatch& patch,
                                           const std::string& folder, const std::string& archive,
-                                          const ArchiveCap& cap, std::function<void(int)> retrying);
-    // Asks each mirror in turn for an archive its own address could not give; true once one did.
-    bool downloadFromMirrors(HttpClient& http, const StopFlag& stop, const PendingPatch& patch,
-                             const std::string& archive, const ArchiveCap& cap, bool& allDead,
-                             Clock::TimePoint slotBegan);
+                                          const ArchiveCap& cap, std::function<void(RetryWait)> retrying);
     bool listOnDiskIsSigned(const std::string& listPath) const;
     // `next` is the slot after this one, if any, whose download begins while this one unpacks.
     // Downloads the slot's archive (or takes what was fetched ahead) and checks it; false, told,
@@ -106,6 +104,7 @@ private:
     TransferProgress m_progress;
     StopFlag m_stop;
     CommunityKey m_key;
+    uint64_t m_mirrorSeed = 0; // this game folder's order of the mirrors
     std::string m_lastProblem; // what the current slot was last refused for, for the log
     // The prefetch has a flag of its own, requested by stop() too, so that a failed slot can end
     // it without taking the run's failure notice and finished() along.

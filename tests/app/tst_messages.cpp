@@ -64,6 +64,7 @@ private slots:
         add("transferCaption Patch", messages::transferCaption({TransferCaption::Kind::Patch, "p1.rar", 0}));
         add("transferCaption RetryWait",
             messages::transferCaption({TransferCaption::Kind::RetryWait, {}, 23}));
+        add("transferCaption BusyWait", messages::transferCaption({TransferCaption::Kind::BusyWait, {}, 23}));
         add("transferCaption Unpacked",
             messages::transferCaption({TransferCaption::Kind::Unpacked, {}, 1206}));
 

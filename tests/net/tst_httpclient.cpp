@@ -326,28 +326,42 @@ private slots:
         QCOMPARE(log.events.count("end"), log.events.filter("begin:").size());
     }
 
-    // Whether a failed request is worth another try goes by its kind alone, never by its text.
-    void mayPassIfRetried_data()
+    // What a failure means for the next try goes by its kind (and status) alone, never by its text:
+    // worth another try, a busy server (waited for), a dead address (tried twice at most).
+    void failureClasses_data()
     {
         QTest::addColumn<Kind>("kind");
         QTest::addColumn<int>("status");
         QTest::addColumn<bool>("mayPass");
-        for (Kind kind : {Kind::Refused, Kind::TimedOut, Kind::Reset, Kind::TooSlow, Kind::CutShort})
-            QTest::addRow("kind %d", int(kind)) << kind << 0 << true;
-        for (Kind kind : {Kind::None, Kind::Unreachable, Kind::BadAnswer, Kind::BadAddress, Kind::Local,
-                          Kind::Stopped, Kind::Other})
-            QTest::addRow("kind %d", int(kind)) << kind << 0 << false;
-        for (int status : {500, 502, 503, 504})
-            QTest::addRow("status %d", status) << Kind::Status << status << true;
-        for (int status : {301, 404, 429, 501})
-            QTest::addRow("status %d", status) << Kind::Status << status << false;
+        QTest::addColumn<bool>("busy");
+        QTest::addColumn<bool>("dead");
+        const auto row = [](Kind kind, int status, bool mayPass, bool busy, bool dead) {
+            QTest::addRow("kind %d, status %d", int(kind), status)
+                << kind << status << mayPass << busy << dead;
+        };
+        row(Kind::Refused, 0, true, false, true);
+        row(Kind::Unreachable, 0, false, false, true);
+        for (Kind kind : {Kind::TimedOut, Kind::Reset, Kind::TooSlow, Kind::CutShort})
+            row(kind, 0, true, false, false);
+        row(Kind::NoAnswer, 0, true, true, false);
+        for (Kind kind :
+             {Kind::None, Kind::BadAnswer, Kind::BadAddress, Kind::Local, Kind::Stopped, Kind::Other})
+            row(kind, 0, false, false, false);
+        for (int status : {500, 502, 504})
+            row(Kind::Status, status, true, false, false);
+        for (int status : {429, 503})
+            row(Kind::Status, status, true, true, false);
+        for (int status : {301, 404, 501})
+            row(Kind::Status, status, false, false, false);
     }
-    void mayPassIfRetried()
+    void failureClasses()
     {
         QFETCH(Kind, kind);
         QFETCH(int, status);
-        QFETCH(bool, mayPass);
-        QCOMPARE(updater::mayPassIfRetried({kind, status, "any text"}), mayPass);
+        const HttpClient::Failure failure{kind, status, "any text"};
+        QTEST(updater::mayPassIfRetried(failure), "mayPass");
+        QTEST(updater::serverIsBusy(failure), "busy");
+        QTEST(updater::addressIsDead(failure), "dead");
     }
 
     void failureWithoutReplyKeepsLastReplyText()

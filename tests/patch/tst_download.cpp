@@ -12,6 +12,10 @@
 
 #include <QTest>
 
+#include <map>
+#include <optional>
+#include <set>
+
 using namespace updater;
 using namespace updater::test;
 using namespace std::chrono_literals;
@@ -23,7 +27,8 @@ Q_DECLARE_METATYPE(Replies)
 
 namespace {
 
-const ScriptedHttpServer::Reply Unavailable = ScriptedHttpServer::status("503 Service Unavailable");
+// An answer that may pass when tried again, and is not a busy server's.
+const ScriptedHttpServer::Reply BadGateway = ScriptedHttpServer::status("502 Bad Gateway");
 
 // The first 6 of 11 bytes, then the server closes.
 const ScriptedHttpServer::Reply Cut{"HTTP/1.1 200 OK\r\nETag: \"v1\"\r\nContent-Length: 11\r\n\r\nhello ",
@@ -115,8 +120,8 @@ private slots:
         QTest::newRow("range from another byte: refused")
             << QByteArray("hello ") << Replies{partial("0-10/11", "hello world")} << QStringList{range6}
             << QByteArray() << "invalid answer" << QByteArray();
-        QTest::newRow("503 then 200: one retry")
-            << QByteArray() << Replies{Unavailable, ScriptedHttpServer::ok("abc")} << QStringList{"", ""}
+        QTest::newRow("502 then 200: one retry")
+            << QByteArray() << Replies{BadGateway, ScriptedHttpServer::ok("abc")} << QStringList{"", ""}
             << QByteArray("abc") << "" << QByteArray();
         QTest::newRow("404: not retried")
             << QByteArray()
@@ -126,8 +131,8 @@ private slots:
             << QByteArray() << Replies{Cut, partial("6-10/11", "world")} << QStringList{"", range6}
             << QByteArray("hello world") << "" << QByteArray();
         QTest::newRow("cut body: kept when the retries run out")
-            << QByteArray() << Replies{Cut, Unavailable} << QStringList{"", range6, range6, range6}
-            << QByteArray() << "503 Service Unavailable" << QByteArray("hello ");
+            << QByteArray() << Replies{Cut, BadGateway} << QStringList{"", range6, range6, range6}
+            << QByteArray() << "502 Bad Gateway" << QByteArray("hello ");
         const ScriptedHttpServer::Reply cutWithoutValidator{
             "HTTP/1.1 200 OK\r\nContent-Length: 11\r\n\r\nhello ", ScriptedHttpServer::Ending::Close};
         QTest::newRow("cut body without a validator: starts over")
@@ -207,15 +212,15 @@ private slots:
         QFETCH(QList<int>, reported);
         setRetryTimingForTest({{1500ms}, std::chrono::milliseconds(capMs)});
         ScriptedHttpServer server;
-        server.serveSequence(
-            "/p.rar", {ScriptedHttpServer::status("503 Service Unavailable", "", retryAfter.toStdString()),
-                       ScriptedHttpServer::ok("abc")});
+        server.serveSequence("/p.rar",
+                             {ScriptedHttpServer::status("502 Bad Gateway", "", retryAfter.toStdString()),
+                              ScriptedHttpServer::ok("abc")});
         HttpClient http;
         const ManualClock clock;
         DownloadWatch watch;
         watch.clock = &clock;
         QList<int> told;
-        watch.retrying = [&](int seconds) { told << seconds; };
+        watch.retrying = [&](RetryWait wait) { told << wait.seconds; };
         downloadToFile(http, server.url("/p.rar"), target().toStdString(), UINT64_MAX, watch);
         QCOMPARE(clock.now() - Clock::TimePoint{}, Clock::Duration(std::chrono::milliseconds(waitedMs)));
         QCOMPARE(bytesOf(target()), QByteArray("abc"));
@@ -254,6 +259,137 @@ private slots:
         QCOMPARE(clock.waits().size(), size_t(waits));
     }
 
+    // A busy server is waited for, on the clock the test drives: an address that answers busy hands
+    // over to the next at once; once all did, the slot waits a jittered, doubling time (the jitter
+    // here is fixed at a half) or the server's Retry-After, for at most the slot's busy time.
+    void busyServersAreWaitedFor_data()
+    {
+        QTest::addColumn<QStringList>("first");  // the first address's answers, in turn ("ok" serves)
+        QTest::addColumn<QStringList>("second"); // the second's; empty: there is none
+        QTest::addColumn<QList<int>>("waitsMs");
+        QTest::addColumn<QString>("cause"); // empty: downloaded
+        const auto busy = [](int times, const QString& then) {
+            QStringList answers;
+            for (int i = 0; i < times; ++i)
+                answers << "503";
+            return answers << then;
+        };
+        QTest::newRow("busy, then served: 1 s, 2 s, 4 s")
+            << busy(3, "ok") << QStringList() << QList<int>{1000, 2000, 4000} << "";
+        QTest::newRow("429 counts as busy")
+            << QStringList{"429", "ok"} << QStringList() << QList<int>{1000} << "";
+        QTest::newRow("closed without a word counts as busy")
+            << QStringList{"close", "ok"} << QStringList() << QList<int>{1000} << "";
+        QTest::newRow("doubling stops at a minute")
+            << busy(8, "ok") << QStringList()
+            << QList<int>{1000, 2000, 4000, 8000, 16000, 30000, 30000, 30000} << "";
+        QTest::newRow("Retry-After, up to ten minutes")
+            << QStringList{"503 after 120", "503 after 3600", "ok"} << QStringList()
+            << QList<int>{120000, 600000} << "";
+        // 1 + 2 + 4 + 8 + 16 s, then 30 s while the half hour lasts: 58 more.
+        QList<int> halfHour{1000, 2000, 4000, 8000, 16000};
+        for (int sum = 31000; sum + 30000 <= 30 * 60 * 1000; sum += 30000)
+            halfHour << 30000;
+        QTest::newRow("busy the whole half hour")
+            << busy(100, "ok") << QStringList() << halfHour << "503 Service Unavailable";
+        QTest::newRow("busy hands over at once")
+            << QStringList{"503"} << QStringList{"ok"} << QList<int>{} << "";
+        QTest::newRow("both busy: one wait, then round again")
+            << QStringList{"503", "ok"} << QStringList{"503"} << QList<int>{1000} << "";
+        QTest::newRow("a broken address is out, the busy one waited for")
+            << QStringList{"404"} << busy(1, "ok") << QList<int>{1000} << "";
+    }
+    void busyServersAreWaitedFor()
+    {
+        QFETCH(QStringList, first);
+        QFETCH(QStringList, second);
+        QFETCH(QList<int>, waitsMs);
+        QFETCH(QString, cause);
+        RetryTiming timing;
+        timing.jitter = [] { return 0.5; };
+        setRetryTimingForTest(timing);
+        const auto answers = [](const QStringList& script) {
+            Replies replies;
+            for (const QString& answer : script) {
+                if (answer == "ok")
+                    replies.push_back(ScriptedHttpServer::ok("abc"));
+                else if (answer == "close")
+                    replies.push_back({"", ScriptedHttpServer::Ending::Close});
+                else if (answer.startsWith("503 after "))
+                    replies.push_back(
+                        ScriptedHttpServer::status("503 Service Unavailable", "",
+                                                   "Retry-After: " + answer.mid(10).toStdString() + "\r\n"));
+                else if (answer == "429")
+                    replies.push_back(ScriptedHttpServer::status("429 Too Many Requests"));
+                else if (answer == "404")
+                    replies.push_back(ScriptedHttpServer::status("404 Not Found"));
+                else
+                    replies.push_back(ScriptedHttpServer::status("503 Service Unavailable"));
+            }
+            return replies;
+        };
+        ScriptedHttpServer server;
+        server.serveSequence("/a/p.rar", answers(first));
+        std::vector<std::string> addresses{server.url("/a/p.rar")};
+        if (!second.isEmpty()) {
+            server.serveSequence("/b/p.rar", answers(second));
+            addresses.push_back(server.url("/b/p.rar"));
+        }
+        HttpClient http;
+        const ManualClock clock;
+        DownloadWatch watch;
+        watch.clock = &clock;
+        // Each wait, from its first second shown to its end (0), and the seconds shown first.
+        QList<int> waited, firstShown;
+        std::optional<Clock::TimePoint> waitBegan;
+        watch.retrying = [&](RetryWait wait) {
+            QVERIFY(wait.busy);
+            if (!waitBegan) {
+                waitBegan = clock.now();
+                firstShown << wait.seconds;
+            }
+            if (wait.seconds == 0) {
+                waited << int(
+                    std::chrono::duration_cast<std::chrono::milliseconds>(clock.now() - *waitBegan).count());
+                waitBegan.reset();
+            }
+        };
+        bool failed = false;
+        try {
+            downloadFromAddresses(http, addresses, target().toStdString(), UINT64_MAX, watch, {});
+        } catch (const HttpError&) {
+            failed = true;
+        }
+        QCOMPARE(failed, !cause.isEmpty());
+        if (failed)
+            QCOMPARE(QString::fromStdString(http.lastFailure().cause), cause);
+        else
+            QCOMPARE(bytesOf(target()), QByteArray("abc"));
+        QCOMPARE(waited, waitsMs);
+        if (!waitsMs.isEmpty())
+            QCOMPARE(firstShown.first(), (waitsMs.first() + 999) / 1000);
+    }
+
+    // Each game folder asks the mirrors in an order of its own, the same on every start.
+    void mirrorOrderIsShuffledAndStable()
+    {
+        const std::vector<std::string> mirrors{"m1", "m2", "m3", "m4", "m5"};
+        std::set<std::vector<std::string>> orders;
+        std::map<std::string, int> first;
+        for (uint64_t seed = 0; seed < 200; ++seed) {
+            const std::vector<std::string> order = mirrorOrder(mirrors, seed);
+            QCOMPARE(order, mirrorOrder(mirrors, seed));
+            QCOMPARE(std::set<std::string>(order.begin(), order.end()),
+                     std::set<std::string>(mirrors.begin(), mirrors.end()));
+            orders.insert(order);
+            ++first[order.front()];
+        }
+        QVERIFY(orders.size() > 50);
+        // Every mirror leads for a fair share of the folders: 40 of 200 expected.
+        for (const std::string& mirror : mirrors)
+            QVERIFY2(first[mirror] >= 20, mirror.c_str());
+    }
+
     // An announced body past the cap fails before a byte of it is written.
     void announcedBodyPastTheCapFailsAtOnce()
     {
@@ -273,15 +409,15 @@ private slots:
     {
         setRetryTimingForTest({{5s}, 60s});
         ScriptedHttpServer server;
-        server.serve("/p.rar", Unavailable);
+        server.serve("/p.rar", BadGateway);
         HttpClient http;
         StopFlag stop;
         const ManualClock clock;
         DownloadWatch watch{&stop, {}, &clock};
         QList<int> told;
-        watch.retrying = [&](int seconds) {
-            told << seconds;
-            if (seconds == 4)
+        watch.retrying = [&](RetryWait wait) {
+            told << wait.seconds;
+            if (wait.seconds == 4)
                 stop.request();
         };
         QVERIFY_THROWS_EXCEPTION(

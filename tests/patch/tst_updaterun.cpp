@@ -139,8 +139,11 @@ private slots:
     void initTestCase()
     {
         std::setlocale(LC_ALL, "");
-        setRetryTimingForTest(
-            {{std::chrono::milliseconds(20), std::chrono::milliseconds(20)}, std::chrono::seconds(60)});
+        RetryTiming timing;
+        timing.waits = {std::chrono::milliseconds(20), std::chrono::milliseconds(20)};
+        timing.busyFirstWait = timing.busyLongestWait = std::chrono::milliseconds(20);
+        timing.busySlotTime = std::chrono::milliseconds(200);
+        setRetryTimingForTest(timing);
     }
 
     void appliesEveryUnrecordedSlotInOrder_data()
@@ -558,7 +561,7 @@ private slots:
             "\r\n\r\n";
         server.serveSequence("/patches/p1.rar",
                              {{header + archive.substr(0, half), ScriptedHttpServer::Ending::Close},
-                              ScriptedHttpServer::status("503 Service Unavailable")});
+                              ScriptedHttpServer::status("502 Bad Gateway")});
         server.serve("/l", ScriptedHttpServer::ok(listOf(server, 1).toStdString()));
         const QString part = "Tarvo-Updater/downloads/" +
                              QString::fromStdString(downloadFileName(server.url("/patches/p1.rar"))) +
