@@ -29,9 +29,10 @@ struct RetryTiming
     // A busy server (serverIsBusy) is waited for: after every address of a slot answered busy,
     // a wait drawn evenly between nothing and the backoff, which starts here and doubles up to
     // busyLongestWait; a Retry-After counts instead, up to busyLongestRetryAfter. A slot waits
-    // so for at most busySlotTime before it fails.
+    // so for at most busySlotTime before it fails. Half a minute at most between tries: with a
+    // minute, the last launchers of a patch day slept while the origin had room (bench/patchday).
     std::chrono::milliseconds busyFirstWait{std::chrono::seconds(2)};
-    std::chrono::milliseconds busyLongestWait{std::chrono::seconds(60)};
+    std::chrono::milliseconds busyLongestWait{std::chrono::seconds(30)};
     std::chrono::milliseconds busyLongestRetryAfter{std::chrono::minutes(10)};
     std::chrono::milliseconds busySlotTime{std::chrono::minutes(30)};
     // A number drawn evenly from [0, 1): the full jitter that keeps launchers from coming back in

@@ -280,18 +280,18 @@ private slots:
             << QStringList{"429", "ok"} << QStringList() << QList<int>{1000} << "";
         QTest::newRow("closed without a word counts as busy")
             << QStringList{"close", "ok"} << QStringList() << QList<int>{1000} << "";
-        QTest::newRow("doubling stops at a minute")
-            << busy(8, "ok") << QStringList()
-            << QList<int>{1000, 2000, 4000, 8000, 16000, 30000, 30000, 30000} << "";
+        QTest::newRow("doubling stops at half a minute")
+            << busy(7, "ok") << QStringList() << QList<int>{1000, 2000, 4000, 8000, 15000, 15000, 15000}
+            << "";
         QTest::newRow("Retry-After, up to ten minutes")
             << QStringList{"503 after 120", "503 after 3600", "ok"} << QStringList()
             << QList<int>{120000, 600000} << "";
-        // 1 + 2 + 4 + 8 + 16 s, then 30 s while the half hour lasts: 58 more.
-        QList<int> halfHour{1000, 2000, 4000, 8000, 16000};
-        for (int sum = 31000; sum + 30000 <= 30 * 60 * 1000; sum += 30000)
-            halfHour << 30000;
+        // 1 + 2 + 4 + 8 s, then 15 s while the half hour lasts: 119 more.
+        QList<int> halfHour{1000, 2000, 4000, 8000};
+        for (int sum = 15000; sum + 15000 <= 30 * 60 * 1000; sum += 15000)
+            halfHour << 15000;
         QTest::newRow("busy the whole half hour")
-            << busy(100, "ok") << QStringList() << halfHour << "503 Service Unavailable";
+            << busy(200, "ok") << QStringList() << halfHour << "503 Service Unavailable";
         QTest::newRow("busy hands over at once")
             << QStringList{"503"} << QStringList{"ok"} << QList<int>{} << "";
         QTest::newRow("both busy: one wait, then round again")
