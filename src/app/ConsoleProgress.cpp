@@ -4,6 +4,8 @@
 #include "app/Messages.h"
 #include "patch/UpdateRun.h"
 
+#include <QCoreApplication>
+
 #include <cstdio>
 
 namespace updater {
@@ -75,10 +77,12 @@ void Console::bar(const QString& text)
 void ConsoleContact::tell(const Notice& notice)
 {
     // The comment is the archive's own text, handed over as UTF-8.
-    if (notice.kind == NoticeKind::ArchiveComment)
-        m_console.line(QString::fromStdString(notice.subject));
-    else
-        m_console.line(messages::notice(notice));
+    const QString text = notice.kind == NoticeKind::ArchiveComment
+                             ? QString::fromStdString(notice.subject)
+                             : QString::fromLatin1(messages::notice(notice));
+    // Through the main thread's queue, as the run's progress lines come: printed in the run's order.
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [this, text] { m_console.line(text); }, Qt::QueuedConnection);
 }
 
 ConsoleProgress::ConsoleProgress(UpdateRun& run, Console& console) : m_run(run), m_console(console)

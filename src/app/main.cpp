@@ -4,7 +4,9 @@
 #include "platform/TimeZone.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 namespace {
 
@@ -17,8 +19,8 @@ game client. Start it in the game folder (the folder that holds Tarvo-Updater/up
 the folder it is started in is the game folder.
 
 Options:
-  --version       print the version and end
-  --help          print this help and end
+  -v, --version   print the version and end
+  -h, --help      print this help and end
   --update-only   bring the game folder up to date without a window and end: progress and
                   notices go to standard error; exit status 0 when every patch is applied
   --game-dir DIR  the game folder for --update-only (default: the current folder)
@@ -37,15 +39,28 @@ Environment (read once at start):
 bool printedInformation(int argc, char** argv)
 {
     for (int i = 1; i < argc && std::strcmp(argv[i], updater::BrowserArgumentsMarker) != 0; ++i) {
-        if (std::strcmp(argv[i], "--version") == 0) {
+        if (std::strcmp(argv[i], "--version") == 0 || std::strcmp(argv[i], "-v") == 0) {
             std::printf("tarvo-updater %s\n", UPDATER_VERSION);
             return true;
         }
-        if (std::strcmp(argv[i], "--help") == 0) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::fputs(usage, stdout);
             return true;
         }
     }
+    return false;
+}
+
+// Whether the window has somewhere to go: a display in the environment, or a platform named for Qt.
+// Without one, Qt would end the program with an abort.
+bool displayAvailable(int argc, char** argv)
+{
+    for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        if (const char* value = std::getenv(variable); value && *value)
+            return true;
+    for (int i = 1; i < argc && std::strcmp(argv[i], updater::BrowserArgumentsMarker) != 0; ++i)
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0)
+            return true;
     return false;
 }
 
@@ -60,5 +75,12 @@ int main(int argc, char** argv)
     // Decided before the application object exists: this mode must not look for a display.
     if (wantsHeadlessUpdate(argc, argv))
         return runHeadlessUpdate(argc, argv);
+    if (!displayAvailable(argc, argv)) {
+        std::fputs("tarvo-updater: there is no display to show the window on.\n"
+                   "To bring the game folder up to date without one: "
+                   "tarvo-updater --update-only [--game-dir DIR]\n",
+                   stderr);
+        return 2;
+    }
     return runWindowFromModule(argc, argv, usage);
 }

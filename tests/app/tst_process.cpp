@@ -87,6 +87,16 @@ private slots:
         QTest::newRow("help") << QStringList{"--help"} << false << 0 << usage << "^$" << false;
         QTest::newRow("version after a Qt option")
             << QStringList{"-style", "Fusion", "--version"} << false << 0 << version << "^$" << false;
+        QTest::newRow("short help") << QStringList{"-h"} << false << 0 << usage << "^$" << false;
+        QTest::newRow("short version") << QStringList{"-v"} << false << 0 << version << "^$" << false;
+        // Without a display Qt would abort: the launcher says what it can do instead.
+        const QString noDisplay =
+            "^tarvo-updater: there is no display to show the window on.\nTo bring the game "
+            "folder up to date without one: tarvo-updater --update-only";
+        QTest::newRow("nothing, without a display")
+            << QStringList{} << false << 2 << "^$" << noDisplay << false;
+        QTest::newRow("unknown option, without a display")
+            << QStringList{"--bogus"} << false << 2 << "^$" << noDisplay << false;
         QTest::newRow("unknown option")
             << QStringList{"--frobnicate"} << true << 2 << "^$"
             << "^tarvo-updater: unknown option --frobnicate\n\nUsage: tarvo-updater " << false;
@@ -228,7 +238,8 @@ private slots:
 
     void updateOnlyRunsWithoutADisplay_data()
     {
-        // The configured list: "served", "refused" (nothing listens there), or "" for no configuration.
+        // The configured list: "served", "served cut" (its archive cut short), "refused" (nothing
+        // listens there), or "" for no configuration.
         QTest::addColumn<QString>("list");
         QTest::addColumn<bool>("patchServed");   // else the patch's address answers 404
         QTest::addColumn<bool>("gameDirOption"); // started elsewhere, the game folder named by --game-dir
@@ -261,6 +272,10 @@ private slots:
         QTest::newRow("comment with terminal controls")
             << "served" << true << false << none << 0 << "\\\\x1b\\[2J\\\\x1b\\[HAll done" << true << true
             << QByteArray("\x1b[2J\x1b[HAll done\r\x07");
+        // The notice of an archive that is cut comes after the line that it is being unpacked.
+        QTest::newRow("cut archive, in the run's order")
+            << "served cut" << true << false << none << 1
+            << "Unpacking p1\\.rar\n-= RAR ERROR =-\n\nFile header broken" << false << true << QByteArray();
         QTest::newRow("no configuration")
             << "" << true << false << none << 1 << "^-= CRITICAL ERROR 2 =-\n\nCouldn't find" << false
             << false << QByteArray();
@@ -284,13 +299,14 @@ private slots:
             options << "-z" + m_home.filePath("comment.txt");
         }
         if (patchServed) {
+            const QByteArray bytes = archive.build({"data/one.txt"}, options);
             updater::test::writeFileOrDie(m_home.filePath("p1.rar"),
-                                          archive.build({"data/one.txt"}, options));
+                                          list == "served cut" ? bytes.chopped(10) : bytes);
             server.serveFile("/p1.rar", m_home.filePath("p1.rar").toStdString());
         }
         server.serve("/l", updater::test::ScriptedHttpServer::ok(
                                "[Updates]\r\nUpdate_1=" + server.url("/p1.rar") + "\r\n"));
-        const std::string address = list == "served"
+        const std::string address = list.startsWith("served")
                                         ? server.url("/l")
                                         : "http://127.0.0.1:" + std::to_string(server.unusedPort()) + "/l";
         if (!list.isEmpty())
