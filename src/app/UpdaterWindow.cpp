@@ -196,6 +196,26 @@ void UpdaterWindow::captionsFromConfiguration()
     ui->pingBox2->setTitle("Ping " + latin1(two.serverName));
     ui->startButton1->setText("Go " + latin1(one.serverName));
     ui->startButton2->setText("Go " + latin1(two.serverName));
+    explainControls();
+}
+
+// Captions such as "RE" or "OFF" say little to a newcomer or a screen reader: each control says
+// what it does, in a tooltip and as its accessible name. The captions themselves stay.
+void UpdaterWindow::explainControls()
+{
+    const auto explain = [](QWidget* control, const QString& text) {
+        control->setToolTip(text);
+        control->setAccessibleName(text);
+    };
+    explain(ui->reloadButton, "Reload the news page");
+    explain(ui->musicButton, "Background music: on or off");
+    explain(ui->settingsButton, "Settings: mouse add-on, background sound, server status");
+    explain(ui->quitButton, "End the launcher");
+    for (int server : {1, 2}) {
+        const QString name = latin1(m_config.entry(server).serverName);
+        explain(server == 1 ? ui->startButton1 : ui->startButton2, "Start the game on " + name);
+        explain(server == 1 ? ui->pingGauge1 : ui->pingGauge2, "How fast " + name + " answers a ping");
+    }
 }
 
 void UpdaterWindow::showEvent(QShowEvent* event)

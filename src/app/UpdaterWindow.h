@@ -78,6 +78,7 @@ private:
     void saveSettings();
     void loadConfiguration();
     void captionsFromConfiguration();
+    void explainControls();
     void onFirstShow();
     void refreshConfiguration();
 

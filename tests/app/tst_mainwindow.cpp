@@ -181,6 +181,11 @@ private slots:
             for (const char* property : {"text", "title", "value", "maximum"})
                 if (const QVariant value = widget->property(property); value.isValid())
                     line += QString(" %1=\"%2\"").arg(property, value.toString());
+            // What a control does, for a newcomer and a screen reader, where its caption does not say.
+            if (!widget->toolTip().isEmpty())
+                line += QString(" tip=\"%1\"").arg(widget->toolTip());
+            if (widget->accessibleName() != widget->toolTip())
+                line += QString(" accessible=\"%1\"").arg(widget->accessibleName());
             return line;
         };
         // The window goes where the desktop puts it: its size, and that the player cannot change it.
