@@ -98,6 +98,7 @@ void ConsoleProgress::patchStarted(const QString& documentName)
     m_patch = documentName;
     m_transferClock.start();
     m_shownOnce = false;
+    m_firstKilobytes.reset();
     m_console.line("Downloading " + documentName);
 }
 
@@ -120,9 +121,12 @@ void ConsoleProgress::pictureChanged()
 
     const qint64 done = picture.receivedKilobytes;
     const qint64 total = picture.announcedKilobytes;
+    // A resumed archive starts with what an earlier run fetched: only this run's bytes make speed.
+    if (!m_firstKilobytes)
+        m_firstKilobytes = done;
     const double seconds = m_transferClock.elapsed() / 1000.0;
     // The first moments of a transfer say little about its speed.
-    const qint64 speed = seconds >= 0.5 ? qint64(done / seconds) : 0;
+    const qint64 speed = seconds >= 0.5 ? qint64((done - *m_firstKilobytes) / seconds) : 0;
     QString text = m_patch + ": " + downloadTexts(picture).percent + " (" + QString::number(done) + " of " +
                    QString::number(total) + " kb), " + (speed > 0 ? QString::number(speed) : QString("?")) +
                    " kB/s";

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace updater {
@@ -70,6 +71,7 @@ private:
     QElapsedTimer m_shownClock;    // since the progress was last shown
     bool m_shownOnce = false;
     bool m_waitingForBusyServer = false;
+    std::optional<qint64> m_firstKilobytes; // of this patch's first picture
 };
 
 } // namespace updater

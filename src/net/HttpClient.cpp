@@ -187,6 +187,7 @@ struct HttpClient::Impl
     long long contentLength = -1;
     bool bodyStarted = false;
     long long bodyTotal = 0;
+    long long workOffset = 0; // where the body starts in the whole document (a 206's range)
     std::exception_ptr callbackError;
     bool stopped = false;
     Failure abort; // set when the client's own checks end the transfer
@@ -258,8 +259,15 @@ struct HttpClient::Impl
             return; // an interim answer (100 Continue); the real one follows
         bodyStarted = true;
         bodyTotal = 0;
+        // The rest of a document counts as the whole of it: a resumed archive shows its full size
+        // and how much of it is in, not only what this answer brings.
+        const bool rest =
+            responseCode == 206 && replyHeaders.rangeStart >= 0 && replyHeaders.completeLength > 0;
+        workOffset = rest ? replyHeaders.rangeStart : 0;
         // A chunked body announces no total for the whole transfer.
-        const int32_t announced = chunked || contentLength < 0 ? 0 : clampToInt32(contentLength);
+        const int32_t announced = rest                           ? clampToInt32(replyHeaders.completeLength)
+                                  : chunked || contentLength < 0 ? 0
+                                                                 : clampToInt32(contentLength);
         if (events.begin)
             events.begin(announced);
     }
@@ -270,7 +278,7 @@ struct HttpClient::Impl
             (*sink)(data, size);
         bodyTotal += static_cast<long long>(size);
         if (events.work)
-            events.work(clampToInt32(bodyTotal));
+            events.work(clampToInt32(workOffset + bodyTotal));
     }
 
     static size_t headerCallback(char* data, size_t size, size_t count, void* self)

@@ -423,7 +423,7 @@ private slots:
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<Ending>("ending");
         QTest::addColumn<int>("announced");
-        QTest::addColumn<int>("bodySize");
+        QTest::addColumn<int>("bodySize"); // the last running total
         const QByteArray big(300000, 'r');
         QTest::newRow("announced length")
             << "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(big.size()) + "\r\n\r\n" + big
@@ -435,6 +435,11 @@ private slots:
                                  << Ending::KeepOpen << 0 << 5;
         QTest::newRow("length 0") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n")
                                   << Ending::KeepOpen << 0 << 0;
+        // A resumed download counts the whole document, the bytes before the range included.
+        QTest::newRow("the rest of a document")
+            << QByteArray("HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 100-104/105\r\n"
+                          "Content-Length: 5\r\n\r\nabcde")
+            << Ending::KeepOpen << 105 << 105;
     }
     void reportsWorkEventsOfTheBody()
     {
