@@ -17,16 +17,6 @@ constexpr qint64 terminalIntervalMs = 100;
 constexpr qint64 plainIntervalMs = 1000;
 constexpr int barWidth = 30;
 
-QString duration(qint64 seconds)
-{
-    if (seconds >= 3600)
-        return QString("%1:%2:%3")
-            .arg(seconds / 3600)
-            .arg(seconds / 60 % 60, 2, 10, QChar('0'))
-            .arg(seconds % 60, 2, 10, QChar('0'));
-    return QString("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QChar('0'));
-}
-
 // Texts from servers, lists and archives are printed too: none of their control characters may
 // move the cursor, clear the screen or rewrite a line, so each shows as a visible escape. Line
 // breaks and tabs of a multi-line text stay.
@@ -131,7 +121,7 @@ void ConsoleProgress::pictureChanged()
                    QString::number(total) + " kb), " + (speed > 0 ? QString::number(speed) : QString("?")) +
                    " kB/s";
     if (speed > 0 && total > done)
-        text += ", " + duration((total - done) / speed) + " left";
+        text += ", " + durationText((total - done) / speed) + " left";
     m_shownOnce = true;
     m_shownClock.start();
     if (!m_console.terminal()) {

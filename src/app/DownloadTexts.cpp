@@ -1,6 +1,7 @@
 #include "app/DownloadTexts.h"
 
 #include <QLocale>
+#include <QStringList>
 
 namespace updater {
 
@@ -26,6 +27,29 @@ DownloadTexts downloadTexts(const DownloadPicture& picture, const QString& thous
     return {kilobyteText(picture.receivedKilobytes, thousandsSeparator) + " Kb",
             kilobyteText(picture.announcedKilobytes, thousandsSeparator) + " kb",
             QString::number(picture.percent) + " %"};
+}
+
+QString durationText(qint64 seconds)
+{
+    if (seconds >= 3600)
+        return QString("%1:%2:%3")
+            .arg(seconds / 3600)
+            .arg(seconds / 60 % 60, 2, 10, QChar('0'))
+            .arg(seconds % 60, 2, 10, QChar('0'));
+    return QString("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QChar('0'));
+}
+
+QString patchProgressText(int number, int count, qint64 kilobytesPerSecond, qint64 secondsLeft)
+{
+    QStringList parts;
+    if (count > 0)
+        parts << QString("(%1 of %2)").arg(number).arg(count);
+    if (kilobytesPerSecond > 0) {
+        parts << QString::number(kilobytesPerSecond) + " kB/s";
+        if (secondsLeft > 0)
+            parts << durationText(secondsLeft) + " left";
+    }
+    return parts.join(", ");
 }
 
 DownloadTexts downloadTexts(const DownloadPicture& picture)

@@ -18,4 +18,11 @@ struct DownloadTexts
 DownloadTexts downloadTexts(const DownloadPicture& picture, const QString& thousandsSeparator);
 DownloadTexts downloadTexts(const DownloadPicture& picture);
 
+// A time left as "0:42", or "1:02:03" past an hour.
+QString durationText(qint64 seconds);
+
+// What an archive's download is at, after its name: "(2 of 5)", and once known the speed and the
+// time left: "(2 of 5), 412 kB/s, 0:42 left". `count` 0 leaves the position out; a speed of 0 the rest.
+QString patchProgressText(int number, int count, qint64 kilobytesPerSecond, qint64 secondsLeft);
+
 } // namespace updater

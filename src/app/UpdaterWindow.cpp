@@ -27,7 +27,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFontMetrics>
 #include <QImageReader>
 #include <QScreen>
 #include <QThread>
@@ -241,6 +243,10 @@ void UpdaterWindow::startUpdateRun()
     m_updateRun = new UpdateRun(m_config, m_http, m_noticeBoxes);
     m_updateRun->moveToThread(m_updateThread);
     connect(m_updateThread, &QThread::started, m_updateRun, &UpdateRun::run);
+    connect(m_updateRun, &UpdateRun::patchNumbered, this, [this](int number, int count) {
+        m_patchNumber = number;
+        m_patchCount = count;
+    });
     connect(m_updateRun, &UpdateRun::patchStarted, this, &UpdaterWindow::showPatchStarted);
     connect(m_updateRun, &UpdateRun::unpackingStarted, this, &UpdaterWindow::showUnpacking);
     connect(&m_updateRun->progress(), &TransferProgress::pictureChanged, this,
@@ -253,7 +259,11 @@ void UpdaterWindow::startUpdateRun()
 
 void UpdaterWindow::showPatchStarted(const QString& documentName)
 {
-    ui->fileNameLabel->setText(documentName);
+    m_patchName = documentName;
+    m_patchClock.start();
+    m_patchFirstKilobytes.reset();
+    m_captionShowsPatch = true;
+    showPatchCaption(0, 0);
     ui->downloadBox->setVisible(true);
     ui->downloadStatusBox->setVisible(true);
 }
@@ -272,11 +282,38 @@ void UpdaterWindow::showTransferPicture()
     ui->downloadBar->setValue(picture.bar);
     ui->percentLabel->setText(texts.percent);
     ui->sizeLabel->setText(texts.announced);
+    if (!m_captionShowsPatch || !m_patchClock.isValid())
+        return;
+    // The speed counts this run's bytes only: a resumed archive starts with an earlier run's.
+    if (!m_patchFirstKilobytes)
+        m_patchFirstKilobytes = picture.receivedKilobytes;
+    const qint64 ms = m_patchClock.elapsed();
+    // The first second of a transfer says little about its speed.
+    const qint64 speed = ms >= 1000 ? (picture.receivedKilobytes - *m_patchFirstKilobytes) * 1000 / ms : 0;
+    const qint64 left = speed > 0 ? (picture.announcedKilobytes - picture.receivedKilobytes) / speed : 0;
+    showPatchCaption(speed, left);
 }
 
 void UpdaterWindow::showTransferCaption()
 {
-    ui->fileNameLabel->setText(latin1(messages::transferCaption(m_updateRun->progress().takeCaption())));
+    const TransferCaption caption = m_updateRun->progress().takeCaption();
+    m_captionShowsPatch = caption.kind == TransferCaption::Kind::Patch;
+    if (m_captionShowsPatch) {
+        m_patchName = latin1(caption.patch);
+        showPatchCaption(0, 0);
+        return;
+    }
+    ui->fileNameLabel->setText(latin1(messages::transferCaption(caption)));
+}
+
+// "p1.rar (2 of 5), 412 kB/s, 0:42 left" in the caption's room: a long name gives way in its middle.
+void UpdaterWindow::showPatchCaption(qint64 kilobytesPerSecond, qint64 secondsLeft)
+{
+    const QString progress = patchProgressText(m_patchNumber, m_patchCount, kilobytesPerSecond, secondsLeft);
+    const QFontMetrics metrics(ui->fileNameLabel->font());
+    const QString after = progress.isEmpty() ? QString() : " " + progress;
+    const int room = ui->fileNameLabel->width() - metrics.horizontalAdvance(after);
+    ui->fileNameLabel->setText(metrics.elidedText(m_patchName, Qt::ElideMiddle, room) + after);
 }
 
 void UpdaterWindow::onUpdateFinished()

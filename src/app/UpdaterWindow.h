@@ -8,12 +8,14 @@
 #include "net/HttpClient.h"
 #include "platform/RegistryStore.h"
 
+#include <QElapsedTimer>
 #include <QPixmap>
 #include <QTimer>
 #include <QWidget>
 
 #include <array>
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class UpdaterWindow;
@@ -87,6 +89,7 @@ private:
     void showUnpacking();
     void showTransferPicture();
     void showTransferCaption();
+    void showPatchCaption(qint64 kilobytesPerSecond, qint64 secondsLeft);
 
     void startServerWatch(int serverNumber);
     void pressStartButtonWhenAsked();
@@ -115,6 +118,12 @@ private:
     bool m_stopping = false; // once set, no worker starts
     bool m_shown = false;
     bool m_startButtonPressed = false; // by an unattended run, once
+    // The caption while an archive downloads: its name, place, speed and time left.
+    QString m_patchName;
+    int m_patchNumber = 0, m_patchCount = 0;
+    QElapsedTimer m_patchClock;
+    std::optional<qint64> m_patchFirstKilobytes;
+    bool m_captionShowsPatch = false;
 };
 
 } // namespace updater

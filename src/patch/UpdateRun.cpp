@@ -221,6 +221,8 @@ bool UpdateRun::applyPendingPatches()
             return false;
         m_lastProblem.clear();
         const std::string slot = "slot " + slotKey(patch.slot) + " (" + patch.documentName + ")";
+        m_patchNumber = static_cast<int>(i + 1);
+        m_patchCount = static_cast<int>(pending.size());
         if (!applyPatch(patch, i + 1 < pending.size() ? &pending[i + 1] : nullptr, appliedRecord)) {
             logEvent(slot + " refused: " + (m_stop.requested() ? "stopped" : m_lastProblem));
             return false;
@@ -232,6 +234,7 @@ bool UpdateRun::applyPendingPatches()
 
 bool UpdateRun::applyPatch(const PendingPatch& patch, const PendingPatch* next, ProfileFile& appliedRecord)
 {
+    emit patchNumbered(m_patchNumber, m_patchCount);
     emit patchStarted(QString::fromLatin1(patch.documentName));
     std::optional<FileDigest> expected;
     if (const char* refusal = refusalOf(m_key, patch, expected)) {

@@ -71,6 +71,8 @@ public slots:
 signals:
     // A patch download begins; the download display names the document.
     void patchStarted(const QString& documentName);
+    // Just before patchStarted: the slot's place among the slots this run applies (1-based).
+    void patchNumbered(int number, int count);
     // The download is complete and the archive is being unpacked.
     void unpackingStarted();
     // The run is over; `allApplied` is false when a slot failed or the list could not be had.
@@ -105,6 +107,7 @@ private:
     StopFlag m_stop;
     CommunityKey m_key;
     uint64_t m_mirrorSeed = 0; // this game folder's order of the mirrors
+    int m_patchNumber = 0, m_patchCount = 0;
     std::string m_lastProblem; // what the current slot was last refused for, for the log
     // The prefetch has a flag of its own, requested by stop() too, so that a failed slot can end
     // it without taking the run's failure notice and finished() along.

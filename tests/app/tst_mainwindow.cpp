@@ -579,6 +579,8 @@ private slots:
         auto window = std::make_unique<UpdaterWindow>();
         window->show();
         QTRY_VERIFY_WITH_TIMEOUT(!temporaryFiles(folder.path()).isEmpty(), 20000);
+        // The caption names the archive and its place among the run's archives.
+        QTRY_COMPARE(window->findChild<QLabel*>("fileNameLabel")->text(), QString("p1.rar (1 of 1)"));
         journal.clear();
 
         QVERIFY(window->stopWorkers());

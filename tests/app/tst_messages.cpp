@@ -67,6 +67,9 @@ private slots:
         add("transferCaption BusyWait", messages::transferCaption({TransferCaption::Kind::BusyWait, {}, 23}));
         add("transferCaption Unpacked",
             messages::transferCaption({TransferCaption::Kind::Unpacked, {}, 1206}));
+        add("patchProgress place", patchProgressText(2, 5, 0, 0).toStdString());
+        add("patchProgress speed and time left", patchProgressText(2, 5, 412, 42).toStdString());
+        add("patchProgress past an hour", patchProgressText(1, 1, 3, 3723).toStdString());
 
         // Line by line, so that a failure names the first line that differs; the bytes all count.
         QCOMPARE(texts.split('\n'), test::goldenBytes("messages.txt").split('\n'));
