@@ -114,9 +114,10 @@ QByteArray jsonString(const QString& text)
     return array.mid(1, array.size() - 2);
 }
 
-void logDialog(const Request& r, DialogAnswer answer)
+void logDialog(const Request& r, DialogAnswer answer, bool closedByEnd)
 {
-    logEvent(("box \"" + r.title + "\": " + r.text + " -> " + answerName(answer)).toUtf8().toStdString());
+    const QString outcome = closedByEnd ? QString("closed as the launcher ends") : answerName(answer);
+    logEvent(("box \"" + r.title + "\": " + r.text + " -> " + outcome).toUtf8().toStdString());
     UnattendedMode& mode = unattended();
     QString logPath;
     {
@@ -200,15 +201,19 @@ DialogAnswer show(const Request& r)
 {
     DialogAnswer answer = escapeAnswer(r);
     runOnWindowThread([&] {
+        bool closedByEnd = false;
         if (isQuitPending()) {
             // A box opened while the application is ending closes at once.
             answer = escapeAnswer(r);
+            closedByEnd = true;
         } else if (auto scripted = scriptedAnswer(r)) {
             answer = *scripted;
         } else {
             answer = askPerson(r);
+            // A signal or a logout that ends the launcher closes an open box: nobody answered it.
+            closedByEnd = isQuitPending();
         }
-        logDialog(r, answer);
+        logDialog(r, answer, closedByEnd);
     });
     return answer;
 }

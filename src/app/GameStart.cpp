@@ -7,6 +7,7 @@
 #include "launch/MouseFreedomAddOn.h"
 #include "launch/UpdaterReplacement.h"
 #include "platform/AtomicFile.h"
+#include "platform/EventLog.h"
 #include "platform/GamePath.h"
 #include "platform/ProgramStarter.h"
 
@@ -15,6 +16,7 @@ namespace updater {
 bool startProgramOrTell(const std::string& commandLine)
 {
     const ProgramStart outcome = startProgram(commandLine);
+    logEvent("start " + commandLine + (outcome == ProgramStart::Started ? ": started" : ": not started"));
     if (outcome != ProgramStart::Started)
         messageBox(messages::cannotStart(commandLine, outcome), "Alert", DialogIcon::Stop);
     return outcome == ProgramStart::Started;

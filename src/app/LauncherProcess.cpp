@@ -3,7 +3,10 @@
 #include "platform/EventLog.h"
 #include "platform/FileOps.h"
 #include "platform/GamePath.h"
+#include "platform/SystemInfo.h"
 #include "platform/Utf8Locale.h"
+
+#include <QtGlobal>
 
 #include <clocale>
 #include <string>
@@ -36,6 +39,9 @@ RunLog::RunLog(const char* mode)
     if (*mode)
         start += std::string(" (") + mode + ")";
     logEvent(start);
+    // What a community asks first when a player reports a problem.
+    logEvent("system: " + systemDescription() + "; Qt " + qVersion());
+    logEvent("game folder: " + gameFolderPath());
 }
 
 void RunLog::finish()

@@ -1,5 +1,7 @@
 #include "app/ShellOpen.h"
 
+#include "platform/EventLog.h"
+
 #include <QDesktopServices>
 #include <QUrl>
 
@@ -7,7 +9,8 @@ namespace updater {
 
 void shellOpen(const std::string& address)
 {
-    QDesktopServices::openUrl(QUrl(QString::fromLatin1(address)));
+    if (!QDesktopServices::openUrl(QUrl(QString::fromLatin1(address))))
+        logEvent("the desktop could not open " + address);
 }
 
 } // namespace updater

@@ -15,6 +15,7 @@
 #include "monitor/ServerWatch.h"
 #include "patch/UpdateRun.h"
 #include "platform/Clock.h"
+#include "platform/EventLog.h"
 #include "platform/GamePath.h"
 #include "platform/OnlineState.h"
 #include "platform/UpdaterError.h"
@@ -120,9 +121,14 @@ UpdaterWindow::UpdaterWindow(QWidget* parent)
     m_settingsMenu->initMouseFreedomMenu();
     m_newsPage = new NewsPage(ui->newsView, m_config.homepage, this);
     connect(ui->reloadButton, &QToolButton::clicked, m_newsPage, &NewsPage::reload);
+    connect(m_newsPage, &NewsPage::navigationFailed, this, [](const QUrl& url) {
+        logEvent("news page failed: " + url.toDisplayString(QUrl::RemoveUserInfo).toStdString());
+    });
     m_music = new BackgroundMusic(ui->musicButton, m_config.bgmSound, this);
-    connect(m_music, &BackgroundMusic::failed, this,
-            [](const QString& message) { showErrorBox(message.toLatin1().toStdString()); });
+    connect(m_music, &BackgroundMusic::failed, this, [](const QString& message) {
+        logEvent("background music: " + message.toStdString());
+        showErrorBox(message.toLatin1().toStdString());
+    });
     m_newsPage->showStartPage();
     m_startButtonTimer.start();
 }
@@ -366,6 +372,14 @@ void UpdaterWindow::startServerWatch(int serverNumber)
     connect(thread, &QThread::started, watch, &ServerWatch::run);
     connect(watch, &ServerWatch::probing, this, [view](ProbeStep step) { showProbeBusy(view, step); });
     connect(watch, &ServerWatch::probed, this, [this, view, index](ProbeStep step, bool accepted) {
+        // Only changes: a community reads when a service went away or came back.
+        auto& last = m_lastProbe[index][static_cast<int>(step)];
+        if (last != accepted) {
+            static const char* const services[] = {"account", "char", "map"};
+            logEvent("server " + std::to_string(index + 1) + " " + services[static_cast<int>(step)] +
+                     (accepted ? ": accepts connections" : ": refuses connections"));
+            last = accepted;
+        }
         showProbeResult(view, step, accepted);
         if (step == ProbeStep::Map)
             m_state.serverOnline[index] = accepted;

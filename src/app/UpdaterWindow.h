@@ -124,6 +124,8 @@ private:
     QElapsedTimer m_patchClock;
     std::optional<qint64> m_patchFirstKilobytes;
     bool m_captionShowsPatch = false;
+    // Each server's services as last probed (nothing yet: none logged), for logging their changes.
+    std::array<std::array<std::optional<bool>, 3>, 2> m_lastProbe;
 };
 
 } // namespace updater

@@ -65,6 +65,9 @@ void UpdateRun::run()
     m_http.setWorkEvents(m_progress.workEvents());
     m_http.setStopFlag(&m_stop);
     m_key = loadCommunityKey();
+    logEvent(m_key.state == CommunityKey::Absent  ? "community key: none, nothing is checked for a signature"
+             : m_key.state == CommunityKey::Valid ? "community key: found"
+                                                  : "community key: not readable, every list is refused");
     mendOwnFiles();
     removeLeftovers();
     if (!m_config.patchMirrors.empty())
@@ -130,6 +133,8 @@ bool UpdateRun::downloadPatchList()
             tell({NoticeKind::PatchListUnavailable, m_config.patchList, *list.problem, *list.problem, 0});
             return false;
         }
+        if (m_key.state == CommunityKey::Valid)
+            logEvent("patch list: signature verified");
         writeFileAtomically(listPath, list.body);
         // The signature stays beside the list, so that a later run can trust the list on disk and
         // refuse one older than it.

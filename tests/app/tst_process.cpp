@@ -340,6 +340,10 @@ private slots:
         QCOMPARE(folder.read("Tarvo-Updater/applied4.list").contains("Update_1=p1.rar"), applied);
         const QByteArray log = folder.read("Tarvo-Updater/updater.log");
         QTEST(log.contains(" (update only)\n") && log.endsWith(" end\n"), "logged");
+        // What a community asks first: the system, the game folder, whether lists are checked.
+        QTEST(log.contains(" system: ") && log.contains(" game folder: " + folder.path().toUtf8() + "\n") &&
+                  log.contains(" community key: none"),
+              "logged");
         for (const char control : {'\x1b', '\x07', '\r'}) {
             QVERIFY(!complained.contains(QChar(control)));
             QVERIFY(!log.contains(control));
