@@ -310,16 +310,32 @@ void UpdaterWindow::showTransferCaption()
         return;
     }
     ui->fileNameLabel->setText(latin1(messages::transferCaption(caption)));
+    ui->fileNameLabel->setToolTip({});
 }
 
-// "p1.rar (2 of 5), 412 kB/s, 0:42 left" in the caption's room: a long name gives way in its middle.
+// "p1.rar (2 of 5), 412 kB/s, 0:42 left" in the caption's room. The name matters most, then the
+// place, the speed and the time left: what does not fit beside the whole name is left out, and only
+// a name too long on its own gives way in its middle.
 void UpdaterWindow::showPatchCaption(qint64 kilobytesPerSecond, qint64 secondsLeft)
 {
-    const QString progress = patchProgressText(m_patchNumber, m_patchCount, kilobytesPerSecond, secondsLeft);
     const QFontMetrics metrics(ui->fileNameLabel->font());
-    const QString after = progress.isEmpty() ? QString() : " " + progress;
-    const int room = ui->fileNameLabel->width() - metrics.horizontalAdvance(after);
-    ui->fileNameLabel->setText(metrics.elidedText(m_patchName, Qt::ElideMiddle, room) + after);
+    const int room = ui->fileNameLabel->width();
+    // The whole of it is there for the pointer, whatever the room leaves out.
+    const QString whole = patchProgressText(m_patchNumber, m_patchCount, kilobytesPerSecond, secondsLeft);
+    ui->fileNameLabel->setToolTip(whole.isEmpty() ? m_patchName : m_patchName + " " + whole);
+    const QString candidates[] = {
+        patchProgressText(m_patchNumber, m_patchCount, kilobytesPerSecond, secondsLeft),
+        patchProgressText(m_patchNumber, m_patchCount, kilobytesPerSecond, 0),
+        patchProgressText(m_patchNumber, m_patchCount, 0, 0),
+    };
+    for (const QString& progress : candidates) {
+        const QString text = progress.isEmpty() ? m_patchName : m_patchName + " " + progress;
+        if (metrics.horizontalAdvance(text) <= room) {
+            ui->fileNameLabel->setText(text);
+            return;
+        }
+    }
+    ui->fileNameLabel->setText(metrics.elidedText(m_patchName, Qt::ElideMiddle, room));
 }
 
 void UpdaterWindow::onUpdateFinished()
