@@ -122,7 +122,8 @@ private slots:
     void checkNamesWhatTheLauncherWouldRefuse_data()
     {
         QTest::addColumn<QString>("archive");   // slot 2's archive, see secondArchive(); "absent" for none
-        QTest::addColumn<QString>("integrity"); // slot 2's line, see integrityLine()
+        QTest::addColumn<QString>("integrity"); // slot 2's line, see integrityLine(); "gap", "below": right,
+                                                // and a slot line never read
         QTest::addColumn<QString>("signature"); // "no key" (no --key), "valid", "missing", "other list"
         QTest::addColumn<bool>("served");       // list and archives over HTTP instead of --archives
         QTest::addColumn<QStringList>("problems");
@@ -135,7 +136,13 @@ private slots:
         row("cut archive", "cut", "right", "no key",
             {"Update_2: archive cut or damaged: it does not reach its end-of-archive block"});
         row("wrong checksum", "clean", "checksum", "no key", {"Update_2: checksum does not match"});
-        row("wrong size", "clean", "size+1", "no key", {"Update_2: size does not match"});
+        row("wrong size", "clean", "size+1", "no key",
+            {"Update_2: size does not match: the line says {size+1} bytes, the archive has {size}"});
+        // Lines the launcher never reads: after a gap, and a slot written below [Integrity].
+        row("slot after a gap", "clean", "gap", "no key",
+            {"Update_4: never read: the slots stop at Update_2"});
+        row("slot under [Integrity]", "clean", "below", "no key",
+            {"Update_3: an address under [Integrity]: slot lines belong under [Updates]"});
         row("unsafe name", "unsafe name", "right", "no key", {"Update_2: unsafe name: ../dot.txt"});
         row("launcher's own file", "own file", "right", "no key",
             {"Update_2: replaces the launcher's own Tarvo-Updater\\applied4.list: "
@@ -172,12 +179,20 @@ private slots:
         writeFileOrDie(path("patches/base.rar"), first);
         if (archive != "absent")
             writeFileOrDie(path("patches/second.rar"), second);
+        const QByteArray gap =
+            integrity == "gap" ? "Update_4=" + QByteArray::fromStdString(base) + "fourth.rar\r\n" : "";
         QByteArray list =
             "; the community's patches\r\n[Updates]\r\nUpdate_1=" + QByteArray::fromStdString(base) +
-            "base.rar\r\nUpdate_2=" + QByteArray::fromStdString(base) +
-            "second.rar\r\n[Integrity]\r\nUpdate_1=" + integrityLine(first, "right") + "\r\n";
+            "base.rar\r\nUpdate_2=" + QByteArray::fromStdString(base) + "second.rar\r\n" + gap +
+            "[Integrity]\r\nUpdate_1=" + integrityLine(first, "right") + "\r\n";
         if (integrity != "none")
-            list += "Update_2=" + integrityLine(second, integrity) + "\r\n";
+            list += "Update_2=" +
+                    integrityLine(second, integrity == "gap" || integrity == "below" ? "right" : integrity) +
+                    "\r\n";
+        if (integrity == "below")
+            list += "Update_3=" + QByteArray::fromStdString(base) + "third.rar\r\n";
+        problems.replaceInStrings("{size+1}", QString::number(second.size() + 1));
+        problems.replaceInStrings("{size}", QString::number(second.size()));
         if (signature == "valid" || signature == "other list")
             writeFileOrDie(path("updates4.list.minisig"), m_keys.sign(list));
         if (signature == "other list")
@@ -254,18 +269,23 @@ private slots:
     void usageErrors_data()
     {
         QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("nothing") << QStringList{};
-        QTest::newRow("unknown command") << QStringList{"sign", "updates4.list"};
-        QTest::newRow("integrity without folder") << QStringList{"integrity", "updates4.list"};
-        QTest::newRow("option without value") << QStringList{"check", "updates4.list", "--archives"};
+        QTest::addColumn<QString>("complaint");
+        const QString usage = "usage: tarvo-patchtool";
+        QTest::newRow("nothing") << QStringList{} << usage;
+        QTest::newRow("unknown command") << QStringList{"sign", "updates4.list"} << usage;
+        QTest::newRow("integrity without folder") << QStringList{"integrity", "updates4.list"} << usage;
+        QTest::newRow("option without value") << QStringList{"check", "updates4.list", "--archives"} << usage;
+        QTest::newRow("key file missing") << QStringList{"check", "updates4.list", "--key", "nowhere.pub"}
+                                          << "tarvo-patchtool: cannot read nowhere.pub\n";
     }
 
     void usageErrors()
     {
         QFETCH(QStringList, arguments);
+        QFETCH(QString, complaint);
         const ToolRun run = runTool(arguments, m_set.path());
         QCOMPARE(run.exitCode, 2);
-        QVERIFY2(run.err.contains("usage: tarvo-patchtool"), qPrintable(run.err));
+        QVERIFY2(run.err.contains(complaint), qPrintable(run.err));
         QVERIFY(run.out.isEmpty());
     }
 };

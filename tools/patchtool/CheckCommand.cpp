@@ -13,6 +13,7 @@
 #include "trust/Minisign.h"
 #include "trust/SignedFetch.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -51,10 +52,13 @@ public:
             }
             const std::string copy = m_scratch.path() + "/list";
             updater::writeFileAtomically(copy, *list);
-            for (const Slot& slot : readSlots(updater::ProfileFile(copy))) {
+            const std::vector<Slot> slots = readSlots(updater::ProfileFile(copy));
+            for (const Slot& slot : slots) {
                 checkSlot(slot, key.has_value());
                 ++checked;
             }
+            for (const auto& [subject, problem] : slotLinesNeverRead(*list, slots.size()))
+                report(subject, problem);
         }
         std::printf("%d slot%s checked, ", checked, checked == 1 ? "" : "s");
         if (m_problems == 0)
@@ -65,6 +69,40 @@ public:
     }
 
 private:
+    // Slot lines the launcher never reads: after a gap in the numbering (it stops at the first
+    // missing slot), or with an address under [Integrity] (written after that section).
+    static std::vector<std::pair<std::string, std::string>> slotLinesNeverRead(const std::string& list,
+                                                                               size_t slotsRead)
+    {
+        std::vector<std::pair<std::string, std::string>> found;
+        std::string section;
+        for (size_t at = 0; at < list.size();) {
+            const size_t end = std::min(list.find('\n', at), list.size());
+            const std::string line(updater::trimBlanks(std::string_view(list).substr(at, end - at), " \t\r"));
+            at = end + 1;
+            if (line.starts_with('[') && line.ends_with(']')) {
+                section = updater::lowerAscii(line.substr(1, line.size() - 2));
+                continue;
+            }
+            const size_t equals = line.find('=');
+            const std::string key =
+                updater::lowerAscii(std::string(updater::trimBlanks(line.substr(0, equals), " \t")));
+            if (equals == std::string::npos || !key.starts_with("update_"))
+                continue;
+            const std::string value(updater::trimBlanks(line.substr(equals + 1), " \t"));
+            const std::string name = "Update_" + key.substr(7);
+            size_t number = 0;
+            const auto [rest, error] = std::from_chars(key.data() + 7, key.data() + key.size(), number);
+            if (error != std::errc() || rest != key.data() + key.size())
+                continue;
+            if (section == "updates" && number > slotsRead + 1)
+                found.push_back({name, "never read: the slots stop at Update_" + std::to_string(slotsRead)});
+            else if (section == "integrity" && value.find("://") != std::string::npos)
+                found.push_back({name, "an address under [Integrity]: slot lines belong under [Updates]"});
+        }
+        return found;
+    }
+
     void report(const std::string& subject, const std::string& problem)
     {
         std::printf("%s: %s\n", subject.c_str(), problem.c_str());
@@ -132,6 +170,10 @@ private:
                                         : updater::IntegrityCheck::Matches;
             if (!expected)
                 report(slot.key, "integrity line malformed");
+            else if (check == updater::IntegrityCheck::SizeDiffers)
+                report(slot.key, std::string(updater::integrityCause(check)) + ": the line says " +
+                                     std::to_string(expected->size) + " bytes, the archive has " +
+                                     std::to_string(updater::regularFileSize(*archive).value_or(0)));
             else if (check != updater::IntegrityCheck::Matches)
                 report(slot.key, std::string(updater::integrityCause(check)));
         } else if (keyGiven) {
@@ -157,8 +199,11 @@ int checkPatchSet(const CheckRequest& request)
     std::optional<updater::MinisignKey> key;
     if (request.keyFile) {
         std::string text;
-        if (updater::readWholeFile(*request.keyFile, text))
-            key = updater::parseMinisignKeyFile(text);
+        if (!updater::readWholeFile(*request.keyFile, text)) {
+            std::fprintf(stderr, "tarvo-patchtool: cannot read %s\n", request.keyFile->c_str());
+            return ExitUsage;
+        }
+        key = updater::parseMinisignKeyFile(text);
         if (!key) {
             std::fprintf(stderr, "tarvo-patchtool: %s is not a minisign public key file\n",
                          request.keyFile->c_str());
