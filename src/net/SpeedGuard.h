@@ -26,7 +26,6 @@ public:
 
     // The transfer has its connection: measuring starts now, from nothing received.
     void start(Clock::TimePoint now);
-    bool started() const { return m_started; }
 
     // The cause that ends the transfer ("no data for <N> s", "too slow", "not whole within <N> s"),
     // or nothing; `received`

@@ -39,8 +39,8 @@ struct RetryTiming
     // step. Tests give a fixed one.
     std::function<double()> jitter;
 };
+// Tests shorten the waits (and put back what they found); nothing else calls these.
 const RetryTiming& retryTimingInUse();
-// Tests shorten the waits; nothing else calls it.
 void setRetryTimingForTest(const RetryTiming& timing);
 
 // Where the download of `target` keeps what arrived so far, and what the answer it came from said

@@ -4,7 +4,6 @@
 #include "net/HttpClient.h"
 #include "patch/PatchDownload.h"
 #include "patch/TransferProgress.h"
-#include "platform/Clock.h"
 #include "platform/StopFlag.h"
 #include "trust/CommunityKey.h"
 #include "trust/Sha256.h"

@@ -62,8 +62,7 @@ bool openFile(Log& log)
     return true;
 }
 
-} // namespace
-
+// A control character as a visible escape: "\x1b".
 std::string visibleEscape(char c)
 {
     static const char digits[] = "0123456789abcdef";
@@ -71,17 +70,7 @@ std::string visibleEscape(char c)
     return std::string("\\x") + digits[byte >> 4] + digits[byte & 15];
 }
 
-std::string withVisibleControls(std::string_view text)
-{
-    std::string shown;
-    shown.reserve(text.size());
-    for (const char c : text)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-            shown += visibleEscape(c);
-        else
-            shown += c;
-    return shown;
-}
+} // namespace
 
 bool openEventLog(const std::string& path)
 {

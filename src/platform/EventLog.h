@@ -1,7 +1,6 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 
 namespace updater {
 
@@ -16,12 +15,6 @@ void closeEventLog();
 // Appends one line; line breaks inside `text` are written as "\n", other control characters as
 // visible escapes ("\x1b"). Safe on any thread.
 void logEvent(const std::string& text);
-
-// A control character as a visible escape: "\x1b".
-std::string visibleEscape(char c);
-// `text` with every control character (line breaks included) shown as a visible escape, for
-// texts from servers, lists and archives on their way to a terminal.
-std::string withVisibleControls(std::string_view text);
 
 // The largest size the log grows to before it is moved aside.
 inline constexpr long EventLogLimit = 1024 * 1024;
