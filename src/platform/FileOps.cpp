@@ -3,6 +3,7 @@
 #include "platform/DescriptorWrite.h"
 #include "platform/UpdaterError.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -159,6 +160,17 @@ bool removeFile(const std::string& path)
 bool removeEmptyFolder(const std::string& path)
 {
     return ::rmdir(path.c_str()) == 0;
+}
+
+std::vector<std::string> regularFilesIn(const std::string& folder)
+{
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+        if (entry.symlink_status(error).type() == std::filesystem::file_type::regular)
+            names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 ScratchFolder::ScratchFolder(const std::string& prefix)

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace updater {
 
@@ -76,6 +77,10 @@ bool makeMissingFolders(const std::string& path);
 bool removeFile(const std::string& path);
 // Removes a folder only when it is empty; false otherwise.
 bool removeEmptyFolder(const std::string& path);
+
+// The names of the regular files in a folder (links not followed, so not listed), in byte order;
+// empty when the folder cannot be read.
+std::vector<std::string> regularFilesIn(const std::string& folder);
 
 // A new folder of the program's own in the system's temporary folder, named from `prefix`,
 // removed with everything in it when the object goes. Throws UpdaterError when none can be made.

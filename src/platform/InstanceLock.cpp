@@ -1,6 +1,7 @@
 #include "platform/InstanceLock.h"
 
 #include "platform/FileOps.h"
+#include "platform/UserFolders.h"
 
 #include <cstdlib>
 #include <fcntl.h>
@@ -14,10 +15,7 @@ std::string InstanceLock::defaultPath()
     if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime)
         return std::string(runtime) + "/Updater.lock";
     // Not a shared folder such as /tmp, where another user could hold or plant the lock.
-    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && *cache == '/')
-        return std::string(cache) + "/tarvo-updater/Updater.lock";
-    const char* home = std::getenv("HOME");
-    return std::string(home && *home ? home : ".") + "/.cache/tarvo-updater/Updater.lock";
+    return userCacheFolder("tarvo-updater") + "/Updater.lock";
 }
 
 InstanceLock::InstanceLock(std::string path) : m_path(std::move(path)) {}

@@ -8,10 +8,11 @@ namespace updater::test {
 
 namespace {
 
-bool runMinisign(const QStringList& arguments)
+bool runMinisign(const QStringList& arguments, const QByteArray& input = {})
 {
     QProcess process;
     process.start("minisign", arguments);
+    process.write(input);
     process.closeWriteChannel();
     return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit &&
            process.exitCode() == 0;
@@ -19,9 +20,16 @@ bool runMinisign(const QStringList& arguments)
 
 } // namespace
 
-MinisignKeys::MinisignKeys()
+MinisignKeys::MinisignKeys(const QByteArray& password) : m_password(password)
 {
-    m_valid = runMinisign({"-G", "-W", "-p", m_dir.filePath("key.pub"), "-s", m_dir.filePath("key.sec")});
+    const QStringList files{"-p", m_dir.filePath("key.pub"), "-s", m_dir.filePath("key.sec")};
+    m_valid = password.isEmpty() ? runMinisign(QStringList{"-G", "-W"} + files)
+                                 : runMinisign(QStringList{"-G"} + files, password + "\n" + password + "\n");
+}
+
+bool MinisignKeys::verifies(const QString& path) const
+{
+    return runMinisign({"-V", "-q", "-p", m_dir.filePath("key.pub"), "-m", path});
 }
 
 QByteArray MinisignKeys::publicKeyFile() const
@@ -36,7 +44,7 @@ QByteArray MinisignKeys::sign(const QByteArray& document, const QString& trusted
     QStringList arguments{"-S", "-s", m_dir.filePath("key.sec"), "-m", m_dir.filePath("document")};
     if (!trustedComment.isEmpty())
         arguments << "-t" << trustedComment;
-    if (!runMinisign(arguments))
+    if (!runMinisign(arguments, m_password.isEmpty() ? QByteArray() : m_password + "\n"))
         return "<minisign could not sign>";
     return bytesOf(m_dir.filePath("document.minisig"));
 }

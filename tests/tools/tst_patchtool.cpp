@@ -24,11 +24,13 @@ struct ToolRun
     QString err;
 };
 
-ToolRun runTool(const QStringList& arguments, const QString& folder)
+ToolRun runTool(const QStringList& arguments, const QString& folder, const QByteArray& input = {})
 {
     QProcess tool;
     tool.setWorkingDirectory(folder);
     tool.start(qEnvironmentVariable("PATCHTOOL_BINARY"), arguments);
+    tool.write(input);
+    tool.closeWriteChannel();
     if (!tool.waitForFinished(120000) || tool.exitStatus() != QProcess::NormalExit)
         return {};
     return {tool.exitCode(), QString::fromUtf8(tool.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts),
@@ -100,6 +102,7 @@ class PatchToolTest : public QObject
     Q_OBJECT
 
     MinisignKeys m_keys;
+    MinisignKeys m_lockedKeys{"pass phrase"};
     QTemporaryDir m_set;
 
     QString path(const QString& name) const { return m_set.filePath(name); }
@@ -108,8 +111,10 @@ private slots:
     void initTestCase()
     {
         QVERIFY(!qEnvironmentVariable("PATCHTOOL_BINARY").isEmpty());
-        QVERIFY(m_keys.valid());
+        QVERIFY(m_keys.valid() && m_lockedKeys.valid());
         writeFileOrDie(path("community.pub"), m_keys.publicKeyFile());
+        // What `check --new-only` remembers stays with this test.
+        qputenv("XDG_CACHE_HOME", path("cache").toUtf8());
     }
 
     void init()
@@ -117,6 +122,8 @@ private slots:
         QDir(path("patches")).removeRecursively();
         QDir().mkpath(path("patches"));
         QFile::remove(path("updates4.list.minisig"));
+        QFile::remove(path("updater4.cfg.minisig"));
+        QDir(path("cache")).removeRecursively();
     }
 
     void checkNamesWhatTheLauncherWouldRefuse_data()
@@ -158,6 +165,8 @@ private slots:
         row("archive missing", "absent", "none", "no key", {"Update_2: archive missing: patches/second.rar"});
         row("missing signature", "clean", "right", "missing", {"list: no signature"});
         row("bad signature", "clean", "right", "other list", {"list: signature not valid"});
+        row("signature without timestamp", "clean", "right", "no timestamp",
+            {"list: signature without timestamp: sign with minisign's own trusted comment"});
         row("no integrity line with key", "clean", "none", "valid", {"Update_2: no integrity line"});
         row("no integrity line without key", "clean", "none", "no key", {});
         row("served, wrong checksum", "clean", "checksum", "valid", {"Update_2: checksum does not match"},
@@ -193,8 +202,9 @@ private slots:
             list += "Update_3=" + QByteArray::fromStdString(base) + "third.rar\r\n";
         problems.replaceInStrings("{size+1}", QString::number(second.size() + 1));
         problems.replaceInStrings("{size}", QString::number(second.size()));
-        if (signature == "valid" || signature == "other list")
-            writeFileOrDie(path("updates4.list.minisig"), m_keys.sign(list));
+        if (signature == "valid" || signature == "other list" || signature == "no timestamp")
+            writeFileOrDie(path("updates4.list.minisig"),
+                           m_keys.sign(list, signature == "no timestamp" ? "file:updates4.list" : QString()));
         if (signature == "other list")
             list += "Update_3=\r\n";
         writeFileOrDie(path("updates4.list"), list);
@@ -216,6 +226,163 @@ private slots:
                                                     : count == 1 ? QString("1 problem")
                                                                  : QString("%1 problems").arg(count)));
         QCOMPARE(run.exitCode, count == 0 ? 0 : 1);
+    }
+
+    void checkLooksAtTheConfiguration_data()
+    {
+        QTest::addColumn<QByteArray>("config"); // "{list}" stands for the served list's address
+        QTest::addColumn<bool>("isSigned");
+        QTest::addColumn<QStringList>("problems");
+        const QByteArray main = "[Main]\r\nPatch_List={list}\r\n";
+        QTest::newRow("signed") << main << true << QStringList{};
+        QTest::newRow("not signed") << main << false << QStringList{"config: no signature"};
+        QTest::newRow("no patch list")
+            << QByteArray("[Main]\r\nHomepage=x\r\n") << true
+            << QStringList{"config: no Patch_List under [Main]: the launcher would "
+                           "download no patch"};
+        QTest::newRow("another list")
+            << QByteArray("[Main]\r\nPatch_List=http://elsewhere/u.list\r\n") << true
+            << QStringList{"config: Patch_List names http://elsewhere/u.list, not the "
+                           "list checked"};
+    }
+
+    void checkLooksAtTheConfiguration()
+    {
+        QFETCH(QByteArray, config);
+        QFETCH(bool, isSigned);
+        QFETCH(QStringList, problems);
+        ScriptedHttpServer server;
+        const QByteArray list = "[Updates]\r\n";
+        config.replace("{list}", QByteArray::fromStdString(server.url("/updates4.list")));
+        server.serve("/updates4.list", ScriptedHttpServer::ok(list.toStdString()));
+        server.serve("/updates4.list.minisig", ScriptedHttpServer::ok(m_keys.sign(list).toStdString()));
+        server.serve("/updater4.cfg", ScriptedHttpServer::ok(config.toStdString()));
+        if (isSigned)
+            server.serve("/updater4.cfg.minisig", ScriptedHttpServer::ok(m_keys.sign(config).toStdString()));
+
+        const ToolRun run =
+            runTool({"check", QString::fromStdString(server.url("/updates4.list")), "--key", "community.pub",
+                     "--config", QString::fromStdString(server.url("/updater4.cfg"))},
+                    m_set.path());
+
+        QCOMPARE(run.out, problems << (problems.isEmpty() ? "0 slots checked, no problems"
+                                                          : "0 slots checked, 1 problem"));
+        QCOMPARE(run.exitCode, problems.size() == 1 ? 0 : 1);
+    }
+
+    // A second check with --new-only fetches no archive it passed before, unless its line changed.
+    void newOnlySkipsWhatPassedBefore()
+    {
+        ScriptedHttpServer server;
+        const QByteArray archive = secondArchive("clean");
+        writeFileOrDie(path("patches/base.rar"), archive);
+        server.serveFile("/patches/base.rar", path("patches/base.rar").toStdString());
+        const QByteArray slot =
+            "[Updates]\r\nUpdate_1=" + QByteArray::fromStdString(server.url("/patches/base.rar"));
+        const QStringList arguments{"check", QString::fromStdString(server.url("/updates4.list")),
+                                    "--new-only"};
+        const auto checkWith = [&](const QByteArray& integrity) {
+            server.serve("/updates4.list",
+                         ScriptedHttpServer::ok(
+                             (slot + "\r\n[Integrity]\r\nUpdate_1=" + integrity + "\r\n").toStdString()));
+            const ToolRun run = runTool(arguments, m_set.path());
+            const std::vector<std::string> requests = server.requests();
+            const auto fetched =
+                std::count_if(requests.begin(), requests.end(), [](const std::string& request) {
+                    return request.starts_with("GET /patches/base.rar ");
+                });
+            return std::pair(run.out.value(run.out.size() - 1), int(fetched));
+        };
+        const QString passed = "1 slot checked, no problems";
+        const QString skipped = "1 slot checked, 1 seen before and skipped, no problems";
+        const QString failed = "1 slot checked, 1 problem";
+        QCOMPARE(checkWith(integrityLine(archive, "right")), std::pair(passed, 1));
+        QCOMPARE(checkWith(integrityLine(archive, "right")), std::pair(skipped, 1));
+        QCOMPARE(checkWith(integrityLine(archive, "checksum")), std::pair(failed, 2));
+        // A failed archive is not remembered.
+        QCOMPARE(checkWith(integrityLine(archive, "checksum")), std::pair(failed, 3));
+    }
+    void publishSignsWhatPassesTheCheck_data()
+    {
+        QTest::addColumn<QByteArray>("list");
+        QTest::addColumn<QStringList>("archives"); // in the folder; "cut.rar" is cut short
+        QTest::addColumn<QStringList>("options");
+        // Typed on standard input for the encrypted key; empty: the plain key.
+        QTest::addColumn<QString>("password");
+        // The slots of the published list; empty when nothing is published.
+        QTest::addColumn<QStringList>("addresses");
+        QTest::addColumn<QString>("lastLine");
+
+        const QByteArray one = "; ours\r\n[Updates]\r\nUpdate_1=http://h/p/a.rar\r\n[Other]\r\nk=v\r\n";
+        const QStringList abc{"a.rar", "b.rar", "c.rar", "notes.txt"};
+        const QStringList published{"http://h/p/a.rar", "http://h/p/b.rar", "http://h/p/c.rar"};
+        QTest::newRow("new archives get the next slots")
+            << one << abc << QStringList{} << "" << published << "wrote updater4.cfg.minisig";
+        QTest::newRow("encrypted key")
+            << one << abc << QStringList{} << "pass phrase" << published << "wrote updater4.cfg.minisig";
+        QTest::newRow("wrong password") << one << abc << QStringList{} << "guess" << QStringList{}
+                                        << "the secret key does not open with that password";
+        QTest::newRow("dry run") << one << abc << QStringList{"--dry-run"} << "" << QStringList{}
+                                 << "dry run: nothing changed";
+        QTest::newRow("first patch without --base")
+            << QByteArray("[Updates]\r\n[Other]\r\nk=v\r\n") << abc << QStringList{} << "" << QStringList{}
+            << "nothing published";
+        QTest::newRow("first patch with --base")
+            << QByteArray("[Updates]\r\n[Other]\r\nk=v\r\n") << QStringList{"a.rar"}
+            << QStringList{"--base", "https://cdn.example/x"} << ""
+            << QStringList{"https://cdn.example/x/a.rar"} << "wrote updater4.cfg.minisig";
+        QTest::newRow("name not plain") << one << QStringList{"a.rar", "b c.rar"} << QStringList{} << ""
+                                        << QStringList{} << "nothing published";
+        QTest::newRow("slot after a gap") << one + "[Updates]\r\n"
+                                          << QStringList{"a.rar"} << QStringList{} << "" << QStringList{}
+                                          << "mend these lines of the list first";
+        QTest::newRow("archive cut") << one << QStringList{"a.rar", "cut.rar"} << QStringList{} << ""
+                                     << QStringList{} << "nothing published";
+    }
+
+    void publishSignsWhatPassesTheCheck()
+    {
+        QFETCH(QByteArray, list);
+        QFETCH(QStringList, archives);
+        QFETCH(QStringList, options);
+        QFETCH(QString, password);
+        QFETCH(QStringList, addresses);
+        QFETCH(QString, lastLine);
+        if (QTest::currentDataTag() == QByteArray("slot after a gap"))
+            list.replace("[Other]", "Update_3=http://h/p/c.rar\r\n[Other]");
+        writeFileOrDie(path("updates4.list"), list);
+        const QByteArray config = "[Main]\r\nPatch_List=http://h/updates4.list\r\n";
+        writeFileOrDie(path("updater4.cfg"), config);
+        for (const QString& name : archives)
+            writeFileOrDie(path("patches/" + name), secondArchive(name == "cut.rar" ? "cut" : "clean"));
+        const MinisignKeys& keys = password.isEmpty() ? m_keys : m_lockedKeys;
+
+        const ToolRun run = runTool(QStringList{"publish", "--list", "updates4.list", "--archives", "patches",
+                                                "--key", keys.secretKeyPath(), "--config", "updater4.cfg"} +
+                                        options,
+                                    m_set.path(), password.toUtf8() + "\n");
+
+        QVERIFY2(!run.out.isEmpty() && run.out.last() == lastLine, qPrintable(run.out.join('\n') + run.err));
+        QCOMPARE(run.exitCode, addresses.isEmpty() && !options.contains("--dry-run") ? 1 : 0);
+        if (addresses.isEmpty()) {
+            QCOMPARE(bytesOf(path("updates4.list")), list);
+            QVERIFY(!QFile::exists(path("updates4.list.minisig")) &&
+                    !QFile::exists(path("updater4.cfg.minisig")));
+            return;
+        }
+        QVERIFY(keys.verifies(path("updates4.list")) && keys.verifies(path("updater4.cfg")));
+        QCOMPARE(bytesOf(path("updater4.cfg")), config);
+        const ProfileFile result(path("updates4.list").toStdString());
+        for (int slot = 1; slot <= addresses.size() + 1; ++slot) {
+            const std::string key = "Update_" + std::to_string(slot);
+            QCOMPARE(QString::fromStdString(result.readString("Updates", key, "")),
+                     addresses.value(slot - 1));
+            QCOMPARE(result.hasValue("Integrity", key), slot <= addresses.size());
+        }
+        QCOMPARE(result.readString("Other", "k", ""), "v");
+        QVERIFY(run.out.contains(QString("%1 slot%2 checked, no problems")
+                                     .arg(addresses.size())
+                                     .arg(addresses.size() == 1 ? "" : "s")));
     }
 
     void integrityWritesLinesTheLauncherAccepts_data()

@@ -1,4 +1,5 @@
 #include "PatchTool.h"
+#include "SeenArchives.h"
 
 #include "net/HttpClient.h"
 #include "patch/ArchiveCheck.h"
@@ -13,7 +14,6 @@
 #include "trust/Minisign.h"
 #include "trust/SignedFetch.h"
 
-#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -41,15 +41,8 @@ public:
         if (!list) {
             report("list", "cannot be fetched: " + m_failure);
         } else {
-            if (key) {
-                // As the launcher: a signature that cannot be had reads as none.
-                const std::string signature = fetch(updater::signatureAddress(m_request.list),
-                                                    updater::LargestSignature, "signature too large")
-                                                  .value_or("");
-                const auto verdict = updater::verifyMinisign(*key, signature, *list);
-                if (verdict.check != updater::SignatureCheck::Valid)
-                    report("list", std::string(updater::signatureCause(verdict.check)));
-            }
+            if (key)
+                checkSignature("list", m_request.list, *list, *key);
             const std::string copy = m_scratch.path() + "/list";
             updater::writeFileAtomically(copy, *list);
             const std::vector<Slot> slots = readSlots(updater::ProfileFile(copy));
@@ -57,10 +50,16 @@ public:
                 checkSlot(slot, key.has_value());
                 ++checked;
             }
-            for (const auto& [subject, problem] : slotLinesNeverRead(*list, slots.size()))
-                report(subject, problem);
+            for (const Problem& problem : slotLinesNeverRead(*list, slots.size()))
+                report(problem.subject, problem.text);
         }
+        if (m_request.config)
+            checkConfig(key);
+        if (m_request.newOnly)
+            m_seen.save();
         std::printf("%d slot%s checked, ", checked, checked == 1 ? "" : "s");
+        if (m_skipped > 0)
+            std::printf("%d seen before and skipped, ", m_skipped);
         if (m_problems == 0)
             std::printf("no problems\n");
         else
@@ -69,38 +68,38 @@ public:
     }
 
 private:
-    // Slot lines the launcher never reads: after a gap in the numbering (it stops at the first
-    // missing slot), or with an address under [Integrity] (written after that section).
-    static std::vector<std::pair<std::string, std::string>> slotLinesNeverRead(const std::string& list,
-                                                                               size_t slotsRead)
+    // As the launcher: a signature that cannot be had reads as none, and one that verifies must
+    // carry the time it was made.
+    void checkSignature(const std::string& subject, const std::string& source, const std::string& document,
+                        const updater::MinisignKey& key)
     {
-        std::vector<std::pair<std::string, std::string>> found;
-        std::string section;
-        for (size_t at = 0; at < list.size();) {
-            const size_t end = std::min(list.find('\n', at), list.size());
-            const std::string line(updater::trimBlanks(std::string_view(list).substr(at, end - at), " \t\r"));
-            at = end + 1;
-            if (line.starts_with('[') && line.ends_with(']')) {
-                section = updater::lowerAscii(line.substr(1, line.size() - 2));
-                continue;
-            }
-            const size_t equals = line.find('=');
-            const std::string key =
-                updater::lowerAscii(std::string(updater::trimBlanks(line.substr(0, equals), " \t")));
-            if (equals == std::string::npos || !key.starts_with("update_"))
-                continue;
-            const std::string value(updater::trimBlanks(line.substr(equals + 1), " \t"));
-            const std::string name = "Update_" + key.substr(7);
-            size_t number = 0;
-            const auto [rest, error] = std::from_chars(key.data() + 7, key.data() + key.size(), number);
-            if (error != std::errc() || rest != key.data() + key.size())
-                continue;
-            if (section == "updates" && number > slotsRead + 1)
-                found.push_back({name, "never read: the slots stop at Update_" + std::to_string(slotsRead)});
-            else if (section == "integrity" && value.find("://") != std::string::npos)
-                found.push_back({name, "an address under [Integrity]: slot lines belong under [Updates]"});
+        const std::string signature =
+            fetch(updater::signatureAddress(source), updater::LargestSignature, "signature too large")
+                .value_or("");
+        const auto verdict = updater::verifyMinisign(key, signature, document);
+        if (verdict.check != updater::SignatureCheck::Valid)
+            report(subject, std::string(updater::signatureCause(verdict.check)));
+        else if (!updater::signedTimestamp(signature))
+            report(subject, "signature without timestamp: sign with minisign's own trusted comment");
+    }
+
+    void checkConfig(const std::optional<updater::MinisignKey>& key)
+    {
+        const std::optional<std::string> config =
+            fetch(*m_request.config, updater::LargestConfiguration, "configuration larger than 1 MiB");
+        if (!config) {
+            report("config", "cannot be fetched: " + m_failure);
+            return;
         }
-        return found;
+        if (key)
+            checkSignature("config", *m_request.config, *config, *key);
+        const std::string copy = m_scratch.path() + "/config";
+        updater::writeFileAtomically(copy, *config);
+        const std::string patchList = updater::ProfileFile(copy).readString("Main", "Patch_List", "");
+        if (patchList.empty())
+            report("config", "no Patch_List under [Main]: the launcher would download no patch");
+        else if (isAddress(m_request.list) && patchList != m_request.list)
+            report("config", "Patch_List names " + patchList + ", not the list checked");
     }
 
     void report(const std::string& subject, const std::string& problem)
@@ -159,7 +158,29 @@ private:
         }
     }
 
+    std::string seenEntry(const Slot& slot) const
+    {
+        return m_request.archiveFolder
+                   ? SeenArchives::fromFile(pathIn(*m_request.archiveFolder, slot.documentName),
+                                            slot.integrity)
+                   : SeenArchives::fromAddress(slot.address, slot.integrity);
+    }
+
     void checkSlot(const Slot& slot, bool keyGiven)
+    {
+        // Only an integrity line says that the archive is the one seen before.
+        const bool remembered = m_request.newOnly && !slot.integrity.empty() && !slot.documentName.empty();
+        if (remembered && m_seen.contains(seenEntry(slot))) {
+            ++m_skipped;
+            return;
+        }
+        const int problemsBefore = m_problems;
+        checkArchive(slot, keyGiven);
+        if (remembered && m_problems == problemsBefore)
+            m_seen.add(seenEntry(slot));
+    }
+
+    void checkArchive(const Slot& slot, bool keyGiven)
     {
         const std::optional<std::string> archive = archiveOf(slot);
         if (!archive)
@@ -188,11 +209,29 @@ private:
     const CheckRequest& m_request;
     updater::HttpClient m_http;
     updater::ScratchFolder m_scratch{"tarvo-patchtool"};
+    SeenArchives m_seen;
     std::string m_failure;
     int m_problems = 0;
+    int m_skipped = 0;
 };
 
 } // namespace
+
+int checkPatchSet(const CheckRequest& request, const std::optional<updater::MinisignKey>& key)
+{
+    if (request.archiveFolder && !updater::directoryExists(*request.archiveFolder)) {
+        std::fprintf(stderr, "tarvo-patchtool: no folder %s\n", request.archiveFolder->c_str());
+        return ExitUsage;
+    }
+    try {
+        PatchSetCheck check(request);
+        return check.run(key);
+    } catch (const std::exception& error) {
+        // Only the scratch folder can fail like this: a full or read-only temporary folder.
+        std::fprintf(stderr, "tarvo-patchtool: %s\n", error.what());
+        return ExitUsage;
+    }
+}
 
 int checkPatchSet(const CheckRequest& request)
 {
@@ -210,18 +249,7 @@ int checkPatchSet(const CheckRequest& request)
             return ExitUsage;
         }
     }
-    if (request.archiveFolder && !updater::directoryExists(*request.archiveFolder)) {
-        std::fprintf(stderr, "tarvo-patchtool: no folder %s\n", request.archiveFolder->c_str());
-        return ExitUsage;
-    }
-    try {
-        PatchSetCheck check(request);
-        return check.run(key);
-    } catch (const std::exception& error) {
-        // Only the scratch folder can fail like this: a full or read-only temporary folder.
-        std::fprintf(stderr, "tarvo-patchtool: %s\n", error.what());
-        return ExitUsage;
-    }
+    return checkPatchSet(request, key);
 }
 
 } // namespace patchtool

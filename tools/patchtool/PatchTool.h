@@ -1,7 +1,10 @@
 #pragma once
 
+#include "trust/Minisign.h"
+
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace updater {
@@ -27,6 +30,17 @@ struct Slot
 // The slots in slot order, up to the first missing or empty one, as the launcher reads them.
 std::vector<Slot> readSlots(const updater::ProfileFile& list);
 
+// What is wrong, and with what ("Update_4", "list", "config").
+struct Problem
+{
+    std::string subject;
+    std::string text;
+};
+
+// Slot lines the launcher never reads: after a gap in the numbering (it stops at the first missing
+// slot), or with an address under [Integrity] (written after that section).
+std::vector<Problem> slotLinesNeverRead(std::string_view list, size_t slotsRead);
+
 // The path of a file in a folder given on the command line ("patches" or "patches/").
 std::string pathIn(const std::string& folder, const std::string& name);
 
@@ -38,9 +52,28 @@ struct CheckRequest
     std::string list;                         // a file or an http(s) address
     std::optional<std::string> keyFile;       // the community's public key, as minisign -G writes it
     std::optional<std::string> archiveFolder; // the archives by document name instead of downloads
+    std::optional<std::string> config;        // updater4.cfg, a file or an http(s) address
+    bool newOnly = false;                     // skip archives an earlier check passed
 };
 
-// `tarvo-patchtool check LIST [--key FILE] [--archives DIR]`.
+// `tarvo-patchtool check LIST [--key FILE] [--archives DIR] [--config FILE|URL] [--new-only]`.
 int checkPatchSet(const CheckRequest& request);
+
+// The same check with the key already in hand (or none): prints each problem and a summary line.
+int checkPatchSet(const CheckRequest& request, const std::optional<updater::MinisignKey>& key);
+
+struct PublishRequest
+{
+    std::string list;
+    std::string archiveFolder;
+    std::string secretKeyFile;
+    std::optional<std::string> config;
+    std::optional<std::string> base; // where new archives are published, for a list without slots
+    bool dryRun = false;
+};
+
+// `tarvo-patchtool publish --list LIST --archives DIR --key SECRET [--config CFG] [--base URL]
+// [--dry-run]`.
+int publishPatchSet(const PublishRequest& request);
 
 } // namespace patchtool

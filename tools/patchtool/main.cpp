@@ -1,12 +1,16 @@
-// Prepares and checks a community's patch set before it is published: writes the integrity lines
-// of the patch list, and looks at the list, its signature and every archive the way the launcher
-// will, so that a mistake shows on the administrator's computer rather than on the players'.
+// Prepares, signs and checks a community's patch set before it is published: adds the slots of new
+// archives, writes the integrity lines of the patch list, signs it, and looks at the list, its
+// signature and every archive the way the launcher will, so that a mistake shows on the
+// administrator's computer rather than on the players'.
 #include "PatchTool.h"
 
 #include "platform/Utf8Locale.h"
 
 #include <clocale>
 #include <cstdio>
+#include <map>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -15,15 +19,27 @@ namespace {
 void printUsage()
 {
     std::fprintf(stderr,
-                 "usage: tarvo-patchtool integrity LIST DIR\n"
-                 "       tarvo-patchtool check LIST [--key FILE] [--archives DIR]\n"
+                 "usage: tarvo-patchtool publish --list LIST --archives DIR --key SECRET\n"
+                 "                       [--config CFG] [--base URL] [--dry-run]\n"
+                 "       tarvo-patchtool check LIST [--key FILE] [--archives DIR] [--config CFG]\n"
+                 "                       [--new-only]\n"
+                 "       tarvo-patchtool integrity LIST DIR\n"
                  "\n"
+                 "publish    gives every archive in DIR that no slot names the next slot (in name\n"
+                 "           order, its address beside the last slot's, or under --base URL),\n"
+                 "           writes every slot's integrity line, signs LIST (and CFG) with the\n"
+                 "           minisign secret key SECRET and checks the result; LIST and the\n"
+                 "           signatures change only when the check passes; --dry-run shows what\n"
+                 "           would change; an encrypted key asks for its password, or reads it from\n"
+                 "           standard input when that is not a terminal\n"
                  "integrity  writes the [Integrity] line of every slot of the patch list file LIST\n"
                  "           whose archive lies in DIR under its file name; other lines stay as they are\n"
                  "check      fetches LIST (a file or an http(s) address) and every archive it names\n"
                  "           (from DIR with --archives) and tells what the launcher would refuse;\n"
                  "           with --key the list must carry a valid signature (LIST.minisig) and\n"
-                 "           every slot an integrity line\n"
+                 "           every slot an integrity line; --config checks updater4.cfg (a file\n"
+                 "           or an address) and its signature too; --new-only skips archives that\n"
+                 "           passed an earlier check with the same address and integrity line\n"
                  "\n"
                  "Exit status: 0 all well, 1 something found or missing, 2 a usage error.\n");
 }
@@ -36,26 +52,69 @@ int usageError(const std::string& message = {})
     return patchtool::ExitUsage;
 }
 
-int runCheck(const std::vector<std::string>& args)
+// The command's arguments: options with a value, flags, and the rest in order.
+struct Arguments
 {
-    patchtool::CheckRequest request;
+    std::map<std::string, std::string> values;
+    std::set<std::string> flags;
     std::vector<std::string> positional;
-    for (size_t i = 0; i < args.size(); ++i) {
+    std::string error;
+
+    std::optional<std::string> value(const std::string& option) const
+    {
+        const auto found = values.find(option);
+        return found == values.end() ? std::nullopt : std::optional(found->second);
+    }
+};
+
+Arguments parseArguments(const std::vector<std::string>& args, const std::set<std::string>& withValue,
+                         const std::set<std::string>& flags)
+{
+    Arguments parsed;
+    for (size_t i = 0; i < args.size() && parsed.error.empty(); ++i) {
         const std::string& arg = args[i];
-        if (arg == "--key" || arg == "--archives") {
+        if (withValue.contains(arg)) {
             if (i + 1 == args.size())
-                return usageError(arg + " needs a value");
-            (arg == "--key" ? request.keyFile : request.archiveFolder) = args[++i];
+                parsed.error = arg + " needs a value";
+            else
+                parsed.values[arg] = args[++i];
+        } else if (flags.contains(arg)) {
+            parsed.flags.insert(arg);
         } else if (arg.starts_with("--")) {
-            return usageError("unknown option " + arg);
+            parsed.error = "unknown option " + arg;
         } else {
-            positional.push_back(arg);
+            parsed.positional.push_back(arg);
         }
     }
-    if (positional.size() != 1)
+    return parsed;
+}
+
+int runPublish(const std::vector<std::string>& args)
+{
+    const Arguments parsed =
+        parseArguments(args, {"--list", "--archives", "--key", "--config", "--base"}, {"--dry-run"});
+    if (!parsed.error.empty())
+        return usageError(parsed.error);
+    if (!parsed.positional.empty())
+        return usageError("publish takes no " + parsed.positional.front());
+    for (const char* required : {"--list", "--archives", "--key"})
+        if (!parsed.value(required))
+            return usageError(std::string("publish needs ") + required);
+    return patchtool::publishPatchSet({*parsed.value("--list"), *parsed.value("--archives"),
+                                       *parsed.value("--key"), parsed.value("--config"),
+                                       parsed.value("--base"), parsed.flags.contains("--dry-run")});
+}
+
+int runCheck(const std::vector<std::string>& args)
+{
+    const Arguments parsed = parseArguments(args, {"--key", "--archives", "--config"}, {"--new-only"});
+    if (!parsed.error.empty())
+        return usageError(parsed.error);
+    if (parsed.positional.size() != 1)
         return usageError("check takes one LIST");
-    request.list = positional.front();
-    return patchtool::checkPatchSet(request);
+    return patchtool::checkPatchSet({parsed.positional.front(), parsed.value("--key"),
+                                     parsed.value("--archives"), parsed.value("--config"),
+                                     parsed.flags.contains("--new-only")});
 }
 
 } // namespace
@@ -79,5 +138,7 @@ int main(int argc, char** argv)
                                 : usageError("integrity takes LIST and DIR");
     if (command == "check")
         return runCheck(rest);
+    if (command == "publish")
+        return runPublish(rest);
     return usageError("unknown command " + command);
 }
