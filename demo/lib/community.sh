@@ -132,29 +132,30 @@ community_make_web_root() {
 }
 
 # community_sign WEB_ROOT GAME_FOLDER PATCHTOOL KEY_DIR: publishes the web root the way a careful
-# community does: integrity lines for every patch, a minisign key made once (in KEY_DIR, without
-# password), signatures of the patch list and of updater4.cfg, and the public key shipped in the
-# game folder as Tarvo-Updater/patchlist.pub.
+# community does: a minisign key made once (in KEY_DIR, without password), then one publish that
+# gives every new archive its slot, writes the integrity lines, signs the patch list and
+# updater4.cfg and checks the result; the public key is shipped in the game folder as
+# Tarvo-Updater/patchlist.pub.
 community_sign() {
     local root=$1 game=$2 patchtool=$3 keys=$4
     command -v minisign >/dev/null || community_error "minisign is not installed" || return 1
     [ -x "$patchtool" ] || community_error "tarvo-patchtool is not built: $patchtool" || return 1
-    "$patchtool" integrity "$root/updates4.list" "$root/patches" >/dev/null ||
-        community_error "tarvo-patchtool could not write the integrity lines" || return 1
     mkdir -p "$keys" || return 1
     if [ ! -f "$keys/minisign.key" ]; then
         minisign -G -W -p "$keys/minisign.pub" -s "$keys/minisign.key" >/dev/null ||
             community_error "minisign could not make a key" || return 1
     fi
-    local document
-    for document in "$root/updates4.list" "$root/updater4.cfg"; do
-        rm -f "$document.minisig"
-        minisign -S -s "$keys/minisign.key" -m "$document" >/dev/null ||
-            community_error "minisign could not sign $document" || return 1
-    done
-    "$patchtool" check "$root/updates4.list" --key "$keys/minisign.pub" --archives "$root/patches" >/dev/null ||
-        community_error "tarvo-patchtool check found problems in $root" || return 1
+    community_publish "$root" "$patchtool" "$keys" || return 1
     cp "$keys/minisign.pub" "$game/Tarvo-Updater/patchlist.pub"
+}
+
+# community_publish WEB_ROOT PATCHTOOL KEY_DIR: the administrator's one command after adding
+# archives to WEB_ROOT/patches.
+community_publish() {
+    local root=$1 patchtool=$2 keys=$3 output
+    output=$("$patchtool" publish --list "$root/updates4.list" --archives "$root/patches" \
+        --key "$keys/minisign.key" --config "$root/updater4.cfg" 2>&1) ||
+        { printf '%s\n' "$output" >&2; community_error "tarvo-patchtool could not publish $root"; return 1; }
 }
 
 # community_start_nginx RUN_DIR WEB_ROOT [PATCH_RATE]: nginx in the foreground of a background job,

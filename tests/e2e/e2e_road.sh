@@ -4,7 +4,9 @@
 #   1. a fresh folder: list, three patches, refresh, game start; checks every file the run writes
 #      and the dialog journal;
 #   2. the same folder again: nothing changes, only the list is downloaded (no patch);
-#   3. with the mouse add-on switched on in the stored settings: the add-on files are installed.
+#   3. with the mouse add-on switched on in the stored settings: the add-on files are installed;
+#   4. after a fourth patch is published with `tarvo-patchtool publish`: only that patch comes.
+# The set is published the administrator's way: a key made once, then the one publish command.
 # The start button is pressed by the program itself (UPDATER_AUTOSTART_SERVER=1).
 # Exit 0 = passed, 77 = skipped (a tool is missing), anything else = failed.
 set -uo pipefail
@@ -225,6 +227,19 @@ done
 check "run 3: no patch downloaded" test "$(requests_since_run '/patches/[^ ]*')" -eq 0
 check "run 3: the add-on stays on in the stored settings" matches_i "$registry" '^"FreedomMouseStatus"=dword:0*1'$'\r?$'
 check "run 3: no dialog" test ! -s "$tmp/dialogs-3.jsonl"
+
+# ---- run 4: a new patch published with the one command ----------------------------------------
+mkdir -p "$stage/demo-patch-004/Data" && echo "patch four" >"$stage/demo-patch-004/Data/news-004.txt"
+(cd "$stage/demo-patch-004" && rar a -r -idq "$tmp/www/patches/demo-patch-004.rar" -- *) || abort "rar"
+check "run 4: the patch tool publishes the new archive" community_publish "$tmp/www" "$patchtool" "$tmp/keys"
+check "run 4: the list gained slot 4" matches "$tmp/www/updates4.list" '^Update_4=http://127.0.0.1:[0-9]+/patches/demo-patch-004.rar'
+check "run 4: the published list verifies with minisign" \
+    minisign -Vq -p "$tmp/keys/minisign.pub" -m "$tmp/www/updates4.list"
+run_updater 4
+check "run 4: files of demo-patch-004 extracted into the game folder" same_files "$stage/demo-patch-004" "$game"
+check "run 4: only demo-patch-004.rar downloaded" test "$(requests_since_run '/patches/[^ ]*')" -eq 1
+check "run 4: applied4.list records slot 4" \
+    matches_i "$game/Tarvo-Updater/applied4.list" "^Update_4=demo-patch-004\.rar"$'\r?$'
 
 echo "# game client: $client_name, $(grep -c '"GET ' "$access_log") requests served"
 if [ "$failures" -ne 0 ]; then
