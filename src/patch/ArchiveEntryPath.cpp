@@ -1,6 +1,7 @@
 #include "patch/ArchiveEntryPath.h"
 
 #include "config/Configuration.h"
+#include "patch/InstalledFiles.h"
 #include "patch/PatchLists.h"
 #include "platform/FileOps.h"
 #include "platform/PathText.h"
@@ -50,6 +51,7 @@ std::optional<std::string> launcherOwnFile(const std::string& storedName)
     const std::string own[] = {
         updaterFolderPath("patchlist.pub"), // the key decides what counts as genuine
         appliedRecordPath(),
+        installedFilesPath(),
         patchListPath(),
         signatureAddress(patchListPath()),
         signatureAddress(configFilePath()),

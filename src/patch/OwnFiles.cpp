@@ -1,5 +1,6 @@
 #include "patch/OwnFiles.h"
 
+#include "patch/InstalledFiles.h"
 #include "patch/PatchLists.h"
 #include "platform/EventLog.h"
 #include "platform/FileOps.h"
@@ -35,6 +36,7 @@ void mend(const std::string& ownName, EntryKind belongs)
 void mendOwnFiles()
 {
     mend(appliedRecordPath(), EntryKind::RegularFile);
+    mend(installedFilesPath(), EntryKind::RegularFile);
     mend(patchListPath(), EntryKind::RegularFile);
     mend(signatureAddress(patchListPath()), EntryKind::RegularFile);
     mend(updaterFolderPath("downloads"), EntryKind::Folder);

@@ -10,6 +10,7 @@
 #include "platform/StopFlag.h"
 #include "platform/UpdaterError.h"
 #include "player/PlayerContact.h"
+#include "trust/Sha256.h"
 
 #include <dll.hpp>
 
@@ -112,9 +113,11 @@ std::optional<OwnFileEntry> entryReplacingOwnFile(const std::string& archivePath
 // What the library's callback works with while an entry is unpacked.
 struct CallbackState
 {
-    const StopFlag* stop = nullptr;
+    const ExtractionContext* context = nullptr;
     UnpackCaption* caption = nullptr;
     AtomicFileWriter* entryFile = nullptr; // the entry being written
+    Sha256Stream* entryHash = nullptr;     // what it holds, for the record of installed files
+    uint64_t entrySize = 0;
     bool writeFailed = false;
     std::string entryCause; // why the entry failed on our side, for the log ("disk full", ...)
 };
@@ -127,11 +130,13 @@ int CALLBACK dataCallback(UINT message, LPARAM userData, LPARAM data, LPARAM siz
     if (message != UCM_PROCESSDATA)
         return -1;
     auto* state = reinterpret_cast<CallbackState*>(userData);
-    if (state->stop && state->stop->requested())
+    if (state->context->stop && state->context->stop->requested())
         return -1;
     if (state->entryFile) {
         try {
             state->entryFile->write(reinterpret_cast<const char*>(data), static_cast<size_t>(size));
+            state->entryHash->add(reinterpret_cast<const char*>(data), static_cast<size_t>(size));
+            state->entrySize += static_cast<uint64_t>(size);
         } catch (const UpdaterError& error) {
             state->writeFailed = true;
             state->entryCause = withReason(error);
@@ -175,10 +180,14 @@ int extractFile(HANDLE archive, const RARHeaderDataEx& header, const std::string
         state.entryCause = withReason(error);
         return ERAR_ECREATE;
     }
+    Sha256Stream hash;
     state.entryFile = &*file;
+    state.entryHash = &hash;
+    state.entrySize = 0;
     state.writeFailed = false;
     const int result = RARProcessFile(archive, RAR_TEST, nullptr, nullptr);
     state.entryFile = nullptr;
+    state.entryHash = nullptr;
     if (state.writeFailed)
         return ERAR_EWRITE;
     if (result != ERAR_SUCCESS)
@@ -193,6 +202,8 @@ int extractFile(HANDLE archive, const RARHeaderDataEx& header, const std::string
         state.entryCause = withReason(error);
         return ERAR_ECREATE;
     }
+    if (state.context->written)
+        state.context->written(target, state.entrySize, hash.finish());
     return ERAR_SUCCESS;
 }
 
@@ -205,6 +216,8 @@ int processEntry(HANDLE archive, const RARHeaderDataEx& header, EntryTargets& ta
         state.entryCause = target ? "a link entry" : "an unsafe name";
         return ERAR_ECREATE;
     }
+    if (state.context->wanted && ((header.Flags & RHDF_DIRECTORY) || !state.context->wanted(*target)))
+        return RARProcessFile(archive, RAR_SKIP, nullptr, nullptr);
     if (header.Flags & RHDF_DIRECTORY)
         return targets.prepareFolders(*target) ? RARProcessFile(archive, RAR_SKIP, nullptr, nullptr)
                                                : ERAR_ECREATE;
@@ -246,7 +259,7 @@ bool extractPatchArchive(const std::string& archivePath, const std::string& docu
         return false;
     }
     CallbackState callbackState;
-    callbackState.stop = context.stop;
+    callbackState.context = &context;
     callbackState.caption = &caption;
     RARSetCallback(archive.get(), dataCallback, reinterpret_cast<LPARAM>(&callbackState));
     if (request.CmtState == 1)

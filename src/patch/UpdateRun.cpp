@@ -2,15 +2,19 @@
 
 #include "patch/ArchivePrefetch.h"
 #include "patch/Downloads.h"
+#include "patch/GameFilesCheck.h"
+#include "patch/InstalledFiles.h"
 #include "patch/OwnFiles.h"
 #include "patch/PatchDownload.h"
 #include "patch/PatchExtraction.h"
 #include "patch/PatchLists.h"
 #include "platform/AtomicFile.h"
 #include "platform/DiskSpace.h"
+#include "platform/DiskSync.h"
 #include "platform/EventLog.h"
 #include "platform/FileOps.h"
 #include "platform/GamePath.h"
+#include "platform/PathText.h"
 #include "platform/ProfileFile.h"
 #include "platform/UpdaterError.h"
 #include "player/PlayerContact.h"
@@ -19,7 +23,9 @@
 
 #include <QScopeGuard>
 
+#include <algorithm>
 #include <exception>
+#include <set>
 
 namespace updater {
 
@@ -96,6 +102,9 @@ void UpdateRun::tell(const Notice& notice)
 {
     switch (notice.kind) {
     case NoticeKind::ArchiveComment:
+        // The player read it when the patch came; a repair does not show it again.
+        if (m_repairing)
+            return;
         break;
     case NoticeKind::ArchiveUnreadable:
         m_lastProblem = "archive cannot be opened (" + std::to_string(notice.code) + ")";
@@ -135,11 +144,11 @@ bool UpdateRun::downloadPatchList()
         }
         if (m_key.state == CommunityKey::Valid)
             logEvent("patch list: signature verified");
-        writeFileAtomically(listPath, list.body);
+        writeFileAtomically(listPath, list.body, Durability::Durable);
         // The signature stays beside the list, so that a later run can trust the list on disk and
         // refuse one older than it.
         if (!list.signature.empty())
-            writeFileAtomically(signatureAddress(listPath), list.signature);
+            writeFileAtomically(signatureAddress(listPath), list.signature, Durability::Durable);
         return true;
     } catch (...) {
         tell(failure(m_http, NoticeKind::PatchListUnavailable, m_config.patchList, std::current_exception()));
@@ -219,7 +228,9 @@ bool UpdateRun::applyPendingPatches()
         tell({NoticeKind::RecordUnreadable, {}, "The file is larger than 16 MiB.", {}, 0});
         return false;
     }
+    appliedRecord.writeDurably();
     const std::vector<PendingPatch> pending = pendingPatches(patchList, appliedRecord);
+    InstalledFiles installed = openInstalledFiles();
     for (size_t i = 0; i < pending.size(); ++i) {
         const PendingPatch& patch = pending[i];
         if (m_stop.requested())
@@ -228,7 +239,8 @@ bool UpdateRun::applyPendingPatches()
         const std::string slot = "slot " + slotKey(patch.slot) + " (" + patch.documentName + ")";
         m_patchNumber = static_cast<int>(i + 1);
         m_patchCount = static_cast<int>(pending.size());
-        if (!applyPatch(patch, i + 1 < pending.size() ? &pending[i + 1] : nullptr, appliedRecord)) {
+        if (!applyPatch(patch, i + 1 < pending.size() ? &pending[i + 1] : nullptr, appliedRecord,
+                        installed)) {
             logEvent(slot + " refused: " + (m_stop.requested() ? "stopped" : m_lastProblem));
             return false;
         }
@@ -237,14 +249,14 @@ bool UpdateRun::applyPendingPatches()
     return true;
 }
 
-bool UpdateRun::applyPatch(const PendingPatch& patch, const PendingPatch* next, ProfileFile& appliedRecord)
+std::optional<std::string> UpdateRun::obtainArchive(const PendingPatch& patch, const PendingPatch* next,
+                                                    std::optional<FileDigest>& expected)
 {
     emit patchNumbered(m_patchNumber, m_patchCount);
     emit patchStarted(QString::fromLatin1(patch.documentName));
-    std::optional<FileDigest> expected;
     if (const char* refusal = refusalOf(m_key, patch, expected)) {
         tell({NoticeKind::PatchUnavailable, patch.address, refusal, refusal, 0});
-        return false;
+        return std::nullopt;
     }
     const std::string folder = downloadsFolder(true);
     const std::string archive = folder + "/" + downloadFileName(patch.address);
@@ -253,29 +265,58 @@ bool UpdateRun::applyPatch(const PendingPatch& patch, const PendingPatch* next, 
                       checkFileIntegrity(archive, *expected, &m_stop) == IntegrityCheck::Matches;
     // Nothing starts once a stop has begun.
     if (m_stop.requested())
-        return false;
+        return std::nullopt;
     if (!kept && !fetchArchive(patch, expected, folder, archive))
-        return false;
+        return std::nullopt;
     if (m_stop.requested())
-        return false;
+        return std::nullopt;
     // The transfer overlaps this slot's extraction only; one archive ahead keeps the disk bounded.
     if (next)
         startPrefetch(*next, folder, archive);
     emit unpackingStarted();
+    return archive;
+}
 
+bool UpdateRun::unpack(const PendingPatch& patch, const std::string& archive, bool verified,
+                       InstalledFiles& installed, std::function<bool(const std::string&)> wanted)
+{
     ExtractionContext extraction;
     extraction.showCount = [this](int unpacked) {
         m_progress.setCaption({TransferCaption::Kind::Unpacked, {}, unpacked});
     };
     extraction.player = this;
     extraction.stop = &m_stop;
+    extraction.wanted = std::move(wanted);
+    const std::string slot = slotKey(patch.slot);
+    extraction.written = [&](const std::string& path, uint64_t size, const std::string& sha256) {
+        installed.note(path, {slot, patch.documentName, size, sha256});
+    };
     const bool extracted = extractPatchArchive(archive, patch.documentName, extraction);
     // A verified archive whose extraction was stopped stays for the next run; otherwise it has served.
-    if (extracted || !m_stop.requested() || !expected)
+    if (extracted || !m_stop.requested() || !verified)
         removeFile(archive);
     if (!extracted)
         return false;
+    // The files on the disk before the records that name them: after a power cut a slot is either
+    // recorded with its files whole, or not recorded and applied again.
+    if (!syncFileSystemOf("."))
+        logEvent("the game folder's file system could not be synced");
+    try {
+        installed.save();
+    } catch (...) {
+        tell({NoticeKind::RecordNotWritten, patch.documentName, {}, failureText(std::current_exception())});
+        return false;
+    }
+    return true;
+}
 
+bool UpdateRun::applyPatch(const PendingPatch& patch, const PendingPatch* next, ProfileFile& appliedRecord,
+                           InstalledFiles& installed)
+{
+    std::optional<FileDigest> expected;
+    const std::optional<std::string> archive = obtainArchive(patch, next, expected);
+    if (!archive || !unpack(patch, *archive, expected.has_value(), installed))
+        return false;
     try {
         recordApplied(appliedRecord, patch);
     } catch (...) {
@@ -283,6 +324,87 @@ bool UpdateRun::applyPatch(const PendingPatch& patch, const PendingPatch* next, 
         return false;
     }
     return true;
+}
+
+void UpdateRun::verify()
+{
+    m_repairReport = {checkGameFiles(openInstalledFiles(), &m_stop), {}};
+    if (!m_stop.requested())
+        emit finished(m_repairReport.before.damaged.empty());
+}
+
+void UpdateRun::repair()
+{
+    m_repairing = true;
+    m_http.setWorkEvents(m_progress.workEvents());
+    m_http.setStopFlag(&m_stop);
+    m_key = loadCommunityKey();
+    mendOwnFiles();
+    removeLeftovers();
+    if (!m_config.patchMirrors.empty())
+        m_mirrorSeed = gameFolderSeed();
+    InstalledFiles installed = openInstalledFiles();
+    m_repairReport = {checkGameFiles(installed, &m_stop), {}};
+    if (m_stop.requested())
+        return;
+    const std::vector<PendingPatch> mending = patchesMending(m_repairReport.before);
+    m_patchCount = static_cast<int>(mending.size());
+    m_patchNumber = 0;
+    for (const PendingPatch& patch : mending) {
+        ++m_patchNumber;
+        std::set<std::string> damaged;
+        for (const DamagedFile& file : m_repairReport.before.damaged)
+            if (file.recorded.slot == slotKey(patch.slot))
+                damaged.insert(lowerAscii(file.path));
+        std::optional<FileDigest> expected;
+        const std::optional<std::string> archive = obtainArchive(patch, nullptr, expected);
+        // Only the damaged files: never one that no patch brought, nor one the player changed
+        // on purpose and that is whole.
+        const bool mended = archive && unpack(patch, *archive, expected.has_value(), installed,
+                                              [&damaged](const std::string& path) {
+                                                  return damaged.contains(lowerAscii(path));
+                                              });
+        logEvent("repair: slot " + slotKey(patch.slot) + " (" + patch.documentName + ") " +
+                 (mended               ? "mended"
+                  : m_stop.requested() ? "stopped"
+                                       : "failed: " + m_lastProblem));
+        if (m_stop.requested())
+            return;
+    }
+    m_repairReport.after = checkGameFiles(installed, &m_stop);
+    if (!m_stop.requested())
+        emit finished(m_repairReport.after.damaged.empty());
+}
+
+std::vector<PendingPatch> UpdateRun::patchesMending(const GameFilesReport& report)
+{
+    if (report.damaged.empty())
+        return {};
+    const std::string listPath = resolveGamePath(patchListPath());
+    // The archives come from the list in use, under the same checks as an update.
+    if (m_key.state != CommunityKey::Absent && !listOnDiskIsSigned(listPath)) {
+        logEvent("repair: the saved patch list is not signed: nothing mended");
+        return {};
+    }
+    std::vector<PendingPatch> mending;
+    for (PendingPatch& patch : listedPatches(ProfileFile(listPath))) {
+        const bool owns =
+            std::any_of(report.damaged.begin(), report.damaged.end(), [&](const DamagedFile& file) {
+                return file.recorded.slot == slotKey(patch.slot) &&
+                       file.recorded.document == patch.documentName;
+            });
+        if (owns)
+            mending.push_back(std::move(patch));
+    }
+    for (const DamagedFile& file : report.damaged) {
+        const bool listed = std::any_of(mending.begin(), mending.end(), [&](const PendingPatch& patch) {
+            return file.recorded.slot == slotKey(patch.slot);
+        });
+        if (!listed)
+            logEvent("repair: " + file.path + " cannot be mended: the list no longer names " +
+                     file.recorded.document + " in " + file.recorded.slot);
+    }
+    return mending;
 }
 
 bool UpdateRun::fetchArchive(const PendingPatch& patch, const std::optional<FileDigest>& expected,

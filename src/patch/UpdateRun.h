@@ -2,6 +2,7 @@
 
 #include "config/Configuration.h"
 #include "net/HttpClient.h"
+#include "patch/GameFilesCheck.h"
 #include "patch/PatchDownload.h"
 #include "patch/TransferProgress.h"
 #include "platform/StopFlag.h"
@@ -21,6 +22,7 @@
 namespace updater {
 
 class ArchivePrefetch;
+class InstalledFiles;
 class PlayerContact;
 class ProfileFile;
 struct PendingPatch;
@@ -63,9 +65,25 @@ public:
         m_prefetchStop.request();
     }
 
+    // What repair() found before it mended, and after.
+    struct RepairReport
+    {
+        GameFilesReport before;
+        GameFilesReport after;
+    };
+    const RepairReport& repairReport() const { return m_repairReport; }
+
 public slots:
     // The whole run, on the calling thread.
     void run();
+    // Instead of run(): checks the game folder against the record of installed files, without the
+    // network. finished(true) when every file matches; repairReport().before tells.
+    void verify();
+    // Instead of run(): checks the game folder against the record of installed files and mends
+    // every damaged file from the archive of the slot that wrote it, under the same checks as an
+    // update, from the saved list; writes only those files; checks again. finished(true) when the
+    // folder then matches the record.
+    void repair();
 
 signals:
     // A patch download begins; the download display names the document.
@@ -92,7 +110,18 @@ private:
     // when it cannot be had.
     bool fetchArchive(const PendingPatch& patch, const std::optional<FileDigest>& expected,
                       const std::string& folder, const std::string& archive);
-    bool applyPatch(const PendingPatch& patch, const PendingPatch* next, ProfileFile& appliedRecord);
+    // Downloads the slot's archive (or takes what was fetched ahead, or kept) and checks it; its
+    // path, or nothing (told) when it cannot be had. Starts fetching `next` meanwhile.
+    std::optional<std::string> obtainArchive(const PendingPatch& patch, const PendingPatch* next,
+                                             std::optional<FileDigest>& expected);
+    // Unpacks the archive (only the files `wanted` accepts, when given), notes every file written
+    // in `installed` and, once they are on the disk, saves it.
+    bool unpack(const PendingPatch& patch, const std::string& archive, bool verified,
+                InstalledFiles& installed, std::function<bool(const std::string&)> wanted = {});
+    bool applyPatch(const PendingPatch& patch, const PendingPatch* next, ProfileFile& appliedRecord,
+                    InstalledFiles& installed);
+    // The slots of the saved list whose archives wrote the damaged files.
+    std::vector<PendingPatch> patchesMending(const GameFilesReport& report);
     void startPrefetch(const PendingPatch& next, const std::string& folder, const std::string& archive);
     // Every notice of the run, the extraction's included, passes here on its way to the player.
     void tell(const Notice& notice) override;
@@ -113,6 +142,8 @@ private:
     StopFlag m_prefetchStop;
     HttpClient m_prefetchHttp;
     std::unique_ptr<ArchivePrefetch> m_prefetch; // the next slot's download, while one runs
+    RepairReport m_repairReport;
+    bool m_repairing = false;
 };
 
 } // namespace updater

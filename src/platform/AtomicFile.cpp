@@ -182,8 +182,12 @@ void writeAllBytes(int fd, const char* data, size_t size, const std::string& nam
     }
 }
 
-void AtomicFileWriter::commit()
+void AtomicFileWriter::commit(Durability durability)
 {
+    const bool durable = durability == Durability::Durable;
+    // The data first: a name on disk for a file whose data is not would survive a power cut empty.
+    if (durable && ::fdatasync(m_fd) != 0)
+        throw UpdaterError("Cannot create file " + m_target, systemReason(errno));
     const bool named =
         m_temporary.empty() ? nameUnnamedFile(m_fd, m_target, m_pattern) : replaceFile(m_temporary, m_target);
     const int error = named ? 0 : errno;
@@ -191,14 +195,17 @@ void AtomicFileWriter::commit()
     if (::close(fd) != 0 || !named)
         throw UpdaterError("Cannot create file " + m_target, systemReason(named ? errno : error));
     m_committed = true;
+    if (durable && !syncFolder(folderOf(m_target)))
+        throw UpdaterError("Cannot create file " + m_target, systemReason(errno));
+    noteDiskEvent(durable ? DiskEvent::FilePlacedDurably : DiskEvent::FilePlaced, m_target);
 }
 
-void writeFileAtomically(const std::string& path, std::string_view bytes)
+void writeFileAtomically(const std::string& path, std::string_view bytes, Durability durability)
 {
     try {
         AtomicFileWriter file(path);
         file.write(bytes.data(), bytes.size());
-        file.commit();
+        file.commit(durability);
     } catch (const UpdaterError&) {
         throw UpdaterError("Cannot create file " + path);
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/DiskSync.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -36,8 +38,9 @@ public:
     // modification time the file takes into place.
     void setPermissions(unsigned permissionBits);
     void setModificationTime(FileTime modified);
-    // Puts the file in place of the target. Throws UpdaterError("Cannot create file " + target).
-    void commit();
+    // Puts the file in place of the target; a durable commit returns once the file's data and its
+    // name are on the disk. Throws UpdaterError("Cannot create file " + target).
+    void commit(Durability durability = Durability::Ordinary);
 
 private:
     std::string m_target;
@@ -48,7 +51,8 @@ private:
 };
 
 // Writes all bytes with an AtomicFileWriter. Throws UpdaterError("Cannot create file " + path).
-void writeFileAtomically(const std::string& path, std::string_view bytes);
+void writeFileAtomically(const std::string& path, std::string_view bytes,
+                         Durability durability = Durability::Ordinary);
 
 // Renames `from` over `to`, replacing a file there.
 bool replaceFile(const std::string& from, const std::string& to);

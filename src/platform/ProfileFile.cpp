@@ -408,7 +408,7 @@ void ProfileFile::writeString(std::string_view section, std::string_view key, st
                 utf16FromUtf8(text, m_encoding == Encoding::Utf16Be);
         break;
     }
-    writeFileAtomically(m_path, bytes);
+    writeFileAtomically(m_path, bytes, m_durability);
     m_exists = true;
     parse(bytes);
 }

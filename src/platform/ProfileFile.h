@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/DiskSync.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -40,6 +42,9 @@ public:
     int readInteger(std::string_view section, std::string_view key, int fallback) const;
     bool readBool(std::string_view section, std::string_view key, bool fallback) const;
 
+    // Every later write returns only once the file is on the disk (see Durability).
+    void writeDurably() { m_durability = Durability::Durable; }
+
     // Throws UpdaterError when the file cannot be written; the file on disk is then unchanged.
     void writeString(std::string_view section, std::string_view key, std::string_view value);
 
@@ -64,6 +69,7 @@ private:
     std::string m_path;
     bool m_exists = false;
     bool m_tooLarge = false;
+    Durability m_durability = Durability::Ordinary;
     Encoding m_encoding = Encoding::Ansi;
     std::string m_newline = "\r\n"; // for lines this program adds
     std::vector<Line> m_lines;

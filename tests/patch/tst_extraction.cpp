@@ -544,6 +544,7 @@ private slots:
         QTest::newRow("the record, as a folder") << "Tarvo-Updater/applied4.list/" << true;
         QTest::newRow("the log, in another case") << "TARVO-UPDATER/Updater.log" << true;
         QTest::newRow("into the downloads") << "Tarvo-Updater/downloads/patch-0000000000000001.rar" << true;
+        QTest::newRow("the record of installed files") << "Tarvo-Updater/installed-files.list" << true;
         QTest::newRow("the news page") << "Tarvo-Updater/www/index.htm" << false;
     }
     void launchersOwnFilesRefuseTheArchive()

@@ -5,9 +5,12 @@
 
 #include "net/HttpClient.h"
 #include "patch/Downloads.h"
+#include "patch/InstalledFiles.h"
 #include "patch/PatchDownload.h"
 #include "patch/PatchExtraction.h"
 #include "patch/UpdateRun.h"
+#include "platform/DiskSync.h"
+#include "platform/GamePath.h"
 #include "platform/ProfileFile.h"
 #include "support/RarFixture.h"
 #include "support/RecordingPlayer.h"
@@ -187,6 +190,48 @@ private slots:
         QCOMPARE(game.exists("three.txt"), applied);
         QVERIFY(!game.exists("one.txt"));
         QVERIFY(!game.exists("p2.rar") && !game.exists("p3.rar"));
+    }
+
+    // A power cut must never leave a slot recorded whose files are not yet on the disk: the order in
+    // which files are put in place and synced is the run's promise.
+    void slotIsRecordedOnlyOnceItsFilesAreOnTheDisk()
+    {
+        GameFolder game;
+        game.write("Tarvo-Updater/applied4.list", recordOf(0));
+        ScriptedHttpServer server;
+        serveArchive(server, "p1.rar", archiveOf({{"data/one.txt", "1"}, {"two\tthree.txt", "2"}}));
+        serveArchive(server, "p2.rar", archiveOf({{"data/one.txt", "one again"}}));
+        server.serve("/l", ScriptedHttpServer::ok(listOf(server, 2).toStdString()));
+        QStringList events;
+        setDiskEventObserverForTest([&events](DiskEvent event, const std::string& path) {
+            const char* what = event == DiskEvent::FilePlaced          ? "placed "
+                               : event == DiskEvent::FilePlacedDurably ? "durable "
+                                                                       : "synced ";
+            events << what + QString::fromStdString(path);
+        });
+        const auto noObserver = qScopeGuard([] { setDiskEventObserverForTest({}); });
+
+        Run run(server.url("/l"));
+        run.run.run();
+
+        const QStringList recordSlot{"synced .", "durable Tarvo-Updater/installed-files.list",
+                                     "durable Tarvo-Updater/applied4.list"};
+        const QStringList expected =
+            QStringList{"durable Tarvo-Updater/updates4.list", "durable Tarvo-Updater/installed-files.list",
+                        "placed data/one.txt", "placed two\tthree.txt"} +
+            recordSlot + QStringList{"placed data/one.txt"} + recordSlot;
+        QCOMPARE(events, expected);
+        const auto line = [](const char* slot, const QByteArray& bytes, const char* path) {
+            return QByteArray(slot) + "\t" + QByteArray::number(bytes.size()) + "\t" +
+                   QByteArray::fromStdString(sha256Hex(bytes.toStdString())) + "\t" + path + "\n";
+        };
+        QCOMPARE(game.read("Tarvo-Updater/installed-files.list"),
+                 "; Files the patches installed: slot, archive, size, SHA-256, path.\n" +
+                     line("Update_2\tp2.rar", "one again", "data/one.txt") +
+                     line("Update_1\tp1.rar", "2", "two\\tthree.txt"));
+        // Read back, the escaped name is the file's.
+        const InstalledFiles reread(resolveGamePath(installedFilesPath()));
+        QVERIFY(reread.files().contains("two\tthree.txt"));
     }
 
     void unavailableListIsToldAndTheRunGoesOn_data()

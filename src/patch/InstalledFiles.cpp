@@ -1,0 +1,151 @@
+#include "patch/InstalledFiles.h"
+
+#include "platform/AtomicFile.h"
+#include "platform/FileOps.h"
+#include "platform/GamePath.h"
+
+#include <charconv>
+
+namespace updater {
+
+namespace {
+
+constexpr std::string_view Heading = "; Files the patches installed: slot, archive, size, SHA-256, path.";
+constexpr std::string_view NotCoveredPrefix = "; Applied before this record began: ";
+
+// Fields are separated by tabs and records by line ends; names may hold either.
+std::string escaped(std::string_view text)
+{
+    std::string out;
+    for (const char c : text) {
+        switch (c) {
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string unescaped(std::string_view text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            out += text[i];
+            continue;
+        }
+        const char next = text[++i];
+        out += next == 't' ? '\t' : next == 'n' ? '\n' : next == 'r' ? '\r' : next;
+    }
+    return out;
+}
+
+std::vector<std::string_view> fieldsOf(std::string_view line)
+{
+    std::vector<std::string_view> fields;
+    for (size_t at = 0;;) {
+        const size_t tab = line.find('\t', at);
+        fields.push_back(line.substr(at, tab - at));
+        if (tab == std::string_view::npos)
+            return fields;
+        at = tab + 1;
+    }
+}
+
+bool isSha256Hex(std::string_view text)
+{
+    return text.size() == 64 && text.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+}
+
+} // namespace
+
+std::string installedFilesPath()
+{
+    return updaterFolderPath("installed-files.list");
+}
+
+InstalledFiles::InstalledFiles(std::string path) : m_path(std::move(path))
+{
+    std::string text;
+    switch (readOwnFile(m_path, text, Largest)) {
+    case OwnFileRead::Read:
+        break;
+    case OwnFileRead::Missing:
+        m_state = State::Missing;
+        return;
+    default:
+        m_state = State::Unreadable;
+        return;
+    }
+    m_state = State::Read;
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = std::min(text.find('\n', at), text.size());
+        const std::string_view line = std::string_view(text).substr(at, end - at);
+        at = end + 1;
+        if (line.starts_with(NotCoveredPrefix)) {
+            const std::vector<std::string_view> slots = fieldsOf(line.substr(NotCoveredPrefix.size()));
+            for (const std::string_view slot : slots)
+                if (!slot.empty())
+                    m_notCovered.emplace_back(slot);
+            continue;
+        }
+        if (line.empty() || line.starts_with(';'))
+            continue;
+        const std::vector<std::string_view> fields = fieldsOf(line);
+        InstalledFile file;
+        if (fields.size() != 5 || !isSha256Hex(fields[3]) ||
+            std::from_chars(fields[2].data(), fields[2].data() + fields[2].size(), file.size).ec !=
+                std::errc()) {
+            // A damaged line cannot be trusted to name what a file must hold.
+            m_state = State::Unreadable;
+            m_files.clear();
+            return;
+        }
+        file.slot = unescaped(fields[0]);
+        file.document = unescaped(fields[1]);
+        file.sha256 = std::string(fields[3]);
+        m_files[unescaped(fields[4])] = std::move(file);
+    }
+}
+
+void InstalledFiles::begin(std::vector<std::string> applied)
+{
+    m_state = State::Read;
+    m_files.clear();
+    m_notCovered = std::move(applied);
+}
+
+void InstalledFiles::note(const std::string& path, InstalledFile file)
+{
+    m_files[path] = std::move(file);
+}
+
+void InstalledFiles::save() const
+{
+    std::string text(Heading);
+    text += '\n';
+    if (!m_notCovered.empty()) {
+        text += NotCoveredPrefix;
+        for (size_t i = 0; i < m_notCovered.size(); ++i)
+            text += (i ? "\t" : "") + escaped(m_notCovered[i]);
+        text += '\n';
+    }
+    for (const auto& [path, file] : m_files)
+        text += escaped(file.slot) + '\t' + escaped(file.document) + '\t' + std::to_string(file.size) + '\t' +
+                file.sha256 + '\t' + escaped(path) + '\n';
+    writeFileAtomically(m_path, text, Durability::Durable);
+}
+
+} // namespace updater
