@@ -5,6 +5,7 @@
 #include "app/Messages.h"
 #include "config/ConfigReader.h"
 #include "net/HttpClient.h"
+#include "patch/GameFilesCheck.h"
 #include "patch/UpdateRun.h"
 #include "platform/ProcessInfo.h"
 
@@ -24,13 +25,19 @@ namespace updater {
 namespace {
 
 constexpr char updateOnlyOption[] = "--update-only";
+constexpr char verifyOption[] = "--verify";
+constexpr char repairOption[] = "--repair";
 constexpr char gameDirOption[] = "--game-dir";
+
+enum class Task { Update, Verify, Repair };
 
 // A run stopped by a signal normally ends within a second; a host look-up cannot be interrupted.
 constexpr int stopWaitMs = 15000;
 
 struct Options
 {
+    Task task = Task::Update;
+    const char* taskOption = updateOnlyOption;
     const char* gameDir = nullptr;
     const char* refused = nullptr; // the first argument that is not understood
     bool gameDirMissing = false;   // --game-dir came last, without its folder
@@ -39,10 +46,22 @@ struct Options
 Options parse(int argc, char** argv)
 {
     Options options;
+    bool taskSeen = false;
     for (int i = 1; i < argc; ++i) {
         const char* argument = argv[i];
-        if (std::strcmp(argument, updateOnlyOption) == 0)
+        const bool verify = std::strcmp(argument, verifyOption) == 0;
+        const bool repair = std::strcmp(argument, repairOption) == 0;
+        if (verify || repair || std::strcmp(argument, updateOnlyOption) == 0) {
+            // One task a run: another one is not understood with it.
+            if (taskSeen && std::strcmp(options.taskOption, argument) != 0) {
+                options.refused = argument;
+                break;
+            }
+            taskSeen = true;
+            options.task = verify ? Task::Verify : repair ? Task::Repair : Task::Update;
+            options.taskOption = argument;
             continue;
+        }
         if (std::strcmp(argument, gameDirOption) == 0) {
             if (i + 1 == argc) {
                 options.gameDirMissing = true;
@@ -61,13 +80,33 @@ Options parse(int argc, char** argv)
     return options;
 }
 
+// The report of a check: each damaged file with the slot and archive that wrote it, the slots the
+// record cannot cover, and a summary line.
+void printReport(const GameFilesReport& report)
+{
+    for (const DamagedFile& file : report.damaged)
+        std::printf("%s: %s (%s, %s)\n", file.kind == DamagedFile::Kind::Missing ? "missing" : "changed",
+                    file.path.c_str(), file.recorded.slot.c_str(), file.recorded.document.c_str());
+    if (!report.notCovered.empty()) {
+        std::string names;
+        for (const std::string& slot : report.notCovered)
+            names += (names.empty() ? "" : ", ") + slot;
+        std::printf("not covered: the files of %s (applied before the record of installed files began)\n",
+                    names.c_str());
+    }
+    std::printf("%zu file%s checked, %zu damaged\n", report.checked, report.checked == 1 ? "" : "s",
+                report.damaged.size());
+    std::fflush(stdout);
+}
+
 } // namespace
 
 bool wantsHeadlessUpdate(int argc, char** argv)
 {
     for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], updateOnlyOption) == 0)
-            return true;
+        for (const char* option : {updateOnlyOption, verifyOption, repairOption})
+            if (std::strcmp(argv[i], option) == 0)
+                return true;
     return false;
 }
 
@@ -79,8 +118,8 @@ int runHeadlessUpdate(int argc, char** argv)
         return 2;
     }
     if (options.refused) {
-        std::fprintf(stderr, "tarvo-updater: %s is not understood with --update-only (see --help)\n",
-                     options.refused);
+        std::fprintf(stderr, "tarvo-updater: %s is not understood with %s (see --help)\n", options.refused,
+                     options.taskOption);
         return 2;
     }
     // The game folder is always the current folder: every game path is relative to it.
@@ -103,12 +142,16 @@ int runHeadlessUpdate(int argc, char** argv)
         console.line(messages::gameFolderInUse());
         return 1;
     }
-    RunLog log("update only");
+    RunLog log(options.task == Task::Update   ? "update only"
+               : options.task == Task::Verify ? "verify game files"
+                                              : "repair game files");
     const auto end = [&log](int status) {
         log.finish();
         return status;
     };
-    const std::optional<Configuration> config = readConfig();
+    // A check reads the game folder only: it needs neither the configuration nor the network.
+    const std::optional<Configuration> config =
+        options.task == Task::Verify ? std::optional<Configuration>(Configuration{}) : readConfig();
     if (!config) {
         console.line(messages::configurationMissing(configFilePath()));
         return end(1);
@@ -122,7 +165,15 @@ int runHeadlessUpdate(int argc, char** argv)
     QObject::connect(
         &run, &UpdateRun::finished, &run, [&](bool applied) { allApplied = applied; }, Qt::DirectConnection);
 
-    std::unique_ptr<QThread> thread(QThread::create([&run] { run.run(); }));
+    const Task task = options.task;
+    std::unique_ptr<QThread> thread(QThread::create([&run, task] {
+        if (task == Task::Update)
+            run.run();
+        else if (task == Task::Verify)
+            run.verify();
+        else
+            run.repair();
+    }));
     run.moveToThread(thread.get());
     QObject::connect(thread.get(), &QThread::finished, &app, &QCoreApplication::quit);
 
@@ -141,9 +192,20 @@ int runHeadlessUpdate(int argc, char** argv)
         std::_Exit(1);
     }
     http.setStopFlag(nullptr); // the run's flag goes with it
-    progress.close(stopped      ? ConsoleProgress::Stopped
-                   : allApplied ? ConsoleProgress::AllApplied
-                                : ConsoleProgress::Failed);
+    if (task == Task::Update) {
+        progress.close(stopped      ? ConsoleProgress::Stopped
+                       : allApplied ? ConsoleProgress::AllApplied
+                                    : ConsoleProgress::Failed);
+    } else if (stopped) {
+        console.line(std::string("The check was stopped."));
+    } else {
+        const UpdateRun::RepairReport& report = run.repairReport();
+        printReport(report.before);
+        if (task == Task::Repair && !report.before.damaged.empty()) {
+            std::printf("after the repair:\n");
+            printReport(report.after);
+        }
+    }
     return end(allApplied && !stopped ? 0 : 1);
 }
 

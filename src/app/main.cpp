@@ -12,6 +12,7 @@ namespace {
 
 constexpr char usage[] = R"(Usage: tarvo-updater [--version | --help] [Qt options, such as -style NAME]
        tarvo-updater --update-only [--game-dir DIR]
+       tarvo-updater --verify | --repair [--game-dir DIR]
 
 The launcher and patcher of a community-run online role-playing game: it brings the game
 folder up to date from the community's patch list, shows the game servers and starts the
@@ -23,7 +24,13 @@ Options:
   -h, --help      print this help and end
   --update-only   bring the game folder up to date without a window and end: progress and
                   notices go to standard error; exit status 0 when every patch is applied
-  --game-dir DIR  the game folder for --update-only (default: the current folder)
+  --verify        compare the game folder with the record of the files the patches installed,
+                  without a window: every missing or changed file is printed with the slot
+                  that brought it; exit status 0 when all match, 1 otherwise
+  --repair        as --verify, then download again only the archives that wrote a damaged
+                  file and write only those files; exit status 0 when the folder then matches
+  --game-dir DIR  the game folder for --update-only, --verify and --repair (default: the
+                  current folder)
 
 Environment (read once at start):
   UPDATER_DIALOG_LOG=<file>         every dialog, when it closes, appends one JSON line

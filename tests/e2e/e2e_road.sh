@@ -5,7 +5,9 @@
 #      and the dialog journal;
 #   2. the same folder again: nothing changes, only the list is downloaded (no patch);
 #   3. with the mouse add-on switched on in the stored settings: the add-on files are installed;
-#   4. after a fourth patch is published with `tarvo-patchtool publish`: only that patch comes.
+#   4. after a fourth patch is published with `tarvo-patchtool publish`: only that patch comes;
+#   5. a file deleted and one damaged: --verify names them, --repair mends them from the archives
+#      that own them and leaves the player's own file alone.
 # The set is published the administrator's way: a key made once, then the one publish command.
 # The start button is pressed by the program itself (UPDATER_AUTOSTART_SERVER=1).
 # Exit 0 = passed, 77 = skipped (a tool is missing), anything else = failed.
@@ -240,6 +242,41 @@ check "run 4: files of demo-patch-004 extracted into the game folder" same_files
 check "run 4: only demo-patch-004.rar downloaded" test "$(requests_since_run '/patches/[^ ]*')" -eq 1
 check "run 4: applied4.list records slot 4" \
     matches_i "$game/Tarvo-Updater/applied4.list" "^Update_4=demo-patch-004\.rar"$'\r?$'
+
+# ---- run 5: damaged files found and mended -------------------------------------------------------
+# run_check N OPTION: the updater's check or repair without a window, its report in check-N.out.
+run_check() {
+    log_mark=$(wc -l <"$access_log")
+    (cd "$game" && exec timeout "$run_limit" "$updater" "$2") >"$tmp/check-$1.out" 2>"$tmp/check-$1.err"
+}
+check "run 5: the record of installed files names every patch's files" \
+    test "$(grep -c $'\tdemo-patch-00[1-4]\\.rar\t' "$game/Tarvo-Updater/installed-files.list")" -ge 7
+rm "$game/Data/sprite/sprite-table.txt"
+printf 'damaged' >"$game/Data/news/patch-notes.txt"
+echo "my own notes" >"$game/Data/player-notes.txt"
+run_check 5a --verify
+check "run 5: --verify ends with 1 for a damaged folder" test $? -eq 1
+check "run 5: --verify names the deleted file and its slot" \
+    matches "$tmp/check-5a.out" '^missing: Data/sprite/sprite-table.txt \(Update_1, demo-patch-001.rar\)$'
+check "run 5: --verify names the changed file and its slot" \
+    matches "$tmp/check-5a.out" '^changed: Data/news/patch-notes.txt \(Update_2, demo-patch-002.rar\)$'
+check "run 5: --verify leaves the player's own file out" lacks "$tmp/check-5a.out" 'player-notes'
+check "run 5: --verify asks the network nothing" test "$(wc -l <"$access_log")" -eq "$log_mark"
+whole_inode=$(stat -c %i "$game/Data/texture/effect/effect-list.txt")
+run_check 5b --repair
+check "run 5: --repair ends with 0" test $? -eq 0
+check "run 5: --repair fetched exactly the two archives that own the files" \
+    test "$(requests_since_run '/patches/[^ ]*')" -eq 2 -a "$(requests_since_run /patches/demo-patch-001.rar)" -eq 1 \
+    -a "$(requests_since_run /patches/demo-patch-002.rar)" -eq 1
+check "run 5: the deleted file is back" cmp -s "$stage/demo-patch-001/Data/sprite/sprite-table.txt" \
+    "$game/Data/sprite/sprite-table.txt"
+check "run 5: the changed file is mended" cmp -s "$stage/demo-patch-002/Data/news/patch-notes.txt" \
+    "$game/Data/news/patch-notes.txt"
+check "run 5: a whole file of the same archive is not written again" \
+    test "$(stat -c %i "$game/Data/texture/effect/effect-list.txt")" = "$whole_inode"
+check "run 5: the player's own file is left alone" matches "$game/Data/player-notes.txt" '^my own notes$'
+run_check 5c --verify
+check "run 5: --verify then finds the folder whole" test $? -eq 0
 
 echo "# game client: $client_name, $(grep -c '"GET ' "$access_log") requests served"
 if [ "$failures" -ne 0 ]; then
