@@ -40,6 +40,28 @@ std::string settingsRepaired()
            "check them now!n\nDon't panic everything under control...";
 }
 
+std::string gameFilesChecked(size_t checked, size_t damaged, size_t stillDamaged, size_t notCovered)
+{
+    const auto count = [](size_t n, const char* one, const char* many) {
+        return std::to_string(n) + " " + (n == 1 ? one : many);
+    };
+    std::string text = "-= Game files =-\n\n";
+    if (damaged == 0)
+        text += "All game files the patches installed are intact (" + std::to_string(checked) + " checked).";
+    else if (stillDamaged == 0)
+        text += std::to_string(damaged) + " of " + count(checked, "game file", "game files") +
+                " were missing or changed: they are mended.";
+    else
+        text += std::to_string(damaged) + " of " + count(checked, "game file", "game files") +
+                " were missing or changed; " + std::to_string(stillDamaged) +
+                " could not be mended.\nTarvo-Updater\\updater.log names them. Try again later, or ask your "
+                "community.";
+    if (notCovered > 0)
+        text += "\n\nThe files of " + count(notCovered, "patch", "patches") +
+                " applied before this check existed are not covered.";
+    return text;
+}
+
 std::string settingsNotSaved()
 {
     return "-= Critical failure =-\n\nWrite settings failed!";

@@ -18,6 +18,9 @@ std::string offline();
 std::string firstStart();
 std::string settingsRepaired();
 std::string settingsNotSaved();
+// The outcome of "Check game files": files checked, found damaged, left damaged after the repair,
+// and patches applied before the record of installed files began.
+std::string gameFilesChecked(size_t checked, size_t damaged, size_t stillDamaged, size_t notCovered);
 std::string refreshFailed(const std::string& configLink, const std::string& reply);
 std::string closeQuestion();
 std::string noDataFolder();

@@ -11,6 +11,8 @@ struct RunState
     std::atomic<bool> configRefreshed{false};
     // Last map-port probe result per server (index 0 and 1); written and read on the window thread.
     bool serverOnline[2] = {false, false};
+    // Set while "Check game files" runs: the game must not start on files being written.
+    bool repairingGameFiles = false;
     // The mouse add-on choice, loaded from and saved to the settings store.
     bool freedomMouseStatus = false;
 };

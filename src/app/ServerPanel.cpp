@@ -77,9 +77,9 @@ void showProbeResult(const ServerView& view, ProbeStep step, bool accepted)
 
 void updateStartButtons(const RunState& state, QPushButton* start1, QPushButton* start2)
 {
-    const bool refreshed = state.configRefreshed;
-    start1->setEnabled(state.serverOnline[0] && refreshed);
-    start2->setEnabled(state.serverOnline[1] && refreshed);
+    const bool ready = state.configRefreshed && !state.repairingGameFiles;
+    start1->setEnabled(state.serverOnline[0] && ready);
+    start2->setEnabled(state.serverOnline[1] && ready);
 }
 
 } // namespace updater

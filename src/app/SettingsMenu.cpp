@@ -49,6 +49,10 @@ SettingsMenu::SettingsMenu(RunState& state, QWidget* parent) : QMenu(parent), m_
     addSeparator()->setObjectName("separator");
     buildServerStatusMenu();
     addItem(this, "serverStatusHelpItem", "Ignore Server Status Help")->setEnabled(false);
+    addSeparator()->setObjectName("separator");
+    QAction* check = addItem(this, "checkGameFilesItem", "Check game files");
+    check->setEnabled(false);
+    connect(check, &QAction::triggered, this, &SettingsMenu::checkGameFilesRequested);
 }
 
 QAction* SettingsMenu::addItem(QMenu* menu, const char* name, const QString& caption)

@@ -9,7 +9,8 @@ class QAction;
 namespace updater {
 
 // The menu behind the "Settings" button: the game's setup tool, the mouse add-on choice with its
-// help, and two sub-menus shown greyed. Items carry object names (gameSetupItem, mouseFreedomOn,
+// help, two sub-menus shown greyed, and the check of the game files (available once the update
+// run is over). Items carry object names (gameSetupItem, mouseFreedomOn,
 // volume80, ...) by which the window and tests find them.
 class SettingsMenu : public QMenu
 {
@@ -31,6 +32,9 @@ public slots:
     void chooseMouseFreedomOn();
     void chooseMouseFreedomOff();
     void showMouseFreedomHelp();
+
+signals:
+    void checkGameFilesRequested();
 
 private:
     QAction* addItem(QMenu* menu, const char* name, const QString& caption);

@@ -104,6 +104,7 @@ UpdaterWindow::UpdaterWindow(QWidget* parent)
     m_settingsMenu = new SettingsMenu(m_state, this);
     m_contextMenu = new ContextMenu(QIcon(m_houses[2]), this);
     connect(ui->settingsButton, &QToolButton::clicked, m_settingsMenu, &SettingsMenu::popupAtCursor);
+    connect(m_settingsMenu, &SettingsMenu::checkGameFilesRequested, this, &UpdaterWindow::checkGameFiles);
     m_gameStart = std::make_unique<GameStart>(m_config, m_state, [this] { saveSettings(); });
     connect(ui->startButton1, &QPushButton::clicked, this, [this] { m_gameStart->start(1); });
     connect(ui->startButton2, &QPushButton::clicked, this, [this] { m_gameStart->start(2); });
@@ -259,7 +260,9 @@ void UpdaterWindow::startUpdateRun()
             &UpdaterWindow::showTransferPicture);
     connect(&m_updateRun->progress(), &TransferProgress::captionChanged, this,
             &UpdaterWindow::showTransferCaption);
-    connect(m_updateRun, &UpdateRun::finished, this, &UpdaterWindow::onUpdateFinished);
+    connect(m_updateRun, &UpdateRun::checkingFiles, this, &UpdaterWindow::showCheckingFiles);
+    connect(m_updateRun, &UpdateRun::finished, this,
+            [this] { m_state.repairingGameFiles ? onRepairFinished() : onUpdateFinished(); });
     m_updateThread->start();
 }
 
@@ -342,6 +345,8 @@ void UpdaterWindow::onUpdateFinished()
 {
     if (m_stopping)
         return;
+    m_updateRunDone = true;
+    m_settingsMenu->item("checkGameFilesItem")->setEnabled(true);
     startServerWatch(1);
     if (m_config.howManyServers == 2)
         startServerWatch(2);
@@ -349,6 +354,54 @@ void UpdaterWindow::onUpdateFinished()
     // Measuring runs end the launcher once the game folder is up to date.
     if (qEnvironmentVariableIsSet("UPDATER_EXIT_AFTER_UPDATE"))
         requestQuit();
+}
+
+void UpdaterWindow::checkGameFiles()
+{
+    if (m_stopping || !m_updateRunDone || m_state.repairingGameFiles)
+        return;
+    logEvent("check game files: begun by the player");
+    m_state.repairingGameFiles = true;
+    m_settingsMenu->item("checkGameFilesItem")->setEnabled(false);
+    updateStartButtons();
+    for (int server = 1; server <= m_config.howManyServers; ++server) {
+        const ServerView view = serverView(server);
+        view.server.infoPanel->hide();
+        view.server.pingBox->hide();
+    }
+    showCheckingFiles(0, 0);
+    // Queued to the worker's thread, where the update run ran.
+    QMetaObject::invokeMethod(m_updateRun, &UpdateRun::repair, Qt::QueuedConnection);
+}
+
+void UpdaterWindow::showCheckingFiles(int done, int total)
+{
+    m_captionShowsPatch = false;
+    ui->downloadBox->setVisible(true);
+    ui->downloadStatusBox->setVisible(false);
+    ui->fileNameLabel->setText(total > 0 ? QString("Checking game files (%1 of %2)").arg(done).arg(total)
+                                         : QString("Checking game files"));
+    ui->fileNameLabel->setToolTip({});
+    ui->downloadBar->setValue(total > 0 ? int(qint64(done) * 100 / total) : 0);
+}
+
+void UpdaterWindow::onRepairFinished()
+{
+    if (m_stopping)
+        return;
+    const UpdateRun::RepairReport& report = m_updateRun->repairReport();
+    const GameFilesReport& outcome = report.before.damaged.empty() ? report.before : report.after;
+    logEvent("check game files: " + std::to_string(report.before.checked) + " checked, " +
+             std::to_string(report.before.damaged.size()) + " damaged, " +
+             std::to_string(outcome.damaged.size()) + " left damaged");
+    for (int server = 1; server <= m_config.howManyServers; ++server)
+        server == 1 ? showFirstServer(serverView(1), m_config.howManyServers)
+                    : showSecondServer(serverView(2));
+    m_state.repairingGameFiles = false;
+    m_settingsMenu->item("checkGameFilesItem")->setEnabled(true);
+    updateStartButtons();
+    showMessage(messages::gameFilesChecked(report.before.checked, report.before.damaged.size(),
+                                           outcome.damaged.size(), report.before.notCovered.size()));
 }
 
 ServerView UpdaterWindow::serverView(int serverNumber)

@@ -85,6 +85,11 @@ private:
     void refreshConfiguration();
 
     void startUpdateRun();
+    // "Check game files": the update run's worker checks and mends the game folder, with the
+    // download display in the servers' place, then tells the outcome in a box.
+    void checkGameFiles();
+    void showCheckingFiles(int done, int total);
+    void onRepairFinished();
     void showPatchStarted(const QString& documentName);
     void showUnpacking();
     void showTransferPicture();
@@ -118,6 +123,7 @@ private:
     bool m_stopping = false; // once set, no worker starts
     bool m_shown = false;
     bool m_startButtonPressed = false; // by an unattended run, once
+    bool m_updateRunDone = false;      // the worker is free for "Check game files"
     // The caption while an archive downloads: its name, place, speed and time left.
     QString m_patchName;
     int m_patchNumber = 0, m_patchCount = 0;

@@ -328,7 +328,7 @@ bool UpdateRun::applyPatch(const PendingPatch& patch, const PendingPatch* next, 
 
 void UpdateRun::verify()
 {
-    m_repairReport = {checkGameFiles(openInstalledFiles(), &m_stop), {}};
+    m_repairReport = {checkGameFiles(openInstalledFiles(), &m_stop, checkingProgress()), {}};
     if (!m_stop.requested())
         emit finished(m_repairReport.before.damaged.empty());
 }
@@ -344,7 +344,7 @@ void UpdateRun::repair()
     if (!m_config.patchMirrors.empty())
         m_mirrorSeed = gameFolderSeed();
     InstalledFiles installed = openInstalledFiles();
-    m_repairReport = {checkGameFiles(installed, &m_stop), {}};
+    m_repairReport = {checkGameFiles(installed, &m_stop, checkingProgress()), {}};
     if (m_stop.requested())
         return;
     const std::vector<PendingPatch> mending = patchesMending(m_repairReport.before);
@@ -371,9 +371,21 @@ void UpdateRun::repair()
         if (m_stop.requested())
             return;
     }
-    m_repairReport.after = checkGameFiles(installed, &m_stop);
+    m_repairReport.after = checkGameFiles(installed, &m_stop, checkingProgress());
     if (!m_stop.requested())
         emit finished(m_repairReport.after.damaged.empty());
+}
+
+std::function<void(size_t, size_t)> UpdateRun::checkingProgress()
+{
+    // A game of a hundred thousand files would otherwise flood the window with signals.
+    return [this, shown = size_t(0)](size_t done, size_t total) mutable {
+        const size_t percent = done * 100 / std::max<size_t>(total, 1);
+        if (percent != shown || done == total) {
+            shown = percent;
+            emit checkingFiles(static_cast<int>(done), static_cast<int>(total));
+        }
+    };
 }
 
 std::vector<PendingPatch> UpdateRun::patchesMending(const GameFilesReport& report)

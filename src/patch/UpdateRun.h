@@ -92,6 +92,8 @@ signals:
     void patchNumbered(int number, int count);
     // The download is complete and the archive is being unpacked.
     void unpackingStarted();
+    // repair() or verify() has checked `done` of `total` files (at most once a percent).
+    void checkingFiles(int done, int total);
     // The run is over; `allApplied` is false when a slot failed or the list could not be had.
     void finished(bool allApplied);
 
@@ -120,6 +122,7 @@ private:
                 InstalledFiles& installed, std::function<bool(const std::string&)> wanted = {});
     bool applyPatch(const PendingPatch& patch, const PendingPatch* next, ProfileFile& appliedRecord,
                     InstalledFiles& installed);
+    std::function<void(size_t, size_t)> checkingProgress();
     // The slots of the saved list whose archives wrote the damaged files.
     std::vector<PendingPatch> patchesMending(const GameFilesReport& report);
     void startPrefetch(const PendingPatch& next, const std::string& folder, const std::string& archive);

@@ -4,6 +4,7 @@
 // the end of its workers.
 #include "app/Messages.h"
 #include "app/QuitRequest.h"
+#include "app/SettingsMenu.h"
 #include "app/UpdaterApplication.h"
 #include "app/UpdaterWindow.h"
 #include "platform/RegistryStore.h"
@@ -521,6 +522,21 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(window.runState().configRefreshed, 10000);
         QTRY_VERIFY_WITH_TIMEOUT(window.findChild<QPushButton*>("startButton1")->isEnabled(), 3000);
         QCOMPARE(journal.texts(), QStringList());
+
+        // "Check game files" mends the damaged file with the download display in the servers' place,
+        // and no game starts meanwhile.
+        folder.write("patched.txt", "damaged");
+        window.settingsMenu()->item("checkGameFilesItem")->trigger();
+        QVERIFY(!window.findChild<QPushButton*>("startButton1")->isEnabled());
+        QVERIFY(window.findChild<QWidget*>("serverInfo1")->isHidden());
+        QVERIFY(!window.settingsMenu()->item("checkGameFilesItem")->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(journal.texts(),
+                                  QStringList{QString::fromStdString(messages::gameFilesChecked(1, 1, 0, 0))},
+                                  20000);
+        QCOMPARE(folder.read("patched.txt"), QByteArray("new content"));
+        QVERIFY(window.findChild<QWidget*>("serverInfo1")->isVisible());
+        QVERIFY(window.findChild<QWidget*>("downloadBox")->isHidden());
+        QTRY_VERIFY_WITH_TIMEOUT(window.findChild<QPushButton*>("startButton1")->isEnabled(), 3000);
     }
 
     // The music starts with the first show; a file that cannot be opened is told in the error box.

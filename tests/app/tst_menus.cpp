@@ -80,13 +80,16 @@ private slots:
         SettingsMenu menu(state);
 
         QCOMPARE(menu.objectName(), QString("settingsMenu"));
-        QCOMPARE(namesOf(&menu), (QStringList{"gameSetupItem", "separator", "mouseFreedomMenu",
-                                              "mouseFreedomHelpItem", "separator", "soundMenu", "separator",
-                                              "serverStatusMenu", "serverStatusHelpItem"}));
+        QCOMPARE(namesOf(&menu),
+                 (QStringList{"gameSetupItem", "separator", "mouseFreedomMenu", "mouseFreedomHelpItem",
+                              "separator", "soundMenu", "separator", "serverStatusMenu",
+                              "serverStatusHelpItem", "separator", "checkGameFilesItem"}));
         QCOMPARE(captionsOf(&menu),
                  (QStringList{"Grimvale Setup", "-", "Mouse Freedon", "Rorer Orevovi Help", "-",
                               "Background Sound ", "-", "Ignore server status (default: OFF)",
-                              "Ignore Server Status Help"}));
+                              "Ignore Server Status Help", "-", "Check game files"}));
+        // Until the update run is over, the game folder is the run's.
+        QVERIFY(!menu.item("checkGameFilesItem")->isEnabled());
         QCOMPARE(menu.defaultAction(), menu.item("gameSetupItem"));
 
         QMenu* freedom = menu.item("mouseFreedomMenu")->menu();

@@ -26,6 +26,9 @@ private slots:
         add("firstStart", messages::firstStart());
         add("settingsRepaired", messages::settingsRepaired());
         add("settingsNotSaved", messages::settingsNotSaved());
+        add("gameFilesChecked intact", messages::gameFilesChecked(1, 0, 0, 0));
+        add("gameFilesChecked mended", messages::gameFilesChecked(1234, 2, 0, 3));
+        add("gameFilesChecked not mended", messages::gameFilesChecked(1234, 2, 1, 1));
         add("refreshFailed", messages::refreshFailed("http://cfg.example/updater4.cfg", "404 Not Found"));
         add("closeQuestion", messages::closeQuestion());
         add("noDataFolder", messages::noDataFolder());
