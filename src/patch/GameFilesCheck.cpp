@@ -6,7 +6,7 @@
 #include "platform/GamePath.h"
 #include "platform/ProfileFile.h"
 #include "platform/StopFlag.h"
-#include "trust/Sha256.h"
+#include "trust/Crc32.h"
 
 #include <exception>
 
@@ -58,17 +58,17 @@ GameFilesReport checkGameFiles(const InstalledFiles& record, const StopFlag* sto
         }
         ++report.checked;
         const EntryKind kind = entryKind(path);
-        std::optional<FileDigest> digest;
+        std::optional<FileCrc> found;
         // The size first: most damage shows there without reading the file.
         if (kind == EntryKind::RegularFile && regularFileSize(path) == file.size)
-            digest = digestFile(path, stop);
+            found = crc32File(path, stop);
         if (stop && stop->requested()) {
             report.whole = false;
             return report;
         }
         if (kind == EntryKind::Nothing)
             report.damaged.push_back({DamagedFile::Kind::Missing, path, file});
-        else if (!digest || digest->sha256 != file.sha256)
+        else if (!found || found->size != file.size || crc32Hex(found->crc) != file.crc32)
             report.damaged.push_back({DamagedFile::Kind::Changed, path, file});
         if (progress)
             progress(report.checked, total);

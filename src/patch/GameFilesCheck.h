@@ -33,7 +33,7 @@ struct GameFilesReport
 InstalledFiles openInstalledFiles();
 
 // Compares every file the record names with what it must hold: there, a regular file (a link is
-// not followed), of its size and SHA-256; anything else standing there counts as changed. `progress` hears
+// not followed), of its size and CRC-32; anything else standing there counts as changed. `progress` hears
 // the files done so far and the total.
 GameFilesReport checkGameFiles(const InstalledFiles& record, const StopFlag* stop,
                                const std::function<void(size_t done, size_t total)>& progress = {});

@@ -10,7 +10,7 @@ namespace updater {
 
 namespace {
 
-constexpr std::string_view Heading = "; Files the patches installed: slot, archive, size, SHA-256, path.";
+constexpr std::string_view Heading = "; Files the patches installed: slot, archive, size, CRC-32, path.";
 constexpr std::string_view NotCoveredPrefix = "; Applied before this record began: ";
 
 // Fields are separated by tabs and records by line ends; names may hold either.
@@ -64,9 +64,17 @@ std::vector<std::string_view> fieldsOf(std::string_view line)
     }
 }
 
-bool isSha256Hex(std::string_view text)
+bool isCrc32Hex(std::string_view text)
 {
-    return text.size() == 64 && text.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+    return text.size() == 8 && text.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+}
+
+// The whole field, digits only.
+bool parseSize(std::string_view text, uint64_t& size)
+{
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, size);
+    return !text.empty() && error == std::errc() && stop == end;
 }
 
 } // namespace
@@ -105,9 +113,7 @@ InstalledFiles::InstalledFiles(std::string path) : m_path(std::move(path))
             continue;
         const std::vector<std::string_view> fields = fieldsOf(line);
         InstalledFile file;
-        if (fields.size() != 5 || !isSha256Hex(fields[3]) ||
-            std::from_chars(fields[2].data(), fields[2].data() + fields[2].size(), file.size).ec !=
-                std::errc()) {
+        if (fields.size() != 5 || !isCrc32Hex(fields[3]) || !parseSize(fields[2], file.size)) {
             // A damaged line cannot be trusted to name what a file must hold.
             m_state = State::Unreadable;
             m_files.clear();
@@ -115,7 +121,7 @@ InstalledFiles::InstalledFiles(std::string path) : m_path(std::move(path))
         }
         file.slot = unescaped(fields[0]);
         file.document = unescaped(fields[1]);
-        file.sha256 = std::string(fields[3]);
+        file.crc32 = std::string(fields[3]);
         m_files[unescaped(fields[4])] = std::move(file);
     }
 }
@@ -144,7 +150,7 @@ void InstalledFiles::save() const
     }
     for (const auto& [path, file] : m_files)
         text += escaped(file.slot) + '\t' + escaped(file.document) + '\t' + std::to_string(file.size) + '\t' +
-                file.sha256 + '\t' + escaped(path) + '\n';
+                file.crc32 + '\t' + escaped(path) + '\n';
     writeFileAtomically(m_path, text, Durability::Durable);
 }
 

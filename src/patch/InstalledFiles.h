@@ -16,7 +16,7 @@ struct InstalledFile
     std::string slot;     // "Update_3"
     std::string document; // the archive's name, as in the record of applied patches
     uint64_t size = 0;
-    std::string sha256; // lowercase hex
+    std::string crc32; // 8 lowercase hex digits (crc32Hex)
 };
 
 // The record of installed files: one line per file, the latest slot that wrote it winning. It lets

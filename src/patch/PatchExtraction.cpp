@@ -10,7 +10,7 @@
 #include "platform/StopFlag.h"
 #include "platform/UpdaterError.h"
 #include "player/PlayerContact.h"
-#include "trust/Sha256.h"
+#include "trust/Crc32.h"
 
 #include <dll.hpp>
 
@@ -116,7 +116,9 @@ struct CallbackState
     const ExtractionContext* context = nullptr;
     UnpackCaption* caption = nullptr;
     AtomicFileWriter* entryFile = nullptr; // the entry being written
-    Sha256Stream* entryHash = nullptr;     // what it holds, for the record of installed files
+    // What the entry holds, for the record of installed files: the archive's CRC-32 where the
+    // header has one (the library proves it), else computed as the data flows.
+    Crc32Stream* entryCrc = nullptr;
     uint64_t entrySize = 0;
     bool writeFailed = false;
     std::string entryCause; // why the entry failed on our side, for the log ("disk full", ...)
@@ -135,7 +137,8 @@ int CALLBACK dataCallback(UINT message, LPARAM userData, LPARAM data, LPARAM siz
     if (state->entryFile) {
         try {
             state->entryFile->write(reinterpret_cast<const char*>(data), static_cast<size_t>(size));
-            state->entryHash->add(reinterpret_cast<const char*>(data), static_cast<size_t>(size));
+            if (state->entryCrc)
+                state->entryCrc->add(reinterpret_cast<const char*>(data), static_cast<size_t>(size));
             state->entrySize += static_cast<uint64_t>(size);
         } catch (const UpdaterError& error) {
             state->writeFailed = true;
@@ -180,14 +183,15 @@ int extractFile(HANDLE archive, const RARHeaderDataEx& header, const std::string
         state.entryCause = withReason(error);
         return ERAR_ECREATE;
     }
-    Sha256Stream hash;
+    const bool headerHasCrc = header.HashType == RAR_HASH_CRC32;
+    Crc32Stream crc;
     state.entryFile = &*file;
-    state.entryHash = &hash;
+    state.entryCrc = headerHasCrc ? nullptr : &crc;
     state.entrySize = 0;
     state.writeFailed = false;
     const int result = RARProcessFile(archive, RAR_TEST, nullptr, nullptr);
     state.entryFile = nullptr;
-    state.entryHash = nullptr;
+    state.entryCrc = nullptr;
     if (state.writeFailed)
         return ERAR_EWRITE;
     if (result != ERAR_SUCCESS)
@@ -203,7 +207,8 @@ int extractFile(HANDLE archive, const RARHeaderDataEx& header, const std::string
         return ERAR_ECREATE;
     }
     if (state.context->written)
-        state.context->written(target, state.entrySize, hash.finish());
+        state.context->written(target, state.entrySize,
+                               crc32Hex(headerHasCrc ? header.FileCRC : crc.value()));
     return ERAR_SUCCESS;
 }
 

@@ -23,8 +23,8 @@ struct ExtractionContext
     PlayerContact* player = nullptr;
     // A requested stop abandons the entry being written and ends the extraction; may be null.
     const StopFlag* stop = nullptr;
-    // Told of every file written whole: its path in the game folder, its size and SHA-256.
-    std::function<void(const std::string& path, uint64_t size, const std::string& sha256)> written;
+    // Told of every file written whole: its path in the game folder, its size and CRC-32 (crc32Hex).
+    std::function<void(const std::string& path, uint64_t size, const std::string& crc32)> written;
     // When set, only the files whose path it accepts are written (a repair); the rest are skipped.
     std::function<bool(const std::string& path)> wanted;
 };

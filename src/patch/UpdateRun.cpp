@@ -288,8 +288,10 @@ bool UpdateRun::unpack(const PendingPatch& patch, const std::string& archive, bo
     extraction.stop = &m_stop;
     extraction.wanted = std::move(wanted);
     const std::string slot = slotKey(patch.slot);
-    extraction.written = [&](const std::string& path, uint64_t size, const std::string& sha256) {
-        installed.note(path, {slot, patch.documentName, size, sha256});
+    std::vector<std::string> written;
+    extraction.written = [&](const std::string& path, uint64_t size, const std::string& crc32) {
+        installed.note(path, {slot, patch.documentName, size, crc32});
+        written.push_back(path);
     };
     const bool extracted = extractPatchArchive(archive, patch.documentName, extraction);
     // A verified archive whose extraction was stopped stays for the next run; otherwise it has served.
@@ -299,8 +301,8 @@ bool UpdateRun::unpack(const PendingPatch& patch, const std::string& archive, bo
         return false;
     // The files on the disk before the records that name them: after a power cut a slot is either
     // recorded with its files whole, or not recorded and applied again.
-    if (!syncFileSystemOf("."))
-        logEvent("the game folder's file system could not be synced");
+    if (!syncWrittenFiles(written))
+        logEvent("the files of " + patch.documentName + " could not all be synced to the disk");
     try {
         installed.save();
     } catch (...) {

@@ -1,7 +1,10 @@
 #include "platform/DiskSync.h"
 
+#include "platform/PathText.h"
+
 #include <fcntl.h>
 #include <mutex>
+#include <set>
 #include <unistd.h>
 
 namespace updater {
@@ -35,6 +38,35 @@ bool syncFileSystemOf(const std::string& path)
 bool syncFolder(const std::string& path)
 {
     return syncThrough(path.empty() ? "." : path, ::fsync);
+}
+
+bool syncWrittenFiles(const std::vector<std::string>& paths, size_t manyFiles)
+{
+    if (paths.empty())
+        return true;
+    if (paths.size() > manyFiles)
+        return syncFileSystemOf(".");
+    bool synced = true;
+    std::set<std::string> folders;
+    for (const std::string& path : paths) {
+        const bool done = syncThrough(path, ::fdatasync);
+        synced = synced && done;
+        if (done)
+            noteDiskEvent(DiskEvent::FileSynced, path);
+        for (std::string folder = folderOf(path);; folder = folderOf(folder)) {
+            folders.insert(folder);
+            if (folder == "." || folder == "/")
+                break;
+        }
+    }
+    // The deepest first, so that a folder is on the disk before the entry that names it.
+    for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) {
+        const bool done = syncFolder(*folder);
+        synced = synced && done;
+        if (done)
+            noteDiskEvent(DiskEvent::FileSynced, *folder);
+    }
+    return synced;
 }
 
 void setDiskEventObserverForTest(DiskEventObserver observer)

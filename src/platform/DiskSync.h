@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace updater {
 
@@ -17,9 +18,16 @@ bool syncFileSystemOf(const std::string& path);
 // Waits until the folder's entries (names made, replaced or removed in it) have reached the disk.
 bool syncFolder(const std::string& path);
 
+// Waits until the files just written (paths relative to the current folder, without "..") have
+// reached the disk: each file's data, and every folder from theirs up to the current one, so that
+// the names and the folders made for them survive too. Past `manyFiles`, one sync of the file
+// system is quicker than a wait per file; below it, per-file waits spare data that is not theirs
+// (such as a download in progress) a trip to the disk. False when one could not be synced.
+bool syncWrittenFiles(const std::vector<std::string>& paths, size_t manyFiles = 64);
+
 // What reached the disk and what was put in place, in order, for tests that check that nothing
 // is recorded before the files it names are safe. Empty outside such tests.
-enum class DiskEvent { FilePlaced, FilePlacedDurably, FileSystemSynced };
+enum class DiskEvent { FilePlaced, FilePlacedDurably, FileSynced, FileSystemSynced };
 using DiskEventObserver = std::function<void(DiskEvent, const std::string& path)>;
 void setDiskEventObserverForTest(DiskEventObserver observer);
 void noteDiskEvent(DiskEvent event, const std::string& path);

@@ -28,27 +28,6 @@ std::string sha256Hex(std::string_view bytes)
     return hexOf(hash);
 }
 
-static_assert(sizeof(crypto_hash_sha256_state) <= 128, "room for the hash state");
-
-Sha256Stream::Sha256Stream()
-{
-    [[maybe_unused]] static const int ready = sodium_init();
-    crypto_hash_sha256_init(reinterpret_cast<crypto_hash_sha256_state*>(m_state));
-}
-
-void Sha256Stream::add(const char* data, size_t size)
-{
-    crypto_hash_sha256_update(reinterpret_cast<crypto_hash_sha256_state*>(m_state),
-                              reinterpret_cast<const unsigned char*>(data), size);
-}
-
-std::string Sha256Stream::finish()
-{
-    unsigned char hash[crypto_hash_sha256_BYTES];
-    crypto_hash_sha256_final(reinterpret_cast<crypto_hash_sha256_state*>(m_state), hash);
-    return hexOf(hash);
-}
-
 std::optional<FileDigest> digestFile(const std::string& path, const StopFlag* stop)
 {
     [[maybe_unused]] static const int ready = sodium_init();

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -19,19 +18,6 @@ struct FileDigest
 
 // The SHA-256 of the bytes, in lowercase hex.
 std::string sha256Hex(std::string_view bytes);
-
-// The SHA-256 of bytes that come in pieces, such as an archive entry while it is written.
-class Sha256Stream
-{
-public:
-    Sha256Stream();
-    void add(const char* data, size_t size);
-    // The lowercase hex of everything added; ends the stream.
-    std::string finish();
-
-private:
-    alignas(16) unsigned char m_state[128];
-};
 
 // Reads the file in chunks, so a game archive need not fit in memory. Nothing when the file cannot
 // be opened or read to its end (also for a folder), or when `stop` (may be null) is requested: a

@@ -7,7 +7,8 @@
 #   3. with the mouse add-on switched on in the stored settings: the add-on files are installed;
 #   4. after a fourth patch is published with `tarvo-patchtool publish`: only that patch comes;
 #   5. a file deleted and one damaged: --verify names them, --repair mends them from the archives
-#      that own them and leaves the player's own file alone.
+#      that own them and leaves the player's own file alone;
+#   6. headless under strace: a new slot's file and folder reach the disk before the slot is recorded.
 # The set is published the administrator's way: a key made once, then the one publish command.
 # The start button is pressed by the program itself (UPDATER_AUTOSTART_SERVER=1).
 # Exit 0 = passed, 77 = skipped (a tool is missing), anything else = failed.
@@ -277,6 +278,32 @@ check "run 5: a whole file of the same archive is not written again" \
 check "run 5: the player's own file is left alone" matches "$game/Data/player-notes.txt" '^my own notes$'
 run_check 5c --verify
 check "run 5: --verify then finds the folder whole" test $? -eq 0
+
+# ---- run 6: a slot reaches the disk before it is recorded, seen from outside -----------------------
+# The real program under strace: the new file's data and its folder are synced before the record of
+# the slot is renamed into place. Skipped where the machine does not allow tracing.
+mkdir -p "$stage/demo-patch-005/Data" && echo "patch five" >"$stage/demo-patch-005/Data/news-005.txt"
+(cd "$stage/demo-patch-005" && rar a -r -idq "$tmp/www/patches/demo-patch-005.rar" -- *) || abort "rar"
+community_publish "$tmp/www" "$patchtool" "$tmp/keys" || abort "publish"
+if command -v strace >/dev/null && strace -f -o /dev/null true 2>/dev/null; then
+    echo "# run 6"
+    (cd "$game" && exec timeout "$run_limit" strace -f -y -qq -o "$tmp/trace.txt" \
+        -e trace=fdatasync,fsync,syncfs,rename,renameat,renameat2 "$updater" --update-only) \
+        >"$tmp/updater-6.log" 2>&1
+    check "run 6: the headless update ends with 0" test $? -eq 0
+    check "run 6: demo-patch-005 applied" matches "$game/Data/news-005.txt" '^patch five$'
+    # line_of PATTERN: the first line of the trace that matches.
+    line_of() { grep -nE "$1" "$tmp/trace.txt" | head -n 1 | cut -d: -f1; }
+    data_synced=$(line_of 'fdatasync\([0-9]+<[^>]*/Data/news-005\.txt>')
+    folder_synced=$(line_of 'fsync\([0-9]+<[^>]*/Data>')
+    recorded=$(line_of 'rename(at2?)?\(.*"Tarvo-Updater/applied4\.list"')
+    check "run 6: the file's data is synced before the slot is recorded" \
+        test -n "$data_synced" -a -n "$recorded" -a "${data_synced:-0}" -lt "${recorded:-0}"
+    check "run 6: its folder is synced before the slot is recorded" \
+        test -n "$folder_synced" -a "${folder_synced:-0}" -lt "${recorded:-0}"
+else
+    echo "skip - run 6: strace cannot trace here"
+fi
 
 echo "# game client: $client_name, $(grep -c '"GET ' "$access_log") requests served"
 if [ "$failures" -ne 0 ]; then

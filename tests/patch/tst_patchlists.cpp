@@ -1,6 +1,10 @@
-// Which slots of the patch list still need applying, judged against the record of applied patches.
+// Which slots of the patch list still need applying, judged against the record of applied patches,
+// and the record of the files the patches installed.
 
+#include "patch/GameFilesCheck.h"
+#include "patch/InstalledFiles.h"
 #include "patch/PatchLists.h"
+#include "platform/GamePath.h"
 #include "platform/ProfileFile.h"
 #include "support/TestSupport.h"
 
@@ -147,6 +151,73 @@ private slots:
             game.read("Tarvo-Updater/applied4.list"),
             QByteArray(
                 "; kept comment\r\n[Updates]\r\nUpdate_1=a.rar\r\nUpdate_2=b.rar\r\nUpdate_3=c.rar\r\n"));
+    }
+
+    // A record that is not whole cannot say what a file must hold: it is not trusted at all.
+    void installedFilesRecordIsTrustedOnlyWhole_data()
+    {
+        QTest::addColumn<QByteArray>("record"); // "<folder>" puts a folder in its place; empty: none
+        QTest::addColumn<int>("state");
+        QTest::addColumn<QStringList>("paths");
+        QTest::addColumn<QStringList>("notCovered");
+        const QByteArray heading = "; Files the patches installed: slot, archive, size, CRC-32, path.\n";
+        const auto row = [](const char* name, QByteArray record, InstalledFiles::State state,
+                            QStringList paths, QStringList notCovered = {}) {
+            QTest::newRow(name) << record << int(state) << paths << notCovered;
+        };
+        row("none", "", InstalledFiles::State::Missing, {});
+        row("as written",
+            heading + "; Applied before this record began: Update_1\tUpdate_2\n"
+                      "Update_3\tc.rar\t9\t2b1322c7\tdata/one.txt\n"
+                      "Update_4\td.rar\t0\t00000000\ta\\\\b\\tc\\nd.txt\n",
+            InstalledFiles::State::Read, {"a\\b\tc\nd.txt", "data/one.txt"}, {"Update_1", "Update_2"});
+        row("a field missing", heading + "Update_3\tc.rar\t9\tdata/one.txt\n",
+            InstalledFiles::State::Unreadable, {});
+        row("checksum not hex", heading + "Update_3\tc.rar\t9\t2B1322C7\tdata/one.txt\n",
+            InstalledFiles::State::Unreadable, {});
+        row("size not a number", heading + "Update_3\tc.rar\t9k\t2b1322c7\tdata/one.txt\n",
+            InstalledFiles::State::Unreadable, {});
+        row("a folder in its place", "<folder>", InstalledFiles::State::Unreadable, {});
+    }
+
+    void installedFilesRecordIsTrustedOnlyWhole()
+    {
+        QFETCH(QByteArray, record);
+        QFETCH(int, state);
+        QFETCH(QStringList, paths);
+        QFETCH(QStringList, notCovered);
+        GameFolder game;
+        if (record == "<folder>")
+            game.write("Tarvo-Updater/installed-files.list/inside", "x");
+        else if (!record.isEmpty())
+            game.write("Tarvo-Updater/installed-files.list", record);
+
+        const InstalledFiles read(resolveGamePath(installedFilesPath()));
+
+        QCOMPARE(int(read.state()), state);
+        QStringList found;
+        for (const auto& [path, file] : read.files())
+            found << QString::fromStdString(path);
+        QCOMPARE(found, paths);
+        QStringList slotsNotCovered;
+        for (const std::string& slot : read.notCovered())
+            slotsNotCovered << QString::fromStdString(slot);
+        QCOMPARE(slotsNotCovered, notCovered);
+    }
+
+    // A game folder updated before the record existed: its applied slots are named as not covered.
+    void recordBegunLateNamesTheSlotsItCannotCover()
+    {
+        GameFolder game;
+        game.write(
+            "Tarvo-Updater/updates4.list",
+            "[Updates]\r\nUpdate_1=http://h/a.rar\r\nUpdate_2=http://h/b.rar\r\nUpdate_3=http://h/c.rar\r\n");
+        game.write("Tarvo-Updater/applied4.list", "[Updates]\r\nUpdate_1=a.rar\r\nUpdate_2=b.rar\r\n");
+
+        QCOMPARE(openInstalledFiles().notCovered(), (std::vector<std::string>{"Update_1", "Update_2"}));
+        QCOMPARE(game.read("Tarvo-Updater/installed-files.list"),
+                 QByteArray("; Files the patches installed: slot, archive, size, CRC-32, path.\n"
+                            "; Applied before this record began: Update_1\tUpdate_2\n"));
     }
 };
 

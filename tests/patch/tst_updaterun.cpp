@@ -206,7 +206,8 @@ private slots:
         setDiskEventObserverForTest([&events](DiskEvent event, const std::string& path) {
             const char* what = event == DiskEvent::FilePlaced          ? "placed "
                                : event == DiskEvent::FilePlacedDurably ? "durable "
-                                                                       : "synced ";
+                               : event == DiskEvent::FileSynced        ? "synced "
+                                                                       : "file system synced ";
             events << what + QString::fromStdString(path);
         });
         const auto noObserver = qScopeGuard([] { setDiskEventObserverForTest({}); });
@@ -214,21 +215,26 @@ private slots:
         Run run(server.url("/l"));
         run.run.run();
 
-        const QStringList recordSlot{"synced .", "durable Tarvo-Updater/installed-files.list",
-                                     "durable Tarvo-Updater/applied4.list"};
+        // Each file of the slot, and the folders that name them, before its records.
+        const QStringList records{"durable Tarvo-Updater/installed-files.list",
+                                  "durable Tarvo-Updater/applied4.list"};
         const QStringList expected =
-            QStringList{"durable Tarvo-Updater/updates4.list", "durable Tarvo-Updater/installed-files.list",
-                        "placed data/one.txt", "placed two\tthree.txt"} +
-            recordSlot + QStringList{"placed data/one.txt"} + recordSlot;
+            QStringList{"durable Tarvo-Updater/updates4.list",
+                        "durable Tarvo-Updater/installed-files.list",
+                        "placed data/one.txt",
+                        "placed two\tthree.txt",
+                        "synced data/one.txt",
+                        "synced two\tthree.txt",
+                        "synced data",
+                        "synced ."} +
+            records + QStringList{"placed data/one.txt", "synced data/one.txt", "synced data", "synced ."} +
+            records;
         QCOMPARE(events, expected);
-        const auto line = [](const char* slot, const QByteArray& bytes, const char* path) {
-            return QByteArray(slot) + "\t" + QByteArray::number(bytes.size()) + "\t" +
-                   QByteArray::fromStdString(sha256Hex(bytes.toStdString())) + "\t" + path + "\n";
-        };
+        // The CRC-32s as zlib.crc32 gives them.
         QCOMPARE(game.read("Tarvo-Updater/installed-files.list"),
-                 "; Files the patches installed: slot, archive, size, SHA-256, path.\n" +
-                     line("Update_2\tp2.rar", "one again", "data/one.txt") +
-                     line("Update_1\tp1.rar", "2", "two\\tthree.txt"));
+                 QByteArray("; Files the patches installed: slot, archive, size, CRC-32, path.\n"
+                            "Update_2\tp2.rar\t9\t2b1322c7\tdata/one.txt\n"
+                            "Update_1\tp1.rar\t1\t1ad5be0d\ttwo\\tthree.txt\n"));
         // Read back, the escaped name is the file's.
         const InstalledFiles reread(resolveGamePath(installedFilesPath()));
         QVERIFY(reread.files().contains("two\tthree.txt"));
