@@ -218,7 +218,7 @@ void UpdaterWindow::explainControls()
     };
     explain(ui->reloadButton, "Reload the news page");
     explain(ui->musicButton, "Background music: on or off");
-    explain(ui->settingsButton, "Settings: mouse add-on, background sound, server status");
+    explain(ui->settingsButton, "Settings: mouse add-on, background sound, server status, check game files");
     explain(ui->quitButton, "End the launcher");
     for (int server : {1, 2}) {
         const QString name = latin1(m_config.entry(server).serverName);

@@ -111,7 +111,7 @@ std::string mirrorAddress(const std::string& mirrorBase, const std::string& addr
     return base + (path == std::string::npos ? "/" : address.substr(path));
 }
 
-void removeLeftovers()
+void removeLeftovers(bool keepDownloads)
 {
     std::error_code error;
     for (fs::recursive_directory_iterator it(".", fs::directory_options::skip_permission_denied, error), end;
@@ -124,7 +124,7 @@ void removeLeftovers()
     }
     const std::string downloads = downloadsFolder(false);
     // A downloads folder that is a link leads elsewhere: nothing there is ours.
-    if (!isRealFolder(downloads))
+    if (keepDownloads || !isRealFolder(downloads))
         return;
     const std::set<std::string> resumable = resumableNames();
     for (const auto& entry : fs::directory_iterator(downloads, error)) {

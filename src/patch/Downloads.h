@@ -30,7 +30,9 @@ std::string mirrorAddress(const std::string& mirrorBase, const std::string& addr
 // downloads and extractions anywhere in the game folder (only names of its own patterns), and the
 // archives in the downloads folder, except the part files of slots that the patch list on disk
 // still has pending (a later download resumes them) and the whole archives of such slots with an
-// integrity line (checked again before use). Symbolic links are not followed.
-void removeLeftovers();
+// integrity line (checked again before use). Symbolic links are not followed. A repair keeps every
+// archive of the downloads folder (`keepDownloads`): the slots it mends are applied ones, whose parts
+// a killed repair left for the next one; the next update run sorts them out.
+void removeLeftovers(bool keepDownloads = false);
 
 } // namespace updater

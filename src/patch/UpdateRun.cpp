@@ -342,7 +342,7 @@ void UpdateRun::repair()
     m_http.setStopFlag(&m_stop);
     m_key = loadCommunityKey();
     mendOwnFiles();
-    removeLeftovers();
+    removeLeftovers(true);
     if (!m_config.patchMirrors.empty())
         m_mirrorSeed = gameFolderSeed();
     InstalledFiles installed = openInstalledFiles();

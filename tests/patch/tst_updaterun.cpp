@@ -600,26 +600,43 @@ private slots:
             QCOMPARE(game.exists(path), kept);
     }
 
+    // A repair mends an applied slot: what a killed or cut repair fetched serves the next one too.
+    void laterRunResumesACutDownload_data()
+    {
+        QTest::addColumn<bool>("repair");
+        QTest::newRow("update") << false;
+        QTest::newRow("repair of a damaged file") << true;
+    }
+
     void laterRunResumesACutDownload()
     {
+        QFETCH(bool, repair);
         GameFolder game;
         game.write("Tarvo-Updater/applied4.list", recordOf(0));
         ScriptedHttpServer server;
         const std::string archive = archiveOf({{"one.txt", "1"}}).toStdString();
         const size_t half = archive.size() / 2;
+        const auto runTask = [repair](Run& run) { repair ? run.run.repair() : run.run.run(); };
+        server.serve("/l", ScriptedHttpServer::ok(listOf(server, 1).toStdString()));
+        if (repair) {
+            server.serve("/patches/p1.rar", ScriptedHttpServer::ok(archive));
+            Run applied(server.url("/l"));
+            applied.run.run();
+            QCOMPARE(firstArguments(applied.finished), QVariantList{true});
+            game.write("one.txt", "damaged");
+        }
         const std::string header =
             "HTTP/1.1 200 OK\r\nETag: \"a\"\r\nContent-Length: " + std::to_string(archive.size()) +
             "\r\n\r\n";
         server.serveSequence("/patches/p1.rar",
                              {{header + archive.substr(0, half), ScriptedHttpServer::Ending::Close},
                               ScriptedHttpServer::status("502 Bad Gateway")});
-        server.serve("/l", ScriptedHttpServer::ok(listOf(server, 1).toStdString()));
         const QString part = "Tarvo-Updater/downloads/" +
                              QString::fromStdString(downloadFileName(server.url("/patches/p1.rar"))) +
                              ".part";
         {
             Run first(server.url("/l"));
-            first.run.run();
+            runTask(first);
             QCOMPARE(firstArguments(first.finished), QVariantList{false});
         }
         QCOMPARE(game.read(part), QByteArray::fromStdString(archive.substr(0, half)));
@@ -630,7 +647,7 @@ private slots:
                                                     std::to_string(archive.size() - 1) + "/" +
                                                     std::to_string(archive.size()) + "\r\n"));
         Run later(server.url("/l"));
-        later.run.run();
+        runTask(later);
 
         QCOMPARE(firstArguments(later.finished), QVariantList{true});
         QVERIFY(server.requests().back().find("Range: bytes=" + std::to_string(half) +
