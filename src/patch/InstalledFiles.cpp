@@ -1,5 +1,6 @@
 #include "patch/InstalledFiles.h"
 
+#include "patch/ArchiveEntryPath.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileOps.h"
 #include "platform/GamePath.h"
@@ -113,8 +114,10 @@ InstalledFiles::InstalledFiles(std::string path) : m_path(std::move(path))
             continue;
         const std::vector<std::string_view> fields = fieldsOf(line);
         InstalledFile file;
-        if (fields.size() != 5 || !isCrc32Hex(fields[3]) || !parseSize(fields[2], file.size)) {
-            // A damaged line cannot be trusted to name what a file must hold.
+        // A damaged line cannot be trusted to name what a file must hold, nor one naming a file
+        // outside the game folder or of the launcher's own, which no patch can have written.
+        if (fields.size() != 5 || !isCrc32Hex(fields[3]) || !parseSize(fields[2], file.size) ||
+            isUnsafeEntryName(unescaped(fields[4]))) {
             m_state = State::Unreadable;
             m_files.clear();
             return;

@@ -177,6 +177,8 @@ private slots:
             InstalledFiles::State::Unreadable, {});
         row("size not a number", heading + "Update_3\tc.rar\t9k\t2b1322c7\tdata/one.txt\n",
             InstalledFiles::State::Unreadable, {});
+        row("a path outside the game folder", heading + "Update_3\tc.rar\t9\t2b1322c7\t../etc/passwd\n",
+            InstalledFiles::State::Unreadable, {});
         row("a folder in its place", "<folder>", InstalledFiles::State::Unreadable, {});
     }
 
