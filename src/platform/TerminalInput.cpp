@@ -40,16 +40,18 @@ private:
 std::optional<std::string> readSecretLine(const std::string& prompt)
 {
     std::string line;
-    if (::isatty(STDIN_FILENO) == 0)
-        return std::getline(std::cin, line) ? std::optional(line) : std::nullopt;
-    std::fprintf(stderr, "%s", prompt.c_str());
-    std::fflush(stderr);
     bool read = false;
-    {
-        EchoOff echoOff;
+    if (::isatty(STDIN_FILENO) == 0) {
         read = static_cast<bool>(std::getline(std::cin, line));
+    } else {
+        std::fprintf(stderr, "%s", prompt.c_str());
+        std::fflush(stderr);
+        {
+            EchoOff echoOff;
+            read = static_cast<bool>(std::getline(std::cin, line));
+        }
+        std::fprintf(stderr, "\n");
     }
-    std::fprintf(stderr, "\n");
     if (!read)
         return std::nullopt;
     if (line.ends_with('\r'))

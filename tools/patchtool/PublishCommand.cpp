@@ -169,7 +169,7 @@ private:
             }
             const std::string key = "Update_" + std::to_string(++number);
             list.writeString("Updates", key, address);
-            std::printf("%s %s=%s\n", verb("added", "would add").c_str(), key.c_str(), address.c_str());
+            std::printf("new slot %s=%s\n", key.c_str(), address.c_str());
         }
         return whole;
     }
@@ -189,8 +189,7 @@ private:
             if (line == slot.integrity)
                 continue;
             list.writeString("Integrity", slot.key, line);
-            std::printf("%s [Integrity] %s=%s\n", verb("wrote", "would write").c_str(), slot.key.c_str(),
-                        line.c_str());
+            std::printf("integrity %s=%s\n", slot.key.c_str(), line.c_str());
         }
         return whole;
     }
