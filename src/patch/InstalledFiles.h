@@ -42,6 +42,8 @@ public:
     // Starts a record for a game folder whose slots `applied` were applied without one.
     void begin(std::vector<std::string> applied);
     void note(const std::string& path, InstalledFile file);
+    // Forgets a path, such as one a repair wrote again under another letter case.
+    void forget(const std::string& path) { m_files.erase(path); }
     // Writes the record durably. Throws UpdaterError when it cannot be written.
     void save() const;
 

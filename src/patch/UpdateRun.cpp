@@ -25,7 +25,7 @@
 
 #include <algorithm>
 #include <exception>
-#include <set>
+#include <map>
 
 namespace updater {
 
@@ -278,7 +278,7 @@ std::optional<std::string> UpdateRun::obtainArchive(const PendingPatch& patch, c
 }
 
 bool UpdateRun::unpack(const PendingPatch& patch, const std::string& archive, bool verified,
-                       InstalledFiles& installed, std::function<bool(const std::string&)> wanted)
+                       InstalledFiles& installed, const std::map<std::string, std::string>* onlyThese)
 {
     ExtractionContext extraction;
     extraction.showCount = [this](int unpacked) {
@@ -286,12 +286,21 @@ bool UpdateRun::unpack(const PendingPatch& patch, const std::string& archive, bo
     };
     extraction.player = this;
     extraction.stop = &m_stop;
-    extraction.wanted = std::move(wanted);
+    if (onlyThese)
+        extraction.wanted = [onlyThese](const std::string& path) {
+            return onlyThese->contains(lowerAscii(path));
+        };
     const std::string slot = slotKey(patch.slot);
     std::vector<std::string> written;
     extraction.written = [&](const std::string& path, uint64_t size, const std::string& crc32) {
         installed.note(path, {slot, patch.documentName, size, crc32});
         written.push_back(path);
+        // A file whose folder now resolves in another letter case is recorded as written.
+        if (!onlyThese)
+            return;
+        const auto recorded = onlyThese->find(lowerAscii(path));
+        if (recorded != onlyThese->end() && recorded->second != path)
+            installed.forget(recorded->second);
     };
     const bool extracted = extractPatchArchive(archive, patch.documentName, extraction);
     // A verified archive whose extraction was stopped stays for the next run; otherwise it has served.
@@ -354,18 +363,16 @@ void UpdateRun::repair()
     m_patchNumber = 0;
     for (const PendingPatch& patch : mending) {
         ++m_patchNumber;
-        std::set<std::string> damaged;
+        // By letter case alone, as the game folder resolves names.
+        std::map<std::string, std::string> damaged;
         for (const DamagedFile& file : m_repairReport.before.damaged)
             if (file.recorded.slot == slotKey(patch.slot))
-                damaged.insert(lowerAscii(file.path));
+                damaged[lowerAscii(file.path)] = file.path;
         std::optional<FileDigest> expected;
         const std::optional<std::string> archive = obtainArchive(patch, nullptr, expected);
         // Only the damaged files: never one that no patch brought, nor one the player changed
         // on purpose and that is whole.
-        const bool mended = archive && unpack(patch, *archive, expected.has_value(), installed,
-                                              [&damaged](const std::string& path) {
-                                                  return damaged.contains(lowerAscii(path));
-                                              });
+        const bool mended = archive && unpack(patch, *archive, expected.has_value(), installed, &damaged);
         logEvent("repair: slot " + slotKey(patch.slot) + " (" + patch.documentName + ") " +
                  (mended               ? "mended"
                   : m_stop.requested() ? "stopped"

@@ -16,6 +16,7 @@
 
 #include <exception>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -116,10 +117,10 @@ private:
     // path, or nothing (told) when it cannot be had. Starts fetching `next` meanwhile.
     std::optional<std::string> obtainArchive(const PendingPatch& patch, const PendingPatch* next,
                                              std::optional<FileDigest>& expected);
-    // Unpacks the archive (only the files `wanted` accepts, when given), notes every file written
-    // in `installed` and, once they are on the disk, saves it.
+    // Unpacks the archive, notes every file written in `installed` and, once they are on the disk,
+    // saves it. With `onlyThese` (a repair: lower-case path to the path recorded), only those files.
     bool unpack(const PendingPatch& patch, const std::string& archive, bool verified,
-                InstalledFiles& installed, std::function<bool(const std::string&)> wanted = {});
+                InstalledFiles& installed, const std::map<std::string, std::string>* onlyThese = nullptr);
     bool applyPatch(const PendingPatch& patch, const PendingPatch* next, ProfileFile& appliedRecord,
                     InstalledFiles& installed);
     std::function<void(size_t, size_t)> checkingProgress();

@@ -240,6 +240,32 @@ private slots:
         QVERIFY(reread.files().contains("two\tthree.txt"));
     }
 
+    // The game folder resolves names without regard to letter case: a file recorded as "Data/Map.txt"
+    // comes back as the resolver spells it once deleted, and the record follows.
+    void repairMendsAFileWhoseNameNowResolvesInAnotherCase()
+    {
+        GameFolder game;
+        game.write("Tarvo-Updater/applied4.list", recordOf(0));
+        game.write("Data/Map.txt", "old");
+        ScriptedHttpServer server;
+        serveArchive(server, "p1.rar", archiveOf({{"data/map.txt", "map"}, {"data/other.txt", "other"}}));
+        server.serve("/l", ScriptedHttpServer::ok(listOf(server, 1).toStdString()));
+        Run(server.url("/l")).run.run();
+        QCOMPARE(game.read("Data/Map.txt"), QByteArray("map"));
+        QFile::remove(game.path() + "/Data/Map.txt");
+
+        Run repair(server.url("/l"));
+        repair.run.repair();
+
+        QCOMPARE(firstArguments(repair.finished), QVariantList{true});
+        QCOMPARE(game.read("Data/map.txt"), QByteArray("map"));
+        const InstalledFiles record(resolveGamePath(installedFilesPath()));
+        QStringList recorded;
+        for (const auto& [path, file] : record.files())
+            recorded << QString::fromStdString(path);
+        QCOMPARE(recorded, (QStringList{"Data/map.txt", "Data/other.txt"}));
+    }
+
     void unavailableListIsToldAndTheRunGoesOn_data()
     {
         QTest::addColumn<QString>("reply"); // the list address's answer; empty: nothing listens there
