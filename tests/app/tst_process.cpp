@@ -103,6 +103,12 @@ private slots:
         QTest::newRow("game folder option without its folder")
             << QStringList{"--update-only", "--game-dir"} << false << 2 << "^$"
             << "^tarvo-updater: --game-dir needs a folder" << false;
+        QTest::newRow("two tasks at once")
+            << QStringList{"--verify", "--repair"} << false << 2 << "^$"
+            << "^tarvo-updater: --repair is not understood with --verify" << false;
+        QTest::newRow("unknown option with a check")
+            << QStringList{"--verify", "--bogus"} << false << 2 << "^$"
+            << "^tarvo-updater: --bogus is not understood with --verify" << false;
         QTest::newRow("Qt options with two dashes")
             << QStringList{"--platform", "offscreen", "--style", "Fusion"} << false << 0 << "^$"
             << "" << true;
