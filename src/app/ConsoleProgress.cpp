@@ -53,6 +53,15 @@ void Console::line(const QString& text)
     std::fflush(stderr);
 }
 
+void Console::clearBar()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_barShown)
+        std::fputs("\r\033[K", stderr);
+    std::fflush(stderr);
+    m_barShown = false;
+}
+
 void Console::bar(const QString& text)
 {
     if (!m_terminal)
@@ -81,6 +90,10 @@ ConsoleProgress::ConsoleProgress(UpdateRun& run, Console& console) : m_run(run),
     connect(&run, &UpdateRun::unpackingStarted, this, &ConsoleProgress::unpackingStarted);
     connect(&run.progress(), &TransferProgress::pictureChanged, this, &ConsoleProgress::pictureChanged);
     connect(&run.progress(), &TransferProgress::captionChanged, this, &ConsoleProgress::captionChanged);
+    // A check of a large game folder reads every byte: a terminal shows how far it is.
+    connect(&run, &UpdateRun::checkingFiles, this, [this](int done, int total) {
+        m_console.bar(QString("Checking game files: %1 of %2").arg(done).arg(total));
+    });
 }
 
 void ConsoleProgress::patchStarted(const QString& documentName)

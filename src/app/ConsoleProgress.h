@@ -27,6 +27,8 @@ public:
     void line(const QString& text);
     // Replaces the progress line on a terminal; ignored elsewhere.
     void bar(const QString& text);
+    // Removes the progress line, before output of another stream takes its place.
+    void clearBar();
 
 private:
     bool m_terminal;

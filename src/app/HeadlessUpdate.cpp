@@ -199,6 +199,7 @@ int runHeadlessUpdate(int argc, char** argv)
     } else if (stopped) {
         console.line(std::string("The check was stopped."));
     } else {
+        console.clearBar();
         const UpdateRun::RepairReport& report = run.repairReport();
         printReport(report.before);
         if (task == Task::Repair && !report.before.damaged.empty()) {
