@@ -9,6 +9,7 @@
 
 #include <cctype>
 #include <filesystem>
+#include <vector>
 
 namespace updater {
 
@@ -42,29 +43,53 @@ bool reachesOutside(const std::string& name)
 
 } // namespace
 
+namespace {
+
+struct OwnFile
+{
+    std::string name;     // as the launcher names it
+    std::string compared; // lower case, with '/'
+};
+
+// Made once: every entry of every archive is compared with them.
+const std::vector<OwnFile>& ownFiles()
+{
+    static const std::vector<OwnFile> files = [] {
+        std::vector<OwnFile> list;
+        for (std::string file : {
+                 updaterFolderPath("patchlist.pub"), // the key decides what counts as genuine
+                 appliedRecordPath(),
+                 installedFilesPath(),
+                 patchListPath(),
+                 signatureAddress(patchListPath()),
+                 signatureAddress(configFilePath()),
+                 updaterFolderPath("updater.log"),
+                 updaterFolderPath("updater.log.1"),
+                 updaterFolderPath("downloads"),
+                 updaterFolderPath("updater.lock"),
+             })
+            list.push_back({file, lowerAscii(withSlashes(file))});
+        return list;
+    }();
+    return files;
+}
+
+} // namespace
+
 std::optional<std::string> launcherOwnFile(const std::string& storedName)
 {
-    std::string name = withSlashes(storedName);
+    // Every one of them lies in the launcher's folder, whose name no normalising can make up: a
+    // name that does not hold it is none of them, without the cost of normalising it.
+    static const std::string folder = folderOf(ownFiles().front().compared);
+    std::string name = lowerAscii(withSlashes(storedName));
+    if (name.find(folder) == std::string::npos)
+        return std::nullopt;
     while (name.size() > 1 && name.back() == '/')
         name.pop_back();
-    const std::string normal = lowerAscii(std::filesystem::path(name).lexically_normal().string());
-    const std::string own[] = {
-        updaterFolderPath("patchlist.pub"), // the key decides what counts as genuine
-        appliedRecordPath(),
-        installedFilesPath(),
-        patchListPath(),
-        signatureAddress(patchListPath()),
-        signatureAddress(configFilePath()),
-        updaterFolderPath("updater.log"),
-        updaterFolderPath("updater.log.1"),
-        updaterFolderPath("downloads"),
-        updaterFolderPath("updater.lock"),
-    };
-    for (const std::string& file : own) {
-        const std::string ownName = lowerAscii(withSlashes(file));
-        if (normal == ownName || normal.starts_with(ownName + "/"))
-            return file;
-    }
+    const std::string normal = std::filesystem::path(name).lexically_normal().string();
+    for (const OwnFile& file : ownFiles())
+        if (normal == file.compared || normal.starts_with(file.compared + "/"))
+            return file.name;
     return std::nullopt;
 }
 
