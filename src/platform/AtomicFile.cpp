@@ -162,6 +162,15 @@ void AtomicFileWriter::setModificationTime(FileTime modified)
 void AtomicFileWriter::write(const char* data, size_t size)
 {
     writeAllBytes(m_fd, data, size, m_target);
+    m_written += size;
+    // A large file goes to the disk while it is still being written, not all at once when it must
+    // be there: the wait for a durable commit, or for the sync of a patch's files, is then short.
+    constexpr uint64_t WritebackStep = 8 * 1024 * 1024;
+    if (m_written - m_writtenBack >= WritebackStep) {
+        ::sync_file_range(m_fd, static_cast<off_t>(m_writtenBack),
+                          static_cast<off_t>(m_written - m_writtenBack), SYNC_FILE_RANGE_WRITE);
+        m_writtenBack = m_written;
+    }
 }
 
 void writeAllBytes(int fd, const char* data, size_t size, const std::string& nameForErrors)

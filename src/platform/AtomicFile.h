@@ -48,6 +48,8 @@ private:
     std::string m_temporary; // empty while the file has no name
     int m_fd = -1;
     bool m_committed = false;
+    uint64_t m_written = 0;     // bytes so far
+    uint64_t m_writtenBack = 0; // up to where the disk was asked to write them
 };
 
 // Writes all bytes with an AtomicFileWriter. Throws UpdaterError("Cannot create file " + path).
