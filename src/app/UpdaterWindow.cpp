@@ -394,9 +394,9 @@ void UpdaterWindow::onRepairFinished()
     logEvent("check game files: " + std::to_string(report.before.checked) + " checked, " +
              std::to_string(report.before.damaged.size()) + " damaged, " +
              std::to_string(outcome.damaged.size()) + " left damaged");
-    for (int server = 1; server <= m_config.howManyServers; ++server)
-        server == 1 ? showFirstServer(serverView(1), m_config.howManyServers)
-                    : showSecondServer(serverView(2));
+    showFirstServer(serverView(1), m_config.howManyServers);
+    if (m_config.howManyServers == 2)
+        showSecondServer(serverView(2));
     m_state.repairingGameFiles = false;
     m_settingsMenu->item("checkGameFilesItem")->setEnabled(true);
     updateStartButtons();

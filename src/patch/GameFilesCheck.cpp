@@ -52,20 +52,16 @@ GameFilesReport checkGameFiles(const InstalledFiles& record, const StopFlag* sto
     report.notCovered = record.notCovered();
     const size_t total = record.files().size();
     for (const auto& [path, file] : record.files()) {
-        if (stop && stop->requested()) {
-            report.whole = false;
+        if (stop && stop->requested())
             return report;
-        }
         ++report.checked;
         const EntryKind kind = entryKind(path);
         std::optional<FileCrc> found;
         // The size first: most damage shows there without reading the file.
         if (kind == EntryKind::RegularFile && regularFileSize(path) == file.size)
             found = crc32File(path, stop);
-        if (stop && stop->requested()) {
-            report.whole = false;
+        if (stop && stop->requested())
             return report;
-        }
         if (kind == EntryKind::Nothing)
             report.damaged.push_back({DamagedFile::Kind::Missing, path, file});
         else if (!found || found->size != file.size || crc32Hex(found->crc) != file.crc32)

@@ -24,7 +24,6 @@ struct GameFilesReport
     size_t checked = 0;
     std::vector<DamagedFile> damaged;
     std::vector<std::string> notCovered; // slots applied before the record began
-    bool whole = true;                   // false when a stop cut the check short
 };
 
 // The record of installed files of the game folder. A folder without one (updated before the

@@ -2,6 +2,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/FileOps.h"
+#include "platform/PathText.h"
 #include "platform/UserFolders.h"
 
 #include <chrono>
@@ -58,7 +59,7 @@ void SeenArchives::save() const
     for (const std::string& entry : m_entries)
         text += entry + "\n";
     try {
-        updater::makeMissingFolders(m_path.substr(0, m_path.rfind('/')));
+        updater::makeMissingFolders(updater::folderOf(m_path));
         updater::writeFileAtomically(m_path, text);
     } catch (const std::exception&) {
     }
