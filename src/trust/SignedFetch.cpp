@@ -18,6 +18,21 @@ std::string fetchCapped(HttpClient& http, const std::string& address, size_t lar
     return body;
 }
 
+namespace {
+
+// A document signed in the same second as the one in use is taken only when it is that very
+// document (the signature in use covers it): two lists signed in one second could otherwise be
+// swapped back and forth.
+bool isNewerOrSame(uint64_t signedAt, uint64_t inUseAt, const CommunityKey& key, std::string_view body,
+                   std::string_view signatureInUse)
+{
+    if (signedAt != inUseAt)
+        return signedAt > inUseAt;
+    return !signatureProblem(key, body, signatureInUse);
+}
+
+} // namespace
+
 SignedDocument fetchSigned(HttpClient& http, const CommunityKey& key, const std::string& address,
                            size_t largest, const std::string& tooLarge, const DocumentInUse& inUse)
 {
@@ -43,7 +58,7 @@ SignedDocument fetchSigned(HttpClient& http, const CommunityKey& key, const std:
     const std::optional<uint64_t> inUseAt = signedTimestamp(inUse.signature);
     if (!signedAt)
         document.problem = "signature without timestamp";
-    else if (inUseAt && *signedAt < *inUseAt)
+    else if (inUseAt && !isNewerOrSame(*signedAt, *inUseAt, key, document.body, inUse.signature))
         document.problem = inUse.olderCause;
     return document;
 }

@@ -41,8 +41,8 @@ struct DocumentInUse
 // The document at `address` (see fetchCapped) and, with the community's key, its signature at
 // signatureAddress(address): one that cannot be had, or is over LargestSignature, reads as none.
 // A signature that verifies must also carry minisign's "timestamp:" in its trusted comment, and
-// that time must not be older than the one in use: a replayed older document would roll players
-// back.
+// that time must be later than the one in use (or the same, for the very document in use): a
+// replayed older document would roll players back.
 SignedDocument fetchSigned(HttpClient& http, const CommunityKey& key, const std::string& address,
                            size_t largest, const std::string& tooLarge, const DocumentInUse& inUse);
 

@@ -33,7 +33,8 @@ private slots:
     {
         QTest::addColumn<QString>("key"); // patchlist.pub: none, valid, malformed, folder, dangling link
         // list.minisig: valid, missing, other key, other list; or "at N" (a trusted comment with
-        // timestamp N, the list in use signed at 200), "no time" (a comment without one)
+        // timestamp N, the list in use signed at 200), "again at 200" (the list in use served
+        // again), "no time" (a comment without one)
         QTest::addColumn<QString>("signature");
         QTest::addColumn<QString>(
             "integrity");                   // the slot's line: right, none, size+1, size-1, checksum, junk
@@ -100,6 +101,16 @@ private slots:
                                              << "at 100"
                                              << "right"
                                              << "a.txt" << list << "list older than the one in use";
+        // Only the very list in use may carry its time again: two lists signed in one second
+        // must not be swapped back and forth.
+        QTest::newRow("other list of the same second") << "valid"
+                                                       << "at 200"
+                                                       << "right"
+                                                       << "a.txt" << list << "list older than the one in use";
+        QTest::newRow("the list in use again") << "valid"
+                                               << "again at 200"
+                                               << "right"
+                                               << "a.txt" << none << "";
         QTest::newRow("newer list") << "valid"
                                     << "at 300"
                                     << "right"
@@ -173,10 +184,10 @@ private slots:
         if (listKeptFromBefore)
             game.write("Tarvo-Updater/updates4.list", listBytes);
         QString comment;
-        if (signature.startsWith("at ")) {
-            comment = "timestamp:" + signature.mid(3) + "\tfile:updates4.list";
-            // The list in use has no slot left to apply.
-            const QByteArray inUse = "[Updates]\r\n";
+        if (signature.contains("at ")) {
+            comment = "timestamp:" + signature.section(' ', -1) + "\tfile:updates4.list";
+            // The list in use has no slot left to apply, unless it is served again.
+            const QByteArray inUse = signature.startsWith("again") ? listBytes : "[Updates]\r\n";
             game.write("Tarvo-Updater/updates4.list", inUse);
             game.write("Tarvo-Updater/updates4.list.minisig",
                        m_keys.sign(inUse, "timestamp:200\tfile:updates4.list"));

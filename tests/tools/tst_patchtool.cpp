@@ -6,6 +6,7 @@
 #include "support/RarFixture.h"
 #include "support/ScriptedHttpServer.h"
 #include "support/TestSupport.h"
+#include "trust/CommunityKey.h"
 #include "trust/IntegrityLine.h"
 #include "trust/Sha256.h"
 
@@ -383,6 +384,36 @@ private slots:
         QVERIFY(run.out.contains(QString("%1 slot%2 checked, no problems")
                                      .arg(addresses.size())
                                      .arg(addresses.size() == 1 ? "" : "s")));
+    }
+
+    // A list once signed with a clock far ahead must not lock every later list out: each publish
+    // signs later than the list it replaces, and says so loudly.
+    void publishSignsLaterThanTheListItReplaces()
+    {
+        const QByteArray list = "[Updates]\r\nUpdate_1=http://h/p/a.rar\r\n";
+        writeFileOrDie(path("updates4.list"), list);
+        writeFileOrDie(path("patches/a.rar"), secondArchive("clean"));
+        writeFileOrDie(path("updates4.list.minisig"),
+                       m_keys.sign(list, "timestamp:4102444800\tfile:updates4.list"));
+        const QStringList publish{"publish", "--list", "updates4.list",       "--archives",
+                                  "patches", "--key",  m_keys.secretKeyPath()};
+        const auto signedAt = [this] {
+            return signedTimestamp(bytesOf(path("updates4.list.minisig")).toStdString()).value_or(0);
+        };
+
+        for (const uint64_t expected : {4102444801ull, 4102444802ull}) {
+            const ToolRun run = runTool(publish, m_set.path());
+            QCOMPARE(run.exitCode, 0);
+            QCOMPARE(signedAt(), expected);
+            QVERIFY2(run.out.filter("updates4.list: WARNING: the signature it replaces is for 2100-01-01")
+                             .size() == 1,
+                     qPrintable(run.out.join('\n')));
+        }
+        const ToolRun check = runTool(
+            {"check", "updates4.list", "--key", "community.pub", "--archives", "patches"}, m_set.path());
+        QCOMPARE(check.exitCode, 0);
+        QVERIFY2(check.out.filter("list: WARNING: signed for 2100-01-01 00:00:02 UTC, ahead of").size() == 1,
+                 qPrintable(check.out.join('\n')));
     }
 
     void integrityWritesLinesTheLauncherAccepts_data()

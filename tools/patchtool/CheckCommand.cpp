@@ -1,5 +1,6 @@
 #include "PatchTool.h"
 #include "SeenArchives.h"
+#include "SigningTime.h"
 
 #include "net/HttpClient.h"
 #include "patch/ArchiveCheck.h"
@@ -79,8 +80,11 @@ private:
         const auto verdict = updater::verifyMinisign(key, signature, document);
         if (verdict.check != updater::SignatureCheck::Valid)
             report(subject, std::string(updater::signatureCause(verdict.check)));
-        else if (!updater::signedTimestamp(signature))
+        else if (const auto signedAt = updater::signedTimestamp(signature); !signedAt)
             report(subject, "signature without timestamp: sign with minisign's own trusted comment");
+        else if (liesInFuture(*signedAt, secondsNow()))
+            // Not a problem for this set (launchers take it), but for every list after it.
+            std::printf("%s: %s\n", subject.c_str(), futureTimeWarning(*signedAt, secondsNow()).c_str());
     }
 
     void checkConfig(const std::optional<updater::MinisignKey>& key)

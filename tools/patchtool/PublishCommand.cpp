@@ -1,4 +1,5 @@
 #include "PatchTool.h"
+#include "SigningTime.h"
 
 #include "net/HttpClient.h"
 #include "platform/AtomicFile.h"
@@ -12,7 +13,6 @@
 #include "trust/Sha256.h"
 
 #include <cctype>
-#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <set>
@@ -47,13 +47,6 @@ std::string baseOfSlots(const std::vector<Slot>& slots)
     const size_t query = address.find_first_of("?#");
     const size_t slash = address.rfind('/', query == std::string::npos ? address.size() : query);
     return slash == std::string::npos ? std::string() : address.substr(0, slash + 1);
-}
-
-uint64_t secondsNow()
-{
-    return uint64_t(
-        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
-            .count());
 }
 
 class Publication
@@ -104,9 +97,9 @@ public:
             if (!key)
                 return refuse("the secret key does not open with that password");
             publicKey = key->publicKey();
-            sign(*key, listCopy);
+            sign(*key, listCopy, m_request.list);
             if (m_request.config)
-                sign(*key, configCopy);
+                sign(*key, configCopy, *m_request.config);
         }
 
         CheckRequest check{listCopy, std::nullopt, m_request.archiveFolder, std::nullopt, false};
@@ -206,14 +199,27 @@ private:
         return updater::openSecretKey(sealed, password);
     }
 
-    void sign(const updater::MinisignSecretKey& key, const std::string& path) const
+    // Signs the copy at `path` with a time later than that of the signature it replaces beside
+    // `target`.
+    void sign(const updater::MinisignSecretKey& key, const std::string& path, const std::string& target) const
     {
         std::string document;
         updater::readWholeFile(path, document);
         const std::string name = fileNameOf(path);
+        std::string replaced;
+        if (!updater::readWholeFile(updater::signatureAddress(target), replaced))
+            replaced.clear();
+        const std::optional<uint64_t> replacedAt = updater::signedTimestamp(replaced);
+        const uint64_t now = secondsNow();
+        if (replacedAt && liesInFuture(*replacedAt, now))
+            std::printf("%s: WARNING: the signature it replaces is for %s, ahead of this computer's clock "
+                        "(%s): signed for %s, so that launchers which took that one take this\n",
+                        name.c_str(), utcText(*replacedAt).c_str(), utcText(now).c_str(),
+                        utcText(signingTime(now, replacedAt)).c_str());
         updater::writeFileAtomically(
             updater::signatureAddress(path),
-            updater::signMinisign(key, document, updater::defaultTrustedComment(secondsNow(), name)));
+            updater::signMinisign(key, document,
+                                  updater::defaultTrustedComment(signingTime(now, replacedAt), name)));
     }
 
     // The list before its signature, so that a signature never stands beside a list it does not
