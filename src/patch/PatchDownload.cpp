@@ -135,18 +135,22 @@ double drawJitter(const RetryTiming& timing)
     return std::uniform_real_distribution<double>(0.0, 1.0)(generator);
 }
 
-// The wait after round `round` (0 first) of busy answers: full jitter under a doubling cap, or
-// the server's own Retry-After where it gave one.
+// The wait after round `round` (0 first) of busy answers: full jitter under a doubling cap, never
+// under a jittered floor of half to all of the first wait, or the server's own Retry-After where it
+// asks for longer than that floor. A Retry-After of 0 means "soon", not "now": taken as it stands,
+// one launcher sent hundreds of requests a second, and a patch day's crowd would flood the server.
 Clock::Duration busyWait(const RetryTiming& timing, int round, int retryAfterSeconds)
 {
-    if (retryAfterSeconds >= 0)
+    const Clock::Duration floor =
+        std::chrono::duration_cast<Clock::Duration>(timing.busyFirstWait * (1 + drawJitter(timing)) / 2);
+    if (retryAfterSeconds >= 0 && std::chrono::seconds(retryAfterSeconds) > floor)
         return std::min<Clock::Duration>(std::chrono::seconds(retryAfterSeconds),
                                          timing.busyLongestRetryAfter);
     Clock::Duration cap = timing.busyFirstWait;
     for (int i = 0; i < round && cap < timing.busyLongestWait; ++i)
         cap *= 2;
     cap = std::min<Clock::Duration>(cap, timing.busyLongestWait);
-    return std::chrono::duration_cast<Clock::Duration>(cap * drawJitter(timing));
+    return std::max(floor, std::chrono::duration_cast<Clock::Duration>(cap * drawJitter(timing)));
 }
 
 } // namespace
@@ -189,10 +193,11 @@ void downloadToFile(HttpClient& http, const std::string& url, const std::string&
                 throw;
             const int retryAfter =
                 failure.kind == HttpClient::Failure::Kind::Status ? http.lastReplyHeaders().retryAfter : -1;
-            const auto wait = retryAfter >= 0
-                                  ? std::min<std::chrono::milliseconds>(std::chrono::seconds(retryAfter),
-                                                                        timing.longestRetryAfter)
-                                  : timing.waits[retry];
+            // A Retry-After lengthens the wait, never shortens it: 0 would retry at once.
+            const auto wait = std::max<std::chrono::milliseconds>(
+                timing.waits[retry],
+                std::min<std::chrono::milliseconds>(std::chrono::seconds(std::max(retryAfter, 0)),
+                                                    timing.longestRetryAfter));
             if (!waitBeforeRetry(wait, watch))
                 throw HttpError("Stopped");
         } catch (...) {

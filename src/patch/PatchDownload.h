@@ -20,7 +20,7 @@ struct RetryTiming
     // One wait per retry, so also the number of retries.
     std::vector<std::chrono::milliseconds> waits{std::chrono::seconds(1), std::chrono::seconds(4),
                                                  std::chrono::seconds(16)};
-    // A server's Retry-After replaces the wait, up to this.
+    // A server's Retry-After lengthens the wait, up to this.
     std::chrono::milliseconds longestRetryAfter{std::chrono::seconds(60)};
     // A slot where no address so far answered at all (nothingAnswered) tries no further address,
     // and no further time, once this long has passed since it began, however many mirrors are left.
@@ -28,7 +28,8 @@ struct RetryTiming
 
     // A busy server (serverIsBusy) is waited for: after every address of a slot answered busy,
     // a wait drawn evenly between nothing and the backoff, which starts here and doubles up to
-    // busyLongestWait; a Retry-After counts instead, up to busyLongestRetryAfter. A slot waits
+    // busyLongestWait, but never under a floor drawn between half of busyFirstWait and all of it;
+    // a Retry-After over that floor counts instead, up to busyLongestRetryAfter. A slot waits
     // so for at most busySlotTime before it fails. Half a minute at most between tries: with a
     // minute, the last launchers of a patch day slept while the origin had room (bench/patchday).
     std::chrono::milliseconds busyFirstWait{std::chrono::seconds(2)};

@@ -203,6 +203,8 @@ private slots:
             << QByteArray("Retry-After: 3\r\n") << 60000 << 3000 << QList<int>{3, 2, 1, 0};
         QTest::newRow("Retry-After cut")
             << QByteArray("Retry-After: 3600\r\n") << 2000 << 2000 << QList<int>{2, 1, 0};
+        QTest::newRow("Retry-After 0 keeps the wait")
+            << QByteArray("Retry-After: 0\r\n") << 60000 << 1500 << QList<int>{2, 1, 0};
     }
     void retryWaits()
     {
@@ -260,8 +262,9 @@ private slots:
     }
 
     // A busy server is waited for, on the clock the test drives: an address that answers busy hands
-    // over to the next at once; once all did, the slot waits a jittered, doubling time (the jitter
-    // here is fixed at a half) or the server's Retry-After, for at most the slot's busy time.
+    // over to the next at once; once all did, the slot waits a jittered, doubling time over a
+    // floor (the jitter here is fixed at a half: 1.5 s) or the server's Retry-After where it is
+    // longer, for at most the slot's busy time.
     void busyServersAreWaitedFor_data()
     {
         QTest::addColumn<QStringList>("first");  // the first address's answers, in turn ("ok" serves)
@@ -274,30 +277,32 @@ private slots:
                 answers << "503";
             return answers << then;
         };
-        QTest::newRow("busy, then served: 1 s, 2 s, 4 s")
-            << busy(3, "ok") << QStringList() << QList<int>{1000, 2000, 4000} << "";
+        QTest::newRow("busy, then served: the floor, 2 s, 4 s")
+            << busy(3, "ok") << QStringList() << QList<int>{1500, 2000, 4000} << "";
         QTest::newRow("429 counts as busy")
-            << QStringList{"429", "ok"} << QStringList() << QList<int>{1000} << "";
+            << QStringList{"429", "ok"} << QStringList() << QList<int>{1500} << "";
         QTest::newRow("closed without a word counts as busy")
-            << QStringList{"close", "ok"} << QStringList() << QList<int>{1000} << "";
+            << QStringList{"close", "ok"} << QStringList() << QList<int>{1500} << "";
         QTest::newRow("doubling stops at half a minute")
-            << busy(7, "ok") << QStringList() << QList<int>{1000, 2000, 4000, 8000, 15000, 15000, 15000}
+            << busy(7, "ok") << QStringList() << QList<int>{1500, 2000, 4000, 8000, 15000, 15000, 15000}
             << "";
         QTest::newRow("Retry-After, up to ten minutes")
             << QStringList{"503 after 120", "503 after 3600", "ok"} << QStringList()
             << QList<int>{120000, 600000} << "";
-        // 1 + 2 + 4 + 8 s, then 15 s while the half hour lasts: 119 more.
-        QList<int> halfHour{1000, 2000, 4000, 8000};
-        for (int sum = 15000; sum + 15000 <= 30 * 60 * 1000; sum += 15000)
+        QTest::newRow("Retry-After 0 is soon, not now") << QStringList{"503 after 0", "503 after 0", "ok"}
+                                                        << QStringList() << QList<int>{1500, 2000} << "";
+        // 1.5 + 2 + 4 + 8 s, then 15 s while the half hour lasts.
+        QList<int> halfHour{1500, 2000, 4000, 8000};
+        for (int sum = 15500; sum + 15000 <= 30 * 60 * 1000; sum += 15000)
             halfHour << 15000;
         QTest::newRow("busy the whole half hour")
             << busy(200, "ok") << QStringList() << halfHour << "503 Service Unavailable";
         QTest::newRow("busy hands over at once")
             << QStringList{"503"} << QStringList{"ok"} << QList<int>{} << "";
         QTest::newRow("both busy: one wait, then round again")
-            << QStringList{"503", "ok"} << QStringList{"503"} << QList<int>{1000} << "";
+            << QStringList{"503", "ok"} << QStringList{"503"} << QList<int>{1500} << "";
         QTest::newRow("a broken address is out, the busy one waited for")
-            << QStringList{"404"} << busy(1, "ok") << QList<int>{1000} << "";
+            << QStringList{"404"} << busy(1, "ok") << QList<int>{1500} << "";
     }
     void busyServersAreWaitedFor()
     {
