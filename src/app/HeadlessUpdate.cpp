@@ -134,13 +134,19 @@ int runHeadlessUpdate(int argc, char** argv)
     LauncherProcess process;
 
     Console console(standardErrorIsTerminal());
-    if (!process.acquireLock()) {
+    switch (process.takeLocks()) {
+    case LauncherProcess::LockRefusal::AlreadyRunning:
         console.line(messages::alreadyRunning());
         return 1;
-    }
-    if (!process.acquireGameFolderLock()) {
+    case LauncherProcess::LockRefusal::GameFolderInUse:
         console.line(messages::gameFolderInUse());
         return 1;
+    case LauncherProcess::LockRefusal::GameFolderLockUnusable:
+        console.line(messages::gameFolderLockUnusable(process.gameFolderLock().path(),
+                                                      process.gameFolderLock().reason()));
+        return 1;
+    case LauncherProcess::LockRefusal::None:
+        break;
     }
     RunLog log(options.task == Task::Update   ? "update only"
                : options.task == Task::Verify ? "verify game files"
@@ -149,6 +155,7 @@ int runHeadlessUpdate(int argc, char** argv)
         log.finish();
         return status;
     };
+    process.logLockNotes();
     // A check reads the game folder only: it needs neither the configuration nor the network.
     const std::optional<Configuration> config =
         options.task == Task::Verify ? std::optional<Configuration>(Configuration{}) : readConfig();

@@ -23,13 +23,38 @@ LauncherProcess::LauncherProcess()
     useUtf8CharacterType();
 }
 
-bool LauncherProcess::acquireGameFolderLock()
+LauncherProcess::LockRefusal LauncherProcess::takeLocks()
 {
+    const auto note = [this](const InstanceLock& lock, LockOutcome outcome, const std::string& unguarded) {
+        if (!lock.mended().empty())
+            m_lockNotes.push_back(lock.mended());
+        if (outcome == LockOutcome::NoLocking || outcome == LockOutcome::Unusable)
+            m_lockNotes.push_back(unguarded + " (" + lock.path() + ": " + lock.reason() + ")");
+    };
+    const LockOutcome user = m_lock.acquire();
+    if (user == LockOutcome::HeldElsewhere)
+        return LockRefusal::AlreadyRunning;
+    note(m_lock, user, "no place takes the user's lock: two launchers of this user are not kept apart");
+
     const std::string folder = resolveGamePath("Tarvo-Updater");
     if (entryKind(folder) != EntryKind::Folder)
-        return true;
-    m_gameFolderLock.emplace(resolveGamePath(updaterFolderPath("updater.lock")));
-    return m_gameFolderLock->acquire();
+        return LockRefusal::None;
+    // Named whole, so that the player can remove one left by another user from anywhere.
+    m_gameFolderLock.emplace(gameFolderPath() + "/" + resolveGamePath(updaterFolderPath("updater.lock")));
+    const LockOutcome game = m_gameFolderLock->acquire();
+    if (game == LockOutcome::HeldElsewhere)
+        return LockRefusal::GameFolderInUse;
+    if (game == LockOutcome::Unusable)
+        return LockRefusal::GameFolderLockUnusable;
+    note(*m_gameFolderLock, game,
+         "the game folder's file system takes no locks: launchers on it are not kept apart");
+    return LockRefusal::None;
+}
+
+void LauncherProcess::logLockNotes() const
+{
+    for (const std::string& line : m_lockNotes)
+        logEvent(line);
 }
 
 RunLog::RunLog(const char* mode)

@@ -4,6 +4,8 @@
 #include "platform/TerminationRequest.h"
 
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace updater {
 
@@ -19,18 +21,24 @@ public:
     // After the application object exists, on its thread, before any worker starts.
     LauncherProcess();
 
-    bool acquireLock() { return m_lock.acquire(); }
-    // The game folder's own lock (Tarvo-Updater/updater.lock), held for the whole run: a desktop
-    // start and a timed job on one folder would otherwise fight over its files. False when another
-    // launcher holds it; without a Tarvo-Updater folder there is nothing to guard.
-    bool acquireGameFolderLock();
+    // Takes the user's lock, then the game folder's own (Tarvo-Updater/updater.lock), both held for
+    // the whole run: a desktop start and a timed job on one folder would otherwise fight over its
+    // files. Only another launcher holding one keeps this one out, and a game folder lock file
+    // that cannot be opened (left by a run as another user); without a Tarvo-Updater folder there
+    // is nothing to guard, and a file system without locks goes on unguarded.
+    enum class LockRefusal { None, AlreadyRunning, GameFolderInUse, GameFolderLockUnusable };
+    LockRefusal takeLocks();
+    const InstanceLock& gameFolderLock() const { return *m_gameFolderLock; }
+    // What taking the locks mended or could not guard, for the log once it is open.
+    void logLockNotes() const;
     // Logging out, a service manager or a terminal's Ctrl+C.
     TerminationRequest& termination() { return m_termination; }
 
 private:
     TerminationRequest m_termination;
-    InstanceLock m_lock;
+    InstanceLock m_lock{InstanceLock::userLockPaths()};
     std::optional<InstanceLock> m_gameFolderLock;
+    std::vector<std::string> m_lockNotes;
 };
 
 // The run's lines in the log a player hands to the community: opened with a "start" line naming

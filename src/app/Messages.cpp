@@ -15,6 +15,14 @@ std::string gameFolderInUse()
            "date.\nStart again when it is done.";
 }
 
+std::string gameFolderLockUnusable(const std::string& lockPath, const std::string& reason)
+{
+    return "-= The game folder's lock cannot be taken =-\n\n" + lockPath + ": " + reason +
+           "\n\nIt was probably left by a start as another user (for example with sudo). Remove it, "
+           "then start again:\n\nsudo rm \"" +
+           lockPath + "\"";
+}
+
 std::string configurationMissing(const std::string& configPath)
 {
     return "-= CRITICAL ERROR 2 =-\n\nCouldn't find [" + configPath +

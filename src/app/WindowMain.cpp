@@ -51,13 +51,20 @@ extern "C" __attribute__((visibility("default"))) int tarvoUpdaterWindowMain(int
     // Logging out or a service manager ends the launcher like a quit: transfers stop cleanly.
     QObject::connect(&process.termination(), &TerminationRequest::received, &app, [] { requestQuit(); });
 
-    if (!process.acquireLock()) {
+    switch (process.takeLocks()) {
+    case LauncherProcess::LockRefusal::AlreadyRunning:
         messageBox(messages::alreadyRunning(), "Alert", DialogIcon::Stop);
         return 0;
-    }
-    if (!process.acquireGameFolderLock()) {
+    case LauncherProcess::LockRefusal::GameFolderInUse:
         messageBox(messages::gameFolderInUse(), "Alert", DialogIcon::Stop);
         return 0;
+    case LauncherProcess::LockRefusal::GameFolderLockUnusable:
+        messageBox(messages::gameFolderLockUnusable(process.gameFolderLock().path(),
+                                                    process.gameFolderLock().reason()),
+                   "Alert", DialogIcon::Stop);
+        return 0;
+    case LauncherProcess::LockRefusal::None:
+        break;
     }
     std::unique_ptr<UpdaterWindow> window;
     try {
@@ -66,6 +73,7 @@ extern "C" __attribute__((visibility("default"))) int tarvoUpdaterWindowMain(int
         showErrorBox(error.what());
         return 0;
     }
+    process.logLockNotes();
     window->show();
     app.exec();
     // A worker stuck in a call that cannot be interrupted (a host look-up) keeps the window it

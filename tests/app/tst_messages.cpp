@@ -21,6 +21,8 @@ private slots:
         };
         add("alreadyRunning", messages::alreadyRunning());
         add("gameFolderInUse", messages::gameFolderInUse());
+        add("gameFolderLockUnusable",
+            messages::gameFolderLockUnusable("/games/gv/Tarvo-Updater/updater.lock", "permission denied"));
         add("configurationMissing", messages::configurationMissing("Tarvo-Updater\\updater4.cfg"));
         add("offline", messages::offline());
         add("firstStart", messages::firstStart());

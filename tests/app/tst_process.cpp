@@ -249,7 +249,8 @@ private slots:
         QTest::addColumn<QString>("list");
         QTest::addColumn<bool>("patchServed");   // else the patch's address answers 404
         QTest::addColumn<bool>("gameDirOption"); // started elsewhere, the game folder named by --game-dir
-        QTest::addColumn<QString>("lockHeld");   // held by another launcher: "user" (per user), "folder"
+        QTest::addColumn<QString>("lockHeld");   // held by another launcher: "user" (per user), "folder";
+                                                 // "unusable": a folder with files at the folder's lock
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("errors");     // pattern for standard error
         QTest::addColumn<bool>("applied");       // the patch's file landed and the slot is recorded
@@ -271,6 +272,11 @@ private slots:
         // Another user's launcher, or a timed job with a runtime folder of its own, on this folder.
         QTest::newRow("game folder in use")
             << "served" << true << false << "folder" << 1 << "^-= The game folder is in use =-\n"
+            << false << false << QByteArray();
+        // A lock left by a start as another user: named, with the way out, never "in use".
+        QTest::newRow("game folder lock unusable")
+            << "served" << true << false << "unusable" << 1
+            << "^-= The game folder's lock cannot be taken =-\n\n.*/Tarvo-Updater/updater.lock: "
             << false << false << QByteArray();
         QTest::newRow("game folder elsewhere")
             << "served" << true << true << none << 0 << "p1\\.rar" << true << true << QByteArray();
@@ -321,8 +327,10 @@ private slots:
         updater::InstanceLock lock((lockHeld == "folder" ? folder.path() + "/Tarvo-Updater/updater.lock"
                                                          : m_home.filePath("Updater.lock"))
                                        .toStdString());
-        if (!lockHeld.isEmpty())
-            QVERIFY(lock.acquire());
+        if (lockHeld == "unusable")
+            folder.write("Tarvo-Updater/updater.lock/kept", "");
+        else if (!lockHeld.isEmpty())
+            QCOMPARE(lock.acquire(), updater::LockOutcome::Acquired);
 
         QProcessEnvironment env = environment();
         env.remove("DISPLAY");
