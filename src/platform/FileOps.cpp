@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -22,10 +23,12 @@ std::optional<uint64_t> regularFileSize(const std::string& path)
     return static_cast<uint64_t>(st.st_size);
 }
 
-OwnFileRead readOwnFile(const std::string& path, std::string& bytes, uint64_t largest)
+namespace {
+
+OwnFileRead readRegularFile(const std::string& path, std::string& bytes, uint64_t largest, int openFlags)
 {
     bytes.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | openFlags);
     if (fd < 0)
         return errno == ENOENT  ? OwnFileRead::Missing
                : errno == ELOOP ? OwnFileRead::NotAFile
@@ -56,6 +59,18 @@ OwnFileRead readOwnFile(const std::string& path, std::string& bytes, uint64_t la
     if (result != OwnFileRead::Read)
         bytes.clear();
     return result;
+}
+
+} // namespace
+
+OwnFileRead readOwnFile(const std::string& path, std::string& bytes, uint64_t largest)
+{
+    return readRegularFile(path, bytes, largest, O_NOFOLLOW);
+}
+
+OwnFileRead readFileUpTo(const std::string& path, std::string& bytes, uint64_t largest)
+{
+    return readRegularFile(path, bytes, largest, 0);
 }
 
 ReadableFile::ReadableFile(const std::string& path) : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC))
@@ -162,20 +177,69 @@ bool removeEmptyFolder(const std::string& path)
     return ::rmdir(path.c_str()) == 0;
 }
 
-std::vector<std::string> regularFilesIn(const std::string& folder)
+namespace {
+
+std::vector<std::string> entriesIn(const std::string& folder, std::filesystem::file_type type)
 {
     std::vector<std::string> names;
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(folder, error))
-        if (entry.symlink_status(error).type() == std::filesystem::file_type::regular)
+        if (entry.symlink_status(error).type() == type)
             names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
 
+} // namespace
+
+std::vector<std::string> regularFilesIn(const std::string& folder)
+{
+    return entriesIn(folder, std::filesystem::file_type::regular);
+}
+
+std::vector<std::string> linksIn(const std::string& folder)
+{
+    return entriesIn(folder, std::filesystem::file_type::symlink);
+}
+
+namespace {
+
+// Scratch folders of this user's processes that were killed before they could remove theirs: the
+// folder's name carries its process's id.
+void removeLeftBehind(const std::filesystem::path& temporary, const std::string& prefix)
+{
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(temporary, error)) {
+        const std::string name = entry.path().filename().string();
+        if (!name.starts_with(prefix + "-"))
+            continue;
+        const long pid = std::strtol(name.c_str() + prefix.size() + 1, nullptr, 10);
+        struct stat status
+        {
+        };
+        if (pid <= 0 || ::lstat(entry.path().c_str(), &status) != 0 || !S_ISDIR(status.st_mode) ||
+            status.st_uid != ::getuid())
+            continue;
+        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH)
+            continue;
+        std::filesystem::remove_all(entry.path(), error);
+    }
+}
+
+} // namespace
+
+bool removeTree(const std::string& path)
+{
+    std::error_code error;
+    std::filesystem::remove_all(path, error);
+    return !error;
+}
+
 ScratchFolder::ScratchFolder(const std::string& prefix)
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
+    const std::filesystem::path temporary = std::filesystem::temp_directory_path();
+    removeLeftBehind(temporary, prefix);
+    std::string pattern = (temporary / (prefix + "-" + std::to_string(::getpid()) + "-XXXXXX")).string();
     if (!::mkdtemp(pattern.data()))
         throw UpdaterError("cannot create a temporary folder");
     m_path = pattern;

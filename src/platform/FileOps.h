@@ -21,6 +21,9 @@ EntryKind entryKind(const std::string& path);
 // `largest` bytes, so that neither a planted link nor a huge file decides what is read.
 enum class OwnFileRead { Read, Missing, NotAFile, TooLarge, Failed };
 OwnFileRead readOwnFile(const std::string& path, std::string& bytes, uint64_t largest);
+// The same for a file named by the user (a key, a list): a link is followed, but it must still
+// lead to a regular file, so that /dev/zero cannot fill the memory.
+OwnFileRead readFileUpTo(const std::string& path, std::string& bytes, uint64_t largest);
 
 // A regular file opened for reading at any offset, closed when it goes.
 class ReadableFile
@@ -81,9 +84,16 @@ bool removeEmptyFolder(const std::string& path);
 // The names of the regular files in a folder (links not followed, so not listed), in byte order;
 // empty when the folder cannot be read.
 std::vector<std::string> regularFilesIn(const std::string& folder);
+// The names of the symbolic links in a folder, in byte order.
+std::vector<std::string> linksIn(const std::string& folder);
 
-// A new folder of the program's own in the system's temporary folder, named from `prefix`,
-// removed with everything in it when the object goes. Throws UpdaterError when none can be made.
+// Removes a folder with everything in it (links themselves, never what they lead to).
+bool removeTree(const std::string& path);
+
+// A new folder of the program's own in the system's temporary folder, named from `prefix` and the
+// process's id, removed with everything in it when the object goes; those of this user's processes
+// that were killed first are removed when the next is made. Throws UpdaterError when none can be
+// made.
 class ScratchFolder
 {
 public:

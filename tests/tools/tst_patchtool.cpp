@@ -1,6 +1,7 @@
 // The patch tool as an administrator runs it: integrity lines written into a patch list, and a
 // patch set checked the way the launcher will read it, with the real rar, minisign and sha256sum.
 
+#include "platform/InstanceLock.h"
 #include "platform/ProfileFile.h"
 #include "support/MinisignKeys.h"
 #include "support/RarFixture.h"
@@ -125,6 +126,7 @@ private slots:
         QFile::remove(path("updates4.list.minisig"));
         QFile::remove(path("updater4.cfg.minisig"));
         QDir(path("cache")).removeRecursively();
+        QDir(path(".updates4.list.publishing")).removeRecursively();
     }
 
     void checkNamesWhatTheLauncherWouldRefuse_data()
@@ -414,6 +416,70 @@ private slots:
         QCOMPARE(check.exitCode, 0);
         QVERIFY2(check.out.filter("list: WARNING: signed for 2100-01-01 00:00:02 UTC, ahead of").size() == 1,
                  qPrintable(check.out.join('\n')));
+    }
+
+    // A second publish, a publish killed part-way, and what an administrator may pass by mistake
+    // leave the list and its signature matching, and nothing behind.
+    void publishKeepsTheListAndSignatureTogether_data()
+    {
+        QTest::addColumn<QString>("situation");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("said"); // a line of the output, or of standard error
+        QTest::addColumn<QByteArray>("listAfter");
+        const QByteArray one = "[Updates]\r\nUpdate_1=http://h/p/a.rar\r\n";
+        const QByteArray two = "[Updates]\r\nUpdate_1=http://h/p/a.rar\r\nUpdate_2=http://h/p/b.rar\r\n";
+        QTest::newRow("another publish running")
+            << "held" << 2 << "tarvo-patchtool: another publish of updates4.list is running" << one;
+        QTest::newRow("killed while placing: finished")
+            << "killed placing" << 0 << "the last publish was cut short while putting updates4.list" << two;
+        QTest::newRow("killed while preparing: removed")
+            << "killed preparing" << 0 << "removed what a cut-short publish left" << two;
+        QTest::newRow("key that never ends")
+            << "endless key" << 2 << "tarvo-patchtool: /dev/zero is not a file" << one;
+        QTest::newRow("archive behind a link")
+            << "archive link" << 1 << "c.rar: a link, not an archive" << one;
+    }
+    void publishKeepsTheListAndSignatureTogether()
+    {
+        QFETCH(QString, situation);
+        QFETCH(int, exitCode);
+        QFETCH(QString, said);
+        QFETCH(QByteArray, listAfter);
+        const QByteArray one = "[Updates]\r\nUpdate_1=http://h/p/a.rar\r\n";
+        writeFileOrDie(path("updates4.list"), one);
+        writeFileOrDie(path("patches/a.rar"), secondArchive("clean"));
+        writeFileOrDie(path("patches/b.rar"), secondArchive("clean"));
+        if (situation == "archive link") {
+            QVERIFY(QFile::link(path("patches/a.rar"), path("patches/c.rar")));
+        }
+        const QString placing = path(".updates4.list.publishing");
+        if (situation.startsWith("killed")) {
+            // The pair a killed publish had staged: the list with slot 2, signed.
+            const QByteArray staged =
+                "[Updates]\r\nUpdate_1=http://h/p/a.rar\r\nUpdate_2=http://h/p/b.rar\r\n";
+            QVERIFY(QDir().mkpath(placing));
+            writeFileOrDie(placing + "/updates4.list", staged);
+            writeFileOrDie(placing + "/updates4.list.minisig", m_keys.sign(staged));
+            if (situation == "killed placing")
+                writeFileOrDie(placing + "/complete", "");
+        }
+        InstanceLock other(path("updates4.list.lock").toStdString());
+        if (situation == "held")
+            QCOMPARE(other.acquire(), LockOutcome::Acquired);
+
+        const QString key = situation == "endless key" ? "/dev/zero" : m_keys.secretKeyPath();
+        const ToolRun run = runTool(
+            {"publish", "--list", "updates4.list", "--archives", "patches", "--key", key}, m_set.path());
+
+        QCOMPARE(run.exitCode, exitCode);
+        QVERIFY2(!run.out.filter(said).isEmpty() || run.err.contains(said),
+                 qPrintable(run.out.join('\n') + run.err));
+        const QByteArray list = bytesOf(path("updates4.list"));
+        QCOMPARE(withoutIntegrity(list), withoutIntegrity(listAfter));
+        QCOMPARE(m_keys.verifies(path("updates4.list")), exitCode == 0);
+        QVERIFY(!QFileInfo::exists(placing));
+        QCOMPARE(QDir(m_set.path()).entryList({".updater-*"}, QDir::Hidden | QDir::AllEntries),
+                 QStringList());
     }
 
     void integrityWritesLinesTheLauncherAccepts_data()

@@ -4,6 +4,7 @@
 #include "net/HttpClient.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileOps.h"
+#include "platform/InstanceLock.h"
 #include "platform/PathText.h"
 #include "platform/ProfileFile.h"
 #include "platform/TerminalInput.h"
@@ -11,6 +12,7 @@
 #include "trust/IntegrityLine.h"
 #include "trust/MinisignSigning.h"
 #include "trust/Sha256.h"
+#include "trust/SignedFetch.h"
 
 #include <cctype>
 #include <cstdio>
@@ -56,20 +58,39 @@ public:
 
     int run()
     {
-        std::string listBytes;
-        if (!updater::readWholeFile(m_request.list, listBytes))
-            return usage("cannot read " + m_request.list);
+        // One publish of a list at a time: two would each add slots to the list they read, and
+        // one's slots would be lost.
+        std::optional<updater::InstanceLock> lock;
+        if (!m_request.dryRun) {
+            lock.emplace(m_request.list + ".lock");
+            switch (lock->acquire()) {
+            case updater::LockOutcome::HeldElsewhere:
+                return usage("another publish of " + m_request.list + " is running (it holds " +
+                             lock->path() + "): wait until it has ended");
+            case updater::LockOutcome::Unusable:
+                return usage("cannot take the lock " + lock->path() + ": " + lock->reason());
+            case updater::LockOutcome::NoLocking:
+                std::printf("warning: %s: the file system takes no locks (%s): run one publish at a time\n",
+                            lock->path().c_str(), lock->reason().c_str());
+                break;
+            case updater::LockOutcome::Acquired:
+                break;
+            }
+            finishCutShortPublish();
+        }
+        std::string listBytes, keyText, configBytes;
+        if (!readCapped(m_request.list, listBytes, updater::LargestPatchList))
+            return ExitUsage;
         if (!updater::directoryExists(m_request.archiveFolder))
             return usage("no folder " + m_request.archiveFolder);
-        std::string keyText;
-        if (!updater::readWholeFile(m_request.secretKeyFile, keyText))
-            return usage("cannot read " + m_request.secretKeyFile);
+        // A minisign secret key file is a few hundred bytes.
+        if (!readCapped(m_request.secretKeyFile, keyText, 64 * 1024))
+            return ExitUsage;
         const auto sealedKey = updater::parseMinisignSecretKeyFile(keyText);
         if (!sealedKey)
             return usage(m_request.secretKeyFile + " is not a minisign secret key file");
-        std::string configBytes;
-        if (m_request.config && !updater::readWholeFile(*m_request.config, configBytes))
-            return usage("cannot read " + *m_request.config);
+        if (m_request.config && !readCapped(*m_request.config, configBytes, updater::LargestConfiguration))
+            return ExitUsage;
 
         // Everything is prepared in a scratch copy; the working folder changes only when the
         // result passes the check.
@@ -127,9 +148,50 @@ private:
         return ExitFound;
     }
 
-    std::string verb(const char* done, const char* planned) const
+    // Reads a file named on the command line, or says why it cannot.
+    bool readCapped(const std::string& path, std::string& bytes, uint64_t largest) const
     {
-        return m_request.dryRun ? planned : done;
+        switch (updater::readFileUpTo(path, bytes, largest)) {
+        case updater::OwnFileRead::Read:
+            return true;
+        case updater::OwnFileRead::TooLarge:
+            usage(path + " is larger than " + std::to_string(largest / 1024) + " KiB");
+            return false;
+        case updater::OwnFileRead::NotAFile:
+            usage(path + " is not a file");
+            return false;
+        default:
+            usage("cannot read " + path);
+            return false;
+        }
+    }
+
+    // Where the list and its signature wait, complete, to be put in place: beside the list, on its
+    // file system, so that each lands by a rename.
+    std::string placingFolder() const
+    {
+        return updater::folderOf(m_request.list) + "/." + fileNameOf(m_request.list) + ".publishing";
+    }
+
+    // What a publish that was killed left beside the list: once its files were all there (the
+    // marker says so), it is finished, so that the list and its signature match again; before
+    // that, it goes.
+    void finishCutShortPublish() const
+    {
+        const std::string folder = placingFolder();
+        if (updater::entryKind(folder) == updater::EntryKind::Nothing)
+            return;
+        const std::string name = fileNameOf(m_request.list);
+        if (updater::fileExists(folder + "/" + PlacingMarker)) {
+            updater::replaceFile(folder + "/" + name, m_request.list);
+            updater::replaceFile(folder + "/" + name + ".minisig", updater::signatureAddress(m_request.list));
+            std::printf("the last publish was cut short while putting %s and its signature in place: "
+                        "finished it\n",
+                        name.c_str());
+        } else {
+            std::printf("removed what a cut-short publish left in %s\n", folder.c_str());
+        }
+        updater::removeTree(folder);
     }
 
     // A slot for every archive of the folder that no slot names yet, in name order.
@@ -138,18 +200,25 @@ private:
         std::set<std::string> named;
         for (const Slot& slot : slots)
             named.insert(slot.documentName);
+        bool whole = true;
+        // A link may lead anywhere, or nowhere: only an archive that is there is published.
+        for (const std::string& name : updater::linksIn(m_request.archiveFolder))
+            if (updater::lowerAscii(name).ends_with(".rar")) {
+                std::printf("%s: a link, not an archive: put the archive itself into %s\n", name.c_str(),
+                            m_request.archiveFolder.c_str());
+                whole = false;
+            }
         std::vector<std::string> fresh;
         for (const std::string& name : updater::regularFilesIn(m_request.archiveFolder))
             if (updater::lowerAscii(name).ends_with(".rar") && !named.contains(name))
                 fresh.push_back(name);
         if (fresh.empty())
-            return true;
+            return whole;
         const std::string base = m_request.base ? *m_request.base : baseOfSlots(slots);
         if (base.empty()) {
             std::printf("list: no slot shows where the archives are published: give --base URL\n");
             return false;
         }
-        bool whole = true;
         size_t number = slots.size();
         for (const std::string& name : fresh) {
             const std::string address = base.ends_with('/') ? base + name : base + "/" + name;
@@ -222,28 +291,47 @@ private:
                                   updater::defaultTrustedComment(signingTime(now, replacedAt), name)));
     }
 
-    // The list before its signature, so that a signature never stands beside a list it does not
-    // cover for longer than it takes to write it.
+    // The list and its signature are first written whole beside the list, then a marker, then
+    // each is renamed into place: a kill in between leaves a pair that the next publish finishes
+    // (finishCutShortPublish). The configuration itself does not change, so either of its
+    // signatures matches it.
     int putInPlace(const std::string& listCopy, const std::string& configCopy) const
     {
-        std::vector<std::pair<std::string, std::string>> moves{
-            {listCopy, m_request.list},
-            {updater::signatureAddress(listCopy), updater::signatureAddress(m_request.list)}};
-        if (m_request.config)
-            moves.push_back(
-                {updater::signatureAddress(configCopy), updater::signatureAddress(*m_request.config)});
+        const std::string folder = placingFolder();
+        const std::string name = fileNameOf(m_request.list);
         try {
-            for (const auto& [from, to] : moves) {
+            if (updater::makeFolder(folder) == updater::FolderMade::Failed)
+                throw std::runtime_error("cannot make " + folder);
+            const std::pair<std::string, std::string> staged[] = {
+                {listCopy, name}, {updater::signatureAddress(listCopy), name + ".minisig"}};
+            for (const auto& [copy, file] : staged) {
                 std::string bytes;
-                updater::readWholeFile(from, bytes);
-                updater::writeFileAtomically(to, bytes);
+                updater::readWholeFile(copy, bytes);
+                updater::writeFileAtomically(folder + "/" + file, bytes, updater::Durability::Durable);
+            }
+            updater::writeFileAtomically(folder + "/" + PlacingMarker, "", updater::Durability::Durable);
+            const std::pair<std::string, std::string> moves[] = {
+                {folder + "/" + name, m_request.list},
+                {folder + "/" + name + ".minisig", updater::signatureAddress(m_request.list)}};
+            for (const auto& [from, to] : moves) {
+                if (!updater::replaceFile(from, to))
+                    throw std::runtime_error("cannot write " + to);
                 std::printf("wrote %s\n", to.c_str());
+            }
+            updater::removeTree(folder);
+            if (m_request.config) {
+                std::string bytes;
+                updater::readWholeFile(updater::signatureAddress(configCopy), bytes);
+                updater::writeFileAtomically(updater::signatureAddress(*m_request.config), bytes);
+                std::printf("wrote %s\n", updater::signatureAddress(*m_request.config).c_str());
             }
         } catch (const std::exception& error) {
             return usage(error.what());
         }
         return ExitClean;
     }
+
+    static constexpr const char* PlacingMarker = "complete";
 
     const PublishRequest& m_request;
     updater::ScratchFolder m_scratch{"tarvo-patchtool"};
