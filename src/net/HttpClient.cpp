@@ -113,7 +113,8 @@ std::string capitalised(std::string text)
 using FailureKind = HttpClient::Failure::Kind;
 
 // What a transfer that curl ended with an error comes to, with a short cause in plain English.
-HttpClient::Failure failureOf(CURLcode result, long osError, bool chunked, std::string_view curlText)
+HttpClient::Failure failureOf(CURLcode result, long osError, bool chunked, std::string_view curlText,
+                              bool httpAddress)
 {
     switch (result) {
     case CURLE_COULDNT_RESOLVE_HOST:
@@ -144,6 +145,10 @@ HttpClient::Failure failureOf(CURLcode result, long osError, bool chunked, std::
         // What curl says of a header line past its limit; a real lack of memory would end more.
         return {FailureKind::BadAnswer, 0, "answer header too long"};
     case CURLE_UNSUPPORTED_PROTOCOL:
+        // curl says the same of an answer without a status line (HTTP/0.9) or with a status of
+        // more than three digits: the server's fault, not the address's.
+        if (httpAddress)
+            return {FailureKind::BadAnswer, 0, "invalid answer"};
         return {FailureKind::BadAddress, 0, "not an HTTP address"};
     default:
         return {FailureKind::Other, 0, curl_easy_strerror(result)};
@@ -236,10 +241,15 @@ struct HttpClient::Impl
             hasLocation = true;
         else if (startsWithNoCase(line, "Transfer-Encoding:"))
             chunked = lowerAscii(headerValue(line)).find("chunked") != std::string::npos;
-        else if (startsWithNoCase(line, "Content-Length:") &&
-                 !parseContentLength(headerValue(line), contentLength)) {
-            abort = {FailureKind::BadAnswer, 0, "invalid Content-Length"};
-            return false;
+        else if (startsWithNoCase(line, "Content-Length:")) {
+            // Two different lengths leave the body's end unknown (RFC 9112, 6.3): either could be a
+            // cut body passed as whole.
+            const long long earlier = contentLength;
+            if (!parseContentLength(headerValue(line), contentLength) ||
+                (earlier >= 0 && earlier != contentLength)) {
+                abort = {FailureKind::BadAnswer, 0, "invalid Content-Length"};
+                return false;
+            }
         } else if (startsWithNoCase(line, "ETag:"))
             replyHeaders.etag = headerValue(line);
         else if (startsWithNoCase(line, "Last-Modified:"))
@@ -523,6 +533,10 @@ void HttpClient::performGet(const std::string& url, const Sink& sink, const Resu
         d->fail({FailureKind::BadAddress, 0, "malformed address"}, "Malformed address " + url);
     const std::string hostHeader = std::string("Host: ") + host;
     curl_free(host);
+    char* scheme = nullptr;
+    const bool httpAddress = curl_url_get(parsed.handle, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
+                             scheme && (lowerAscii(scheme) == "http" || lowerAscii(scheme) == "https");
+    curl_free(scheme);
 
     // Given as custom headers, these replace curl's own and keep this order; nothing else is sent.
     curl_slist* headers = nullptr;
@@ -584,7 +598,7 @@ void HttpClient::performGet(const std::string& url, const Sink& sink, const Resu
         d->fail(std::exchange(d->abort, {}), message);
     }
     if (result != CURLE_OK)
-        d->fail(failureOf(result, osError, d->chunked, errorText),
+        d->fail(failureOf(result, osError, d->chunked, errorText, httpAddress),
                 std::string(errorText[0] ? errorText : curl_easy_strerror(result)) + " (" + shown + ")");
     // curl accepts an answer whose header block was cut off by the close; it is not complete.
     if (!bodyStarted)
