@@ -68,7 +68,7 @@ std::optional<Configuration> readConfig()
 {
     const ProfileFile file(resolveGamePath(configFilePath()));
     if (file.tooLarge())
-        logEvent("the configuration is larger than 16 MiB: not read");
+        logEvent("the configuration is larger than 16 MiB or has too many lines: not read");
     if (!file.exists())
         return std::nullopt;
     return readConfigurationFrom(file);

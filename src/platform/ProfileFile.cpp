@@ -222,8 +222,32 @@ ProfileFile::ProfileFile(std::string path) : m_path(std::move(path))
     std::string bytes;
     m_tooLarge = regularFileSize(m_path).value_or(0) > Largest;
     m_exists = !m_tooLarge && readWholeFile(m_path, bytes);
+    if (m_exists && exceedsLineCaps(bytes)) {
+        m_tooLarge = true;
+        m_exists = false;
+    }
     if (m_exists)
         parse(bytes);
+}
+
+bool ProfileFile::exceedsLineCaps(std::string_view bytes)
+{
+    // Counted before anything is held: a line ends at CR, LF or CR LF.
+    size_t lines = 0, sections = 0;
+    bool lineStart = true;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == '\r' || c == '\n') {
+            if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
+                ++i;
+            ++lines;
+            lineStart = true;
+        } else if (lineStart && c != ' ' && c != '\t') {
+            sections += c == '[' ? 1 : 0;
+            lineStart = false;
+        }
+    }
+    return lines > LargestLineCount || sections > LargestSectionCount;
 }
 
 void ProfileFile::parse(const std::string& bytes)

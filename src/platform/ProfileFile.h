@@ -28,9 +28,13 @@ public:
     // The largest file read: a larger one is damage or someone else's, and reading it whole would
     // take the memory of many.
     static constexpr uint64_t Largest = 16 * 1024 * 1024;
+    // The most lines, and section lines, read: each line read is held in memory, and a million
+    // short ones under the byte cap took a quarter of a gigabyte.
+    static constexpr size_t LargestLineCount = 250000;
+    static constexpr size_t LargestSectionCount = 10000;
 
-    // Reads the file once; a missing or unreadable file reads as empty, as does one larger than
-    // Largest, which also refuses every write (so that what it holds is not lost).
+    // Reads the file once; a missing or unreadable file reads as empty, as does one past Largest
+    // or the line caps, which also refuses every write (so that what it holds is not lost).
     explicit ProfileFile(std::string path);
 
     const std::string& path() const { return m_path; }
@@ -61,6 +65,7 @@ private:
         bool isKey = false;
     };
 
+    static bool exceedsLineCaps(std::string_view bytes);
     void parse(const std::string& bytes);
     void classify(Line& line) const;
     void rebuildIndex();

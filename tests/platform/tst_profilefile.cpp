@@ -447,15 +447,41 @@ private slots:
         ProfileFile taken(str(m_dir.filePath("taken.ini")));
         QVERIFY_THROWS_EXCEPTION(UpdaterError, taken.writeString("Main", "A", "1"));
         QVERIFY(QFileInfo(m_dir.filePath("taken.ini/sub")).isDir());
+    }
 
-        // A file past the cap is not read (nor held in memory), and not replaced by a small one.
-        const std::string huge = fileWith("[Main]\nA=1\n");
-        QVERIFY(QFile::resize(QString::fromStdString(huge), ProfileFile::Largest + 1));
-        ProfileFile tooLarge(huge);
-        QVERIFY(tooLarge.tooLarge() && !tooLarge.exists());
-        QCOMPARE(tooLarge.readString("Main", "A", "d"), std::string("d"));
-        QVERIFY_THROWS_EXCEPTION(UpdaterError, tooLarge.writeString("Main", "A", "2"));
-        QCOMPARE(QFileInfo(QString::fromStdString(huge)).size(), qint64(ProfileFile::Largest + 1));
+    // A file past a cap is not read (nor held in memory), and not replaced by a small one.
+    void filesPastACapAreNotRead_data()
+    {
+        QTest::addColumn<QByteArray>("tail"); // after "[Main]\nA=1\n"
+        QTest::addColumn<bool>("read");
+        const auto repeated = [](const QByteArray& line, size_t times) {
+            QByteArray text;
+            text.reserve(qsizetype(line.size() * times));
+            for (size_t i = 0; i < times; ++i)
+                text += line;
+            return text;
+        };
+        QTest::newRow("past the byte cap") << QByteArray() << false;
+        QTest::newRow("sections up to the cap")
+            << repeated("[s]\n", ProfileFile::LargestSectionCount - 1) << true;
+        QTest::newRow("a section past the cap")
+            << repeated("[s]\n", ProfileFile::LargestSectionCount) << false;
+        QTest::newRow("lines past the cap") << repeated("k=v\r\n", ProfileFile::LargestLineCount) << false;
+    }
+    void filesPastACapAreNotRead()
+    {
+        QFETCH(QByteArray, tail);
+        QFETCH(bool, read);
+        const QByteArray bytes = "[Main]\nA=1\n" + tail;
+        const std::string path = fileWith(bytes);
+        const qint64 size = tail.isEmpty() ? qint64(ProfileFile::Largest + 1) : bytes.size();
+        QVERIFY(QFile::resize(QString::fromStdString(path), size));
+        ProfileFile file(path);
+        QCOMPARE(file.tooLarge(), !read);
+        QCOMPARE(file.readString("Main", "A", "d"), std::string(read ? "1" : "d"));
+        if (!read)
+            QVERIFY_THROWS_EXCEPTION(UpdaterError, file.writeString("Main", "A", "2"));
+        QCOMPARE(QFileInfo(QString::fromStdString(path)).size(), size);
     }
 
     void writeLeavesNoTemporaryFiles()
