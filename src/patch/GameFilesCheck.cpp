@@ -31,7 +31,7 @@ std::vector<std::string> appliedSlots()
 InstalledFiles openInstalledFiles()
 {
     InstalledFiles record(resolveGamePath(installedFilesPath()));
-    if (record.state() == InstalledFiles::State::Read)
+    if (record.state() == InstalledFiles::State::Read || record.state() == InstalledFiles::State::Damaged)
         return record;
     logEvent(record.state() == InstalledFiles::State::Missing
                  ? "record of installed files: none yet, begun with the game folder as it is"
