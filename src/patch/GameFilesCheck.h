@@ -31,9 +31,10 @@ struct GameFilesReport
 // as not covered; it is written at once, so that the next check knows where it began.
 InstalledFiles openInstalledFiles();
 
-// Compares every file the record names with what it must hold: there, a regular file (a link is
-// not followed), of its size and CRC-32; anything else standing there counts as changed. `progress` hears
-// the files done so far and the total.
+// Compares every file the record names with what it must hold: there, under the name recorded, a
+// regular file of its size and CRC-32, reached through real folders. Anything else counts as
+// changed: a link (not followed, nor is a linked folder on the way), or the file under another
+// letter case only. `progress` hears the files done so far and the total.
 GameFilesReport checkGameFiles(const InstalledFiles& record, const StopFlag* stop,
                                const std::function<void(size_t done, size_t total)>& progress = {});
 
