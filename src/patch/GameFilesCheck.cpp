@@ -50,6 +50,8 @@ GameFilesReport checkGameFiles(const InstalledFiles& record, const StopFlag* sto
                                const std::function<void(size_t, size_t)>& progress)
 {
     GameFilesReport report;
+    report.record = record.state();
+    report.refused = record.refused();
     report.notCovered = record.notCovered();
     // Resolved as a repair writes them, so that both see the same file.
     EntryTargets targets;
