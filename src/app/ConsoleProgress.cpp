@@ -2,6 +2,7 @@
 
 #include "app/DownloadTexts.h"
 #include "app/Messages.h"
+#include "app/TerminalText.h"
 #include "patch/UpdateRun.h"
 
 #include <QCoreApplication>
@@ -17,24 +18,6 @@ constexpr qint64 terminalIntervalMs = 100;
 constexpr qint64 plainIntervalMs = 1000;
 constexpr int barWidth = 30;
 
-// Texts from servers, lists and archives are printed too: none of their control characters may
-// move the cursor, clear the screen or rewrite a line, so each shows as a visible escape. Line
-// breaks and tabs of a multi-line text stay.
-QString withoutTerminalControls(const QString& text)
-{
-    QString shown;
-    shown.reserve(text.size());
-    for (const QChar c : text) {
-        const char16_t code = c.unicode();
-        const bool control = (code < 0x20 && code != '\n' && code != '\t') || (code >= 0x7f && code <= 0x9f);
-        if (control)
-            shown += QString("\\x%1").arg(int(code), 2, 16, QChar('0'));
-        else
-            shown += c;
-    }
-    return shown;
-}
-
 } // namespace
 
 void Console::line(const std::string& latin1)
@@ -48,7 +31,7 @@ void Console::line(const QString& text)
     if (m_barShown)
         std::fputs("\r\033[K", stderr);
     m_barShown = false;
-    const QByteArray bytes = withoutTerminalControls(text).toLocal8Bit();
+    const QByteArray bytes = withoutTerminalControls(text, LineBreaks::Kept).toLocal8Bit();
     std::fprintf(stderr, "%s\n", bytes.constData());
     std::fflush(stderr);
 }
@@ -67,7 +50,7 @@ void Console::bar(const QString& text)
     if (!m_terminal)
         return;
     std::lock_guard<std::mutex> lock(m_mutex);
-    const QByteArray bytes = withoutTerminalControls(text).toLocal8Bit();
+    const QByteArray bytes = withoutTerminalControls(text, LineBreaks::Shown).toLocal8Bit();
     std::fprintf(stderr, "\r%s\033[K", bytes.constData());
     std::fflush(stderr);
     m_barShown = true;

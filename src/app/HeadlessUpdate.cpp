@@ -3,6 +3,7 @@
 #include "app/ConsoleProgress.h"
 #include "app/LauncherProcess.h"
 #include "app/Messages.h"
+#include "app/TerminalText.h"
 #include "config/ConfigReader.h"
 #include "net/HttpClient.h"
 #include "patch/GameFilesCheck.h"
@@ -80,22 +81,14 @@ Options parse(int argc, char** argv)
     return options;
 }
 
-// The report of a check: each damaged file with the slot and archive that wrote it, the slots the
-// record cannot cover, and a summary line.
-void printReport(const GameFilesReport& report)
+// The lines of a check's report on standard output, each made safe for a terminal: the names in
+// it come from archives.
+void printLines(const std::vector<std::string>& lines)
 {
-    for (const DamagedFile& file : report.damaged)
-        std::printf("%s: %s (%s, %s)\n", file.kind == DamagedFile::Kind::Missing ? "missing" : "changed",
-                    file.path.c_str(), file.recorded.slot.c_str(), file.recorded.document.c_str());
-    if (!report.notCovered.empty()) {
-        std::string names;
-        for (const std::string& slot : report.notCovered)
-            names += (names.empty() ? "" : ", ") + slot;
-        std::printf("not covered: the files of %s (applied before the record of installed files began)\n",
-                    names.c_str());
-    }
-    std::printf("%zu file%s checked, %zu damaged\n", report.checked, report.checked == 1 ? "" : "s",
-                report.damaged.size());
+    for (const std::string& line : lines)
+        std::printf("%s\n", withoutTerminalControls(QString::fromStdString(line), LineBreaks::Shown)
+                                .toLocal8Bit()
+                                .constData());
     std::fflush(stdout);
 }
 
@@ -207,11 +200,12 @@ int runHeadlessUpdate(int argc, char** argv)
         console.line(std::string("The check was stopped."));
     } else {
         console.clearBar();
-        const UpdateRun::RepairReport& report = run.repairReport();
-        printReport(report.before);
+        const RepairReport& report = run.repairReport();
+        printLines(messages::gameFilesReport(report.before));
         if (task == Task::Repair && !report.before.damaged.empty()) {
-            std::printf("after the repair:\n");
-            printReport(report.after);
+            printLines(messages::notMended(report));
+            printLines({"after the repair:"});
+            printLines(messages::gameFilesReport(report.after));
         }
     }
     return end(allApplied && !stopped ? 0 : 1);

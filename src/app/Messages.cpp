@@ -48,26 +48,113 @@ std::string settingsRepaired()
            "check them now!n\nDon't panic everything under control...";
 }
 
-std::string gameFilesChecked(size_t checked, size_t damaged, size_t stillDamaged, size_t notCovered)
+namespace {
+
+std::string count(size_t n, const char* one, const char* many)
 {
-    const auto count = [](size_t n, const char* one, const char* many) {
-        return std::to_string(n) + " " + (n == 1 ? one : many);
-    };
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+std::string refusal(RefusedLine::Reason reason)
+{
+    switch (reason) {
+    case RefusedLine::Reason::Fields:
+        return "not five fields";
+    case RefusedLine::Reason::Size:
+        return "the size is not a number";
+    case RefusedLine::Reason::Crc32:
+        return "the CRC-32 is not eight hex digits";
+    case RefusedLine::Reason::Outside:
+        return "the path leaves the game folder";
+    case RefusedLine::Reason::OwnFile:
+        return "the path is one of the launcher's own files";
+    case RefusedLine::Reason::PastLargest:
+        return "the record is larger than 64 MiB: this line and the rest are not read";
+    }
+    return {};
+}
+
+} // namespace
+
+std::string gameFilesChecked(const RepairReport& report)
+{
+    const GameFilesReport& before = report.before;
     std::string text = "-= Game files =-\n\n";
+    if (before.record == InstalledFiles::State::Missing)
+        return text + "There is no record of the files the patches installed: nothing was checked.\nThe "
+                      "patches applied from now on are recorded.";
+    if (before.record == InstalledFiles::State::Unreadable)
+        return text + "The record of the files the patches installed cannot be read: nothing was checked.";
+    const size_t damaged = before.damaged.size();
+    const size_t stillDamaged = damaged == 0 ? 0 : report.after.damaged.size();
     if (damaged == 0)
-        text += "All game files the patches installed are intact (" + std::to_string(checked) + " checked).";
+        text += "All game files the patches installed are intact (" + std::to_string(before.checked) +
+                " checked).";
     else if (stillDamaged == 0)
-        text += std::to_string(damaged) + " of " + count(checked, "game file", "game files") +
+        text += std::to_string(damaged) + " of " + count(before.checked, "game file", "game files") +
                 " were missing or changed: they are mended.";
+    else if (report.listNotSigned)
+        text += std::to_string(damaged) + " of " + count(before.checked, "game file", "game files") +
+                " are missing or changed. Nothing was mended: the saved patch list is not signed.";
     else
-        text += std::to_string(damaged) + " of " + count(checked, "game file", "game files") +
+        text += std::to_string(damaged) + " of " + count(before.checked, "game file", "game files") +
                 " were missing or changed; " + std::to_string(stillDamaged) +
                 " could not be mended.\nTarvo-Updater\\updater.log names them. Try again later, or ask your "
                 "community.";
-    if (notCovered > 0)
-        text += "\n\nThe files of " + count(notCovered, "patch", "patches") +
+    if (before.record == InstalledFiles::State::Damaged)
+        text += "\n\nThe record of installed files is damaged: " +
+                count(before.refused.size(), "line of it names", "lines of it name") +
+                " no file that can be checked.";
+    if (!before.notCovered.empty())
+        text += "\n\nThe files of " + count(before.notCovered.size(), "patch", "patches") +
                 " applied before this check existed are not covered.";
     return text;
+}
+
+std::vector<std::string> gameFilesReport(const GameFilesReport& report)
+{
+    std::vector<std::string> lines;
+    for (const DamagedFile& file : report.damaged)
+        lines.push_back((file.kind == DamagedFile::Kind::Missing ? "missing: " : "changed: ") + file.path +
+                        " (" + file.recorded.slot + ", " + file.recorded.document + ")");
+    if (!report.notCovered.empty()) {
+        std::string names;
+        for (const std::string& slot : report.notCovered)
+            names += (names.empty() ? "" : ", ") + slot;
+        lines.push_back("not covered: the files of " + names +
+                        " (applied before the record of installed files began)");
+    }
+    for (const RefusedLine& line : report.refused)
+        lines.push_back("not read: line " + std::to_string(line.line) +
+                        " of the record of installed files (" + refusal(line.reason) + ")");
+    switch (report.record) {
+    case InstalledFiles::State::Missing:
+        lines.push_back("no record of installed files: nothing checked");
+        break;
+    case InstalledFiles::State::Unreadable:
+        lines.push_back("the record of installed files cannot be read: nothing checked");
+        break;
+    case InstalledFiles::State::Read:
+    case InstalledFiles::State::Damaged:
+        lines.push_back(count(report.checked, "file", "files") + " checked, " +
+                        std::to_string(report.damaged.size()) + " damaged" +
+                        (report.record == InstalledFiles::State::Damaged
+                             ? "; the record of installed files is damaged"
+                             : ""));
+        break;
+    }
+    return lines;
+}
+
+std::vector<std::string> notMended(const RepairReport& report)
+{
+    std::vector<std::string> lines;
+    if (report.listNotSigned)
+        lines.push_back("not mended: the saved patch list is not signed");
+    for (const DamagedFile& file : report.notListed)
+        lines.push_back("not mended: " + file.path + " (the saved patch list no longer names " +
+                        file.recorded.document + " in " + file.recorded.slot + ")");
+    return lines;
 }
 
 std::string settingsNotSaved()

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "launch/UpdaterReplacement.h"
+#include "patch/GameFilesCheck.h"
 #include "patch/TransferCaption.h"
 #include "platform/ProgramStarter.h"
 #include "player/PlayerContact.h"
 
 #include <string>
+#include <vector>
 
 // Every text the launcher shows the player in a box, in one place. Texts are 8-bit (Latin-1), as
 // the community's files are.
@@ -20,9 +22,15 @@ std::string offline();
 std::string firstStart();
 std::string settingsRepaired();
 std::string settingsNotSaved();
-// The outcome of "Check game files": files checked, found damaged, left damaged after the repair,
-// and patches applied before the record of installed files began.
-std::string gameFilesChecked(size_t checked, size_t damaged, size_t stillDamaged, size_t notCovered);
+// The outcome of "Check game files": what the check found, what is left damaged after the
+// repair and why, and the state of the record of installed files.
+std::string gameFilesChecked(const RepairReport& report);
+// The lines of a check's report on the console, for --verify and --repair: each damaged file
+// with the slot and archive that wrote it, the slots the record cannot cover, the lines of the
+// record that cannot be read, and a summary.
+std::vector<std::string> gameFilesReport(const GameFilesReport& report);
+// The lines naming what a repair could not mend, and why.
+std::vector<std::string> notMended(const RepairReport& report);
 std::string refreshFailed(const std::string& configLink, const std::string& reply);
 std::string closeQuestion();
 std::string noDataFolder();

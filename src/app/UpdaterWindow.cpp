@@ -389,7 +389,7 @@ void UpdaterWindow::onRepairFinished()
 {
     if (m_stopping)
         return;
-    const UpdateRun::RepairReport& report = m_updateRun->repairReport();
+    const RepairReport& report = m_updateRun->repairReport();
     const GameFilesReport& outcome = report.before.damaged.empty() ? report.before : report.after;
     logEvent("check game files: " + std::to_string(report.before.checked) + " checked, " +
              std::to_string(report.before.damaged.size()) + " damaged, " +
@@ -400,8 +400,7 @@ void UpdaterWindow::onRepairFinished()
     m_state.repairingGameFiles = false;
     m_settingsMenu->item("checkGameFilesItem")->setEnabled(true);
     updateStartButtons();
-    showMessage(messages::gameFilesChecked(report.before.checked, report.before.damaged.size(),
-                                           outcome.damaged.size(), report.before.notCovered.size()));
+    showMessage(messages::gameFilesChecked(report));
 }
 
 ServerView UpdaterWindow::serverView(int serverNumber)

@@ -26,7 +26,8 @@ Options:
                   notices go to standard error; exit status 0 when every patch is applied
   --verify        compare the game folder with the record of the files the patches installed,
                   without a window: every missing or changed file is printed with the slot
-                  that brought it; exit status 0 when all match, 1 otherwise
+                  that brought it, writing nothing; exit status 0 when the record is whole
+                  and all match, 1 otherwise
   --repair        as --verify, then download again only the archives that wrote a damaged
                   file and write only those files; exit status 0 when the folder then matches
   --game-dir DIR  the game folder for --update-only, --verify and --repair (default: the

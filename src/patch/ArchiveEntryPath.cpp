@@ -134,4 +134,20 @@ void EntryTargets::noteWritten(const std::string& path)
     m_resolver.noteCreated(path);
 }
 
+bool EntryTargets::passesThroughLink(const std::string& path)
+{
+    for (size_t end = path.find('/'); end != std::string::npos; end = path.find('/', end + 1)) {
+        const std::string folder = path.substr(0, end);
+        if (m_realFolders.contains(folder))
+            continue;
+        const EntryKind kind = entryKind(folder);
+        if (kind == EntryKind::Nothing)
+            return false; // nothing beyond it either
+        if (kind != EntryKind::Folder)
+            return true;
+        m_realFolders.insert(folder);
+    }
+    return false;
+}
+
 } // namespace updater

@@ -36,9 +36,14 @@ public:
     // The entry's file now exists: later entries spelled in another letter case find it.
     void noteWritten(const std::string& path);
 
+    // Whether a folder on the way to `path` (a destination()) is a link or anything but a real
+    // folder: what lies beyond it is not the game folder's, so nothing there is read or written.
+    bool passesThroughLink(const std::string& path);
+
 private:
     GamePathResolver m_resolver;
     std::unordered_set<std::string> m_readyFolders;
+    std::unordered_set<std::string> m_realFolders; // seen by passesThroughLink
 };
 
 } // namespace updater

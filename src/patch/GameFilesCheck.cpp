@@ -1,5 +1,6 @@
 #include "patch/GameFilesCheck.h"
 
+#include "patch/ArchiveEntryPath.h"
 #include "patch/PatchLists.h"
 #include "platform/EventLog.h"
 #include "platform/FileOps.h"
@@ -31,7 +32,7 @@ std::vector<std::string> appliedSlots()
 InstalledFiles openInstalledFiles()
 {
     InstalledFiles record(resolveGamePath(installedFilesPath()));
-    if (record.state() == InstalledFiles::State::Read)
+    if (record.state() == InstalledFiles::State::Read || record.state() == InstalledFiles::State::Damaged)
         return record;
     logEvent(record.state() == InstalledFiles::State::Missing
                  ? "record of installed files: none yet, begun with the game folder as it is"
@@ -49,22 +50,27 @@ GameFilesReport checkGameFiles(const InstalledFiles& record, const StopFlag* sto
                                const std::function<void(size_t, size_t)>& progress)
 {
     GameFilesReport report;
+    report.record = record.state();
+    report.refused = record.refused();
     report.notCovered = record.notCovered();
+    // Resolved as a repair writes them, so that both see the same file.
+    EntryTargets targets;
     const size_t total = record.files().size();
     for (const auto& [path, file] : record.files()) {
         if (stop && stop->requested())
             return report;
         ++report.checked;
-        const EntryKind kind = entryKind(path);
-        std::optional<FileCrc> found;
+        const std::string found = targets.destination(path).value_or(path);
+        const EntryKind kind = targets.passesThroughLink(found) ? EntryKind::Link : entryKind(found);
+        std::optional<FileCrc> crc;
         // The size first: most damage shows there without reading the file.
-        if (kind == EntryKind::RegularFile && regularFileSize(path) == file.size)
-            found = crc32File(path, stop);
+        if (kind == EntryKind::RegularFile && found == path && regularFileSize(path) == file.size)
+            crc = crc32File(path, stop);
         if (stop && stop->requested())
             return report;
         if (kind == EntryKind::Nothing)
             report.damaged.push_back({DamagedFile::Kind::Missing, path, file});
-        else if (!found || found->size != file.size || crc32Hex(found->crc) != file.crc32)
+        else if (!crc || crc->size != file.size || crc32Hex(crc->crc) != file.crc32)
             report.damaged.push_back({DamagedFile::Kind::Changed, path, file});
         if (progress)
             progress(report.checked, total);

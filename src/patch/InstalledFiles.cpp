@@ -2,8 +2,10 @@
 
 #include "patch/ArchiveEntryPath.h"
 #include "platform/AtomicFile.h"
+#include "platform/EventLog.h"
 #include "platform/FileOps.h"
 #include "platform/GamePath.h"
+#include "platform/PathText.h"
 
 #include <charconv>
 
@@ -65,9 +67,10 @@ std::vector<std::string_view> fieldsOf(std::string_view line)
     }
 }
 
+// Either case: a record mended by hand may spell the digits in upper case.
 bool isCrc32Hex(std::string_view text)
 {
-    return text.size() == 8 && text.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+    return text.size() == 8 && text.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
 }
 
 // The whole field, digits only.
@@ -88,51 +91,66 @@ std::string installedFilesPath()
 InstalledFiles::InstalledFiles(std::string path) : m_path(std::move(path))
 {
     std::string text;
-    switch (readOwnFile(m_path, text, Largest)) {
-    case OwnFileRead::Read:
-        break;
-    case OwnFileRead::Missing:
-        m_state = State::Missing;
+    const OwnFileRead outcome = readOwnFile(m_path, text, Largest);
+    if (outcome == OwnFileRead::Missing)
         return;
-    default:
+    if (outcome != OwnFileRead::Read && outcome != OwnFileRead::TooLarge) {
         m_state = State::Unreadable;
         return;
     }
-    m_state = State::Read;
-    for (size_t at = 0; at < text.size();) {
+    // Past the cap the last line is cut: it is not read, and is named with the rest.
+    const size_t readable = outcome == OwnFileRead::Read ? text.size() : text.rfind('\n') + 1;
+    size_t number = 0;
+    for (size_t at = 0; at < readable;) {
         const size_t end = std::min(text.find('\n', at), text.size());
         const std::string_view line = std::string_view(text).substr(at, end - at);
         at = end + 1;
-        if (line.starts_with(NotCoveredPrefix)) {
-            const std::vector<std::string_view> slots = fieldsOf(line.substr(NotCoveredPrefix.size()));
-            for (const std::string_view slot : slots)
-                if (!slot.empty())
-                    m_notCovered.emplace_back(slot);
-            continue;
-        }
-        if (line.empty() || line.starts_with(';'))
-            continue;
-        const std::vector<std::string_view> fields = fieldsOf(line);
-        InstalledFile file;
-        // A damaged line cannot be trusted to name what a file must hold, nor one naming a file
-        // outside the game folder or of the launcher's own, which no patch can have written.
-        if (fields.size() != 5 || !isCrc32Hex(fields[3]) || !parseSize(fields[2], file.size) ||
-            isUnsafeEntryName(unescaped(fields[4]))) {
-            m_state = State::Unreadable;
-            m_files.clear();
-            return;
-        }
-        file.slot = unescaped(fields[0]);
-        file.document = unescaped(fields[1]);
-        file.crc32 = std::string(fields[3]);
-        m_files[unescaped(fields[4])] = std::move(file);
+        ++number;
+        if (const std::optional<RefusedLine::Reason> reason = read(line))
+            m_refused.push_back({number, *reason, std::string(line)});
     }
+    if (outcome == OwnFileRead::TooLarge)
+        m_refused.push_back({number + 1, RefusedLine::Reason::PastLargest, {}});
+    m_state = m_refused.empty() ? State::Read : State::Damaged;
+}
+
+std::optional<RefusedLine::Reason> InstalledFiles::read(std::string_view line)
+{
+    using Reason = RefusedLine::Reason;
+    if (line.starts_with(NotCoveredPrefix)) {
+        for (const std::string_view slot : fieldsOf(line.substr(NotCoveredPrefix.size())))
+            if (!slot.empty())
+                m_notCovered.emplace_back(slot);
+        return std::nullopt;
+    }
+    if (line.empty() || line.starts_with(';'))
+        return std::nullopt;
+    // A damaged line cannot be trusted to name what a file must hold, nor one naming a file
+    // outside the game folder or of the launcher's own, which no patch can have written.
+    const std::vector<std::string_view> fields = fieldsOf(line);
+    InstalledFile file;
+    if (fields.size() != 5)
+        return Reason::Fields;
+    if (!parseSize(fields[2], file.size))
+        return Reason::Size;
+    if (!isCrc32Hex(fields[3]))
+        return Reason::Crc32;
+    std::string path = unescaped(fields[4]);
+    if (launcherOwnFile(path))
+        return Reason::OwnFile;
+    if (isUnsafeEntryName(path))
+        return Reason::Outside;
+    file.slot = unescaped(fields[0]);
+    file.document = unescaped(fields[1]);
+    file.crc32 = lowerAscii(fields[3]);
+    m_files[std::move(path)] = std::move(file);
+    return std::nullopt;
 }
 
 void InstalledFiles::begin(std::vector<std::string> applied)
 {
-    m_state = State::Read;
     m_files.clear();
+    m_refused.clear();
     m_notCovered = std::move(applied);
 }
 
@@ -143,6 +161,11 @@ void InstalledFiles::note(const std::string& path, InstalledFile file)
 
 void InstalledFiles::save() const
 {
+    // What lies past the cap was never read: written over, it would be lost.
+    if (!m_refused.empty() && m_refused.back().reason == RefusedLine::Reason::PastLargest) {
+        logEvent("record of installed files: larger than 64 MiB, left as it stands");
+        return;
+    }
     std::string text(Heading);
     text += '\n';
     if (!m_notCovered.empty()) {
@@ -154,6 +177,8 @@ void InstalledFiles::save() const
     for (const auto& [path, file] : m_files)
         text += escaped(file.slot) + '\t' + escaped(file.document) + '\t' + std::to_string(file.size) + '\t' +
                 file.crc32 + '\t' + escaped(path) + '\n';
+    for (const RefusedLine& line : m_refused)
+        text += line.text + '\n';
     writeFileAtomically(m_path, text, Durability::Durable);
 }
 

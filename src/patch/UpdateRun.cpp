@@ -339,9 +339,12 @@ bool UpdateRun::applyPatch(const PendingPatch& patch, const PendingPatch* next, 
 
 void UpdateRun::verify()
 {
-    m_repairReport = {checkGameFiles(openInstalledFiles(), &m_stop, checkingProgress()), {}};
+    // Read as it stands: a check mends nothing, not even the record.
+    const InstalledFiles record(resolveGamePath(installedFilesPath()));
+    m_repairReport = {};
+    m_repairReport.before = checkGameFiles(record, &m_stop, checkingProgress());
     if (!m_stop.requested())
-        emit finished(m_repairReport.before.damaged.empty());
+        emit finished(m_repairReport.before.whole());
 }
 
 void UpdateRun::repair()
@@ -355,7 +358,8 @@ void UpdateRun::repair()
     if (!m_config.patchMirrors.empty())
         m_mirrorSeed = gameFolderSeed();
     InstalledFiles installed = openInstalledFiles();
-    m_repairReport = {checkGameFiles(installed, &m_stop, checkingProgress()), {}};
+    m_repairReport = {};
+    m_repairReport.before = checkGameFiles(installed, &m_stop, checkingProgress());
     if (m_stop.requested())
         return;
     const std::vector<PendingPatch> mending = patchesMending(m_repairReport.before);
@@ -382,7 +386,7 @@ void UpdateRun::repair()
     }
     m_repairReport.after = checkGameFiles(installed, &m_stop, checkingProgress());
     if (!m_stop.requested())
-        emit finished(m_repairReport.after.damaged.empty());
+        emit finished(m_repairReport.after.whole());
 }
 
 std::function<void(size_t, size_t)> UpdateRun::checkingProgress()
@@ -405,6 +409,7 @@ std::vector<PendingPatch> UpdateRun::patchesMending(const GameFilesReport& repor
     // The archives come from the list in use, under the same checks as an update.
     if (m_key.state != CommunityKey::Absent && !listOnDiskIsSigned(listPath)) {
         logEvent("repair: the saved patch list is not signed: nothing mended");
+        m_repairReport.listNotSigned = true;
         return {};
     }
     std::vector<PendingPatch> mending;
@@ -421,9 +426,11 @@ std::vector<PendingPatch> UpdateRun::patchesMending(const GameFilesReport& repor
         const bool listed = std::any_of(mending.begin(), mending.end(), [&](const PendingPatch& patch) {
             return file.recorded.slot == slotKey(patch.slot);
         });
-        if (!listed)
-            logEvent("repair: " + file.path + " cannot be mended: the list no longer names " +
-                     file.recorded.document + " in " + file.recorded.slot);
+        if (listed)
+            continue;
+        m_repairReport.notListed.push_back(file);
+        logEvent("repair: " + file.path + " cannot be mended: the list no longer names " +
+                 file.recorded.document + " in " + file.recorded.slot);
     }
     return mending;
 }

@@ -66,24 +66,20 @@ public:
         m_prefetchStop.request();
     }
 
-    // What repair() found before it mended, and after.
-    struct RepairReport
-    {
-        GameFilesReport before;
-        GameFilesReport after;
-    };
+    // What repair() or verify() found.
     const RepairReport& repairReport() const { return m_repairReport; }
 
 public slots:
     // The whole run, on the calling thread.
     void run();
     // Instead of run(): checks the game folder against the record of installed files, without the
-    // network. finished(true) when every file matches; repairReport().before tells.
+    // network, writing nothing. finished(true) when the record is whole and every file matches;
+    // repairReport().before tells.
     void verify();
     // Instead of run(): checks the game folder against the record of installed files and mends
     // every damaged file from the archive of the slot that wrote it, under the same checks as an
     // update, from the saved list; writes only those files; checks again. finished(true) when the
-    // folder then matches the record.
+    // record is whole and the folder then matches it.
     void repair();
 
 signals:
@@ -124,7 +120,8 @@ private:
     bool applyPatch(const PendingPatch& patch, const PendingPatch* next, ProfileFile& appliedRecord,
                     InstalledFiles& installed);
     std::function<void(size_t, size_t)> checkingProgress();
-    // The slots of the saved list whose archives wrote the damaged files.
+    // The slots of the saved list whose archives wrote the damaged files; what cannot be mended
+    // goes into m_repairReport.
     std::vector<PendingPatch> patchesMending(const GameFilesReport& report);
     void startPrefetch(const PendingPatch& next, const std::string& folder, const std::string& archive);
     // Every notice of the run, the extraction's included, passes here on its way to the player.

@@ -39,8 +39,6 @@ OwnFileRead readRegularFile(const std::string& path, std::string& bytes, uint64_
         result = OwnFileRead::Failed;
     else if (!S_ISREG(st.st_mode))
         result = OwnFileRead::NotAFile;
-    else if (static_cast<uint64_t>(st.st_size) > largest)
-        result = OwnFileRead::TooLarge;
     char buffer[65536];
     while (result == OwnFileRead::Read) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -50,13 +48,13 @@ OwnFileRead readRegularFile(const std::string& path, std::string& bytes, uint64_
             result = OwnFileRead::Failed;
         else if (n == 0)
             break;
-        else if (bytes.size() + static_cast<size_t>(n) > largest)
-            result = OwnFileRead::TooLarge; // grew while read
-        else
-            bytes.append(buffer, static_cast<size_t>(n));
+        const size_t room = largest - bytes.size();
+        bytes.append(buffer, std::min(room, static_cast<size_t>(n)));
+        if (static_cast<size_t>(n) > room)
+            result = OwnFileRead::TooLarge;
     }
     ::close(fd);
-    if (result != OwnFileRead::Read)
+    if (result != OwnFileRead::Read && result != OwnFileRead::TooLarge)
         bytes.clear();
     return result;
 }

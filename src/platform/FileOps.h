@@ -18,7 +18,8 @@ enum class EntryKind { Nothing, RegularFile, Folder, Link, Other };
 EntryKind entryKind(const std::string& path);
 
 // Reads a file of the launcher's own whole, never through a symbolic link and never more than
-// `largest` bytes, so that neither a planted link nor a huge file decides what is read.
+// `largest` bytes, so that neither a planted link nor a huge file decides what is read. A file
+// larger than that is TooLarge, with its first `largest` bytes read, for a reader that can use them.
 enum class OwnFileRead { Read, Missing, NotAFile, TooLarge, Failed };
 OwnFileRead readOwnFile(const std::string& path, std::string& bytes, uint64_t largest);
 // The same for a file named by the user (a key, a list): a link is followed, but it must still

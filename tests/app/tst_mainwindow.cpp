@@ -531,7 +531,8 @@ private slots:
         QVERIFY(window.findChild<QWidget*>("serverInfo1")->isHidden());
         QVERIFY(!window.settingsMenu()->item("checkGameFilesItem")->isEnabled());
         QTRY_COMPARE_WITH_TIMEOUT(journal.texts(),
-                                  QStringList{QString::fromStdString(messages::gameFilesChecked(1, 1, 0, 0))},
+                                  QStringList{"-= Game files =-\n\n1 of 1 game file were missing or changed: "
+                                              "they are mended."},
                                   20000);
         QCOMPARE(folder.read("patched.txt"), QByteArray("new content"));
         QVERIFY(window.findChild<QWidget*>("serverInfo1")->isVisible());

@@ -28,9 +28,26 @@ private slots:
         add("firstStart", messages::firstStart());
         add("settingsRepaired", messages::settingsRepaired());
         add("settingsNotSaved", messages::settingsNotSaved());
-        add("gameFilesChecked intact", messages::gameFilesChecked(1, 0, 0, 0));
-        add("gameFilesChecked mended", messages::gameFilesChecked(1234, 2, 0, 3));
-        add("gameFilesChecked not mended", messages::gameFilesChecked(1234, 2, 1, 1));
+        // Checked, damaged, left damaged, patches not covered, the record as found, its refused lines.
+        const auto checked = [](size_t files, size_t damaged, size_t left, size_t notCovered,
+                                InstalledFiles::State record = InstalledFiles::State::Read,
+                                size_t refused = 0) {
+            RepairReport report;
+            report.before = {record, std::vector<RefusedLine>(refused), files,
+                             std::vector<DamagedFile>(damaged), std::vector<std::string>(notCovered)};
+            report.after.damaged.resize(left);
+            return report;
+        };
+        add("gameFilesChecked intact", messages::gameFilesChecked(checked(1, 0, 0, 0)));
+        add("gameFilesChecked mended", messages::gameFilesChecked(checked(1234, 2, 0, 3)));
+        add("gameFilesChecked not mended", messages::gameFilesChecked(checked(1234, 2, 1, 1)));
+        RepairReport unsigned_ = checked(1234, 2, 2, 0, InstalledFiles::State::Damaged, 3);
+        unsigned_.listNotSigned = true;
+        add("gameFilesChecked list not signed, record damaged", messages::gameFilesChecked(unsigned_));
+        add("gameFilesChecked no record",
+            messages::gameFilesChecked(checked(0, 0, 0, 0, InstalledFiles::State::Missing)));
+        add("gameFilesChecked record unreadable",
+            messages::gameFilesChecked(checked(0, 0, 0, 0, InstalledFiles::State::Unreadable)));
         add("refreshFailed", messages::refreshFailed("http://cfg.example/updater4.cfg", "404 Not Found"));
         add("closeQuestion", messages::closeQuestion());
         add("noDataFolder", messages::noDataFolder());

@@ -6,6 +6,7 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QImage>
 #include <QJsonDocument>
@@ -362,6 +363,80 @@ private slots:
             QVERIFY(!complained.contains(QChar(control)));
             QVERIFY(!log.contains(control));
         }
+    }
+
+    // --verify and --repair report on standard output, one line per finding, names made safe for a
+    // terminal, and end with 0 only for a whole record whose files all match; a check writes nothing.
+    void checkReportsWhatItFound_data()
+    {
+        QTest::addColumn<QString>("task");
+        QTest::addColumn<QByteArray>("record"); // empty: none
+        QTest::addColumn<QString>("found");     // where the recorded file is: "same", "other case", "link"
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<int>("exitCode");
+        const QByteArray one = "Update_1\tp1.rar\t1\t83dcefb7\tData/one.txt\n";
+        const QString changed = "changed: Data/one.txt (Update_1, p1.rar)\n1 file checked, 1 damaged\n";
+        QTest::newRow("intact") << "--verify" << one << "same"
+                                << "1 file checked, 0 damaged\n"
+                                << 0;
+        QTest::newRow("damaged record")
+            << "--verify" << one + "Update_1\tp1.rar\t9k\t83dcefb7\tData/two.txt\n"
+            << "same"
+            << "not read: line 2 of the record of installed files (the size is not a number)\n"
+               "1 file checked, 0 damaged; the record of installed files is damaged\n"
+            << 1;
+        QTest::newRow("no record") << "--verify" << QByteArray() << "same"
+                                   << "no record of installed files: nothing checked\n"
+                                   << 1;
+        QTest::newRow("other letter case") << "--verify" << one << "other case" << changed << 1;
+        QTest::newRow("linked folder") << "--verify" << one << "link" << changed << 1;
+        // Names that would redraw the terminal or forge a report line show their escapes.
+        QTest::newRow("terminal controls in names")
+            << "--verify"
+            << one + "Update_1\x1b[2J\tp1.rar\a\t1\t83dcefb7\tok\x1b[H\\r0 files\\n0 damaged\x9b\n"
+            << "same"
+            << "missing: ok\\x1b[H\\x0d0 files\\x0a0 damaged\uFFFD (Update_1\\x1b[2J, p1.rar\\x07)\n"
+               "2 files checked, 1 damaged\n"
+            << 1;
+        QTest::newRow("repair from an unsigned list")
+            << "--repair" << one << "other case"
+            << changed + "not mended: the saved patch list is not signed\nafter the repair:\n" + changed << 1;
+    }
+
+    void checkReportsWhatItFound()
+    {
+        QFETCH(QString, task);
+        QFETCH(QByteArray, record);
+        QFETCH(QString, found);
+        updater::test::GameFolder folder;
+        folder.write("Tarvo-Updater/updater4.cfg", "[Main]\r\n");
+        folder.write("Tarvo-Updater/updates4.list", "[Updates]\r\nUpdate_1=http://127.0.0.1:9/p1.rar\r\n");
+        folder.write("Tarvo-Updater/patchlist.pub", "a key that proves nothing");
+        if (!record.isEmpty())
+            folder.write("Tarvo-Updater/installed-files.list", record);
+        // A linked folder holds the very file recorded, outside the game folder.
+        QVERIFY(QDir(m_home.path()).mkpath("outside"));
+        updater::test::writeFileOrDie(m_home.filePath("outside/one.txt"), "1");
+        if (found == "link")
+            QVERIFY(QFile::link(m_home.filePath("outside"), folder.path() + "/Data"));
+        else
+            folder.write(found == "same" ? "Data/one.txt" : "data/ONE.txt", "1");
+        const auto contents = [&folder] {
+            QMap<QString, QByteArray> files;
+            for (QDirIterator it(folder.path(), QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
+                if (const QString path = it.next(); !path.contains("/Tarvo-Updater/updater."))
+                    files[path] = folder.read(QDir(folder.path()).relativeFilePath(path));
+            return files;
+        };
+        const QMap<QString, QByteArray> before = contents();
+
+        QProcess check;
+        check.setProcessEnvironment(environment());
+        check.start(qEnvironmentVariable("UPDATER_BINARY"), {task});
+        QVERIFY2(check.waitForFinished(60000), "the check did not end by itself");
+        QTEST(QString::fromUtf8(check.readAllStandardOutput()), "output");
+        QTEST(check.exitCode(), "exitCode");
+        QCOMPARE(contents(), before);
     }
 
     void offlineMachineShowsPanicAndEnds()

@@ -10,6 +10,8 @@
 
 #include <QTest>
 
+#include <optional>
+
 using namespace updater;
 using namespace updater::test;
 
@@ -153,41 +155,56 @@ private slots:
                 "; kept comment\r\n[Updates]\r\nUpdate_1=a.rar\r\nUpdate_2=b.rar\r\nUpdate_3=c.rar\r\n"));
     }
 
-    // A record that is not whole cannot say what a file must hold: it is not trusted at all.
-    void installedFilesRecordIsTrustedOnlyWhole_data()
+    // The record is read line by line: a line that cannot be read is refused, with its number and
+    // why, and the others are read. Saved again, a damaged record loses none of its lines.
+    void installedFilesRecordIsReadLineByLine_data()
     {
         QTest::addColumn<QByteArray>("record"); // "<folder>" puts a folder in its place; empty: none
         QTest::addColumn<int>("state");
         QTest::addColumn<QStringList>("paths");
-        QTest::addColumn<QStringList>("notCovered");
-        const QByteArray heading = "; Files the patches installed: slot, archive, size, CRC-32, path.\n";
-        const auto row = [](const char* name, QByteArray record, InstalledFiles::State state,
-                            QStringList paths, QStringList notCovered = {}) {
-            QTest::newRow(name) << record << int(state) << paths << notCovered;
+        QTest::addColumn<QStringList>("refused"); // "line: reason"
+        const QByteArray heading = "; Files the patches installed: slot, archive, size, CRC-32, path.\n"
+                                   "Update_3\tc.rar\t9\t2b1322c7\tdata/one.txt\n";
+        using State = InstalledFiles::State;
+        using Reason = RefusedLine::Reason;
+        const auto row = [](const char* name, QByteArray record, State state, QStringList paths,
+                            std::optional<Reason> reason = {}, int line = 3) {
+            QTest::newRow(name) << record << int(state) << paths
+                                << (reason ? QStringList{QString("%1: %2").arg(line).arg(int(*reason))}
+                                           : QStringList());
         };
-        row("none", "", InstalledFiles::State::Missing, {});
+        const auto refused = [&](const char* name, const QByteArray& line, Reason reason) {
+            row(name, heading + line + "\n", State::Damaged, {"data/one.txt"}, reason);
+        };
+        row("none", "", State::Missing, {});
+        row("a folder in its place", "<folder>", State::Unreadable, {});
         row("as written",
-            heading + "; Applied before this record began: Update_1\tUpdate_2\n"
-                      "Update_3\tc.rar\t9\t2b1322c7\tdata/one.txt\n"
-                      "Update_4\td.rar\t0\t00000000\ta\\\\b\\tc\\nd.txt\n",
-            InstalledFiles::State::Read, {"a\\b\tc\nd.txt", "data/one.txt"}, {"Update_1", "Update_2"});
-        row("a field missing", heading + "Update_3\tc.rar\t9\tdata/one.txt\n",
-            InstalledFiles::State::Unreadable, {});
-        row("checksum not hex", heading + "Update_3\tc.rar\t9\t2B1322C7\tdata/one.txt\n",
-            InstalledFiles::State::Unreadable, {});
-        row("size not a number", heading + "Update_3\tc.rar\t9k\t2b1322c7\tdata/one.txt\n",
-            InstalledFiles::State::Unreadable, {});
-        row("a path outside the game folder", heading + "Update_3\tc.rar\t9\t2b1322c7\t../etc/passwd\n",
-            InstalledFiles::State::Unreadable, {});
-        row("a folder in its place", "<folder>", InstalledFiles::State::Unreadable, {});
+            "; Applied before this record began: Update_1\tUpdate_2\n" + heading +
+                "Update_4\td.rar\t0\t00000000\ta\\\\b\\tc\\nd.txt\n",
+            State::Read, {"a\\b\tc\nd.txt", "data/one.txt"});
+        row("checksum in upper case", heading + "Update_4\td.rar\t9\t2B1322C7\tdata/two.txt\n", State::Read,
+            {"data/one.txt", "data/two.txt"});
+        refused("a field missing", "Update_4\td.rar\t9\tdata/two.txt", Reason::Fields);
+        refused("a raw tab in the path", "Update_4\td.rar\t9\t2b1322c7\tdata/t\two.txt", Reason::Fields);
+        refused("size with a unit", "Update_4\td.rar\t9k\t2b1322c7\tdata/two.txt", Reason::Size);
+        refused("size below zero", "Update_4\td.rar\t-1\t2b1322c7\tdata/two.txt", Reason::Size);
+        refused("size past 64 bits", "Update_4\td.rar\t18446744073709551616\t2b1322c7\tdata/two.txt",
+                Reason::Size);
+        refused("checksum not hex", "Update_4\td.rar\t9\t2b1322g7\tdata/two.txt", Reason::Crc32);
+        refused("a path up and out", "Update_4\td.rar\t9\t2b1322c7\t../etc/passwd", Reason::Outside);
+        refused("an absolute path", "Update_4\td.rar\t9\t2b1322c7\t/etc/passwd", Reason::Outside);
+        refused("a drive letter", "Update_4\td.rar\t9\t2b1322c7\tC:\\\\boot.ini", Reason::Outside);
+        refused("an empty path", "Update_4\td.rar\t9\t2b1322c7\t", Reason::Outside);
+        refused("the launcher's own file", "Update_4\td.rar\t9\t2b1322c7\tTarvo-Updater/applied4.list",
+                Reason::OwnFile);
+        // What fits is read; the line cut at the cap and the rest are named.
+        row("larger than the cap", heading + QByteArray(InstalledFiles::Largest, ';'), State::Damaged,
+            {"data/one.txt"}, Reason::PastLargest);
     }
 
-    void installedFilesRecordIsTrustedOnlyWhole()
+    void installedFilesRecordIsReadLineByLine()
     {
         QFETCH(QByteArray, record);
-        QFETCH(int, state);
-        QFETCH(QStringList, paths);
-        QFETCH(QStringList, notCovered);
         GameFolder game;
         if (record == "<folder>")
             game.write("Tarvo-Updater/installed-files.list/inside", "x");
@@ -195,16 +212,20 @@ private slots:
             game.write("Tarvo-Updater/installed-files.list", record);
 
         const InstalledFiles read(resolveGamePath(installedFilesPath()));
-
-        QCOMPARE(int(read.state()), state);
-        QStringList found;
-        for (const auto& [path, file] : read.files())
-            found << QString::fromStdString(path);
-        QCOMPARE(found, paths);
-        QStringList slotsNotCovered;
-        for (const std::string& slot : read.notCovered())
-            slotsNotCovered << QString::fromStdString(slot);
-        QCOMPARE(slotsNotCovered, notCovered);
+        QStringList paths, refused;
+        for (const auto& [path, file] : read.files()) {
+            paths << QString::fromStdString(path);
+            QCOMPARE(QString::fromStdString(file.crc32), QString::fromStdString(file.crc32).toLower());
+        }
+        for (const RefusedLine& line : read.refused())
+            refused << QString("%1: %2").arg(line.line).arg(int(line.reason));
+        QTEST(int(read.state()), "state");
+        QTEST(paths, "paths");
+        QTEST(refused, "refused");
+        if (read.state() == InstalledFiles::State::Damaged) {
+            read.save();
+            QCOMPARE(game.read("Tarvo-Updater/installed-files.list"), record);
+        }
     }
 
     // A game folder updated before the record existed: its applied slots are named as not covered.
