@@ -463,7 +463,7 @@ private slots:
             if (situation == "killed placing")
                 writeFileOrDie(placing + "/complete", "");
         }
-        InstanceLock other(path("updates4.list.lock").toStdString());
+        InstanceLock other(path(".updates4.list.lock").toStdString());
         if (situation == "held")
             QCOMPARE(other.acquire(), LockOutcome::Acquired);
 

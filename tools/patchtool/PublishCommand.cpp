@@ -62,7 +62,7 @@ public:
         // one's slots would be lost.
         std::optional<updater::InstanceLock> lock;
         if (!m_request.dryRun) {
-            lock.emplace(m_request.list + ".lock");
+            lock.emplace(updater::folderOf(m_request.list) + "/." + fileNameOf(m_request.list) + ".lock");
             switch (lock->acquire()) {
             case updater::LockOutcome::HeldElsewhere:
                 return usage("another publish of " + m_request.list + " is running (it holds " +
