@@ -1,6 +1,7 @@
 #include "patch/InstalledFiles.h"
 
 #include "patch/ArchiveEntryPath.h"
+#include "patch/RecordFields.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileOps.h"
 #include "platform/GamePath.h"
@@ -13,57 +14,6 @@ namespace {
 
 constexpr std::string_view Heading = "; Files the patches installed: slot, archive, size, CRC-32, path.";
 constexpr std::string_view NotCoveredPrefix = "; Applied before this record began: ";
-
-// Fields are separated by tabs and records by line ends; names may hold either.
-std::string escaped(std::string_view text)
-{
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
-
-std::string unescaped(std::string_view text)
-{
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\' || i + 1 == text.size()) {
-            out += text[i];
-            continue;
-        }
-        const char next = text[++i];
-        out += next == 't' ? '\t' : next == 'n' ? '\n' : next == 'r' ? '\r' : next;
-    }
-    return out;
-}
-
-std::vector<std::string_view> fieldsOf(std::string_view line)
-{
-    std::vector<std::string_view> fields;
-    for (size_t at = 0;;) {
-        const size_t tab = line.find('\t', at);
-        fields.push_back(line.substr(at, tab - at));
-        if (tab == std::string_view::npos)
-            return fields;
-        at = tab + 1;
-    }
-}
 
 bool isCrc32Hex(std::string_view text)
 {
@@ -99,10 +49,7 @@ InstalledFiles::InstalledFiles(std::string path) : m_path(std::move(path))
         return;
     }
     m_state = State::Read;
-    for (size_t at = 0; at < text.size();) {
-        const size_t end = std::min(text.find('\n', at), text.size());
-        const std::string_view line = std::string_view(text).substr(at, end - at);
-        at = end + 1;
+    for (const std::string_view line : linesOf(text)) {
         if (line.starts_with(NotCoveredPrefix)) {
             const std::vector<std::string_view> slots = fieldsOf(line.substr(NotCoveredPrefix.size()));
             for (const std::string_view slot : slots)
@@ -117,15 +64,15 @@ InstalledFiles::InstalledFiles(std::string path) : m_path(std::move(path))
         // A damaged line cannot be trusted to name what a file must hold, nor one naming a file
         // outside the game folder or of the launcher's own, which no patch can have written.
         if (fields.size() != 5 || !isCrc32Hex(fields[3]) || !parseSize(fields[2], file.size) ||
-            isUnsafeEntryName(unescaped(fields[4]))) {
+            isUnsafeEntryName(unescapedField(fields[4]))) {
             m_state = State::Unreadable;
             m_files.clear();
             return;
         }
-        file.slot = unescaped(fields[0]);
-        file.document = unescaped(fields[1]);
+        file.slot = unescapedField(fields[0]);
+        file.document = unescapedField(fields[1]);
         file.crc32 = std::string(fields[3]);
-        m_files[unescaped(fields[4])] = std::move(file);
+        m_files[unescapedField(fields[4])] = std::move(file);
     }
 }
 
@@ -148,12 +95,12 @@ void InstalledFiles::save() const
     if (!m_notCovered.empty()) {
         text += NotCoveredPrefix;
         for (size_t i = 0; i < m_notCovered.size(); ++i)
-            text += (i ? "\t" : "") + escaped(m_notCovered[i]);
+            text += (i ? "\t" : "") + escapedField(m_notCovered[i]);
         text += '\n';
     }
     for (const auto& [path, file] : m_files)
-        text += escaped(file.slot) + '\t' + escaped(file.document) + '\t' + std::to_string(file.size) + '\t' +
-                file.crc32 + '\t' + escaped(path) + '\n';
+        text += escapedField(file.slot) + '\t' + escapedField(file.document) + '\t' +
+                std::to_string(file.size) + '\t' + file.crc32 + '\t' + escapedField(path) + '\n';
     writeFileAtomically(m_path, text, Durability::Durable);
 }
 
