@@ -225,6 +225,14 @@ bool replaceFile(const std::string& from, const std::string& to)
     return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
+bool placeFile(const std::string& from, const std::string& to)
+{
+    if (!replaceFile(from, to))
+        return false;
+    noteDiskEvent(DiskEvent::FilePlaced, to);
+    return true;
+}
+
 bool readWholeFile(const std::string& path, std::string& bytes)
 {
     bytes.clear();

@@ -162,6 +162,14 @@ bool removeEmptyFolder(const std::string& path)
     return ::rmdir(path.c_str()) == 0;
 }
 
+bool removeFolderTree(const std::string& path)
+{
+    // remove_all takes a link for what it is, at the top and inside.
+    std::error_code error;
+    std::filesystem::remove_all(path, error);
+    return !error;
+}
+
 std::vector<std::string> regularFilesIn(const std::string& folder)
 {
     std::vector<std::string> names;

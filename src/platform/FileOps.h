@@ -77,6 +77,9 @@ bool makeMissingFolders(const std::string& path);
 bool removeFile(const std::string& path);
 // Removes a folder only when it is empty; false otherwise.
 bool removeEmptyFolder(const std::string& path);
+// Removes a folder with everything in it, links inside removed as links (what they point at
+// stays); a link at `path` itself is removed alone. False when something stayed.
+bool removeFolderTree(const std::string& path);
 
 // The names of the regular files in a folder (links not followed, so not listed), in byte order;
 // empty when the folder cannot be read.
