@@ -3,6 +3,7 @@
 #include "config/Configuration.h"
 #include "patch/InstalledFiles.h"
 #include "patch/PatchLists.h"
+#include "patch/StagedSlot.h"
 #include "platform/FileOps.h"
 #include "platform/PathText.h"
 #include "trust/CommunityKey.h"
@@ -67,6 +68,8 @@ const std::vector<OwnFile>& ownFiles()
                  updaterFolderPath("updater.log.1"),
                  updaterFolderPath("downloads"),
                  updaterFolderPath("updater.lock"),
+                 stagingFolderPath(),
+                 slotJournalPath(),
              })
             list.push_back({file, lowerAscii(withSlashes(file))});
         return list;
@@ -110,28 +113,41 @@ std::optional<std::string> EntryTargets::destination(const std::string& storedNa
     return resolved;
 }
 
-bool EntryTargets::prepareFolders(const std::string& folderPath)
+bool EntryTargets::planFolders(const std::string& folderPath)
 {
+    bool missing = false; // below a missing folder, every folder is missing
     for (size_t end = 0; end != std::string::npos;) {
         end = folderPath.find('/', end + 1);
         const std::string folder = folderPath.substr(0, end);
-        if (folder.empty() || folder == "." || m_readyFolders.count(folder))
+        if (folder.empty() || folder == "." || m_folders.count(folder))
             continue;
-        const FolderMade made = makeFolder(folder);
-        if (made == FolderMade::Failed)
+        if (m_files.count(folder))
             return false;
-        if (made == FolderMade::Created)
+        if (!missing) {
+            const EntryKind kind = entryKind(folder);
+            if (kind != EntryKind::Folder && kind != EntryKind::Nothing)
+                return false;
+            missing = kind == EntryKind::Nothing;
+        }
+        if (missing)
             m_resolver.noteNewFolder(folder);
         else
             m_resolver.noteCreated(folder);
-        m_readyFolders.insert(folder);
+        m_folders.insert(folder);
     }
     return true;
 }
 
-void EntryTargets::noteWritten(const std::string& path)
+bool EntryTargets::planFile(const std::string& path)
 {
+    if (m_folders.count(path))
+        return false;
+    const EntryKind kind = entryKind(path);
+    if (kind != EntryKind::Nothing && kind != EntryKind::RegularFile && kind != EntryKind::Link)
+        return false;
+    m_files.insert(path);
     m_resolver.noteCreated(path);
+    return true;
 }
 
 bool EntryTargets::passesThroughLink(const std::string& path)

@@ -1,6 +1,7 @@
 #include "patch/InstalledFiles.h"
 
 #include "patch/ArchiveEntryPath.h"
+#include "patch/RecordFields.h"
 #include "platform/AtomicFile.h"
 #include "platform/EventLog.h"
 #include "platform/FileOps.h"
@@ -15,57 +16,6 @@ namespace {
 
 constexpr std::string_view Heading = "; Files the patches installed: slot, archive, size, CRC-32, path.";
 constexpr std::string_view NotCoveredPrefix = "; Applied before this record began: ";
-
-// Fields are separated by tabs and records by line ends; names may hold either.
-std::string escaped(std::string_view text)
-{
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
-
-std::string unescaped(std::string_view text)
-{
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\' || i + 1 == text.size()) {
-            out += text[i];
-            continue;
-        }
-        const char next = text[++i];
-        out += next == 't' ? '\t' : next == 'n' ? '\n' : next == 'r' ? '\r' : next;
-    }
-    return out;
-}
-
-std::vector<std::string_view> fieldsOf(std::string_view line)
-{
-    std::vector<std::string_view> fields;
-    for (size_t at = 0;;) {
-        const size_t tab = line.find('\t', at);
-        fields.push_back(line.substr(at, tab - at));
-        if (tab == std::string_view::npos)
-            return fields;
-        at = tab + 1;
-    }
-}
 
 // Either case: a record mended by hand may spell the digits in upper case.
 bool isCrc32Hex(std::string_view text)
@@ -135,13 +85,13 @@ std::optional<RefusedLine::Reason> InstalledFiles::read(std::string_view line)
         return Reason::Size;
     if (!isCrc32Hex(fields[3]))
         return Reason::Crc32;
-    std::string path = unescaped(fields[4]);
+    std::string path = unescapedField(fields[4]);
     if (launcherOwnFile(path))
         return Reason::OwnFile;
     if (isUnsafeEntryName(path))
         return Reason::Outside;
-    file.slot = unescaped(fields[0]);
-    file.document = unescaped(fields[1]);
+    file.slot = unescapedField(fields[0]);
+    file.document = unescapedField(fields[1]);
     file.crc32 = lowerAscii(fields[3]);
     m_files[std::move(path)] = std::move(file);
     return std::nullopt;
@@ -171,12 +121,12 @@ void InstalledFiles::save() const
     if (!m_notCovered.empty()) {
         text += NotCoveredPrefix;
         for (size_t i = 0; i < m_notCovered.size(); ++i)
-            text += (i ? "\t" : "") + escaped(m_notCovered[i]);
+            text += (i ? "\t" : "") + escapedField(m_notCovered[i]);
         text += '\n';
     }
     for (const auto& [path, file] : m_files)
-        text += escaped(file.slot) + '\t' + escaped(file.document) + '\t' + std::to_string(file.size) + '\t' +
-                file.crc32 + '\t' + escaped(path) + '\n';
+        text += escapedField(file.slot) + '\t' + escapedField(file.document) + '\t' +
+                std::to_string(file.size) + '\t' + file.crc32 + '\t' + escapedField(path) + '\n';
     for (const RefusedLine& line : m_refused)
         text += line.text + '\n';
     writeFileAtomically(m_path, text, Durability::Durable);

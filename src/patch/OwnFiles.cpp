@@ -2,6 +2,7 @@
 
 #include "patch/InstalledFiles.h"
 #include "patch/PatchLists.h"
+#include "patch/StagedSlot.h"
 #include "platform/EventLog.h"
 #include "platform/FileOps.h"
 #include "platform/GamePath.h"
@@ -40,6 +41,8 @@ void mendOwnFiles()
     mend(patchListPath(), EntryKind::RegularFile);
     mend(signatureAddress(patchListPath()), EntryKind::RegularFile);
     mend(updaterFolderPath("downloads"), EntryKind::Folder);
+    mend(slotJournalPath(), EntryKind::RegularFile);
+    mend(stagingFolderPath(), EntryKind::Folder);
 }
 
 } // namespace updater

@@ -5,6 +5,8 @@
 #include "patch/RarStructure.h"
 #include "platform/AtomicFile.h"
 #include "platform/Clock.h"
+#include "platform/DiskSync.h"
+#include "platform/EventLog.h"
 #include "platform/GamePath.h"
 #include "platform/PathText.h"
 #include "platform/StopFlag.h"
@@ -20,6 +22,7 @@
 #include <cwchar>
 #include <memory>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 namespace updater {
@@ -166,19 +169,32 @@ std::optional<FileTime> modificationTimeOf(const RARHeaderDataEx& header)
     return FileTime{seconds, static_cast<int32_t>(rest * 100)};
 }
 
-// The library tests the entry (its checksum included) and hands its data to the callback, which
-// writes it beside the target; only a whole entry takes the target's place, so a launcher killed
-// mid-entry leaves each game file old or new, never half.
-int extractFile(HANDLE archive, const RARHeaderDataEx& header, const std::string& target,
-                EntryTargets& targets, CallbackState& state)
+// The entries of the archive on their way: where each goes, and what waits in the staging folder.
+struct Slot
 {
-    if (!targets.prepareFolders(folderOf(target))) {
-        state.entryCause = "cannot make the folder " + folderOf(target);
+    EntryTargets targets;
+    StagingFolder staging;
+    std::vector<StagedEntry> entries;
+    std::unordered_map<std::string, size_t> byTarget; // an entry that comes again replaces its file
+};
+
+// The library tests the entry (its checksum included) and hands its data to the callback, which
+// writes it into the staging folder; a file there is named only once whole.
+int stageFile(HANDLE archive, const RARHeaderDataEx& header, const std::string& target, Slot& slot,
+              CallbackState& state)
+{
+    if (slot.staging.path().empty()) {
+        state.entryCause = "cannot make the staging folder";
         return ERAR_ECREATE;
     }
+    const auto known = slot.byTarget.find(target);
+    StagedEntry entry;
+    entry.staged = known != slot.byTarget.end() ? slot.entries[known->second].staged
+                                                : std::to_string(slot.entries.size() + 1);
+    entry.target = target;
     std::optional<AtomicFileWriter> file;
     try {
-        file.emplace(target, ".updater-unrar-XXXXXX");
+        file.emplace(slot.staging.path() + "/" + entry.staged, ".updater-unrar-XXXXXX");
     } catch (const UpdaterError& error) {
         state.entryCause = withReason(error);
         return ERAR_ECREATE;
@@ -206,30 +222,75 @@ int extractFile(HANDLE archive, const RARHeaderDataEx& header, const std::string
         state.entryCause = withReason(error);
         return ERAR_ECREATE;
     }
-    if (state.context->written)
-        state.context->written(target, state.entrySize,
-                               crc32Hex(headerHasCrc ? header.FileCRC : crc.value()));
+    entry.size = state.entrySize;
+    entry.crc32 = crc32Hex(headerHasCrc ? header.FileCRC : crc.value());
+    if (known != slot.byTarget.end()) {
+        slot.entries[known->second] = std::move(entry);
+    } else {
+        slot.byTarget.emplace(target, slot.entries.size());
+        slot.entries.push_back(std::move(entry));
+    }
     return ERAR_SUCCESS;
 }
 
-// Returns the library's code for the current entry: 0 when it was written whole.
-int processEntry(HANDLE archive, const RARHeaderDataEx& header, EntryTargets& targets, CallbackState& state)
+// Returns the library's code for the current entry: 0 when it was staged whole.
+int processEntry(HANDLE archive, const RARHeaderDataEx& header, Slot& slot, CallbackState& state)
 {
     state.entryCause.clear();
-    const std::optional<std::string> target = targets.destination(utf8FromWide(header.FileNameW));
+    const std::optional<std::string> target = slot.targets.destination(utf8FromWide(header.FileNameW));
     if (!target || isLinkEntry(header)) {
         state.entryCause = target ? "a link entry" : "an unsafe name";
         return ERAR_ECREATE;
     }
     if (state.context->wanted && ((header.Flags & RHDF_DIRECTORY) || !state.context->wanted(*target)))
         return RARProcessFile(archive, RAR_SKIP, nullptr, nullptr);
-    if (header.Flags & RHDF_DIRECTORY)
-        return targets.prepareFolders(*target) ? RARProcessFile(archive, RAR_SKIP, nullptr, nullptr)
-                                               : ERAR_ECREATE;
-    const int result = extractFile(archive, header, *target, targets, state);
-    if (result == ERAR_SUCCESS)
-        targets.noteWritten(*target);
-    return result;
+    const bool folder = header.Flags & RHDF_DIRECTORY;
+    const std::string folders = folder ? *target : folderOf(*target);
+    if (!slot.targets.planFolders(folders)) {
+        state.entryCause = "cannot make the folder " + folders;
+        return ERAR_ECREATE;
+    }
+    if (folder) {
+        StagedEntry made;
+        made.target = *target;
+        slot.entries.push_back(std::move(made));
+        return RARProcessFile(archive, RAR_SKIP, nullptr, nullptr);
+    }
+    if (!slot.targets.planFile(*target)) {
+        state.entryCause = "a folder stands in its place";
+        return ERAR_ECREATE;
+    }
+    return stageFile(archive, header, *target, slot, state);
+}
+
+// Every entry is staged: puts them in place. With a journal (`staged`), the staged files reach the
+// disk first, so that an interrupted start can finish what the journal names.
+bool placeSlot(Slot& slot, const std::string& documentName, const ExtractionContext& context,
+               UnpackCaption& caption)
+{
+    if (context.staged) {
+        std::vector<std::string> stagedFiles;
+        for (const StagedEntry& entry : slot.entries)
+            if (!entry.staged.empty())
+                stagedFiles.push_back(slot.staging.path() + "/" + entry.staged);
+        if (!syncWrittenFiles(stagedFiles))
+            logEvent("the staged files of " + documentName + " could not all be synced to the disk");
+        if (!context.staged(slot.entries))
+            return false;
+    }
+    // From here the journal names the staged files: they stay until the slot is finished.
+    slot.staging.keep(context.staged != nullptr);
+    const std::optional<PlacementFailure> failure =
+        placeStagedEntries(slot.entries, [&context](const StagedEntry& entry) {
+            if (context.written)
+                context.written(entry.target, entry.size, entry.crc32);
+        });
+    if (failure) {
+        tell(context, caption, NoticeKind::ArchiveEntryFailed, failure->target, ERAR_ECREATE, failure->cause);
+        return false;
+    }
+    slot.staging.keep(false);
+    return true;
 }
 
 } // namespace
@@ -271,9 +332,9 @@ bool extractPatchArchive(const std::string& archivePath, const std::string& docu
         tell(context, caption, NoticeKind::ArchiveComment,
              utf8FromWide(std::wstring_view(comment.data(), ::wcsnlen(comment.data(), comment.size()))));
 
-    EntryTargets targets;
+    Slot slot;
     const int headerResult = readEntries(archive.get(), [&](const RARHeaderDataEx& header) {
-        const int result = processEntry(archive.get(), header, targets, callbackState);
+        const int result = processEntry(archive.get(), header, slot, callbackState);
         caption.entryDone();
         if (result != ERAR_SUCCESS) {
             tell(context, caption, NoticeKind::ArchiveEntryFailed, utf8FromWide(header.FileNameW), result,
@@ -291,7 +352,7 @@ bool extractPatchArchive(const std::string& archivePath, const std::string& docu
         tell(context, caption, NoticeKind::ArchiveHeaderBroken, documentName, headerResult);
         return false;
     }
-    return true;
+    return placeSlot(slot, documentName, context, caption);
 }
 
 int unpackedFileCount()

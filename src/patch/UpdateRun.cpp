@@ -8,6 +8,7 @@
 #include "patch/PatchDownload.h"
 #include "patch/PatchExtraction.h"
 #include "patch/PatchLists.h"
+#include "patch/StagedSlot.h"
 #include "platform/AtomicFile.h"
 #include "platform/DiskSpace.h"
 #include "platform/DiskSync.h"
@@ -48,14 +49,25 @@ const char* refusalOf(const CommunityKey& key, const PendingPatch& patch, std::o
 
 // Whether the next archive may download while this one unpacks. On a nearly full disk the two
 // would compete for the space, and the slot being unpacked could fail for want of room that the
-// next download took; one after the other, it gets the room first. Unpacked data is taken to need
-// up to four times the archive, as compressed game data rarely shrinks more.
+// next download took; one after the other, it gets the room first. The whole unpacked slot waits in
+// the staging folder beside the old files until it is put in place, so all of it needs room at
+// once: up to four times the archive, as compressed game data rarely shrinks more.
 bool roomToFetchAhead(const std::string& archive, uint64_t nextSize)
 {
     constexpr uint64_t Margin = 256 * 1024 * 1024;
     const auto available = availableBytes(archive);
     const auto size = regularFileSize(archive);
     return available && size && *available >= Margin + 4 * *size + nextSize;
+}
+
+// The files on the disk before the records that name them: after a power cut a slot is either
+// recorded with its files whole, or finished from its journal, or applied again. Throws when the
+// record cannot be written.
+void saveInstalledFiles(const std::vector<std::string>& written, InstalledFiles& installed)
+{
+    if (!syncWrittenFiles(written))
+        logEvent("the files of a slot could not all be synced to the disk");
+    installed.save();
 }
 
 } // namespace
@@ -75,6 +87,7 @@ void UpdateRun::run()
              : m_key.state == CommunityKey::Valid ? "community key: found"
                                                   : "community key: not readable, every list is refused");
     mendOwnFiles();
+    finishInterruptedSlot();
     removeLeftovers();
     if (!m_config.patchMirrors.empty())
         m_mirrorSeed = gameFolderSeed();
@@ -302,18 +315,28 @@ bool UpdateRun::unpack(const PendingPatch& patch, const std::string& archive, bo
         if (recorded != onlyThese->end() && recorded->second != path)
             installed.forget(recorded->second);
     };
+    // Once the journal names the staged files, a crash while they are put in place leaves the slot
+    // for the next start to finish.
+    extraction.staged = [this, &patch](const std::vector<StagedEntry>& entries) {
+        try {
+            writeSlotJournal({patch.slot, patch.documentName, entries});
+            return true;
+        } catch (...) {
+            tell({NoticeKind::RecordNotWritten,
+                  patch.documentName,
+                  {},
+                  failureText(std::current_exception())});
+            return false;
+        }
+    };
     const bool extracted = extractPatchArchive(archive, patch.documentName, extraction);
     // A verified archive whose extraction was stopped stays for the next run; otherwise it has served.
     if (extracted || !m_stop.requested() || !verified)
         removeFile(archive);
     if (!extracted)
         return false;
-    // The files on the disk before the records that name them: after a power cut a slot is either
-    // recorded with its files whole, or not recorded and applied again.
-    if (!syncWrittenFiles(written))
-        logEvent("the files of " + patch.documentName + " could not all be synced to the disk");
     try {
-        installed.save();
+        saveInstalledFiles(written, installed);
     } catch (...) {
         tell({NoticeKind::RecordNotWritten, patch.documentName, {}, failureText(std::current_exception())});
         return false;
@@ -334,7 +357,46 @@ bool UpdateRun::applyPatch(const PendingPatch& patch, const PendingPatch* next, 
         tell({NoticeKind::RecordNotWritten, patch.documentName, {}, failureText(std::current_exception())});
         return false;
     }
+    // Recorded, the slot is finished. A journal left by a failure lets the next start finish it.
+    dropSlotJournal();
     return true;
+}
+
+void UpdateRun::finishInterruptedSlot()
+{
+    SlotJournal journal;
+    const JournalRead read = readSlotJournal(journal);
+    if (read != JournalRead::Read) {
+        if (read == JournalRead::Unreadable)
+            logEvent("the journal of an interrupted slot is not readable: its slot is applied again");
+        // Without a journal, nothing of the staging folder was put in place.
+        dropSlotJournal();
+        return;
+    }
+    const PendingPatch patch{journal.slot, {}, journal.document, {}};
+    const std::string slot = "slot " + slotKey(patch.slot) + " (" + patch.documentName + ")";
+    InstalledFiles installed = openInstalledFiles();
+    std::vector<std::string> written;
+    const std::optional<PlacementFailure> failure =
+        placeStagedEntries(journal.entries, [&](const StagedEntry& entry) {
+            installed.note(entry.target, {slotKey(patch.slot), patch.documentName, entry.size, entry.crc32});
+            written.push_back(entry.target);
+        });
+    try {
+        if (failure)
+            throw UpdaterError(failure->target + ": " + failure->cause);
+        ProfileFile appliedRecord(resolveGamePath(appliedRecordPath()));
+        if (appliedRecord.tooLarge())
+            throw UpdaterError("the record of applied patches is larger than 16 MiB");
+        saveInstalledFiles(written, installed);
+        recordApplied(appliedRecord, patch);
+        logEvent(slot + " was interrupted while its files were put in place: now finished");
+    } catch (...) {
+        // Left unrecorded, the slot is applied again.
+        logEvent(slot + " was interrupted while its files were put in place and cannot be finished: " +
+                 failureText(std::current_exception()));
+    }
+    dropSlotJournal();
 }
 
 void UpdateRun::verify()
@@ -354,6 +416,7 @@ void UpdateRun::repair()
     m_http.setStopFlag(&m_stop);
     m_key = loadCommunityKey();
     mendOwnFiles();
+    finishInterruptedSlot();
     removeLeftovers(true);
     if (!m_config.patchMirrors.empty())
         m_mirrorSeed = gameFolderSeed();
@@ -377,6 +440,8 @@ void UpdateRun::repair()
         // Only the damaged files: never one that no patch brought, nor one the player changed
         // on purpose and that is whole.
         const bool mended = archive && unpack(patch, *archive, expected.has_value(), installed, &damaged);
+        if (mended)
+            dropSlotJournal();
         logEvent("repair: slot " + slotKey(patch.slot) + " (" + patch.documentName + ") " +
                  (mended               ? "mended"
                   : m_stop.requested() ? "stopped"

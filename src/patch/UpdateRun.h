@@ -117,6 +117,9 @@ private:
     // saves it. With `onlyThese` (a repair: lower-case path to the path recorded), only those files.
     bool unpack(const PendingPatch& patch, const std::string& archive, bool verified,
                 InstalledFiles& installed, const std::map<std::string, std::string>* onlyThese = nullptr);
+    // Before anything else of a start: a slot that a crash interrupted while its files were put in
+    // place is finished from its journal; a staging folder without one goes.
+    void finishInterruptedSlot();
     bool applyPatch(const PendingPatch& patch, const PendingPatch* next, ProfileFile& appliedRecord,
                     InstalledFiles& installed);
     std::function<void(size_t, size_t)> checkingProgress();

@@ -17,6 +17,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace updater {
 
@@ -223,6 +224,48 @@ void writeFileAtomically(const std::string& path, std::string_view bytes, Durabi
 bool replaceFile(const std::string& from, const std::string& to)
 {
     return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+namespace {
+
+// A game folder may hold a folder mounted from another file system, where no rename reaches: the
+// file is copied beside its target and put in place whole, on the disk before the original goes.
+bool copyIntoPlace(const std::string& from, const std::string& to)
+{
+    const int fd = ::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat st;
+    if (fd < 0)
+        return false;
+    bool copied = false;
+    try {
+        if (::fstat(fd, &st) != 0)
+            throw UpdaterError("Cannot read file " + from);
+        AtomicFileWriter file(to, ".updater-unrar-XXXXXX");
+        std::vector<char> buffer(1 << 20);
+        ssize_t n;
+        while ((n = ::read(fd, buffer.data(), buffer.size())) > 0)
+            file.write(buffer.data(), static_cast<size_t>(n));
+        if (n < 0)
+            throw UpdaterError("Cannot read file " + from);
+        file.setPermissions(st.st_mode & 0777);
+        file.setModificationTime({st.st_mtim.tv_sec, static_cast<int32_t>(st.st_mtim.tv_nsec)});
+        file.commit(Durability::Durable);
+        copied = true;
+    } catch (const UpdaterError&) {
+    }
+    ::close(fd);
+    return copied && ::unlink(from.c_str()) == 0;
+}
+
+} // namespace
+
+bool placeFile(const std::string& from, const std::string& to)
+{
+    if (replaceFile(from, to)) {
+        noteDiskEvent(DiskEvent::FilePlaced, to);
+        return true;
+    }
+    return errno == EXDEV && copyIntoPlace(from, to);
 }
 
 bool readWholeFile(const std::string& path, std::string& bytes)

@@ -58,6 +58,10 @@ void writeFileAtomically(const std::string& path, std::string_view bytes,
 
 // Renames `from` over `to`, replacing a file there.
 bool replaceFile(const std::string& from, const std::string& to);
+// The same for a finished file put in place of a game file (a disk event, see DiskSync.h), with
+// its permissions and modification time. Across file systems it is copied, put in place
+// durably, then removed.
+bool placeFile(const std::string& from, const std::string& to);
 
 // Reads a whole file as bytes; returns false when it cannot be opened.
 bool readWholeFile(const std::string& path, std::string& bytes);

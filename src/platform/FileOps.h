@@ -88,7 +88,8 @@ std::vector<std::string> regularFilesIn(const std::string& folder);
 // The names of the symbolic links in a folder, in byte order.
 std::vector<std::string> linksIn(const std::string& folder);
 
-// Removes a folder with everything in it (links themselves, never what they lead to).
+// Removes a folder with everything in it, links inside removed as links (what they point at
+// stays); a link at `path` itself is removed alone. False when something stayed.
 bool removeTree(const std::string& path);
 
 // A new folder of the program's own in the system's temporary folder, named from `prefix` and the

@@ -323,34 +323,61 @@ private slots:
         QCOMPARE(QDir(game.path()).entryList({".updater*"}, QDir::Hidden | QDir::Files).size(), 0);
     }
 
-    // The box keeps the library's code; the cause the log gets says what went wrong.
-    void failedEntryNamesItsCause_data()
+    // A slot lands whole or not at all: a later entry that fails leaves the game folder as it was,
+    // the earlier ones unplaced and nothing of the staging behind. The box keeps the library's
+    // code; the cause the log gets says what went wrong.
+    void failedEntryLeavesTheGameFolderAsItWas_data()
     {
         QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("second"); // the entry after first.txt
+        QTest::addColumn<QString>("failed"); // the entry told
         QTest::addColumn<QString>("cause");
         QTest::newRow("disk full") << "disk full"
+                                   << "sub/x.txt"
+                                   << "first.txt"
                                    << "disk full";
         QTest::newRow("a file where its folder belongs") << "file in the way"
+                                                         << "sub/x.txt"
+                                                         << "sub/x.txt"
                                                          << "cannot make the folder sub";
+        QTest::newRow("a folder where its file belongs") << "folder in the way"
+                                                         << "sub/x.txt"
+                                                         << "sub/x.txt"
+                                                         << "a folder stands in its place";
+        QTest::newRow("a link entry") << "link"
+                                      << "passwd"
+                                      << "passwd"
+                                      << "a link entry";
     }
-    void failedEntryNamesItsCause()
+    void failedEntryLeavesTheGameFolderAsItWas()
     {
         QFETCH(QString, fault);
+        QFETCH(QString, second);
+        QFETCH(QString, failed);
         QFETCH(QString, cause);
         GameFolder game;
+        game.write("first.txt", "old first");
         RarBuilder archive;
-        archive.add("sub/x.txt", "x");
-        game.write("p.rar", archive.build({"sub/x.txt"}));
+        archive.add("first.txt", "new first");
+        if (fault == "link")
+            archive.addSymlink(second, "/etc/passwd");
+        else
+            archive.add(second, "second");
+        game.write("p.rar", archive.build({"first.txt", second}, {"-ol"}));
         std::optional<test::FileFaultInjection> diskFull;
         if (fault == "disk full")
-            diskFull.emplace(FileFault::DiskFull, "sub");
-        else
+            diskFull.emplace(FileFault::DiskFull, "Tarvo-Updater"); // where every entry waits
+        if (fault == "file in the way")
             game.write("sub", "a file");
+        if (fault == "folder in the way")
+            game.write("sub/x.txt/kept", "kept");
+        const QStringList before = game.contents();
 
         QVERIFY(!extractPatchArchive("p.rar", "p.rar", context()));
 
-        QCOMPARE(notices(), QStringList{told(NoticeKind::ArchiveEntryFailed, "sub/x.txt")});
+        QCOMPARE(notices(), QStringList{told(NoticeKind::ArchiveEntryFailed, failed.toStdString())});
         QCOMPARE(QString::fromStdString(m_player->notices().first().cause), cause);
+        QCOMPARE(game.contents(), before);
     }
 
     void brokenHeaderEndsTheArchive()
@@ -545,6 +572,8 @@ private slots:
         QTest::newRow("the log, in another case") << "TARVO-UPDATER/Updater.log" << true;
         QTest::newRow("into the downloads") << "Tarvo-Updater/downloads/patch-0000000000000001.rar" << true;
         QTest::newRow("the record of installed files") << "Tarvo-Updater/installed-files.list" << true;
+        QTest::newRow("into the staging folder") << "TARVO-UPDATER/Staging/1" << true;
+        QTest::newRow("the slot's journal") << "Tarvo-Updater/slot-journal" << true;
         QTest::newRow("the news page") << "Tarvo-Updater/www/index.htm" << false;
     }
     void launchersOwnFilesRefuseTheArchive()
@@ -564,22 +593,6 @@ private slots:
                                                   (folder ? entry + "inside" : entry).toStdString());
         QCOMPARE(notices(), refused ? QStringList{told} : QStringList());
         QCOMPARE(game.exists("first.txt"), !refused);
-    }
-
-    void linkEntriesAreNeverWritten()
-    {
-        GameFolder game;
-        RarBuilder archive;
-        archive.addSymlink("passwd", "/etc/passwd");
-        archive.add("after.txt", "after");
-        game.write("link.rar", archive.build({"passwd", "after.txt"}, {"-ol"}));
-
-        QVERIFY(!extractPatchArchive("link.rar", "link.rar", context()));
-
-        QCOMPARE(notices(), QStringList{told(NoticeKind::ArchiveEntryFailed, "passwd")});
-        QVERIFY(!QFileInfo(game.path() + "/passwd").isSymLink());
-        QVERIFY(!game.exists("passwd"));
-        QVERIFY(!game.exists("after.txt"));
     }
 
     void existingLinksInTheGameFolderAreNotFollowed()

@@ -215,19 +215,20 @@ private slots:
         Run run(server.url("/l"));
         run.run.run();
 
-        // Each file of the slot, and the folders that name them, before its records.
+        // Each file of the slot staged and on the disk before the journal that names them, then in
+        // place and on the disk with the folders that name them, before its records.
+        const QStringList staged{"synced Tarvo-Updater/staging", "synced Tarvo-Updater", "synced .",
+                                 "durable Tarvo-Updater/slot-journal"};
         const QStringList records{"durable Tarvo-Updater/installed-files.list",
                                   "durable Tarvo-Updater/applied4.list"};
         const QStringList expected =
-            QStringList{"durable Tarvo-Updater/updates4.list",
-                        "durable Tarvo-Updater/installed-files.list",
-                        "placed data/one.txt",
-                        "placed two\tthree.txt",
-                        "synced data/one.txt",
-                        "synced two\tthree.txt",
-                        "synced data",
-                        "synced ."} +
-            records + QStringList{"placed data/one.txt", "synced data/one.txt", "synced data", "synced ."} +
+            QStringList{"durable Tarvo-Updater/updates4.list", "durable Tarvo-Updater/installed-files.list",
+                        "placed Tarvo-Updater/staging/1",      "placed Tarvo-Updater/staging/2",
+                        "synced Tarvo-Updater/staging/1",      "synced Tarvo-Updater/staging/2"} +
+            staged + QStringList{"placed data/one.txt",   "placed two\tthree.txt", "synced data/one.txt",
+                                 "synced two\tthree.txt", "synced data",           "synced ."} +
+            records + QStringList{"placed Tarvo-Updater/staging/1", "synced Tarvo-Updater/staging/1"} +
+            staged + QStringList{"placed data/one.txt", "synced data/one.txt", "synced data", "synced ."} +
             records;
         QCOMPARE(events, expected);
         // The CRC-32s as zlib.crc32 gives them.
@@ -264,6 +265,50 @@ private slots:
         for (const auto& [path, file] : record.files())
             recorded << QString::fromStdString(path);
         QCOMPARE(recorded, (QStringList{"Data/map.txt", "Data/other.txt"}));
+    }
+
+    // A crash at a disk event (the observer throws there, as if the launcher died): once the journal
+    // names the staged files, the next start puts the rest in place and records the slot without
+    // fetching it again; before that, it clears the staging folder and applies the slot anew.
+    void interruptedSlotIsSettledAtTheNextStart_data()
+    {
+        QTest::addColumn<QString>("crashAt");
+        QTest::addColumn<int>("downloads");
+        QTest::newRow("first file put in place") << "data/one.txt" << 1;
+        QTest::newRow("first file staged") << "Tarvo-Updater/staging/1" << 2;
+    }
+    void interruptedSlotIsSettledAtTheNextStart()
+    {
+        QFETCH(QString, crashAt);
+        QFETCH(int, downloads);
+        GameFolder game;
+        game.write("Tarvo-Updater/applied4.list", recordOf(0));
+        game.write("data/one.txt", "old");
+        ScriptedHttpServer server;
+        serveArchive(server, "p1.rar", archiveOf({{"data/one.txt", "new"}, {"two.txt", "2"}}));
+        server.serve("/l", ScriptedHttpServer::ok(listOf(server, 1).toStdString()));
+        setDiskEventObserverForTest([&crashAt](DiskEvent, const std::string& path) {
+            if (path == crashAt.toStdString())
+                throw std::runtime_error("crash");
+        });
+        {
+            const auto noObserver = qScopeGuard([] { setDiskEventObserverForTest({}); });
+            Run crashed(server.url("/l"));
+            QVERIFY_THROWS_EXCEPTION(std::runtime_error, crashed.run.run());
+        }
+        QCOMPARE(game.read("two.txt"), QByteArray());
+
+        Run next(server.url("/l"));
+        next.run.run();
+
+        QCOMPARE(firstArguments(next.finished), QVariantList{true});
+        QCOMPARE(targetsRequested(server).count("/patches/p1.rar"), downloads);
+        QCOMPARE(game.read("data/one.txt"), QByteArray("new"));
+        QCOMPARE(game.read("two.txt"), QByteArray("2"));
+        QCOMPARE(game.read("Tarvo-Updater/applied4.list"), recordOf(1));
+        const InstalledFiles installed(resolveGamePath(installedFilesPath()));
+        QCOMPARE(installed.files().size(), size_t(2));
+        QVERIFY(!game.exists("Tarvo-Updater/slot-journal") && !game.exists("Tarvo-Updater/staging"));
     }
 
     void unavailableListIsToldAndTheRunGoesOn_data()

@@ -4,10 +4,13 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <fcntl.h>
 #include <optional>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -89,6 +92,44 @@ private slots:
         QCOMPARE(raised, QString("disk full"));
         QVERIFY(left.isEmpty());
     }
+    void placedFileKeepsItsModeAndTime_data()
+    {
+        QTest::addColumn<bool>("mountedApart"); // the target's folder on a file system of its own
+        QTest::newRow("same file system") << false;
+        QTest::newRow("a folder mounted apart") << true;
+    }
+    void placedFileKeepsItsModeAndTime()
+    {
+        QFETCH(bool, mountedApart);
+        QTemporaryDir folder;
+        const QString target = folder.filePath("data/x.txt"), staged = folder.filePath("staged");
+        QVERIFY(QDir(folder.path()).mkdir("data"));
+        const QByteArray data = QFile::encodeName(folder.filePath("data"));
+        if (mountedApart &&
+            (::geteuid() != 0 || ::mount("tmpfs", data.constData(), "tmpfs", 0, "size=1m") != 0))
+            QSKIP("mounting a file system needs root");
+        const auto unmount = qScopeGuard([&] {
+            if (mountedApart)
+                ::umount2(data.constData(), MNT_DETACH);
+        });
+        test::writeFileOrDie(target, "old");
+        test::writeFileOrDie(staged, "new");
+        QCOMPARE(::chmod(QFile::encodeName(staged).constData(), 0751), 0);
+        const timespec times[2] = {{0, UTIME_OMIT}, {1700000000, 5000}};
+        QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(staged).constData(), times, 0), 0);
+
+        QVERIFY(placeFile(staged.toStdString(), target.toStdString()));
+
+        struct stat st;
+        QCOMPARE(::stat(QFile::encodeName(target).constData(), &st), 0);
+        QCOMPARE(test::bytesOf(target), QByteArray("new"));
+        QCOMPARE(st.st_mode & 0777, mode_t(0751));
+        QCOMPARE(st.st_mtim.tv_sec, times[1].tv_sec);
+        QCOMPARE(st.st_mtim.tv_nsec, times[1].tv_nsec);
+        QCOMPARE(QDir(folder.filePath("data")).entryList(QDir::Files | QDir::Hidden), QStringList{"x.txt"});
+        QVERIFY(!QFileInfo::exists(staged));
+    }
+
     void writerReplacesTheTargetOnlyOnCommit()
     {
         QFETCH(bool, commit);

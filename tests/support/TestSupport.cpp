@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -37,6 +38,20 @@ QByteArray GameFolder::read(const QString& relativePath) const
 bool GameFolder::exists(const QString& relativePath) const
 {
     return QFileInfo::exists(m_dir.filePath(relativePath));
+}
+
+QStringList GameFolder::contents() const
+{
+    QStringList entries;
+    QDirIterator it(m_dir.path(), QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo entry(it.next());
+        const QString path = QDir(m_dir.path()).relativeFilePath(entry.filePath());
+        entries << (entry.isDir() && !entry.isSymLink() ? path + "/" : path + "=" + read(path));
+    }
+    entries.sort();
+    return entries;
 }
 
 void writeFileOrDie(const QString& path, const QByteArray& bytes)

@@ -3,6 +3,7 @@
 #include <QJsonObject>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <string>
@@ -20,6 +21,9 @@ public:
     void write(const QString& relativePath, const QByteArray& bytes) const;
     QByteArray read(const QString& relativePath) const;
     bool exists(const QString& relativePath) const;
+    // Everything below the folder, hidden entries too, in name order: "path/" for a folder,
+    // "path=bytes" for a file, so that two moments of the folder compare whole.
+    QStringList contents() const;
 
 private:
     QTemporaryDir m_dir;
