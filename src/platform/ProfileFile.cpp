@@ -220,8 +220,10 @@ bool parseProfileInteger(std::string_view text, int& value)
 ProfileFile::ProfileFile(std::string path) : m_path(std::move(path))
 {
     std::string bytes;
-    m_tooLarge = regularFileSize(m_path).value_or(0) > Largest;
-    m_exists = !m_tooLarge && readWholeFile(m_path, bytes);
+    // Only a regular file is read, and never past the cap: a device such as /dev/zero never ends.
+    const OwnFileRead read = readFileUpTo(m_path, bytes, Largest);
+    m_tooLarge = read == OwnFileRead::TooLarge;
+    m_exists = read == OwnFileRead::Read;
     if (m_exists && exceedsLineCaps(bytes)) {
         m_tooLarge = true;
         m_exists = false;

@@ -521,6 +521,11 @@ private slots:
         QTest::newRow("option without value") << QStringList{"check", "updates4.list", "--archives"} << usage;
         QTest::newRow("key file missing") << QStringList{"check", "updates4.list", "--key", "nowhere.pub"}
                                           << "tarvo-patchtool: cannot read nowhere.pub\n";
+        // A device that never ends is no key and no list.
+        QTest::newRow("key that never ends") << QStringList{"check", "updates4.list", "--key", "/dev/zero"}
+                                             << "tarvo-patchtool: cannot read /dev/zero\n";
+        QTest::newRow("list that never ends")
+            << QStringList{"integrity", "/dev/zero", "patches"} << "tarvo-patchtool: cannot read /dev/zero\n";
     }
 
     void usageErrors()

@@ -118,9 +118,22 @@ private:
     {
         std::string bytes;
         if (!isAddress(source)) {
-            if (updater::readWholeFile(source, bytes) && bytes.size() <= largest)
+            switch (updater::readFileUpTo(source, bytes, largest)) {
+            case updater::OwnFileRead::Read:
                 return bytes;
-            m_failure = updater::fileExists(source) ? tooLarge : "no such file";
+            case updater::OwnFileRead::TooLarge:
+                m_failure = tooLarge;
+                break;
+            case updater::OwnFileRead::Missing:
+                m_failure = "no such file";
+                break;
+            case updater::OwnFileRead::NotAFile:
+                m_failure = "not a file";
+                break;
+            case updater::OwnFileRead::Failed:
+                m_failure = "cannot be read";
+                break;
+            }
             return std::nullopt;
         }
         try {
@@ -242,7 +255,8 @@ int checkPatchSet(const CheckRequest& request)
     std::optional<updater::MinisignKey> key;
     if (request.keyFile) {
         std::string text;
-        if (!updater::readWholeFile(*request.keyFile, text)) {
+        // A minisign public key file is a few lines.
+        if (updater::readFileUpTo(*request.keyFile, text, 64 * 1024) != updater::OwnFileRead::Read) {
             std::fprintf(stderr, "tarvo-patchtool: cannot read %s\n", request.keyFile->c_str());
             return ExitUsage;
         }
