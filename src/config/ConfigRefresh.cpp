@@ -4,6 +4,7 @@
 #include "net/HttpClient.h"
 #include "platform/AtomicFile.h"
 #include "platform/GamePath.h"
+#include "platform/ProfileFile.h"
 #include "trust/SignedFetch.h"
 
 #include <exception>
@@ -23,6 +24,9 @@ RefreshOutcome refreshConfig(const Configuration& config, HttpClient& client)
                         {signatureInUse(path), "configuration older than the one in use"});
         if (downloaded.problem)
             return {RefreshOutcome::Failed, *downloaded.problem};
+        // Written in place, it would not be read at the next start.
+        if (ProfileFile::exceedsLineCaps(downloaded.body))
+            return {RefreshOutcome::Failed, "configuration has too many lines"};
         writeFileAtomically(path, downloaded.body);
         // Kept beside it, so that an older configuration served later is refused.
         if (!downloaded.signature.empty())

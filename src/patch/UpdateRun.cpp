@@ -146,9 +146,11 @@ bool UpdateRun::downloadPatchList()
         // A list trickling just fast enough would hold the run for hours.
         m_http.setWholeWithin(ListWholeWithinSeconds);
         const auto archivesAreNotLimited = qScopeGuard([this] { m_http.setWholeWithin(0); });
-        const SignedDocument list =
+        SignedDocument list =
             fetchSigned(m_http, m_key, m_config.patchList, LargestPatchList, "list larger than 16 MiB",
                         {signatureInUse(listPath), "list older than the one in use"});
+        if (!list.problem && ProfileFile::exceedsLineCaps(list.body))
+            list.problem = "list has too many lines";
         if (list.problem) {
             logEvent("patch list refused: " + *list.problem);
             // A list that does not prove where it came from is not kept; the one on disk serves.
@@ -234,6 +236,13 @@ bool UpdateRun::applyPendingPatches()
     if (m_key.state != CommunityKey::Absent && !listOnDiskIsSigned(listPath))
         return false; // kept from before the key was shipped: nothing in it is proven
     const ProfileFile patchList(listPath);
+    // Read as empty, such a list would report every patch applied.
+    if (patchList.tooLarge()) {
+        logEvent("the saved patch list is larger than 16 MiB or has too many lines: nothing applied");
+        tell({NoticeKind::PatchListUnavailable, m_config.patchList, "list has too many lines",
+              "list has too many lines", 0});
+        return false;
+    }
     ProfileFile appliedRecord(resolveGamePath(appliedRecordPath()));
     // Read as empty, such a record would have every patch applied again over newer ones.
     if (appliedRecord.tooLarge()) {

@@ -37,6 +37,10 @@ public:
     // or the line caps, which also refuses every write (so that what it holds is not lost).
     explicit ProfileFile(std::string path);
 
+    // Whether a document of these bytes would pass the line caps: a downloaded one that would not
+    // is refused before it replaces one that does.
+    static bool exceedsLineCaps(std::string_view bytes);
+
     const std::string& path() const { return m_path; }
     bool exists() const { return m_exists; }
     bool tooLarge() const { return m_tooLarge; }
@@ -65,7 +69,6 @@ private:
         bool isKey = false;
     };
 
-    static bool exceedsLineCaps(std::string_view bytes);
     void parse(const std::string& bytes);
     void classify(Line& line) const;
     void rebuildIndex();

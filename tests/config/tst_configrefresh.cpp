@@ -1,6 +1,7 @@
 #include "config/ConfigRefresh.h"
 #include "config/Configuration.h"
 #include "net/HttpClient.h"
+#include "platform/ProfileFile.h"
 #include "support/MinisignKeys.h"
 #include "support/ScriptedHttpServer.h"
 #include "support/TestSupport.h"
@@ -63,6 +64,9 @@ private slots:
         QTest::newRow("over 1 MiB: not a configuration")
             << 1 << ok(QByteArray(1024 * 1024 + 1, ';')) << false << RefreshOutcome::Failed
             << "configuration larger than 1 MiB" << OldConfig;
+        QTest::newRow("more sections than a configuration is read with")
+            << 1 << ok(NewConfig + QByteArray("[s]\n").repeated(ProfileFile::LargestSectionCount)) << false
+            << RefreshOutcome::Failed << "configuration has too many lines" << OldConfig;
         QTest::newRow("unreachable: the cause, not an earlier reply")
             << 1 << QByteArray() << true << RefreshOutcome::Failed << "connection refused" << OldConfig;
     }
