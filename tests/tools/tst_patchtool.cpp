@@ -411,6 +411,8 @@ private slots:
             << "archive link" << 1 << "c.rar: a link, not an archive" << one;
         QTest::newRow("list in use signed in 2100")
             << "future" << 0 << "updates4.list: WARNING: the signature it replaces is for 2100-01-01" << two;
+        QTest::newRow("list in use signed at the last time there is")
+            << "end of time" << 1 << "updates4.list: the signature it replaces carries the last time" << one;
     }
     void publishKeepsTheListAndSignatureTogether()
     {
@@ -435,9 +437,11 @@ private slots:
             if (situation == "killed placing")
                 writeFileOrDie(placing + "/complete", "");
         }
-        if (situation == "future")
+        if (situation == "future" || situation == "end of time")
             writeFileOrDie(path("updates4.list.minisig"),
-                           m_keys.sign(one, "timestamp:4102444800\tfile:updates4.list"));
+                           m_keys.sign(one, situation == "future"
+                                                ? "timestamp:4102444800\tfile:updates4.list"
+                                                : "timestamp:18446744073709551615\tfile:x"));
         InstanceLock other(path(".updates4.list.lock").toStdString());
         if (situation == "held")
             QCOMPARE(other.acquire(), LockOutcome::Acquired);
@@ -451,7 +455,8 @@ private slots:
                  qPrintable(run.out.join('\n') + run.err));
         const QByteArray list = bytesOf(path("updates4.list"));
         QCOMPARE(withoutIntegrity(list), withoutIntegrity(listAfter));
-        QCOMPARE(m_keys.verifies(path("updates4.list")), exitCode == 0);
+        // Refused, the pair on disk stays as it was: signed only where it was signed before.
+        QCOMPARE(m_keys.verifies(path("updates4.list")), exitCode == 0 || situation == "end of time");
         QVERIFY(!QFileInfo::exists(placing));
         if (situation == "future") {
             const auto signedAt = signedTimestamp(bytesOf(path("updates4.list.minisig")).toStdString());

@@ -118,9 +118,9 @@ public:
             if (!key)
                 return refuse("the secret key does not open with that password");
             publicKey = key->publicKey();
-            sign(*key, listCopy, m_request.list);
-            if (m_request.config)
-                sign(*key, configCopy, *m_request.config);
+            if (!sign(*key, listCopy, m_request.list) ||
+                (m_request.config && !sign(*key, configCopy, *m_request.config)))
+                return refuse("nothing published");
         }
 
         CheckRequest check{listCopy, std::nullopt, m_request.archiveFolder, std::nullopt, false};
@@ -269,26 +269,34 @@ private:
     }
 
     // Signs the copy at `path` with a time later than that of the signature it replaces beside
-    // `target`.
-    void sign(const updater::MinisignSecretKey& key, const std::string& path, const std::string& target) const
+    // `target`; false when there is no later time.
+    bool sign(const updater::MinisignSecretKey& key, const std::string& path, const std::string& target) const
     {
         std::string document;
         updater::readWholeFile(path, document);
         const std::string name = fileNameOf(path);
         std::string replaced;
-        if (!updater::readWholeFile(updater::signatureAddress(target), replaced))
+        if (updater::readFileUpTo(updater::signatureAddress(target), replaced, updater::LargestSignature) !=
+            updater::OwnFileRead::Read)
             replaced.clear();
         const std::optional<uint64_t> replacedAt = updater::signedTimestamp(replaced);
         const uint64_t now = secondsNow();
+        const std::optional<uint64_t> at = signingTime(now, replacedAt);
+        if (!at) {
+            std::printf("%s: the signature it replaces carries the last time there is: launchers that took "
+                        "it take no later one; they need a new key\n",
+                        name.c_str());
+            return false;
+        }
         if (replacedAt && liesInFuture(*replacedAt, now))
             std::printf("%s: WARNING: the signature it replaces is for %s, ahead of this computer's clock "
                         "(%s): signed for %s, so that launchers which took that one take this\n",
                         name.c_str(), utcText(*replacedAt).c_str(), utcText(now).c_str(),
-                        utcText(signingTime(now, replacedAt)).c_str());
+                        utcText(*at).c_str());
         updater::writeFileAtomically(
             updater::signatureAddress(path),
-            updater::signMinisign(key, document,
-                                  updater::defaultTrustedComment(signingTime(now, replacedAt), name)));
+            updater::signMinisign(key, document, updater::defaultTrustedComment(*at, name)));
+        return true;
     }
 
     // The list and its signature are first written whole beside the list, then a marker, then

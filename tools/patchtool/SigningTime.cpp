@@ -20,11 +20,13 @@ uint64_t secondsNow()
             .count());
 }
 
-uint64_t signingTime(uint64_t now, std::optional<uint64_t> replaced)
+std::optional<uint64_t> signingTime(uint64_t now, std::optional<uint64_t> replaced)
 {
     if (!replaced || *replaced < now)
         return now;
-    return *replaced == std::numeric_limits<uint64_t>::max() ? *replaced : *replaced + 1;
+    if (*replaced == std::numeric_limits<uint64_t>::max())
+        return std::nullopt;
+    return *replaced + 1;
 }
 
 bool liesInFuture(uint64_t signedAt, uint64_t now)

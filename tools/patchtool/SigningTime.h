@@ -11,8 +11,9 @@ uint64_t secondsNow();
 
 // The time a document is signed with: later than both now and the time of the signature it
 // replaces. Launchers take only a later time than the one in use, so a document once signed with a
-// clock far ahead is healed by the next publish instead of locking every later one out.
-uint64_t signingTime(uint64_t now, std::optional<uint64_t> replaced);
+// clock far ahead is healed by the next publish instead of locking every later one out. Nothing
+// when the replaced one carries the last time there is.
+std::optional<uint64_t> signingTime(uint64_t now, std::optional<uint64_t> replaced);
 
 // Whether a signature's time lies ahead of this computer's clock by more than the clocks of two
 // computers commonly differ.
