@@ -53,8 +53,12 @@ InstalledFiles::InstalledFiles(std::string path) : m_path(std::move(path))
     size_t number = 0;
     for (size_t at = 0; at < readable;) {
         const size_t end = std::min(text.find('\n', at), text.size());
-        const std::string_view line = std::string_view(text).substr(at, end - at);
+        std::string_view line = std::string_view(text).substr(at, end - at);
         at = end + 1;
+        // A record saved by an editor with the other platform's line ends; the launcher escapes
+        // every CR of its own.
+        if (line.ends_with('\r'))
+            line.remove_suffix(1);
         ++number;
         if (const std::optional<RefusedLine::Reason> reason = read(line))
             m_refused.push_back({number, *reason, std::string(line)});

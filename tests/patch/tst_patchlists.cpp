@@ -182,7 +182,8 @@ private slots:
             "; Applied before this record began: Update_1\tUpdate_2\n" + heading +
                 "Update_4\td.rar\t0\t00000000\ta\\\\b\\tc\\nd.txt\n",
             State::Read, {"a\\b\tc\nd.txt", "data/one.txt"});
-        row("checksum in upper case", heading + "Update_4\td.rar\t9\t2B1322C7\tdata/two.txt\n", State::Read,
+        row("checksum in upper case, line ends of another editor",
+            heading + "Update_4\td.rar\t9\t2B1322C7\tdata/two.txt\r\n", State::Read,
             {"data/one.txt", "data/two.txt"});
         refused("a field missing", "Update_4\td.rar\t9\tdata/two.txt", Reason::Fields);
         refused("a raw tab in the path", "Update_4\td.rar\t9\t2b1322c7\tdata/t\two.txt", Reason::Fields);
