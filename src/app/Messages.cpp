@@ -124,6 +124,9 @@ std::vector<std::string> gameFilesReport(const GameFilesReport& report)
         lines.push_back("not covered: the files of " + names +
                         " (applied before the record of installed files began)");
     }
+    if (report.slotCutShort)
+        lines.push_back(
+            "an update was cut short while it put its files in place: the next start finishes it");
     for (const RefusedLine& line : report.refused)
         lines.push_back("not read: line " + std::to_string(line.line) +
                         " of the record of installed files (" + refusal(line.reason) + ")");

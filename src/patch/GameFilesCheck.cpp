@@ -2,6 +2,7 @@
 
 #include "patch/ArchiveEntryPath.h"
 #include "patch/PatchLists.h"
+#include "patch/StagedSlot.h"
 #include "platform/EventLog.h"
 #include "platform/FileOps.h"
 #include "platform/GamePath.h"
@@ -53,6 +54,7 @@ GameFilesReport checkGameFiles(const InstalledFiles& record, const StopFlag* sto
     report.record = record.state();
     report.refused = record.refused();
     report.notCovered = record.notCovered();
+    report.slotCutShort = entryKind(resolveGamePath(slotJournalPath())) != EntryKind::Nothing;
     // Resolved as a repair writes them, so that both see the same file.
     EntryTargets targets;
     const size_t total = record.files().size();

@@ -26,9 +26,10 @@ struct GameFilesReport
     size_t checked = 0;
     std::vector<DamagedFile> damaged;
     std::vector<std::string> notCovered; // slots applied before the record began
+    bool slotCutShort = false;           // a slot's files were being put in place: the next start finishes it
 
     // The record is whole and every file it names holds what it must.
-    bool whole() const { return record == InstalledFiles::State::Read && damaged.empty(); }
+    bool whole() const { return record == InstalledFiles::State::Read && damaged.empty() && !slotCutShort; }
 };
 
 // What a repair found before it mended, what it could not mend and why, and what it found after.

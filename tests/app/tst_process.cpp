@@ -388,6 +388,11 @@ private slots:
                                    << "no record of installed files: nothing checked\n"
                                    << 1;
         QTest::newRow("other letter case") << "--verify" << one << "other case" << changed << 1;
+        QTest::newRow("an update cut short")
+            << "--verify" << one << "journal"
+            << "an update was cut short while it put its files in place: the next start finishes it\n"
+               "1 file checked, 0 damaged\n"
+            << 1;
         QTest::newRow("linked folder") << "--verify" << one << "link" << changed << 1;
         // Names that would redraw the terminal or forge a report line show their escapes.
         QTest::newRow("terminal controls in names")
@@ -419,7 +424,9 @@ private slots:
         if (found == "link")
             QVERIFY(QFile::link(m_home.filePath("outside"), folder.path() + "/Data"));
         else
-            folder.write(found == "same" ? "Data/one.txt" : "data/ONE.txt", "1");
+            folder.write(found == "other case" ? "data/ONE.txt" : "Data/one.txt", "1");
+        if (found == "journal")
+            folder.write("Tarvo-Updater/slot-journal", "left by a killed update");
         // The log and the lock are not the check's findings.
         const auto contents = [&folder] {
             return folder.contents().filter(QRegularExpression("^(?!Tarvo-Updater/updater\\.(log|lock))"));
