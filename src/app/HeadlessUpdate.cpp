@@ -136,7 +136,8 @@ int runHeadlessUpdate(int argc, char** argv)
         return 1;
     case LauncherProcess::LockRefusal::GameFolderLockUnusable:
         console.line(messages::gameFolderLockUnusable(process.gameFolderLock().path(),
-                                                      process.gameFolderLock().reason()));
+                                                      process.gameFolderLock().reason(),
+                                                      process.gameFolderLock().standsInTheWay()));
         return 1;
     case LauncherProcess::LockRefusal::None:
         break;

@@ -15,10 +15,15 @@ std::string gameFolderInUse()
            "date.\nStart again when it is done.";
 }
 
-std::string gameFolderLockUnusable(const std::string& lockPath, const std::string& reason)
+std::string gameFolderLockUnusable(const std::string& lockPath, const std::string& reason,
+                                   bool standsInTheWay)
 {
-    return "-= The game folder's lock cannot be taken =-\n\n" + lockPath + ": " + reason +
-           "\n\nIt was probably left by a start as another user (for example with sudo). Remove it, "
+    const std::string text =
+        "-= The game folder's lock cannot be taken =-\n\n" + lockPath + ": " + reason + "\n\n";
+    if (standsInTheWay)
+        return text + "Move it away (the launcher keeps its lock file there), then start again.";
+    return text +
+           "It was probably left by a start as another user (for example with sudo). Remove it, "
            "then start again:\n\nsudo rm \"" +
            lockPath + "\"";
 }

@@ -16,7 +16,8 @@ namespace updater::messages {
 std::string alreadyRunning();
 std::string gameFolderInUse();
 // The game folder's lock file cannot be opened, or something else stands at its name.
-std::string gameFolderLockUnusable(const std::string& lockPath, const std::string& reason);
+std::string gameFolderLockUnusable(const std::string& lockPath, const std::string& reason,
+                                   bool standsInTheWay);
 std::string configurationMissing(const std::string& configPath);
 std::string offline();
 std::string firstStart();

@@ -60,7 +60,8 @@ extern "C" __attribute__((visibility("default"))) int tarvoUpdaterWindowMain(int
         return 0;
     case LauncherProcess::LockRefusal::GameFolderLockUnusable:
         messageBox(messages::gameFolderLockUnusable(process.gameFolderLock().path(),
-                                                    process.gameFolderLock().reason()),
+                                                    process.gameFolderLock().reason(),
+                                                    process.gameFolderLock().standsInTheWay()),
                    "Alert", DialogIcon::Stop);
         return 0;
     case LauncherProcess::LockRefusal::None:

@@ -40,6 +40,7 @@ LockOutcome InstanceLock::acquire()
     for (const std::string& place : m_places) {
         m_path = place;
         m_reason.clear();
+        m_standsInTheWay = false;
         outcome = acquireAt(place);
         if (outcome == LockOutcome::Acquired || outcome == LockOutcome::HeldElsewhere)
             return outcome;
@@ -67,9 +68,10 @@ LockOutcome InstanceLock::acquireAt(const std::string& path)
     }
     m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
     if (m_fd < 0) {
-        m_reason = entryKind(path) == EntryKind::RegularFile || entryKind(path) == EntryKind::Nothing
-                       ? systemReason(errno)
-                       : "something that is not a lock file stands there";
+        const int error = errno;
+        const EntryKind standing = entryKind(path);
+        m_standsInTheWay = standing != EntryKind::RegularFile && standing != EntryKind::Nothing;
+        m_reason = m_standsInTheWay ? "something that is not a lock file stands there" : systemReason(error);
         return LockOutcome::Unusable;
     }
     struct stat status
@@ -78,6 +80,7 @@ LockOutcome InstanceLock::acquireAt(const std::string& path)
     if (::fstat(m_fd, &status) != 0 || !S_ISREG(status.st_mode)) {
         ::close(m_fd);
         m_fd = -1;
+        m_standsInTheWay = true;
         m_reason = "something that is not a lock file stands there";
         return LockOutcome::Unusable;
     }

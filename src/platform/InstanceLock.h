@@ -39,6 +39,9 @@ public:
     const std::string& path() const { return m_path; }
     // Why the lock is Unusable or NoLocking.
     const std::string& reason() const { return m_reason; }
+    // Unusable because something other than a lock file (a folder with files, a device) stands at
+    // its name, rather than a lock file that cannot be opened.
+    bool standsInTheWay() const { return m_standsInTheWay; }
     // What acquire() mended, for the log; empty when nothing.
     const std::string& mended() const { return m_mended; }
 
@@ -48,6 +51,7 @@ private:
     std::vector<std::string> m_places;
     std::string m_path;
     std::string m_reason;
+    bool m_standsInTheWay = false;
     std::string m_mended;
     int m_fd = -1;
 };

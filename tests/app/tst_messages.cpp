@@ -21,8 +21,11 @@ private slots:
         };
         add("alreadyRunning", messages::alreadyRunning());
         add("gameFolderInUse", messages::gameFolderInUse());
-        add("gameFolderLockUnusable",
-            messages::gameFolderLockUnusable("/games/gv/Tarvo-Updater/updater.lock", "permission denied"));
+        add("gameFolderLockUnusable", messages::gameFolderLockUnusable("/games/gv/Tarvo-Updater/updater.lock",
+                                                                       "permission denied", false));
+        add("gameFolderLockUnusable in the way",
+            messages::gameFolderLockUnusable("/games/gv/Tarvo-Updater/updater.lock",
+                                             "something that is not a lock file stands there", true));
         add("configurationMissing", messages::configurationMissing("Tarvo-Updater\\updater4.cfg"));
         add("offline", messages::offline());
         add("firstStart", messages::firstStart());

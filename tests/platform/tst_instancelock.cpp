@@ -143,6 +143,7 @@ private slots:
         QCOMPARE(lock.acquire(), outcome);
         QCOMPARE(!lock.mended().empty(), mended);
         QCOMPARE(lock.reason().empty(), outcome == LockOutcome::Acquired);
+        QCOMPARE(lock.standsInTheWay(), standing == "full folder");
         QCOMPARE(QFileInfo(path).isFile() && !QFileInfo(path).isSymLink(), outcome != LockOutcome::Unusable);
         QVERIFY(!QFileInfo::exists(folder + "/elsewhere"));
         QCOMPARE(QFileInfo::exists(path + "/kept"), standing == "full folder");
