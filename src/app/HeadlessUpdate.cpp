@@ -127,20 +127,9 @@ int runHeadlessUpdate(int argc, char** argv)
     LauncherProcess process;
 
     Console console(standardErrorIsTerminal());
-    switch (process.takeLocks()) {
-    case LauncherProcess::LockRefusal::AlreadyRunning:
-        console.line(messages::alreadyRunning());
+    if (const auto refusal = process.takeLocks(); refusal != LauncherProcess::LockRefusal::None) {
+        console.line(process.refusalText(refusal));
         return 1;
-    case LauncherProcess::LockRefusal::GameFolderInUse:
-        console.line(messages::gameFolderInUse());
-        return 1;
-    case LauncherProcess::LockRefusal::GameFolderLockUnusable:
-        console.line(messages::gameFolderLockUnusable(process.gameFolderLock().path(),
-                                                      process.gameFolderLock().reason(),
-                                                      process.gameFolderLock().standsInTheWay()));
-        return 1;
-    case LauncherProcess::LockRefusal::None:
-        break;
     }
     RunLog log(options.task == Task::Update   ? "update only"
                : options.task == Task::Verify ? "verify game files"

@@ -1,5 +1,6 @@
 #include "app/LauncherProcess.h"
 
+#include "app/Messages.h"
 #include "platform/EventLog.h"
 #include "platform/FileOps.h"
 #include "platform/GamePath.h"
@@ -49,6 +50,21 @@ LauncherProcess::LockRefusal LauncherProcess::takeLocks()
     note(*m_gameFolderLock, game,
          "the game folder's file system takes no locks: launchers on it are not kept apart");
     return LockRefusal::None;
+}
+
+std::string LauncherProcess::refusalText(LockRefusal refusal) const
+{
+    switch (refusal) {
+    case LockRefusal::AlreadyRunning:
+        return messages::alreadyRunning();
+    case LockRefusal::GameFolderInUse:
+        return messages::gameFolderInUse();
+    case LockRefusal::GameFolderLockUnusable:
+    case LockRefusal::None:
+        break;
+    }
+    return messages::gameFolderLockUnusable(m_gameFolderLock->path(), m_gameFolderLock->reason(),
+                                            m_gameFolderLock->standsInTheWay());
 }
 
 void LauncherProcess::logLockNotes() const

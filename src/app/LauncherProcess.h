@@ -28,7 +28,8 @@ public:
     // is nothing to guard, and a file system without locks goes on unguarded.
     enum class LockRefusal { None, AlreadyRunning, GameFolderInUse, GameFolderLockUnusable };
     LockRefusal takeLocks();
-    const InstanceLock& gameFolderLock() const { return *m_gameFolderLock; }
+    // What the player is told of a refusal (not None).
+    std::string refusalText(LockRefusal refusal) const;
     // What taking the locks mended or could not guard, for the log once it is open.
     void logLockNotes() const;
     // Logging out, a service manager or a terminal's Ctrl+C.

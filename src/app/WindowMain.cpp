@@ -51,21 +51,9 @@ extern "C" __attribute__((visibility("default"))) int tarvoUpdaterWindowMain(int
     // Logging out or a service manager ends the launcher like a quit: transfers stop cleanly.
     QObject::connect(&process.termination(), &TerminationRequest::received, &app, [] { requestQuit(); });
 
-    switch (process.takeLocks()) {
-    case LauncherProcess::LockRefusal::AlreadyRunning:
-        messageBox(messages::alreadyRunning(), "Alert", DialogIcon::Stop);
+    if (const auto refusal = process.takeLocks(); refusal != LauncherProcess::LockRefusal::None) {
+        messageBox(process.refusalText(refusal), "Alert", DialogIcon::Stop);
         return 0;
-    case LauncherProcess::LockRefusal::GameFolderInUse:
-        messageBox(messages::gameFolderInUse(), "Alert", DialogIcon::Stop);
-        return 0;
-    case LauncherProcess::LockRefusal::GameFolderLockUnusable:
-        messageBox(messages::gameFolderLockUnusable(process.gameFolderLock().path(),
-                                                    process.gameFolderLock().reason(),
-                                                    process.gameFolderLock().standsInTheWay()),
-                   "Alert", DialogIcon::Stop);
-        return 0;
-    case LauncherProcess::LockRefusal::None:
-        break;
     }
     std::unique_ptr<UpdaterWindow> window;
     try {
