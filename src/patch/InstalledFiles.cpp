@@ -8,28 +8,12 @@
 #include "platform/GamePath.h"
 #include "platform/PathText.h"
 
-#include <charconv>
-
 namespace updater {
 
 namespace {
 
 constexpr std::string_view Heading = "; Files the patches installed: slot, archive, size, CRC-32, path.";
 constexpr std::string_view NotCoveredPrefix = "; Applied before this record began: ";
-
-// Either case: a record mended by hand may spell the digits in upper case.
-bool isCrc32Hex(std::string_view text)
-{
-    return text.size() == 8 && text.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
-}
-
-// The whole field, digits only.
-bool parseSize(std::string_view text, uint64_t& size)
-{
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, size);
-    return !text.empty() && error == std::errc() && stop == end;
-}
 
 } // namespace
 
@@ -50,21 +34,12 @@ InstalledFiles::InstalledFiles(std::string path) : m_path(std::move(path))
     }
     // Past the cap the last line is cut: it is not read, and is named with the rest.
     const size_t readable = outcome == OwnFileRead::Read ? text.size() : text.rfind('\n') + 1;
-    size_t number = 0;
-    for (size_t at = 0; at < readable;) {
-        const size_t end = std::min(text.find('\n', at), text.size());
-        std::string_view line = std::string_view(text).substr(at, end - at);
-        at = end + 1;
-        // A record saved by an editor with the other platform's line ends; the launcher escapes
-        // every CR of its own.
-        if (line.ends_with('\r'))
-            line.remove_suffix(1);
-        ++number;
-        if (const std::optional<RefusedLine::Reason> reason = read(line))
-            m_refused.push_back({number, *reason, std::string(line)});
-    }
+    const std::vector<std::string_view> lines = linesOf(std::string_view(text).substr(0, readable));
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (const std::optional<RefusedLine::Reason> reason = read(lines[i]))
+            m_refused.push_back({i + 1, *reason, std::string(lines[i])});
     if (outcome == OwnFileRead::TooLarge)
-        m_refused.push_back({number + 1, RefusedLine::Reason::PastLargest, {}});
+        m_refused.push_back({lines.size() + 1, RefusedLine::Reason::PastLargest, {}});
     m_state = m_refused.empty() ? State::Read : State::Damaged;
 }
 
@@ -85,9 +60,9 @@ std::optional<RefusedLine::Reason> InstalledFiles::read(std::string_view line)
     InstalledFile file;
     if (fields.size() != 5)
         return Reason::Fields;
-    if (!parseSize(fields[2], file.size))
+    if (!parseNumberField(fields[2], file.size))
         return Reason::Size;
-    if (!isCrc32Hex(fields[3]))
+    if (!isCrc32Field(fields[3]))
         return Reason::Crc32;
     std::string path = unescapedField(fields[4]);
     if (launcherOwnFile(path))

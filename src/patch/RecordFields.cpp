@@ -59,10 +59,18 @@ std::vector<std::string_view> linesOf(std::string_view text)
     std::vector<std::string_view> lines;
     for (size_t at = 0; at < text.size();) {
         const size_t end = std::min(text.find('\n', at), text.size());
-        lines.push_back(text.substr(at, end - at));
+        std::string_view line = text.substr(at, end - at);
+        if (line.ends_with('\r'))
+            line.remove_suffix(1);
+        lines.push_back(line);
         at = end + 1;
     }
     return lines;
+}
+
+bool isCrc32Field(std::string_view text)
+{
+    return text.size() == 8 && text.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
 }
 
 } // namespace updater

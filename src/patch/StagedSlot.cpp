@@ -8,7 +8,6 @@
 #include "platform/GamePath.h"
 #include "platform/PathText.h"
 
-#include <charconv>
 #include <unordered_set>
 
 namespace updater {
@@ -20,33 +19,21 @@ constexpr std::string_view Heading =
 // A journal of this many bytes is not one the launcher wrote.
 constexpr uint64_t LargestJournal = 64 * 1024 * 1024;
 
-template <typename Number> bool parseNumber(std::string_view text, Number& number)
-{
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, number);
-    return !text.empty() && error == std::errc() && stop == end;
-}
-
 // A name the launcher gives a staged file: digits, so that no journal can point out of the folder.
 bool isStagedName(std::string_view name)
 {
     return name.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
-bool isCrc32Hex(std::string_view text)
-{
-    return text.size() == 8 && text.find_first_not_of("0123456789abcdef") == std::string_view::npos;
-}
-
 std::optional<StagedEntry> entryOf(std::string_view line)
 {
     const std::vector<std::string_view> fields = fieldsOf(line);
     StagedEntry entry;
-    if (fields.size() != 4 || !isStagedName(fields[0]) || !parseNumber(fields[1], entry.size) ||
-        !(fields[2].empty() || isCrc32Hex(fields[2])))
+    if (fields.size() != 4 || !isStagedName(fields[0]) || !parseNumberField(fields[1], entry.size) ||
+        !(fields[2].empty() || isCrc32Field(fields[2])))
         return std::nullopt;
     entry.staged = std::string(fields[0]);
-    entry.crc32 = std::string(fields[2]);
+    entry.crc32 = lowerAscii(fields[2]);
     entry.target = unescapedField(fields[3]);
     if (isUnsafeEntryName(entry.target))
         return std::nullopt;
@@ -122,7 +109,7 @@ JournalRead readSlotJournal(SlotJournal& journal)
             continue;
         }
         const std::vector<std::string_view> fields = fieldsOf(line);
-        if (fields.size() != 2 || !parseNumber(fields[0], journal.slot) || journal.slot <= 0)
+        if (fields.size() != 2 || !parseNumberField(fields[0], journal.slot) || journal.slot <= 0)
             return JournalRead::Unreadable;
         journal.document = unescapedField(fields[1]);
         headed = true;
