@@ -200,6 +200,13 @@ std::vector<std::string> linksIn(const std::string& folder)
     return entriesIn(folder, std::filesystem::file_type::symlink);
 }
 
+bool removeTree(const std::string& path)
+{
+    std::error_code error;
+    std::filesystem::remove_all(path, error);
+    return !error;
+}
+
 namespace {
 
 // Scratch folders of this user's processes that were killed before they could remove theirs: the
@@ -220,18 +227,11 @@ void removeLeftBehind(const std::filesystem::path& temporary, const std::string&
             continue;
         if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH)
             continue;
-        std::filesystem::remove_all(entry.path(), error);
+        removeTree(entry.path().string());
     }
 }
 
 } // namespace
-
-bool removeTree(const std::string& path)
-{
-    std::error_code error;
-    std::filesystem::remove_all(path, error);
-    return !error;
-}
 
 ScratchFolder::ScratchFolder(const std::string& prefix)
 {
@@ -245,8 +245,7 @@ ScratchFolder::ScratchFolder(const std::string& prefix)
 
 ScratchFolder::~ScratchFolder()
 {
-    std::error_code ignored;
-    std::filesystem::remove_all(m_path, ignored);
+    removeTree(m_path);
 }
 
 } // namespace updater

@@ -62,7 +62,7 @@ public:
         // one's slots would be lost.
         std::optional<updater::InstanceLock> lock;
         if (!m_request.dryRun) {
-            lock.emplace(updater::folderOf(m_request.list) + "/." + fileNameOf(m_request.list) + ".lock");
+            lock.emplace(besideList(".lock"));
             switch (lock->acquire()) {
             case updater::LockOutcome::HeldElsewhere:
                 return usage("another publish of " + m_request.list + " is running (it holds " +
@@ -166,12 +166,15 @@ private:
         }
     }
 
-    // Where the list and its signature wait, complete, to be put in place: beside the list, on its
-    // file system, so that each lands by a rename.
-    std::string placingFolder() const
+    // A hidden name of publish's own beside the list, on its file system (".updates4.list.lock").
+    std::string besideList(const char* suffix) const
     {
-        return updater::folderOf(m_request.list) + "/." + fileNameOf(m_request.list) + ".publishing";
+        return updater::folderOf(m_request.list) + "/." + fileNameOf(m_request.list) + suffix;
     }
+
+    // Where the list and its signature wait, complete, to be put in place, so that each lands by a
+    // rename.
+    std::string placingFolder() const { return besideList(".publishing"); }
 
     // What a publish that was killed left beside the list: once its files were all there (the
     // marker says so), it is finished, so that the list and its signature match again; before
