@@ -71,11 +71,11 @@ ConsoleProgress::ConsoleProgress(UpdateRun& run, Console& console) : m_run(run),
 {
     connect(&run, &UpdateRun::patchStarted, this, &ConsoleProgress::patchStarted);
     connect(&run, &UpdateRun::unpackingStarted, this, &ConsoleProgress::unpackingStarted);
-    connect(&run.progress(), &TransferProgress::pictureChanged, this, &ConsoleProgress::pictureChanged);
-    connect(&run.progress(), &TransferProgress::captionChanged, this, &ConsoleProgress::captionChanged);
+    connect(&run.progress(), &RunProgress::pictureChanged, this, &ConsoleProgress::pictureChanged);
+    connect(&run.progress(), &RunProgress::captionChanged, this, &ConsoleProgress::captionChanged);
     // A check of a large game folder reads every byte: a terminal shows how far it is.
     connect(&run, &UpdateRun::checkingFiles, this, [this](int done, int total) {
-        m_console.bar(QString("Checking game files: %1 of %2").arg(done).arg(total));
+        m_console.bar(QString::fromLatin1(messages::checkingGameFiles(done, total)));
     });
 }
 
@@ -84,7 +84,6 @@ void ConsoleProgress::patchStarted(const QString& documentName)
     m_patch = documentName;
     m_transferClock.start();
     m_shownOnce = false;
-    m_firstKilobytes.reset();
     m_console.line("Downloading " + documentName);
 }
 
@@ -95,7 +94,8 @@ void ConsoleProgress::unpackingStarted()
 
 void ConsoleProgress::pictureChanged()
 {
-    const DownloadPicture picture = m_run.progress().takePicture();
+    const ProgressPicture progress = m_run.progress().takePicture();
+    const DownloadPicture& picture = progress.gauge;
     if (!m_transferClock.isValid())
         return; // the patch list: too small to show
     const qint64 interval = m_console.terminal() ? terminalIntervalMs : plainIntervalMs;
@@ -107,17 +107,12 @@ void ConsoleProgress::pictureChanged()
 
     const qint64 done = picture.receivedKilobytes;
     const qint64 total = picture.announcedKilobytes;
-    // A resumed archive starts with what an earlier run fetched: only this run's bytes make speed.
-    if (!m_firstKilobytes)
-        m_firstKilobytes = done;
-    const double seconds = m_transferClock.elapsed() / 1000.0;
-    // The first moments of a transfer say little about its speed.
-    const qint64 speed = seconds >= 0.5 ? qint64((done - *m_firstKilobytes) / seconds) : 0;
+    const qint64 speed = progress.bytesPerSecond / 1024;
     QString text = m_patch + ": " + downloadTexts(picture).percent + " (" + QString::number(done) + " of " +
                    QString::number(total) + " kb), " + (speed > 0 ? QString::number(speed) : QString("?")) +
                    " kB/s";
-    if (speed > 0 && total > done)
-        text += ", " + durationText((total - done) / speed) + " left";
+    if (progress.archiveSecondsLeft && *progress.archiveSecondsLeft > 0)
+        text += ", " + durationText(*progress.archiveSecondsLeft) + " left";
     m_shownOnce = true;
     m_shownClock.start();
     if (!m_console.terminal()) {
@@ -131,7 +126,11 @@ void ConsoleProgress::pictureChanged()
 void ConsoleProgress::captionChanged()
 {
     const TransferCaption caption = m_run.progress().takeCaption();
-    const QString text = QString::fromLatin1(messages::transferCaption(caption));
+    const bool wait =
+        caption.kind == TransferCaption::Kind::BusyWait || caption.kind == TransferCaption::Kind::RetryWait;
+    // A wait keeps the archive's name.
+    const QString text =
+        (wait ? m_patch + ": " : QString()) + QString::fromLatin1(messages::transferCaption(caption));
     // Off a terminal the bar is not drawn; a wait for a busy server still gets its line, once.
     const bool busy = caption.kind == TransferCaption::Kind::BusyWait;
     if (busy && !m_waitingForBusyServer && !m_console.terminal())

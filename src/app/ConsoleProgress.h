@@ -7,7 +7,6 @@
 #include <QString>
 
 #include <mutex>
-#include <optional>
 #include <string>
 
 namespace updater {
@@ -73,7 +72,6 @@ private:
     QElapsedTimer m_shownClock;    // since the progress was last shown
     bool m_shownOnce = false;
     bool m_waitingForBusyServer = false;
-    std::optional<qint64> m_firstKilobytes; // of this patch's first picture
 };
 
 } // namespace updater

@@ -1,12 +1,12 @@
 #include "app/HeadlessUpdate.h"
 
+#include "app/CommandLine.h"
 #include "app/ConsoleProgress.h"
 #include "app/LauncherProcess.h"
 #include "app/Messages.h"
 #include "app/TerminalText.h"
+#include "app/UpdateWorker.h"
 #include "config/ConfigReader.h"
-#include "net/HttpClient.h"
-#include "patch/GameFilesCheck.h"
 #include "patch/UpdateRun.h"
 #include "platform/ProcessInfo.h"
 
@@ -15,71 +15,17 @@
 #include <QThread>
 #include <QTimer>
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
+#include <optional>
 
 namespace updater {
 
 namespace {
 
-constexpr char updateOnlyOption[] = "--update-only";
-constexpr char verifyOption[] = "--verify";
-constexpr char repairOption[] = "--repair";
-constexpr char gameDirOption[] = "--game-dir";
-
-enum class Task { Update, Verify, Repair };
-
 // A run stopped by a signal normally ends within a second; a host look-up cannot be interrupted.
 constexpr int stopWaitMs = 15000;
-
-struct Options
-{
-    Task task = Task::Update;
-    const char* taskOption = updateOnlyOption;
-    const char* gameDir = nullptr;
-    const char* refused = nullptr; // the first argument that is not understood
-    bool gameDirMissing = false;   // --game-dir came last, without its folder
-};
-
-Options parse(int argc, char** argv)
-{
-    Options options;
-    bool taskSeen = false;
-    for (int i = 1; i < argc; ++i) {
-        const char* argument = argv[i];
-        const bool verify = std::strcmp(argument, verifyOption) == 0;
-        const bool repair = std::strcmp(argument, repairOption) == 0;
-        if (verify || repair || std::strcmp(argument, updateOnlyOption) == 0) {
-            // One task a run: another one is not understood with it.
-            if (taskSeen && std::strcmp(options.taskOption, argument) != 0) {
-                options.refused = argument;
-                break;
-            }
-            taskSeen = true;
-            options.task = verify ? Task::Verify : repair ? Task::Repair : Task::Update;
-            options.taskOption = argument;
-            continue;
-        }
-        if (std::strcmp(argument, gameDirOption) == 0) {
-            if (i + 1 == argc) {
-                options.gameDirMissing = true;
-                break;
-            }
-            options.gameDir = argv[++i];
-            continue;
-        }
-        if (std::strncmp(argument, "--game-dir=", 11) == 0) {
-            options.gameDir = argument + 11;
-            continue;
-        }
-        options.refused = argument;
-        break;
-    }
-    return options;
-}
 
 // The lines of a check's report on standard output, each made safe for a terminal: the names in
 // it come from archives.
@@ -92,113 +38,98 @@ void printLines(const std::vector<std::string>& lines)
     std::fflush(stdout);
 }
 
-} // namespace
-
-bool wantsHeadlessUpdate(int argc, char** argv)
+UpdateWorker::Task taskOf(CommandLine::Mode mode)
 {
-    for (int i = 1; i < argc; ++i)
-        for (const char* option : {updateOnlyOption, verifyOption, repairOption})
-            if (std::strcmp(argv[i], option) == 0)
-                return true;
-    return false;
+    return mode == CommandLine::Mode::Verify   ? UpdateWorker::Task::Verify
+           : mode == CommandLine::Mode::Repair ? UpdateWorker::Task::Repair
+                                               : UpdateWorker::Task::Update;
 }
 
-int runHeadlessUpdate(int argc, char** argv)
+const char* logModeOf(UpdateWorker::Task task)
 {
-    const Options options = parse(argc, argv);
-    if (options.gameDirMissing) {
-        std::fprintf(stderr, "tarvo-updater: --game-dir needs a folder (see --help)\n");
-        return 2;
-    }
-    if (options.refused) {
-        std::fprintf(stderr, "tarvo-updater: %s is not understood with %s (see --help)\n", options.refused,
-                     options.taskOption);
-        return 2;
-    }
+    return task == UpdateWorker::Task::Update   ? "update only"
+           : task == UpdateWorker::Task::Verify ? "verify game files"
+                                                : "repair game files";
+}
+
+} // namespace
+
+int runHeadless(const CommandLine& line, int argc, char** argv)
+{
     // The game folder is always the current folder: every game path is relative to it.
-    if (std::string reason; options.gameDir && !enterFolder(options.gameDir, reason)) {
-        std::fprintf(stderr, "tarvo-updater: cannot enter %s: %s\n", options.gameDir, reason.c_str());
+    if (std::string reason; !line.gameDir.empty() && !enterFolder(line.gameDir.c_str(), reason)) {
+        std::fprintf(stderr, "tarvo-updater: cannot enter %s: %s\n", line.gameDir.c_str(), reason.c_str());
         return 1;
     }
+    const UpdateWorker::Task task = taskOf(line.mode);
     LauncherProcess::readLocale();
     // No window system is needed, nor may one be looked for: a server has none.
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("Tarvo Updater");
     LauncherProcess process;
-
     Console console(standardErrorIsTerminal());
-    if (const auto refusal = process.takeLocks(); refusal != LauncherProcess::LockRefusal::None) {
-        console.line(process.refusalText(refusal));
+    if (const std::optional<std::string> refusal = process.start(logModeOf(task))) {
+        console.line(*refusal);
         return 1;
     }
-    RunLog log(options.task == Task::Update   ? "update only"
-               : options.task == Task::Verify ? "verify game files"
-                                              : "repair game files");
-    const auto end = [&log](int status) {
-        log.finish();
-        return status;
-    };
-    process.logLockNotes();
     // A check reads the game folder only: it needs neither the configuration nor the network.
     const std::optional<Configuration> config =
-        options.task == Task::Verify ? std::optional<Configuration>(Configuration{}) : readConfig();
+        task == UpdateWorker::Task::Verify ? std::optional<Configuration>(Configuration{}) : readConfig();
     if (!config) {
         console.line(messages::configurationMissing(configFilePath()));
-        return end(1);
+        return 1;
     }
 
-    HttpClient http;
     ConsoleContact contact(console);
-    UpdateRun run(*config, http, contact);
+    UpdateWorker worker(*config, contact);
+    UpdateRun& run = worker.run();
     ConsoleProgress progress(run, console);
-    std::atomic<bool> allApplied = false;
-    QObject::connect(
-        &run, &UpdateRun::finished, &run, [&](bool applied) { allApplied = applied; }, Qt::DirectConnection);
-
-    const Task task = options.task;
-    std::unique_ptr<QThread> thread(QThread::create([&run, task] {
-        if (task == Task::Update)
-            run.run();
-        else if (task == Task::Verify)
-            run.verify();
-        else
-            run.repair();
-    }));
-    run.moveToThread(thread.get());
-    QObject::connect(thread.get(), &QThread::finished, &app, &QCoreApplication::quit);
+    // The task's outcome, once it has one: a stopped task has none.
+    std::optional<bool> allApplied;
+    std::optional<RepairReport> report;
+    QObject::connect(&run, &UpdateRun::updateEnded, &app, [&](bool applied) { allApplied = applied; });
+    QObject::connect(&run, &UpdateRun::verifyEnded, &app, [&](const RepairReport& found) {
+        report = found;
+        allApplied = found.before.whole();
+    });
+    QObject::connect(&run, &UpdateRun::repairEnded, &app, [&](const RepairReport& found) {
+        report = found;
+        allApplied = found.after.whole();
+    });
+    QObject::connect(worker.thread(), &QThread::finished, &app, &QCoreApplication::quit);
 
     bool stopped = false;
     QObject::connect(&process.termination(), &TerminationRequest::received, &app, [&] {
         stopped = true;
-        run.stop();
+        worker.stop();
         QTimer::singleShot(stopWaitMs, &app, &QCoreApplication::quit);
     });
-    thread->start();
+    worker.start(task, UpdateWorker::Then::End);
     app.exec();
-    if (!thread->wait(QDeadlineTimer(1000))) {
+    if (!worker.waitForEnd(QDeadlineTimer(1000))) {
         // Stuck where it cannot be stopped: end around it rather than hang a scheduled job.
         console.line(std::string("tarvo-updater: the update run did not stop; ending anyway"));
-        end(1);
+        process.finishLog();
         std::_Exit(1);
     }
-    http.setStopFlag(nullptr); // the run's flag goes with it
-    if (task == Task::Update) {
-        progress.close(stopped      ? ConsoleProgress::Stopped
-                       : allApplied ? ConsoleProgress::AllApplied
-                                    : ConsoleProgress::Failed);
-    } else if (stopped) {
+    // The outcome signals were queued before the thread's end.
+    QCoreApplication::processEvents();
+    if (task == UpdateWorker::Task::Update) {
+        progress.close(stopped                      ? ConsoleProgress::Stopped
+                       : allApplied.value_or(false) ? ConsoleProgress::AllApplied
+                                                    : ConsoleProgress::Failed);
+    } else if (stopped || !report) {
         console.line(std::string("The check was stopped."));
     } else {
         console.clearBar();
-        const RepairReport& report = run.repairReport();
-        printLines(messages::gameFilesReport(report.before));
-        if (task == Task::Repair && !report.before.damaged.empty()) {
-            printLines(messages::notMended(report));
+        printLines(messages::gameFilesReport(report->before));
+        if (task == UpdateWorker::Task::Repair && !report->before.damaged.empty()) {
+            printLines(messages::notMended(*report));
             printLines({"after the repair:"});
-            printLines(messages::gameFilesReport(report.after));
+            printLines(messages::gameFilesReport(report->after));
         }
     }
-    return end(allApplied && !stopped ? 0 : 1);
+    return allApplied.value_or(false) && !stopped ? 0 : 1;
 }
 
 } // namespace updater

@@ -2,12 +2,11 @@
 
 namespace updater {
 
-// The update run without a window: `tarvo-updater --update-only [--game-dir DIR]`, for servers
-// and scheduled jobs on machines without a display. Takes main()'s arguments and returns the exit
-// status (0: the list was fetched and every slot applied).
-int runHeadlessUpdate(int argc, char** argv);
+struct CommandLine;
 
-// Whether the command line asks for the update run without a window.
-bool wantsHeadlessUpdate(int argc, char** argv);
+// The tasks without a window: `tarvo-updater --update-only | --verify | --repair [--game-dir DIR]`,
+// for servers and scheduled jobs on machines without a display. Takes the command line read and
+// main()'s arguments, and returns the exit status (0: the task did all it is for).
+int runHeadless(const CommandLine& line, int argc, char** argv);
 
 } // namespace updater

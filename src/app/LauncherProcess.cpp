@@ -24,6 +24,23 @@ LauncherProcess::LauncherProcess()
     useUtf8CharacterType();
 }
 
+LauncherProcess::~LauncherProcess() = default;
+
+std::optional<std::string> LauncherProcess::start(const char* mode)
+{
+    if (const LockRefusal refusal = takeLocks(); refusal != LockRefusal::None)
+        return refusalText(refusal);
+    m_log = std::make_unique<RunLog>(mode);
+    logLockNotes();
+    return std::nullopt;
+}
+
+void LauncherProcess::finishLog()
+{
+    if (m_log)
+        m_log->finish();
+}
+
 LauncherProcess::LockRefusal LauncherProcess::takeLocks()
 {
     const auto note = [this](const InstanceLock& lock, LockOutcome outcome, const std::string& unguarded) {

@@ -3,15 +3,18 @@
 #include "platform/InstanceLock.h"
 #include "platform/TerminationRequest.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace updater {
 
-// What every run of the launcher, with or without a window, sets up around its work: the
-// process's locale, the single-instance lock and the hook that turns the system's requests to
-// end into a stop. Each mode decides what a refused lock and a stop mean for it.
+class RunLog;
+
+// The start-up every run of the launcher takes, with or without a window, before its own part:
+// the process's locale, the hook that turns the system's requests to end into a stop, the locks
+// and the log. Each mode decides what a refused lock and a stop mean for it.
 class LauncherProcess
 {
 public:
@@ -20,7 +23,18 @@ public:
 
     // After the application object exists, on its thread, before any worker starts.
     LauncherProcess();
+    ~LauncherProcess();
 
+    // Takes the locks, then opens the log (naming `mode` when not empty) with what taking them
+    // mended. What the player is told when another launcher or a lock file stands in the way.
+    std::optional<std::string> start(const char* mode = "");
+    // Ends the log now rather than with this object.
+    void finishLog();
+
+    // Logging out, a service manager or a terminal's Ctrl+C.
+    TerminationRequest& termination() { return m_termination; }
+
+private:
     // Takes the user's lock, then the game folder's own (Tarvo-Updater/updater.lock), both held for
     // the whole run: a desktop start and a timed job on one folder would otherwise fight over its
     // files. Only another launcher holding one keeps this one out, and a game folder lock file
@@ -32,14 +46,12 @@ public:
     std::string refusalText(LockRefusal refusal) const;
     // What taking the locks mended or could not guard, for the log once it is open.
     void logLockNotes() const;
-    // Logging out, a service manager or a terminal's Ctrl+C.
-    TerminationRequest& termination() { return m_termination; }
 
-private:
     TerminationRequest m_termination;
     InstanceLock m_lock{InstanceLock::userLockPaths()};
     std::optional<InstanceLock> m_gameFolderLock;
     std::vector<std::string> m_lockNotes;
+    std::unique_ptr<RunLog> m_log;
 };
 
 // The run's lines in the log a player hands to the community: opened with a "start" line naming

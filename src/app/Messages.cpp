@@ -279,6 +279,18 @@ std::string statusLine(const std::string& homepage)
     return "<b> Visit frequently: </b> <A href=\"" + homepage + "\">www.tarvo-gv.example </A";
 }
 
+std::string unpackingStarted()
+{
+    return "unrar... (please wait!)";
+}
+
+std::string checkingGameFiles(int done, int total)
+{
+    if (total <= 0)
+        return "Checking game files";
+    return "Checking game files (" + std::to_string(done) + " of " + std::to_string(total) + ")";
+}
+
 std::string transferCaption(const TransferCaption& caption)
 {
     switch (caption.kind) {

@@ -46,6 +46,10 @@ std::string cannotStart(const std::string& commandLine, ProgramStart outcome);
 std::string statusLine(const std::string& homepage);
 // The caption above the download bar.
 std::string transferCaption(const TransferCaption& caption);
+// The caption while an archive's entries are about to be unpacked.
+std::string unpackingStarted();
+// The caption while the game files are checked; `total` 0 before the count is known.
+std::string checkingGameFiles(int done, int total);
 // The text of a worker's notice.
 std::string notice(const Notice& notice);
 

@@ -50,9 +50,14 @@ SettingsMenu::SettingsMenu(RunState& state, QWidget* parent) : QMenu(parent), m_
     buildServerStatusMenu();
     addItem(this, "serverStatusHelpItem", "Ignore Server Status Help")->setEnabled(false);
     addSeparator()->setObjectName("separator");
-    QAction* check = addItem(this, "checkGameFilesItem", "Check game files");
-    check->setEnabled(false);
-    connect(check, &QAction::triggered, this, &SettingsMenu::checkGameFilesRequested);
+    m_checkGameFiles = addItem(this, "checkGameFilesItem", "Check game files");
+    m_checkGameFiles->setEnabled(false);
+    connect(m_checkGameFiles, &QAction::triggered, this, &SettingsMenu::checkGameFilesRequested);
+}
+
+void SettingsMenu::setCheckGameFilesAvailable(bool available)
+{
+    m_checkGameFiles->setEnabled(available);
 }
 
 QAction* SettingsMenu::addItem(QMenu* menu, const char* name, const QString& caption)

@@ -23,6 +23,8 @@ public:
     void initMouseFreedomMenu();
 
     QAction* item(const QString& name) const;
+    // "Check game files" can be chosen: the update run is over and no check runs.
+    void setCheckGameFilesAvailable(bool available);
 
 public slots:
     // Opens the menu with its top-left corner at the mouse cursor.
@@ -45,6 +47,7 @@ private:
     RunState& m_state;
     QAction* m_freedomOn = nullptr;
     QAction* m_freedomOff = nullptr;
+    QAction* m_checkGameFiles = nullptr;
 };
 
 // Shows an item in bold, the way the default item of a menu is drawn.

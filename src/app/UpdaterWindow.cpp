@@ -9,6 +9,7 @@
 #include "app/Messages.h"
 #include "app/QuitRequest.h"
 #include "app/SettingsMenu.h"
+#include "app/UpdateWorker.h"
 #include "config/ConfigReader.h"
 #include "config/ConfigRefresh.h"
 #include "config/Settings.h"
@@ -46,22 +47,6 @@ QString latin1(const std::string& text)
     return QString::fromLatin1(text);
 }
 
-// Waits for a worker's thread while answering the calls it waits for on this thread. Sleeps until
-// an event comes: a call, the thread's end (its signal wakes this thread) or the deadline's timer.
-bool waitServing(QThread* thread, const QDeadlineTimer& deadline)
-{
-    bool ended = false;
-    QObject wake;
-    QObject::connect(thread, &QThread::finished, &wake, [&ended] { ended = true; });
-    QTimer expiry;
-    expiry.setSingleShot(true);
-    if (!deadline.isForever())
-        expiry.start(std::max<qint64>(deadline.remainingTime(), 0));
-    while (!ended && thread->isRunning() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return thread->wait(deadline);
-}
-
 // The window's caption. An empty one stays empty on screen: desktops show the program's name for
 // an empty title, but not for an invisible character.
 QString captionOf(const std::string& configured)
@@ -72,8 +57,7 @@ QString captionOf(const std::string& configured)
 } // namespace
 
 UpdaterWindow::UpdaterWindow(QWidget* parent)
-    : QWidget(parent), m_runLog(), ui(std::make_unique<Ui::UpdaterWindow>()),
-      m_noticeBoxes([this] { close(); })
+    : QWidget(parent), ui(std::make_unique<Ui::UpdaterWindow>()), m_noticeBoxes([this] { close(); })
 {
     // A narrow face, so that every text of the fixed layout fits its control; DejaVu Sans
     // Condensed comes with Debian's DejaVu fonts, the others stand in elsewhere. Set before the
@@ -246,33 +230,22 @@ void UpdaterWindow::onFirstShow()
 
 void UpdaterWindow::startUpdateRun()
 {
-    m_updateThread = new QThread(this);
-    m_updateRun = new UpdateRun(m_config, m_http, m_noticeBoxes);
-    m_updateRun->moveToThread(m_updateThread);
-    connect(m_updateThread, &QThread::started, m_updateRun, &UpdateRun::run);
-    connect(m_updateRun, &UpdateRun::patchNumbered, this, [this](int number, int count) {
-        m_patchNumber = number;
-        m_patchCount = count;
-    });
-    connect(m_updateRun, &UpdateRun::patchStarted, this, &UpdaterWindow::showPatchStarted);
-    connect(m_updateRun, &UpdateRun::unpackingStarted, this, &UpdaterWindow::showUnpacking);
-    connect(&m_updateRun->progress(), &TransferProgress::pictureChanged, this,
-            &UpdaterWindow::showTransferPicture);
-    connect(&m_updateRun->progress(), &TransferProgress::captionChanged, this,
-            &UpdaterWindow::showTransferCaption);
-    connect(m_updateRun, &UpdateRun::checkingFiles, this, &UpdaterWindow::showCheckingFiles);
-    connect(m_updateRun, &UpdateRun::finished, this,
-            [this] { m_state.repairingGameFiles ? onRepairFinished() : onUpdateFinished(); });
-    m_updateThread->start();
+    m_worker = std::make_unique<UpdateWorker>(m_config, m_noticeBoxes);
+    UpdateRun& run = m_worker->run();
+    connect(&run, &UpdateRun::patchStarted, this, &UpdaterWindow::showPatchStarted);
+    connect(&run, &UpdateRun::unpackingStarted, this, &UpdaterWindow::showUnpacking);
+    connect(&run.progress(), &RunProgress::pictureChanged, this, &UpdaterWindow::showTransferPicture);
+    connect(&run.progress(), &RunProgress::captionChanged, this, &UpdaterWindow::showTransferCaption);
+    connect(&run, &UpdateRun::checkingFiles, this, &UpdaterWindow::showCheckingFiles);
+    connect(&run, &UpdateRun::updateEnded, this, &UpdaterWindow::onUpdateEnded);
+    connect(&run, &UpdateRun::repairEnded, this, &UpdaterWindow::onRepairEnded);
+    m_worker->start(UpdateWorker::Task::Update);
 }
 
-void UpdaterWindow::showPatchStarted(const QString& documentName)
+void UpdaterWindow::showPatchStarted()
 {
-    m_patchName = documentName;
-    m_patchClock.start();
-    m_patchFirstKilobytes.reset();
     m_captionShowsPatch = true;
-    showPatchCaption(0, 0);
+    showPatchCaption({});
     ui->downloadBox->setVisible(true);
     ui->downloadStatusBox->setVisible(true);
 }
@@ -280,73 +253,85 @@ void UpdaterWindow::showPatchStarted(const QString& documentName)
 void UpdaterWindow::showUnpacking()
 {
     ui->downloadStatusBox->setVisible(false);
-    ui->fileNameLabel->setText("unrar... (please wait!)");
+    ui->fileNameLabel->setText(latin1(messages::unpackingStarted()));
 }
 
 void UpdaterWindow::showTransferPicture()
 {
-    const DownloadPicture picture = m_updateRun->progress().takePicture();
-    const DownloadTexts texts = downloadTexts(picture);
+    m_progress = m_worker->run().progress().takePicture();
+    const DownloadTexts texts = downloadTexts(m_progress.gauge);
     ui->transferLabel->setText(texts.received);
-    ui->downloadBar->setValue(picture.bar);
+    ui->downloadBar->setValue(m_progress.gauge.bar);
     ui->percentLabel->setText(texts.percent);
     ui->sizeLabel->setText(texts.announced);
-    if (!m_captionShowsPatch || !m_patchClock.isValid())
-        return;
-    // The speed counts this run's bytes only: a resumed archive starts with an earlier run's.
-    if (!m_patchFirstKilobytes)
-        m_patchFirstKilobytes = picture.receivedKilobytes;
-    const qint64 ms = m_patchClock.elapsed();
-    // The first second of a transfer says little about its speed.
-    const qint64 speed = ms >= 1000 ? (picture.receivedKilobytes - *m_patchFirstKilobytes) * 1000 / ms : 0;
-    const qint64 left = speed > 0 ? (picture.announcedKilobytes - picture.receivedKilobytes) / speed : 0;
-    showPatchCaption(speed, left);
+    if (m_captionShowsPatch)
+        showPatchCaption({});
 }
 
 void UpdaterWindow::showTransferCaption()
 {
-    const TransferCaption caption = m_updateRun->progress().takeCaption();
+    const TransferCaption caption = m_worker->run().progress().takeCaption();
     m_captionShowsPatch = caption.kind == TransferCaption::Kind::Patch;
-    if (m_captionShowsPatch) {
-        m_patchName = latin1(caption.patch);
-        showPatchCaption(0, 0);
-        return;
+    switch (caption.kind) {
+    case TransferCaption::Kind::Patch:
+        showPatchCaption({});
+        break;
+    case TransferCaption::Kind::RetryWait:
+    case TransferCaption::Kind::BusyWait:
+        // A wait keeps the archive's name, and the numbers stay as they were before it.
+        showPatchCaption(latin1(messages::transferCaption(caption)));
+        break;
+    case TransferCaption::Kind::Unpacked:
+        ui->fileNameLabel->setText(latin1(messages::transferCaption(caption)));
+        ui->fileNameLabel->setToolTip({});
+        break;
     }
-    ui->fileNameLabel->setText(latin1(messages::transferCaption(caption)));
-    ui->fileNameLabel->setToolTip({});
 }
 
-// "p1.rar (2 of 5), 412 kB/s, 0:42 left" in the caption's room. The name matters most, then the
-// place, the speed and the time left: what does not fit beside the whole name is left out, and only
-// a name too long on its own gives way in its middle.
-void UpdaterWindow::showPatchCaption(qint64 kilobytesPerSecond, qint64 secondsLeft)
+// "p1.rar (2 of 5), 412 kB/s, 0:42 left" in the caption's room, or during a wait
+// "p1.rar: server busy, next try in 20 s". The name matters most, then the place, the speed and
+// the time left: what does not fit beside the whole name is left out. A wait's text always shows,
+// and a name too long beside it gives way in its middle.
+void UpdaterWindow::showPatchCaption(const QString& wait)
 {
     const QFontMetrics metrics(ui->fileNameLabel->font());
     const int room = ui->fileNameLabel->width();
+    const QString name = latin1(m_progress.archiveName);
+    const int number = m_progress.archiveNumber, count = m_progress.archiveCount;
+    const qint64 speed = m_progress.bytesPerSecond / 1024;
+    const qint64 left = m_progress.archiveSecondsLeft.value_or(0);
+    if (!wait.isEmpty()) {
+        const QString after = ": " + wait;
+        ui->fileNameLabel->setToolTip(name + after);
+        ui->fileNameLabel->setText(
+            metrics.elidedText(name, Qt::ElideMiddle, std::max(room - metrics.horizontalAdvance(after), 0)) +
+            after);
+        return;
+    }
     // The whole of it is there for the pointer, whatever the room leaves out.
-    const QString whole = patchProgressText(m_patchNumber, m_patchCount, kilobytesPerSecond, secondsLeft);
-    ui->fileNameLabel->setToolTip(whole.isEmpty() ? m_patchName : m_patchName + " " + whole);
+    const QString whole = patchProgressText(number, count, speed, left);
+    ui->fileNameLabel->setToolTip(whole.isEmpty() ? name : name + " " + whole);
     const QString candidates[] = {
-        patchProgressText(m_patchNumber, m_patchCount, kilobytesPerSecond, secondsLeft),
-        patchProgressText(m_patchNumber, m_patchCount, kilobytesPerSecond, 0),
-        patchProgressText(m_patchNumber, m_patchCount, 0, 0),
+        whole,
+        patchProgressText(number, count, speed, 0),
+        patchProgressText(number, count, 0, 0),
     };
     for (const QString& progress : candidates) {
-        const QString text = progress.isEmpty() ? m_patchName : m_patchName + " " + progress;
+        const QString text = progress.isEmpty() ? name : name + " " + progress;
         if (metrics.horizontalAdvance(text) <= room) {
             ui->fileNameLabel->setText(text);
             return;
         }
     }
-    ui->fileNameLabel->setText(metrics.elidedText(m_patchName, Qt::ElideMiddle, room));
+    ui->fileNameLabel->setText(metrics.elidedText(name, Qt::ElideMiddle, room));
 }
 
-void UpdaterWindow::onUpdateFinished()
+void UpdaterWindow::onUpdateEnded()
 {
     if (m_stopping)
         return;
     m_updateRunDone = true;
-    m_settingsMenu->item("checkGameFilesItem")->setEnabled(true);
+    m_settingsMenu->setCheckGameFilesAvailable(true);
     startServerWatch(1);
     if (m_config.howManyServers == 2)
         startServerWatch(2);
@@ -362,7 +347,7 @@ void UpdaterWindow::checkGameFiles()
         return;
     logEvent("check game files: begun by the player");
     m_state.repairingGameFiles = true;
-    m_settingsMenu->item("checkGameFilesItem")->setEnabled(false);
+    m_settingsMenu->setCheckGameFilesAvailable(false);
     updateStartButtons();
     for (int server = 1; server <= m_config.howManyServers; ++server) {
         const ServerView view = serverView(server);
@@ -370,8 +355,8 @@ void UpdaterWindow::checkGameFiles()
         view.server.pingBox->hide();
     }
     showCheckingFiles(0, 0);
-    // Queued to the worker's thread, where the update run ran.
-    QMetaObject::invokeMethod(m_updateRun, &UpdateRun::repair, Qt::QueuedConnection);
+    // On the worker's thread, where the update run ran.
+    m_worker->start(UpdateWorker::Task::Repair);
 }
 
 void UpdaterWindow::showCheckingFiles(int done, int total)
@@ -379,17 +364,15 @@ void UpdaterWindow::showCheckingFiles(int done, int total)
     m_captionShowsPatch = false;
     ui->downloadBox->setVisible(true);
     ui->downloadStatusBox->setVisible(false);
-    ui->fileNameLabel->setText(total > 0 ? QString("Checking game files (%1 of %2)").arg(done).arg(total)
-                                         : QString("Checking game files"));
+    ui->fileNameLabel->setText(latin1(messages::checkingGameFiles(done, total)));
     ui->fileNameLabel->setToolTip({});
     ui->downloadBar->setValue(total > 0 ? int(qint64(done) * 100 / total) : 0);
 }
 
-void UpdaterWindow::onRepairFinished()
+void UpdaterWindow::onRepairEnded(const RepairReport& report)
 {
     if (m_stopping)
         return;
-    const RepairReport& report = m_updateRun->repairReport();
     const GameFilesReport& outcome = report.before.damaged.empty() ? report.before : report.after;
     logEvent("check game files: " + std::to_string(report.before.checked) + " checked, " +
              std::to_string(report.before.damaged.size()) + " damaged, " +
@@ -398,25 +381,26 @@ void UpdaterWindow::onRepairFinished()
     if (m_config.howManyServers == 2)
         showSecondServer(serverView(2));
     m_state.repairingGameFiles = false;
-    m_settingsMenu->item("checkGameFilesItem")->setEnabled(true);
+    m_settingsMenu->setCheckGameFilesAvailable(true);
     updateStartButtons();
     showMessage(messages::gameFilesChecked(report));
 }
 
 ServerView UpdaterWindow::serverView(int serverNumber)
 {
-    const QString n = QString::number(serverNumber);
-    const auto label = [this](const QString& name) { return findChild<QLabel*>(name); };
+    const bool one = serverNumber == 1;
     ServerView view;
     ServerControls& server = view.server;
-    server.statusCaptions = {label("accountStatus" + n), label("charStatus" + n), label("mapStatus" + n)};
-    server.statusPictures = {label("accountHouse" + n), label("charHouse" + n), label("mapHouse" + n)};
-    server.infoPanel = findChild<QWidget*>("serverInfo" + n);
-    server.pingBox = findChild<QGroupBox*>("pingBox" + n);
-    server.gauge = findChild<LevelGauge*>("pingGauge" + n);
-    server.pingTime = label("pingTime" + n);
-    server.warning = label("noAnswerWarning" + n);
-    server.startButton = findChild<QPushButton*>("startButton" + n);
+    server.statusCaptions = {one ? ui->accountStatus1 : ui->accountStatus2,
+                             one ? ui->charStatus1 : ui->charStatus2, one ? ui->mapStatus1 : ui->mapStatus2};
+    server.statusPictures = {one ? ui->accountHouse1 : ui->accountHouse2,
+                             one ? ui->charHouse1 : ui->charHouse2, one ? ui->mapHouse1 : ui->mapHouse2};
+    server.infoPanel = one ? static_cast<QWidget*>(ui->serverInfo1) : ui->serverInfo2;
+    server.pingBox = one ? ui->pingBox1 : ui->pingBox2;
+    server.gauge = one ? ui->pingGauge1 : ui->pingGauge2;
+    server.pingTime = one ? ui->pingTime1 : ui->pingTime2;
+    server.warning = one ? ui->noAnswerWarning1 : ui->noAnswerWarning2;
+    server.startButton = one ? ui->startButton1 : ui->startButton2;
     view.shared = {ui->downloadBox, ui->downloadStatusBox, ui->logo};
     view.setPicture = [this](QLabel* label, int index) {
         label->setPixmap(m_houses[index]);
@@ -470,7 +454,9 @@ void UpdaterWindow::showHomepageAfterUpdate()
 
 void UpdaterWindow::refreshConfiguration()
 {
-    const RefreshOutcome outcome = refreshConfig(m_config, m_http);
+    // A client of its own: a repair may be downloading on the worker's thread meanwhile.
+    HttpClient http;
+    const RefreshOutcome outcome = refreshConfig(m_config, http);
     if (outcome.result == RefreshOutcome::Refreshed)
         m_state.configRefreshed = true;
     if (outcome.result != RefreshOutcome::Failed)
@@ -516,15 +502,17 @@ bool UpdaterWindow::stopWorkers(int limitMs)
     m_stopping = true;
     m_afterUpdateTimer.stop();
     m_startButtonTimer.stop();
-    if (m_updateRun)
-        m_updateRun->stop();
+    if (m_worker)
+        m_worker->stop();
     for (ServerWatch* watch : m_watches)
         if (watch)
             watch->stop();
 
     const QDeadlineTimer deadline(limitMs);
     bool allEnded = true;
-    for (QThread* thread : {m_updateThread, m_watchThreads[0], m_watchThreads[1]}) {
+    if (m_worker)
+        allEnded = m_worker->waitForEnd(deadline);
+    for (QThread* thread : m_watchThreads) {
         if (!thread)
             continue;
         thread->quit();
@@ -533,9 +521,7 @@ bool UpdaterWindow::stopWorkers(int limitMs)
     if (!allEnded)
         return false;
 
-    m_http.setStopFlag(nullptr);
-    delete m_updateRun;
-    m_updateRun = nullptr;
+    m_worker.reset();
     for (ServerWatch*& watch : m_watches) {
         delete watch;
         watch = nullptr;

@@ -1,14 +1,12 @@
 #pragma once
 
-#include "app/LauncherProcess.h"
 #include "app/NoticeBoxes.h"
 #include "app/RunState.h"
 #include "app/ServerPanel.h"
 #include "config/Configuration.h"
-#include "net/HttpClient.h"
+#include "patch/RunProgress.h"
 #include "platform/RegistryStore.h"
 
-#include <QElapsedTimer>
 #include <QPixmap>
 #include <QTimer>
 #include <QWidget>
@@ -32,7 +30,8 @@ class GameStart;
 class NewsPage;
 class ServerWatch;
 class SettingsMenu;
-class UpdateRun;
+class UpdateWorker;
+struct RepairReport;
 
 // The launcher's one main window: builds every control, runs the start-up sequence, owns the
 // update run and the server watches with their threads, and shows the player what they report.
@@ -50,10 +49,6 @@ public:
     bool stopWorkers(int limitMs = 1500);
 
     SettingsMenu* settingsMenu() const { return m_settingsMenu; }
-    ContextMenu* contextMenu() const { return m_contextMenu; }
-    NewsPage* newsPage() const { return m_newsPage; }
-    BackgroundMusic* music() const { return m_music; }
-    const Configuration& configuration() const { return m_config; }
     RunState& runState() { return m_state; }
     // The controls one server's display works with (1 or 2).
     ServerView serverView(int serverNumber);
@@ -66,7 +61,7 @@ public slots:
     void updateStartButtons();
     // The update run's end: the server watches start. Its signal may arrive late, while or after
     // the workers are stopped; nothing starts then.
-    void onUpdateFinished();
+    void onUpdateEnded();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -89,23 +84,21 @@ private:
     // download display in the servers' place, then tells the outcome in a box.
     void checkGameFiles();
     void showCheckingFiles(int done, int total);
-    void onRepairFinished();
-    void showPatchStarted(const QString& documentName);
+    void onRepairEnded(const RepairReport& report);
+    void showPatchStarted();
     void showUnpacking();
     void showTransferPicture();
     void showTransferCaption();
-    void showPatchCaption(qint64 kilobytesPerSecond, qint64 secondsLeft);
+    // The archive's name beside what is to be said of it, in the caption's room.
+    void showPatchCaption(const QString& beside);
 
     void startServerWatch(int serverNumber);
     void pressStartButtonWhenAsked();
 
-    // First made and last gone: the log covers this instance from its start to its end.
-    RunLog m_runLog;
     std::unique_ptr<Ui::UpdaterWindow> ui;
     Configuration m_config;
     RunState m_state;
     RegistryStore m_registry;
-    HttpClient m_http;
     NoticeBoxes m_noticeBoxes;
     std::array<QPixmap, 4> m_houses;
     QTimer m_afterUpdateTimer;
@@ -116,19 +109,16 @@ private:
     ContextMenu* m_contextMenu = nullptr;
     NewsPage* m_newsPage = nullptr;
     BackgroundMusic* m_music = nullptr;
-    QThread* m_updateThread = nullptr;
-    UpdateRun* m_updateRun = nullptr;
+    std::unique_ptr<UpdateWorker> m_worker;
     std::array<QThread*, 2> m_watchThreads{};
     std::array<ServerWatch*, 2> m_watches{};
     bool m_stopping = false; // once set, no worker starts
     bool m_shown = false;
     bool m_startButtonPressed = false; // by an unattended run, once
     bool m_updateRunDone = false;      // the worker is free for "Check game files"
-    // The caption while an archive downloads: its name, place, speed and time left.
-    QString m_patchName;
-    int m_patchNumber = 0, m_patchCount = 0;
-    QElapsedTimer m_patchClock;
-    std::optional<qint64> m_patchFirstKilobytes;
+    // The run's counts as last shown, and whether the caption shows the archive's progress (not a
+    // wait, the unpacking or the check).
+    ProgressPicture m_progress;
     bool m_captionShowsPatch = false;
     // Each server's services as last probed (nothing yet: none logged), for logging their changes.
     std::array<std::array<std::optional<bool>, 3>, 2> m_lastProbe;

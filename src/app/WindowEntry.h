@@ -6,7 +6,7 @@ namespace updater {
 constexpr char WindowModuleFile[] = "tarvo-updater-window.so";
 constexpr char WindowEntryName[] = "tarvoUpdaterWindowMain";
 // Runs the window mode and returns the exit status; argc may change as Qt takes its options.
-using WindowEntry = int (*)(int* argc, char** argv, const char* usage);
+using WindowEntry = int (*)(int* argc, char** argv);
 // Everything after this marker belongs to the browser engine.
 constexpr char BrowserArgumentsMarker[] = "--webEngineArgs";
 

@@ -1,3 +1,4 @@
+#include "app/CommandLine.h"
 #include "app/Dialogs.h"
 #include "app/LauncherProcess.h"
 #include "app/Messages.h"
@@ -14,26 +15,8 @@
 
 using namespace updater;
 
-namespace {
-
-// Runs once the application has taken its own options (-style, --platform, ...) out of argv,
-// so that only what Qt does not know is refused.
-bool onlyKnownOptionsLeft(int argc, char** argv, const char* usage)
-{
-    for (int i = 1; i < argc && std::strcmp(argv[i], BrowserArgumentsMarker) != 0; ++i) {
-        if (std::strncmp(argv[i], "--", 2) == 0) {
-            std::fprintf(stderr, "tarvo-updater: unknown option %s\n\n%s", argv[i], usage);
-            return false;
-        }
-    }
-    return true;
-}
-
-} // namespace
-
 // The window mode, entered from the program's main() once it is clear that a window is wanted.
-extern "C" __attribute__((visibility("default"))) int tarvoUpdaterWindowMain(int* argc, char** argv,
-                                                                             const char* usage)
+extern "C" __attribute__((visibility("default"))) int tarvoUpdaterWindowMain(int* argc, char** argv)
 {
     static_assert(std::is_same_v<decltype(&tarvoUpdaterWindowMain), WindowEntry>);
     LauncherProcess::readLocale();
@@ -45,14 +28,17 @@ extern "C" __attribute__((visibility("default"))) int tarvoUpdaterWindowMain(int
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     UpdaterApplication app(*argc, argv);
-    if (!onlyKnownOptionsLeft(*argc, argv, usage))
+    // Qt has taken its own options (-style, --platform, ...): only what it does not know is left.
+    if (const std::string refusal = refusalOfLeftOptions(*argc, argv); !refusal.empty()) {
+        std::fputs(refusal.c_str(), stderr);
         return 2;
+    }
     LauncherProcess process;
     // Logging out or a service manager ends the launcher like a quit: transfers stop cleanly.
     QObject::connect(&process.termination(), &TerminationRequest::received, &app, [] { requestQuit(); });
 
-    if (const auto refusal = process.takeLocks(); refusal != LauncherProcess::LockRefusal::None) {
-        messageBox(process.refusalText(refusal), "Alert", DialogIcon::Stop);
+    if (const std::optional<std::string> refusal = process.start()) {
+        messageBox(*refusal, "Alert", DialogIcon::Stop);
         return 0;
     }
     std::unique_ptr<UpdaterWindow> window;
@@ -62,7 +48,6 @@ extern "C" __attribute__((visibility("default"))) int tarvoUpdaterWindowMain(int
         showErrorBox(error.what());
         return 0;
     }
-    process.logLockNotes();
     window->show();
     app.exec();
     // A worker stuck in a call that cannot be interrupted (a host look-up) keeps the window it

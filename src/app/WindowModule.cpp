@@ -8,7 +8,7 @@
 
 namespace updater {
 
-int runWindowFromModule(int& argc, char** argv, const char* usage)
+int runWindowFromModule(int& argc, char** argv)
 {
     // Installed: <prefix>/lib/tarvo-updater/ beside <prefix>/bin/; built: beside the program.
     const std::string folder = programFolder();
@@ -22,7 +22,7 @@ int runWindowFromModule(int& argc, char** argv, const char* usage)
          {folder + "/../lib/tarvo-updater/" + WindowModuleFile, folder + "/" + WindowModuleFile}) {
         std::string error;
         if (const auto entry = reinterpret_cast<WindowEntry>(loadModuleSymbol(path, WindowEntryName, error)))
-            return entry(&argc, argv, usage);
+            return entry(&argc, argv);
         errors += "\n  " + error;
     }
     std::fprintf(stderr,

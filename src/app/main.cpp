@@ -1,3 +1,4 @@
+#include "app/CommandLine.h"
 #include "app/HeadlessUpdate.h"
 #include "app/WindowEntry.h"
 #include "app/WindowModule.h"
@@ -9,55 +10,6 @@
 #include <initializer_list>
 
 namespace {
-
-constexpr char usage[] = R"(Usage: tarvo-updater [--version | --help] [Qt options, such as -style NAME]
-       tarvo-updater --update-only [--game-dir DIR]
-       tarvo-updater --verify | --repair [--game-dir DIR]
-
-The launcher and patcher of a community-run online role-playing game: it brings the game
-folder up to date from the community's patch list, shows the game servers and starts the
-game client. Start it in the game folder (the folder that holds Tarvo-Updater/updater4.cfg):
-the folder it is started in is the game folder.
-
-Options:
-  -v, --version   print the version and end
-  -h, --help      print this help and end
-  --update-only   bring the game folder up to date without a window and end: progress and
-                  notices go to standard error; exit status 0 when every patch is applied
-  --verify        compare the game folder with the record of the files the patches installed,
-                  without a window: every missing or changed file is printed with the slot
-                  that brought it, writing nothing; exit status 0 when the record is whole
-                  and all match, 1 otherwise
-  --repair        as --verify, then download again only the archives that wrote a damaged
-                  file and write only those files; exit status 0 when the folder then matches
-  --game-dir DIR  the game folder for --update-only, --verify and --repair (default: the
-                  current folder)
-
-Environment (read once at start):
-  UPDATER_DIALOG_LOG=<file>         every dialog, when it closes, appends one JSON line
-  UPDATER_DIALOG_ANSWERS=<a,b,...>  no dialog waits: each takes the next answer (OK, Yes,
-                                    No), then its default button once the list is used up
-  UPDATER_AUTOSTART_SERVER=1|2      press that server's start button once it is usable
-  UPDATER_EXIT_AFTER_UPDATE=1       end as soon as the update run is over
-  UPDATER_PRETEND_OFFLINE=1         the on-line check answers "not connected"
-  WINE=<program>                    the Wine program that starts Windows game clients
-)";
-
-// --version and --help answer before anything needs a display, a lock or a window.
-bool printedInformation(int argc, char** argv)
-{
-    for (int i = 1; i < argc && std::strcmp(argv[i], updater::BrowserArgumentsMarker) != 0; ++i) {
-        if (std::strcmp(argv[i], "--version") == 0 || std::strcmp(argv[i], "-v") == 0) {
-            std::printf("tarvo-updater %s\n", UPDATER_VERSION);
-            return true;
-        }
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(usage, stdout);
-            return true;
-        }
-    }
-    return false;
-}
 
 // Whether the window has somewhere to go: a display in the environment, or a platform named for Qt.
 // Without one, Qt would end the program with an abort.
@@ -77,12 +29,24 @@ bool displayAvailable(int argc, char** argv)
 int main(int argc, char** argv)
 {
     using namespace updater;
-    if (printedInformation(argc, argv))
+    // --version and --help answer before anything needs a display, a lock or a window.
+    const CommandLine line = readCommandLine(argc, argv);
+    if (line.mode == CommandLine::Mode::Version) {
+        std::printf("tarvo-updater %s\n", UPDATER_VERSION);
         return 0;
+    }
+    if (line.mode == CommandLine::Mode::Help) {
+        std::fputs(usageText().c_str(), stdout);
+        return 0;
+    }
+    if (!line.refusal.empty()) {
+        std::fputs(line.refusal.c_str(), stderr);
+        return 2;
+    }
     readTimeZoneOnce();
-    // Decided before the application object exists: this mode must not look for a display.
-    if (wantsHeadlessUpdate(argc, argv))
-        return runHeadlessUpdate(argc, argv);
+    // Decided before the application object exists: these modes must not look for a display.
+    if (line.headless())
+        return runHeadless(line, argc, argv);
     if (!displayAvailable(argc, argv)) {
         std::fputs("tarvo-updater: there is no display to show the window on.\n"
                    "To bring the game folder up to date without one: "
@@ -90,5 +54,5 @@ int main(int argc, char** argv)
                    stderr);
         return 2;
     }
-    return runWindowFromModule(argc, argv, usage);
+    return runWindowFromModule(argc, argv);
 }

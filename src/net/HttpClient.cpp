@@ -155,11 +155,6 @@ HttpClient::Failure failureOf(CURLcode result, long osError, bool chunked, std::
     }
 }
 
-int32_t clampToInt32(long long value)
-{
-    return static_cast<int32_t>(std::clamp<long long>(value, 0, std::numeric_limits<int32_t>::max()));
-}
-
 // Owns a parsed address for the duration of one request.
 struct UrlHandle
 {
@@ -191,6 +186,7 @@ struct HttpClient::Impl
     bool chunked = false;
     long long contentLength = -1;
     bool bodyStarted = false;
+    bool documentBody = false; // the body is the document's: its work events are reported
     long long bodyTotal = 0;
     long long workOffset = 0; // where the body starts in the whole document (a 206's range)
     std::exception_ptr callbackError;
@@ -268,6 +264,7 @@ struct HttpClient::Impl
         if (responseCode < 200 && responseCode >= 100)
             return; // an interim answer (100 Continue); the real one follows
         bodyStarted = true;
+        documentBody = succeeded();
         bodyTotal = 0;
         // The rest of a document counts as the whole of it: a resumed archive shows its full size
         // and how much of it is in, not only what this answer brings.
@@ -275,10 +272,10 @@ struct HttpClient::Impl
             responseCode == 206 && replyHeaders.rangeStart >= 0 && replyHeaders.completeLength > 0;
         workOffset = rest ? replyHeaders.rangeStart : 0;
         // A chunked body announces no total for the whole transfer.
-        const int32_t announced = rest                           ? clampToInt32(replyHeaders.completeLength)
+        const int64_t announced = rest                           ? replyHeaders.completeLength
                                   : chunked || contentLength < 0 ? 0
-                                                                 : clampToInt32(contentLength);
-        if (events.begin)
+                                                                 : contentLength;
+        if (documentBody && events.begin)
             events.begin(announced);
     }
 
@@ -287,8 +284,8 @@ struct HttpClient::Impl
         if (succeeded() && sink && *sink)
             (*sink)(data, size);
         bodyTotal += static_cast<long long>(size);
-        if (events.work)
-            events.work(clampToInt32(workOffset + bodyTotal));
+        if (documentBody && events.work)
+            events.work(workOffset + bodyTotal);
     }
 
     static size_t headerCallback(char* data, size_t size, size_t count, void* self)
@@ -561,6 +558,7 @@ void HttpClient::performGet(const std::string& url, const Sink& sink, const Resu
     d->sink = &sink;
     d->resetResponse();
     d->bodyStarted = false;
+    d->documentBody = false;
     d->bodyTotal = 0;
     d->callbackError = nullptr;
     d->stopped = false;
@@ -579,7 +577,7 @@ void HttpClient::performGet(const std::string& url, const Sink& sink, const Resu
 
     const bool bodyStarted = d->bodyStarted;
     d->bodyStarted = false;
-    if (bodyStarted && d->events.end)
+    if (bodyStarted && d->documentBody && d->events.end)
         d->events.end();
 
     if (d->callbackError) {

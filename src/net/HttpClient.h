@@ -30,10 +30,12 @@ class HttpClient
 public:
     struct WorkEvents
     {
-        // The announced length and the running total count the whole document: for the rest of one
-        // (206 with a Content-Range), its full length and the bytes before the range too.
-        std::function<void(int32_t announced)> begin; // announced length, 0 if none
-        std::function<void(int32_t total)> work;      // running total of the document's bytes
+        // Only the body of an answer that succeeds is the document: an error page or a busy
+        // server's answer reports nothing. The announced length and the running total count the
+        // whole document: for the rest of one (206 with a Content-Range), its full length and the
+        // bytes before the range too.
+        std::function<void(int64_t announced)> begin; // announced length, 0 if none
+        std::function<void(int64_t total)> work;      // running total of the document's bytes
         std::function<void()> end;                    // also after a failed body
     };
     // Receives the body bytes of a successful answer as they arrive; may throw to abort the

@@ -1,13 +1,13 @@
 #include "patch/ArchivePrefetch.h"
 
 #include "patch/PatchDownload.h"
-#include "patch/TransferProgress.h"
+#include "patch/RunProgress.h"
 #include "platform/FileOps.h"
 #include "platform/StopFlag.h"
 
 namespace updater {
 
-ArchivePrefetch::ArchivePrefetch(HttpClient& http, StopFlag& stop, TransferProgress& progress,
+ArchivePrefetch::ArchivePrefetch(HttpClient& http, StopFlag& stop, RunProgress& progress,
                                  std::string slotName, std::string archive, Job job)
     : m_http(http), m_progress(progress), m_stop(stop), m_slotName(std::move(slotName)),
       m_archive(std::move(archive))
@@ -15,7 +15,7 @@ ArchivePrefetch::ArchivePrefetch(HttpClient& http, StopFlag& stop, TransferProgr
     const HttpClient::WorkEvents display = progress.workEvents();
     // Every event is noted, so that show() can replay the state the display missed; under the
     // mutex, so that a replay and the thread's next event never interleave.
-    m_http.setWorkEvents({[this, display](int32_t announced) {
+    m_http.setWorkEvents({[this, display](int64_t announced) {
                               std::lock_guard<std::mutex> lock(m_mutex);
                               m_began = true;
                               m_ended = false;
@@ -24,7 +24,7 @@ ArchivePrefetch::ArchivePrefetch(HttpClient& http, StopFlag& stop, TransferProgr
                               if (m_shown)
                                   display.begin(announced);
                           },
-                          [this, display](int32_t total) {
+                          [this, display](int64_t total) {
                               std::lock_guard<std::mutex> lock(m_mutex);
                               m_received = total;
                               if (m_shown)

@@ -13,7 +13,7 @@
 namespace updater {
 
 class StopFlag;
-class TransferProgress;
+class RunProgress;
 
 // The next slot's archive, downloaded on a thread of its own while the current slot unpacks, so
 // that the transfer overlaps the extraction. Nothing of it reaches the player before the run
@@ -30,14 +30,13 @@ public:
 
     // `stop` ends the transfer early, and is requested when the prefetch is dropped; `archive` is
     // the file the job writes.
-    ArchivePrefetch(HttpClient& http, StopFlag& stop, TransferProgress& progress, std::string slotName,
+    ArchivePrefetch(HttpClient& http, StopFlag& stop, RunProgress& progress, std::string slotName,
                     std::string archive, Job job);
     // Unless take() was called, ends the transfer and removes what it wrote.
     ~ArchivePrefetch();
     ArchivePrefetch(const ArchivePrefetch&) = delete;
     ArchivePrefetch& operator=(const ArchivePrefetch&) = delete;
 
-    const std::string& slotName() const { return m_slotName; }
     // From now on the transfer's events and captions reach the display, beginning with the
     // ones it missed.
     void show();
@@ -46,7 +45,7 @@ public:
 
 private:
     HttpClient& m_http;
-    TransferProgress& m_progress;
+    RunProgress& m_progress;
     StopFlag& m_stop;
     std::string m_slotName;
     std::string m_archive;
@@ -57,8 +56,8 @@ private:
     bool m_shown = false;
     bool m_began = false;
     bool m_ended = false;
-    int32_t m_announced = 0;
-    int32_t m_received = 0;
+    int64_t m_announced = 0;
+    int64_t m_received = 0;
 
     std::thread m_thread; // last: starts once everything above is in place
 };

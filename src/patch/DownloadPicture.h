@@ -25,6 +25,8 @@ int downloadPercentage(int32_t total, int32_t done);
 // A byte count as whole kilobytes, halves rounded away from zero: 1536 -> 2.
 long long wholeKilobytes(int32_t bytes);
 
-DownloadPicture downloadPicture(int32_t total, int32_t done);
+// The counts are 64-bit; the display takes them as the 32-bit numbers it was made for, cut at
+// the largest one.
+DownloadPicture downloadPicture(int64_t total, int64_t done);
 
 } // namespace updater

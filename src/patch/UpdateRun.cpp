@@ -47,6 +47,18 @@ const char* refusalOf(const CommunityKey& key, const PendingPatch& patch, std::o
                                                                         : nullptr;
 }
 
+// The sizes the integrity lines give, for the run's progress; a line that cannot be read is
+// refused when its slot's turn comes.
+std::vector<std::optional<int64_t>> archiveSizes(const std::vector<PendingPatch>& patches)
+{
+    std::vector<std::optional<int64_t>> sizes;
+    for (const PendingPatch& patch : patches) {
+        const std::optional<FileDigest> digest = parseIntegrityLine(patch.integrity);
+        sizes.push_back(digest ? std::optional<int64_t>(int64_t(digest->size)) : std::nullopt);
+    }
+    return sizes;
+}
+
 // Whether the next archive may download while this one unpacks. On a nearly full disk the two
 // would compete for the space, and the slot being unpacked could fail for want of room that the
 // next download took; one after the other, it gets the room first. The whole unpacked slot waits in
@@ -72,16 +84,18 @@ void saveInstalledFiles(const std::vector<std::string>& written, InstalledFiles&
 
 } // namespace
 
-UpdateRun::UpdateRun(const Configuration& config, HttpClient& http, PlayerContact& player, QObject* parent)
-    : QObject(parent), m_config(config), m_http(http), m_player(player)
-{}
+UpdateRun::UpdateRun(Configuration config, PlayerContact& player, QObject* parent)
+    : QObject(parent), m_config(std::move(config)), m_player(player)
+{
+    // The client's events reach the display whichever task runs; the stop ends any of them.
+    m_http.setWorkEvents(m_progress.workEvents());
+    m_http.setStopFlag(&m_stop);
+}
 
 UpdateRun::~UpdateRun() = default;
 
 void UpdateRun::run()
 {
-    m_http.setWorkEvents(m_progress.workEvents());
-    m_http.setStopFlag(&m_stop);
     m_key = loadCommunityKey();
     logEvent(m_key.state == CommunityKey::Absent  ? "community key: none, nothing is checked for a signature"
              : m_key.state == CommunityKey::Valid ? "community key: found"
@@ -98,7 +112,7 @@ void UpdateRun::run()
     // A download ahead of a slot the run did not reach ends with it.
     m_prefetch.reset();
     if (!m_stop.requested())
-        emit finished(listFetched && applied);
+        emit updateEnded(listFetched && applied);
 }
 
 Notice UpdateRun::failure(const HttpClient& http, NoticeKind kind, const std::string& address,
@@ -252,6 +266,7 @@ bool UpdateRun::applyPendingPatches()
     }
     appliedRecord.writeDurably();
     const std::vector<PendingPatch> pending = pendingPatches(patchList, appliedRecord);
+    m_progress.planRun(archiveSizes(pending));
     InstalledFiles installed = openInstalledFiles();
     for (size_t i = 0; i < pending.size(); ++i) {
         const PendingPatch& patch = pending[i];
@@ -260,7 +275,6 @@ bool UpdateRun::applyPendingPatches()
         m_lastProblem.clear();
         const std::string slot = "slot " + slotKey(patch.slot) + " (" + patch.documentName + ")";
         m_patchNumber = static_cast<int>(i + 1);
-        m_patchCount = static_cast<int>(pending.size());
         if (!applyPatch(patch, i + 1 < pending.size() ? &pending[i + 1] : nullptr, appliedRecord,
                         installed)) {
             logEvent(slot + " refused: " + (m_stop.requested() ? "stopped" : m_lastProblem));
@@ -274,7 +288,7 @@ bool UpdateRun::applyPendingPatches()
 std::optional<std::string> UpdateRun::obtainArchive(const PendingPatch& patch, const PendingPatch* next,
                                                     std::optional<FileDigest>& expected)
 {
-    emit patchNumbered(m_patchNumber, m_patchCount);
+    m_progress.archiveStarted(m_patchNumber, patch.documentName);
     emit patchStarted(QString::fromLatin1(patch.documentName));
     if (const char* refusal = refusalOf(m_key, patch, expected)) {
         tell({NoticeKind::PatchUnavailable, patch.address, refusal, refusal, 0});
@@ -415,14 +429,12 @@ void UpdateRun::verify()
     m_repairReport = {};
     m_repairReport.before = checkGameFiles(record, &m_stop, checkingProgress());
     if (!m_stop.requested())
-        emit finished(m_repairReport.before.whole());
+        emit verifyEnded(m_repairReport);
 }
 
 void UpdateRun::repair()
 {
     m_repairing = true;
-    m_http.setWorkEvents(m_progress.workEvents());
-    m_http.setStopFlag(&m_stop);
     m_key = loadCommunityKey();
     mendOwnFiles();
     finishInterruptedSlot();
@@ -435,7 +447,7 @@ void UpdateRun::repair()
     if (m_stop.requested())
         return;
     const std::vector<PendingPatch> mending = patchesMending(m_repairReport.before);
-    m_patchCount = static_cast<int>(mending.size());
+    m_progress.planRun(archiveSizes(mending));
     m_patchNumber = 0;
     for (const PendingPatch& patch : mending) {
         ++m_patchNumber;
@@ -460,7 +472,7 @@ void UpdateRun::repair()
     }
     m_repairReport.after = checkGameFiles(installed, &m_stop, checkingProgress());
     if (!m_stop.requested())
-        emit finished(m_repairReport.after.whole());
+        emit repairEnded(m_repairReport);
 }
 
 std::function<void(size_t, size_t)> UpdateRun::checkingProgress()

@@ -4,7 +4,7 @@
 #include "net/HttpClient.h"
 #include "patch/GameFilesCheck.h"
 #include "patch/PatchDownload.h"
-#include "patch/TransferProgress.h"
+#include "patch/RunProgress.h"
 #include "platform/StopFlag.h"
 #include "trust/CommunityKey.h"
 #include "trust/Sha256.h"
@@ -46,53 +46,51 @@ ArchiveCap archiveCap(const std::optional<FileDigest>& expected);
 //
 // It lives on a thread of its own; it tells the player about failures through `player` (and waits
 // for the answer), and reports its progress by signals. stop() may be called from any thread.
+// It owns its HTTP clients and its copy of the configuration: nothing else of the launcher (the
+// configuration refresh on the window's thread, say) shares them while a task runs.
 class UpdateRun : public QObject, private PlayerContact
 {
     Q_OBJECT
 public:
-    // The configuration, the client and the player contact must outlive the run.
-    UpdateRun(const Configuration& config, HttpClient& http, PlayerContact& player,
-              QObject* parent = nullptr);
+    // The player contact must outlive the run; the configuration is the run's own copy.
+    UpdateRun(Configuration config, PlayerContact& player, QObject* parent = nullptr);
     ~UpdateRun() override;
 
-    TransferProgress& progress() { return m_progress; }
+    RunProgress& progress() { return m_progress; }
 
     // Ends the run soon: a transfer stops within a second, keeping what arrived for a later resume
     // in the downloads folder and nothing in the game folder; an extraction abandons the entry it
-    // writes. finished() is not emitted then.
+    // writes. No outcome signal is emitted then.
     void stop()
     {
         m_stop.request();
         m_prefetchStop.request();
     }
 
-    // What repair() or verify() found.
-    const RepairReport& repairReport() const { return m_repairReport; }
-
 public slots:
     // The whole run, on the calling thread.
     void run();
     // Instead of run(): checks the game folder against the record of installed files, without the
-    // network, writing nothing. finished(true) when the record is whole and every file matches;
-    // repairReport().before tells.
+    // network, writing nothing; verifyEnded() tells what it found.
     void verify();
     // Instead of run(): checks the game folder against the record of installed files and mends
     // every damaged file from the archive of the slot that wrote it, under the same checks as an
-    // update, from the saved list; writes only those files; checks again. finished(true) when the
-    // record is whole and the folder then matches it.
+    // update, from the saved list; writes only those files; checks again; repairEnded() tells.
     void repair();
 
 signals:
     // A patch download begins; the download display names the document.
     void patchStarted(const QString& documentName);
-    // Just before patchStarted: the slot's place among the slots this run applies (1-based).
-    void patchNumbered(int number, int count);
     // The download is complete and the archive is being unpacked.
     void unpackingStarted();
     // repair() or verify() has checked `done` of `total` files (at most once a percent).
     void checkingFiles(int done, int total);
-    // The run is over; `allApplied` is false when a slot failed or the list could not be had.
-    void finished(bool allApplied);
+    // Each task's end, unless it was stopped. run(): `allApplied` is false when a slot failed or the
+    // list could not be had.
+    void updateEnded(bool allApplied);
+    // verify(): only `before` is filled.
+    void verifyEnded(const RepairReport& report);
+    void repairEnded(const RepairReport& report);
 
 private:
     bool downloadPatchList();
@@ -132,14 +130,14 @@ private:
     Notice failure(const HttpClient& http, NoticeKind kind, const std::string& address,
                    const std::exception_ptr& error) const;
 
-    const Configuration& m_config;
-    HttpClient& m_http;
+    const Configuration m_config;
+    HttpClient m_http;
     PlayerContact& m_player;
-    TransferProgress m_progress;
+    RunProgress m_progress;
     StopFlag m_stop;
     CommunityKey m_key;
     uint64_t m_mirrorSeed = 0; // this game folder's order of the mirrors
-    int m_patchNumber = 0, m_patchCount = 0;
+    int m_patchNumber = 0;     // the slot's place among those of this run, from 1
     std::string m_lastProblem; // what the current slot was last refused for, for the log
     // The prefetch has a flag of its own, requested by stop() too, so that a failed slot can end
     // it without taking the run's failure notice and finished() along.

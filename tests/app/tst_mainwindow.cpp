@@ -25,7 +25,10 @@
 #include <QThread>
 #include <QtTest>
 
+#include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 
 using namespace updater;
 using test::DialogJournal;
@@ -482,15 +485,16 @@ private slots:
         QCOMPARE(isQuitPending(), quits);
     }
 
-    // A whole start: one patch is downloaded and unpacked, the download display gives way to the
-    // server display, and the start button follows the map port once the configuration is fresh.
-    void updateRunLeadsToTheServerDisplay()
+    // A whole start: one patch is downloaded and unpacked, and "Check game files" is chosen the
+    // moment the run ends. The repair's download is held until the configuration refresh has asked
+    // for the file, so the two talk HTTP at the same time, each on its own connection. It ends
+    // with the file mended, the configuration refreshed, the server display back, the start
+    // button following the map port, and no box but the repair's.
+    void checkGameFilesWhileTheConfigurationRefreshes()
     {
         test::RarBuilder rar;
         rar.add("patched.txt", "new content");
-        QTemporaryDir fixtures;
-        const QString archive = fixtures.filePath("p1.rar");
-        test::writeFileOrDie(archive, rar.build({"patched.txt"}));
+        const std::string archive = rar.build({"patched.txt"}).toStdString();
         QTcpServer mapPort;
         QVERIFY(mapPort.listen(QHostAddress::LocalHost));
         test::ScriptedHttpServer server;
@@ -503,41 +507,59 @@ private slots:
                 .arg(test::ScriptedHttpServer::unusedPort())
                 .arg(mapPort.serverPort())
                 .toLatin1();
-        server.serve("/updates4.list",
-                     test::ScriptedHttpServer::ok("[Updates]\r\nUpdate_1=" + server.url("/p1.rar") + "\r\n"));
-        server.serveFile("/p1.rar", archive.toStdString());
-        server.serve("/updater4.cfg", test::ScriptedHttpServer::ok(config.toStdString()));
+        std::mutex mutex;
+        std::condition_variable refreshAsked;
+        bool refreshed = false;
+        server.setHandler([&](const std::string& target, const std::string&) {
+            if (target == "/updater4.cfg") {
+                std::lock_guard lock(mutex);
+                refreshed = true;
+                refreshAsked.notify_all();
+                return test::ScriptedHttpServer::ok(config.toStdString());
+            }
+            return test::ScriptedHttpServer::status("404 Not Found");
+        });
+        test::ScriptedHttpServer archives;
+        std::atomic<int> archiveRequests = 0;
+        archives.setHandler([&](const std::string&, const std::string&) {
+            // The repair's request waits (on the archive server's own thread) for the refresh.
+            if (++archiveRequests > 1) {
+                std::unique_lock lock(mutex);
+                refreshAsked.wait_for(lock, std::chrono::seconds(60), [&] { return refreshed; });
+            }
+            return test::ScriptedHttpServer::ok(archive);
+        });
+        server.serve("/updates4.list", test::ScriptedHttpServer::ok(
+                                           "[Updates]\r\nUpdate_1=" + archives.url("/p1.rar") + "\r\n"));
         WindowFolder folder(config);
         DialogJournal journal;
         UpdaterWindow window;
         journal.clear();
         window.show();
 
-        QTRY_VERIFY_WITH_TIMEOUT(window.findChild<QWidget*>("serverInfo1")->isVisible(), 20000);
-        QVERIFY(window.findChild<QWidget*>("downloadBox")->isHidden());
-        QVERIFY(window.findChild<QWidget*>("downloadStatusBox")->isHidden());
+        QAction* check = window.settingsMenu()->item("checkGameFilesItem");
+        QTRY_VERIFY_WITH_TIMEOUT(check->isEnabled(), 20000);
         QCOMPARE(folder.read("patched.txt"), QByteArray("new content"));
-        QTRY_COMPARE_WITH_TIMEOUT(window.findChild<QLabel*>("mapHouse1")->property("house").toInt(),
-                                  int(HousePicture::On), 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(window.runState().configRefreshed, 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(window.findChild<QPushButton*>("startButton1")->isEnabled(), 3000);
-        QCOMPARE(journal.texts(), QStringList());
-
-        // "Check game files" mends the damaged file with the download display in the servers' place,
-        // and no game starts meanwhile.
         folder.write("patched.txt", "damaged");
-        window.settingsMenu()->item("checkGameFilesItem")->trigger();
+        check->trigger();
+        // No game starts on files being written.
         QVERIFY(!window.findChild<QPushButton*>("startButton1")->isEnabled());
         QVERIFY(window.findChild<QWidget*>("serverInfo1")->isHidden());
-        QVERIFY(!window.settingsMenu()->item("checkGameFilesItem")->isEnabled());
+        QVERIFY(!check->isEnabled());
+
         QTRY_COMPARE_WITH_TIMEOUT(journal.texts(),
                                   QStringList{"-= Game files =-\n\n1 of 1 game file were missing or changed: "
                                               "they are mended."},
-                                  20000);
+                                  60000);
+        QVERIFY(window.runState().configRefreshed);
+        QCOMPARE(archiveRequests.load(), 2);
         QCOMPARE(folder.read("patched.txt"), QByteArray("new content"));
         QVERIFY(window.findChild<QWidget*>("serverInfo1")->isVisible());
         QVERIFY(window.findChild<QWidget*>("downloadBox")->isHidden());
+        QTRY_COMPARE_WITH_TIMEOUT(window.findChild<QLabel*>("mapHouse1")->property("house").toInt(),
+                                  int(HousePicture::On), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(window.findChild<QPushButton*>("startButton1")->isEnabled(), 3000);
+        QCOMPARE(journal.texts().size(), 1);
     }
 
     // The music starts with the first show; a file that cannot be opened is told in the error box.
@@ -602,7 +624,7 @@ private slots:
 
         QVERIFY(window->stopWorkers());
         // The run's end, delivered late, starts no server watch that nobody would stop.
-        window->onUpdateFinished();
+        window->onUpdateEnded();
         for (const QThread* thread : window->findChildren<QThread*>())
             QVERIFY(!thread->isRunning());
         window.reset();

@@ -203,9 +203,8 @@ private slots:
 
         Configuration config;
         config.patchList = server.url("/l");
-        HttpClient http;
         RecordingPlayer player;
-        UpdateRun run(config, http, player);
+        UpdateRun run(config, player);
         run.run();
 
         const bool applied = kind == -1;

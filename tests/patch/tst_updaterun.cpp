@@ -82,6 +82,11 @@ QStringList namesIn(const QString& folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
+QVariantList firstArguments(const QVariantList& outcomes)
+{
+    return outcomes;
+}
+
 // The first argument of every signal the spy saw.
 QVariantList firstArguments(const QSignalSpy& spy)
 {
@@ -94,15 +99,29 @@ QVariantList firstArguments(const QSignalSpy& spy)
 // One update run with its signals recorded.
 struct Run
 {
-    explicit Run(const std::string& patchList) { config.patchList = patchList; }
+    explicit Run(const std::string& patchList, std::vector<std::string> mirrors = {})
+        : config(configurationOf(patchList, std::move(mirrors)))
+    {
+        QObject::connect(&run, &UpdateRun::updateEnded, [this](bool allApplied) { finished << allApplied; });
+        QObject::connect(&run, &UpdateRun::repairEnded,
+                         [this](const RepairReport& report) { finished << report.after.whole(); });
+    }
 
-    Configuration config;
-    HttpClient http;
+    static Configuration configurationOf(const std::string& patchList, std::vector<std::string> mirrors)
+    {
+        Configuration config;
+        config.patchList = patchList;
+        config.patchMirrors = std::move(mirrors);
+        return config;
+    }
+
+    const Configuration config;
     RecordingPlayer player;
-    UpdateRun run{config, http, player};
+    UpdateRun run{config, player};
     QSignalSpy patchStarted{&run, &UpdateRun::patchStarted};
     QSignalSpy unpackingStarted{&run, &UpdateRun::unpackingStarted};
-    QSignalSpy finished{&run, &UpdateRun::finished};
+    // Each task's outcome: every slot applied, or after a repair the folder whole.
+    QVariantList finished;
 };
 
 } // namespace
@@ -610,9 +629,9 @@ private slots:
             "http://127.0.0.1:" + std::to_string(ScriptedHttpServer::unusedPort()) + "/patches/p1.rar";
         lists.serve("/l", ScriptedHttpServer::ok("[Updates]\r\nUpdate_1=" + origin + "\r\n"));
 
-        Run run(lists.url("/l"));
-        run.config.patchMirrors = {
-            "http://127.0.0.1:" + std::to_string(ScriptedHttpServer::unusedPort()) + "/x", mirror.url("/")};
+        Run run(
+            lists.url("/l"),
+            {"http://127.0.0.1:" + std::to_string(ScriptedHttpServer::unusedPort()) + "/x", mirror.url("/")});
         run.run.run();
 
         QCOMPARE(firstArguments(run.finished), QVariantList{mirrorHasIt});
@@ -797,7 +816,7 @@ private slots:
         QCOMPARE(game.read("c/d.txt"), QByteArray("d"));
         QCOMPARE(unpackedFileCount(), 3);
         QCOMPARE(run.run.progress().takeCaption(), (TransferCaption{TransferCaption::Kind::Unpacked, {}, 3}));
-        QCOMPARE(run.run.progress().takePicture().bar, 100);
+        QCOMPARE(run.run.progress().takePicture().gauge.bar, 100);
         QCOMPARE(game.read("Tarvo-Updater/applied4.list"), recordOf(1));
     }
 
@@ -826,7 +845,7 @@ private slots:
         Run run(server.url("/l"));
         QThread* thread = QThread::create([&] { run.run.run(); });
         thread->start();
-        QTRY_COMPARE_WITH_TIMEOUT(run.run.progress().takePicture().receivedKilobytes, 20LL, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(run.run.progress().takePicture().gauge.receivedKilobytes, 20LL, 20000);
 
         // The server holds the transfer for the stall limit: a run that ignored the stop would end
         // with a failure, not quietly.

@@ -1,0 +1,172 @@
+#include "app/CommandLine.h"
+
+#include "app/WindowEntry.h"
+
+#include <array>
+#include <cstring>
+#include <string_view>
+
+namespace updater {
+
+namespace {
+
+struct Option
+{
+    const char* name;       // "--version"
+    const char* shortName;  // "-v", or nullptr
+    const char* valueName;  // "DIR" for an option that takes a value, or nullptr
+    CommandLine::Mode mode; // the mode it chooses; Window for one that only adds to a task
+    const char* help;       // lines after the first are indented under it
+};
+
+using Mode = CommandLine::Mode;
+
+constexpr std::array options{
+    Option{"--version", "-v", nullptr, Mode::Version, "print the version and end"},
+    Option{"--help", "-h", nullptr, Mode::Help, "print this help and end"},
+    Option{"--update-only", nullptr, nullptr, Mode::Update,
+           "bring the game folder up to date without a window and end: progress and\n"
+           "notices go to standard error; exit status 0 when every patch is applied"},
+    Option{"--verify", nullptr, nullptr, Mode::Verify,
+           "compare the game folder with the record of the files the patches installed,\n"
+           "without a window: every missing or changed file is printed with the slot\n"
+           "that brought it, writing nothing; exit status 0 when the record is whole\n"
+           "and all match, 1 otherwise"},
+    Option{"--repair", nullptr, nullptr, Mode::Repair,
+           "as --verify, then download again only the archives that wrote a damaged\n"
+           "file and write only those files; exit status 0 when the folder then matches"},
+    Option{"--game-dir", nullptr, "DIR", Mode::Window,
+           "the game folder for --update-only, --verify and --repair (default: the\n"
+           "current folder)"},
+};
+
+constexpr char header[] = R"(Usage: tarvo-updater [--version | --help] [Qt options, such as -style NAME]
+       tarvo-updater --update-only [--game-dir DIR]
+       tarvo-updater --verify | --repair [--game-dir DIR]
+
+The launcher and patcher of a community-run online role-playing game: it brings the game
+folder up to date from the community's patch list, shows the game servers and starts the
+game client. Start it in the game folder (the folder that holds Tarvo-Updater/updater4.cfg):
+the folder it is started in is the game folder.
+)";
+
+constexpr char environment[] = R"(
+Environment (read once at start):
+  UPDATER_DIALOG_LOG=<file>         every dialog, when it closes, appends one JSON line
+  UPDATER_DIALOG_ANSWERS=<a,b,...>  no dialog waits: each takes the next answer (OK, Yes,
+                                    No), then its default button once the list is used up
+  UPDATER_AUTOSTART_SERVER=1|2      press that server's start button once it is usable
+  UPDATER_EXIT_AFTER_UPDATE=1       end as soon as the update run is over
+  UPDATER_PRETEND_OFFLINE=1         the on-line check answers "not connected"
+  WINE=<program>                    the Wine program that starts Windows game clients
+)";
+
+constexpr size_t HelpColumn = 16;
+
+const Option* optionNamed(std::string_view argument)
+{
+    for (const Option& option : options)
+        if (argument == option.name || (option.shortName && argument == option.shortName))
+            return &option;
+    return nullptr;
+}
+
+// "--game-dir=DIR": the option and its value.
+const Option* optionWithValue(std::string_view argument, std::string& value)
+{
+    const size_t equals = argument.find('=');
+    if (equals == std::string_view::npos || !argument.starts_with("--"))
+        return nullptr;
+    const Option* option = optionNamed(argument.substr(0, equals));
+    if (!option || !option->valueName)
+        return nullptr;
+    value = argument.substr(equals + 1);
+    return option;
+}
+
+bool isInformation(Mode mode)
+{
+    return mode == Mode::Version || mode == Mode::Help;
+}
+
+} // namespace
+
+CommandLine readCommandLine(int argc, char** argv)
+{
+    int end = 1;
+    while (end < argc && std::strcmp(argv[end], BrowserArgumentsMarker) != 0)
+        ++end;
+    CommandLine line;
+    // --version and --help answer whatever else is there, before anything needs a display.
+    for (int i = 1; i < end; ++i)
+        if (const Option* option = optionNamed(argv[i]); option && isInformation(option->mode)) {
+            line.mode = option->mode;
+            return line;
+        }
+    std::string firstTask; // what a refusal names, wherever it stands
+    for (int i = end - 1; i >= 1; --i)
+        if (const Option* option = optionNamed(argv[i]); option && option->mode != Mode::Window)
+            firstTask = argv[i];
+    if (firstTask.empty())
+        return line; // the window's: its toolkit takes its own options first
+
+    for (int i = 1; i < end; ++i) {
+        const std::string_view argument = argv[i];
+        std::string value;
+        const Option* option = optionWithValue(argument, value);
+        if (!option && (option = optionNamed(argument)) && option->valueName) {
+            if (i + 1 == end) {
+                line.refusal =
+                    std::string("tarvo-updater: ") + option->name + " needs a folder (see --help)\n";
+                return line;
+            }
+            value = argv[++i];
+        }
+        if (option && option->valueName) {
+            line.gameDir = value;
+            continue;
+        }
+        // One task a run: another one is not understood with it.
+        const bool sameTask = option && line.taskOption == argument;
+        if (option && !isInformation(option->mode) && (line.taskOption.empty() || sameTask)) {
+            line.mode = option->mode;
+            line.taskOption = argument;
+            continue;
+        }
+        line.refusal = "tarvo-updater: " + std::string(argument) + " is not understood with " + firstTask +
+                       " (see --help)\n";
+        return line;
+    }
+    return line;
+}
+
+std::string refusalOfLeftOptions(int argc, char** argv)
+{
+    for (int i = 1; i < argc && std::strcmp(argv[i], BrowserArgumentsMarker) != 0; ++i)
+        if (std::strncmp(argv[i], "--", 2) == 0)
+            return std::string("tarvo-updater: unknown option ") + argv[i] + "\n\n" + usageText();
+    return {};
+}
+
+std::string usageText()
+{
+    std::string text = header;
+    text += "\nOptions:\n";
+    for (const Option& option : options) {
+        std::string label =
+            option.shortName ? std::string(option.shortName) + ", " + option.name : option.name;
+        if (option.valueName)
+            label += std::string(" ") + option.valueName;
+        label.resize(std::max(label.size() + 1, HelpColumn), ' ');
+        std::string_view help = option.help;
+        text += "  " + label;
+        for (size_t lineEnd = help.find('\n'); lineEnd != std::string_view::npos; lineEnd = help.find('\n')) {
+            text += std::string(help.substr(0, lineEnd + 1)) + std::string(HelpColumn + 2, ' ');
+            help.remove_prefix(lineEnd + 1);
+        }
+        text += std::string(help) + "\n";
+    }
+    return text + environment;
+}
+
+} // namespace updater
