@@ -80,6 +80,11 @@ UpdaterWindow::UpdaterWindow(QWidget* parent)
     ui->downloadPicture->setPixmap(downloadIcon());
     ui->pingGauge1->setSteps(200);
     ui->pingGauge2->setSteps(20);
+    // Named children, so that a look at the window's objects finds them.
+    for (QTimer* timer : {&m_afterUpdateTimer, &m_startButtonTimer})
+        timer->setParent(this);
+    m_afterUpdateTimer.setObjectName("afterUpdateTimer");
+    m_startButtonTimer.setObjectName("startButtonTimer");
     m_afterUpdateTimer.setInterval(3000);
     connect(&m_afterUpdateTimer, &QTimer::timeout, this, &UpdaterWindow::showHomepageAfterUpdate);
     m_startButtonTimer.setInterval(1000);

@@ -52,8 +52,6 @@ public:
     RunState& runState() { return m_state; }
     // The controls one server's display works with (1 or 2).
     ServerView serverView(int serverNumber);
-    QTimer& afterUpdateTimer() { return m_afterUpdateTimer; }
-    QTimer& startButtonTimer() { return m_startButtonTimer; }
 
 public slots:
     // Three seconds after the update run: refresh the configuration, then the home page.
