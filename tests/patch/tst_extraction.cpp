@@ -574,6 +574,11 @@ private slots:
         QTest::newRow("the record of installed files") << "Tarvo-Updater/installed-files.list" << true;
         QTest::newRow("into the staging folder") << "TARVO-UPDATER/Staging/1" << true;
         QTest::newRow("the slot's journal") << "Tarvo-Updater/slot-journal" << true;
+        QTest::newRow("the saved list") << "Tarvo-Updater/updates4.list" << true;
+        QTest::newRow("the saved list's signature") << "Tarvo-Updater/updates4.list.minisig" << true;
+        QTest::newRow("the configuration's signature") << "tarvo-updater/UPDATER4.cfg.minisig" << true;
+        QTest::newRow("the older log") << "Tarvo-Updater/updater.log.1" << true;
+        QTest::newRow("the folder's lock") << "Tarvo-Updater/updater.lock" << true;
         QTest::newRow("the news page") << "Tarvo-Updater/www/index.htm" << false;
     }
     void launchersOwnFilesRefuseTheArchive()
