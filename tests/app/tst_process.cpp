@@ -370,7 +370,8 @@ private slots:
     {
         QTest::addColumn<QString>("task");
         QTest::addColumn<QByteArray>("record"); // empty: none
-        QTest::addColumn<QString>("found");     // where the recorded file is: "same", "other case", "link"
+        // Where the recorded file is: "same", "other case", "link"; "other bytes": its size, other bytes.
+        QTest::addColumn<QString>("found");
         QTest::addColumn<QString>("output");
         QTest::addColumn<int>("exitCode");
         const QByteArray one = "Update_1\tp1.rar\t1\t83dcefb7\tData/one.txt\n";
@@ -388,6 +389,7 @@ private slots:
                                    << "no record of installed files: nothing checked\n"
                                    << 1;
         QTest::newRow("other letter case") << "--verify" << one << "other case" << changed << 1;
+        QTest::newRow("other bytes of the same size") << "--verify" << one << "other bytes" << changed << 1;
         QTest::newRow("an update cut short")
             << "--verify" << one << "journal"
             << "an update was cut short while it put its files in place: the next start finishes it\n"
@@ -424,7 +426,8 @@ private slots:
         if (found == "link")
             QVERIFY(QFile::link(m_home.filePath("outside"), folder.path() + "/Data"));
         else
-            folder.write(found == "other case" ? "data/ONE.txt" : "Data/one.txt", "1");
+            folder.write(found == "other case" ? "data/ONE.txt" : "Data/one.txt",
+                         found == "other bytes" ? "2" : "1");
         if (found == "journal")
             folder.write("Tarvo-Updater/slot-journal", "left by a killed update");
         // The log and the lock are not the check's findings.
