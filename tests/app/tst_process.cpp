@@ -404,6 +404,14 @@ private slots:
             << "missing: ok\\x1b[H\\x0d0 files\\x0a0 damaged\uFFFD (Update_1\\x1b[2J, p1.rar\\x07)\n"
                "2 files checked, 1 damaged\n"
             << 1;
+        // The controls of the 8-bit range too: U+009B starts a terminal sequence as ESC [ does.
+        QTest::newRow("C1 controls in names")
+            << "--verify"
+            << one + "Update_1\tp1.rar\t1\t83dcefb7\tgone\xc2\x9b"
+                     "2J\xc2\x85x\n"
+            << "same"
+            << "missing: gone\\x9b2J\\x85x (Update_1, p1.rar)\n2 files checked, 1 damaged\n"
+            << 1;
         QTest::newRow("repair from an unsigned list")
             << "--repair" << one << "other case"
             << changed + "not mended: the saved patch list is not signed\nafter the repair:\n" + changed << 1;
