@@ -579,44 +579,52 @@ private slots:
     }
 
     // An archive its own address cannot give is asked from each mirror in turn, at the mirror's base
-    // plus the address's path; the player hears of the own address only when no mirror has it.
+    // plus the address's path; the player hears of the own address only when no mirror has it. Each
+    // game folder asks the mirrors in the order of its own seed, kept in its downloads folder.
     void mirrorsStandInForTheOrigin_data()
     {
-        QTest::addColumn<bool>("mirrorHasIt");
+        QTest::addColumn<bool>("mirrorHasIt"); // the second mirror; the first answers 404
         // Once a slot whose every address was dead has run this long, no further mirror is asked.
         QTest::addColumn<int>("deadSlotBudgetMs");
-        QTest::newRow("dead origin, live second mirror") << true << 120000;
-        QTest::newRow("no mirror has it") << false << 120000;
-        QTest::newRow("dead addresses past the budget") << true << 0;
+        QTest::addColumn<QByteArray>("seed"); // 1 keeps the mirrors as configured, 2 turns them round
+        QTest::addColumn<QStringList>("asked");
+        const QStringList both{"first", "second"};
+        QTest::newRow("dead origin, live second mirror") << true << 120000 << QByteArray("1") << both;
+        QTest::newRow("this folder's order asks the second first")
+            << true << 120000 << QByteArray("2") << QStringList{"second"};
+        QTest::newRow("no mirror has it") << false << 120000 << QByteArray("2") << both;
+        QTest::newRow("dead addresses past the budget") << true << 0 << QByteArray("1") << QStringList();
     }
 
     void mirrorsStandInForTheOrigin()
     {
         QFETCH(bool, mirrorHasIt);
         QFETCH(int, deadSlotBudgetMs);
+        QFETCH(QByteArray, seed);
+        QFETCH(QStringList, asked);
         const RetryTiming saved = retryTimingInUse();
         const auto restore = qScopeGuard([saved] { setRetryTimingForTest(saved); });
         RetryTiming timing = saved;
         timing.deadSlotBudget = std::chrono::milliseconds(deadSlotBudgetMs);
         setRetryTimingForTest(timing);
-        const bool mirrorAsked = deadSlotBudgetMs > 0;
-        mirrorHasIt = mirrorHasIt && mirrorAsked;
+        mirrorHasIt = mirrorHasIt && !asked.isEmpty();
         GameFolder game;
         game.write("Tarvo-Updater/applied4.list", recordOf(0));
-        ScriptedHttpServer lists, mirror;
+        game.write("Tarvo-Updater/downloads/mirror-order.seed", seed);
+        ScriptedHttpServer lists, first, second;
         if (mirrorHasIt)
-            serveArchive(mirror, "p1.rar", archiveOf({{"one.txt", "1"}}));
+            serveArchive(second, "p1.rar", archiveOf({{"one.txt", "1"}}));
         const std::string origin =
             "http://127.0.0.1:" + std::to_string(ScriptedHttpServer::unusedPort()) + "/patches/p1.rar";
         lists.serve("/l", ScriptedHttpServer::ok("[Updates]\r\nUpdate_1=" + origin + "\r\n"));
 
         Run run(lists.url("/l"));
-        run.config.patchMirrors = {
-            "http://127.0.0.1:" + std::to_string(ScriptedHttpServer::unusedPort()) + "/x", mirror.url("/")};
+        run.config.patchMirrors = {first.url("/x"), second.url("/")};
         run.run.run();
 
         QCOMPARE(firstArguments(run.finished), QVariantList{mirrorHasIt});
-        QCOMPARE(targetsRequested(mirror), mirrorAsked ? QStringList{"/patches/p1.rar"} : QStringList());
+        QCOMPARE(targetsRequested(first), QStringList(asked.contains("first") ? 1 : 0, "/x/patches/p1.rar"));
+        QCOMPARE(targetsRequested(second), QStringList(asked.contains("second") ? 1 : 0, "/patches/p1.rar"));
         QCOMPARE(game.exists("one.txt"), mirrorHasIt);
         QCOMPARE(game.read("Tarvo-Updater/applied4.list").contains("Update_1=p1.rar"), mirrorHasIt);
         QCOMPARE(told(run.player.notices()),
