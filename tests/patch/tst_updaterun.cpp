@@ -12,6 +12,7 @@
 #include "platform/DiskSync.h"
 #include "platform/GamePath.h"
 #include "platform/ProfileFile.h"
+#include "support/DiskEventLog.h"
 #include "support/RarFixture.h"
 #include "support/RecordingPlayer.h"
 #include "support/ScriptedHttpServer.h"
@@ -202,35 +203,33 @@ private slots:
         serveArchive(server, "p1.rar", archiveOf({{"data/one.txt", "1"}, {"two\tthree.txt", "2"}}));
         serveArchive(server, "p2.rar", archiveOf({{"data/one.txt", "one again"}}));
         server.serve("/l", ScriptedHttpServer::ok(listOf(server, 2).toStdString()));
-        QStringList events;
-        setDiskEventObserverForTest([&events](DiskEvent event, const std::string& path) {
-            const char* what = event == DiskEvent::FilePlaced          ? "placed "
-                               : event == DiskEvent::FilePlacedDurably ? "durable "
-                               : event == DiskEvent::FileSynced        ? "synced "
-                                                                       : "file system synced ";
-            events << what + QString::fromStdString(path);
-        });
-        const auto noObserver = qScopeGuard([] { setDiskEventObserverForTest({}); });
+        const DiskEventLog events;
 
         Run run(server.url("/l"));
         run.run.run();
 
         // Each file of the slot staged and on the disk before the journal that names them, then in
-        // place and on the disk with the folders that name them, before its records.
-        const QStringList staged{"synced Tarvo-Updater/staging", "synced Tarvo-Updater", "synced .",
-                                 "durable Tarvo-Updater/slot-journal"};
-        const QStringList records{"durable Tarvo-Updater/installed-files.list",
-                                  "durable Tarvo-Updater/applied4.list"};
+        // place and on the disk with the folders that name them, before its records; then the
+        // journal is gone from the disk before the staged files.
+        const auto durable = [](const QString& path) {
+            return QStringList{"synced " + path, "synced " + path.section('/', 0, -2), "durable " + path};
+        };
+        const QStringList staged =
+            QStringList{"synced Tarvo-Updater/staging", "synced Tarvo-Updater", "synced ."} +
+            durable("Tarvo-Updater/slot-journal");
+        const QStringList records = durable("Tarvo-Updater/installed-files.list") +
+                                    durable("Tarvo-Updater/applied4.list") +
+                                    QStringList{"synced Tarvo-Updater"}; // the journal gone
         const QStringList expected =
-            QStringList{"durable Tarvo-Updater/updates4.list", "durable Tarvo-Updater/installed-files.list",
-                        "placed Tarvo-Updater/staging/1",      "placed Tarvo-Updater/staging/2",
-                        "synced Tarvo-Updater/staging/1",      "synced Tarvo-Updater/staging/2"} +
+            durable("Tarvo-Updater/updates4.list") + durable("Tarvo-Updater/installed-files.list") +
+            QStringList{"placed Tarvo-Updater/staging/1", "placed Tarvo-Updater/staging/2",
+                        "synced Tarvo-Updater/staging/1", "synced Tarvo-Updater/staging/2"} +
             staged + QStringList{"placed data/one.txt",   "placed two\tthree.txt", "synced data/one.txt",
                                  "synced two\tthree.txt", "synced data",           "synced ."} +
             records + QStringList{"placed Tarvo-Updater/staging/1", "synced Tarvo-Updater/staging/1"} +
             staged + QStringList{"placed data/one.txt", "synced data/one.txt", "synced data", "synced ."} +
             records;
-        QCOMPARE(events, expected);
+        QCOMPARE(events.lines(), expected);
         // The CRC-32s as zlib.crc32 gives them.
         QCOMPARE(game.read("Tarvo-Updater/installed-files.list"),
                  QByteArray("; Files the patches installed: slot, archive, size, CRC-32, path.\n"
