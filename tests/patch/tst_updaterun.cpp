@@ -19,7 +19,6 @@
 #include "support/TestSupport.h"
 #include "trust/Sha256.h"
 
-#include <QDeadlineTimer>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
@@ -525,27 +524,24 @@ private slots:
             serveArchive(server, "p2.rar", archiveOf({{"two.txt", "2"}}));
         server.serve("/l", ScriptedHttpServer::ok(listOf(server, 2).toStdString()));
         const QString downloads = game.path() + "/Tarvo-Updater/downloads";
-        const QString p2 =
-            downloads + "/" + QString::fromStdString(downloadFileName(server.url("/patches/p2.rar")));
 
         Run run(server.url("/l"));
         bool fetchedAhead = false;
         int unpacking = 0;
-        // Holds p1's extraction until p2 has arrived (or, stalled, been asked for): a run that
-        // fetches one slot after the other never gets there.
+        // Holds p1's extraction until p2 has been asked for: a run that fetches one slot after the
+        // other never gets there.
         QObject::connect(&run.run, &UpdateRun::unpackingStarted, [&] {
-            if (++unpacking > 1)
+            if (++unpacking > 1 || p1 == "little room")
                 return;
-            const int wait = p1 == "little room" ? 500 : 5000;
-            for (QDeadlineTimer deadline(wait); !fetchedAhead && !deadline.hasExpired(); QThread::msleep(10))
-                fetchedAhead =
-                    p1 == "stop" ? targetsRequested(server).contains("/patches/p2.rar") : QFile::exists(p2);
+            fetchedAhead = server.waitForRequest("/patches/p2.rar");
             if (p1 == "stop")
                 run.run.stop();
         });
         run.run.run();
 
         QCOMPARE(fetchedAhead, p1 != "little room");
+        // Fetched ahead, p2 comes over a connection of its own; in turn, over the run's one.
+        QCOMPARE(server.connectionCount(), p1 == "little room" ? 1 : 2);
         QCOMPARE(firstArguments(run.patchStarted), started);
         QCOMPARE(run.unpackingStarted.count(), started.size());
         QCOMPARE(::told(run.player.notices()), told);
