@@ -12,6 +12,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -51,18 +52,6 @@ private:
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process.start(qEnvironmentVariable("UPDATER_BINARY"), {});
         QVERIFY(process.waitForStarted());
-    }
-
-    static bool waitFor(const std::function<bool()>& condition, int ms)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (!condition()) {
-            if (timer.elapsed() > ms)
-                return false;
-            QTest::qWait(50);
-        }
-        return true;
     }
 
 private slots:
@@ -214,9 +203,12 @@ private slots:
                      QString("[Main]\r\nPatch_List=http://127.0.0.1:%1/updates4.list\r\n")
                          .arg(silent.serverPort())
                          .toLatin1());
+        // A launcher asks for the list once its window, and the first-start notice before it, are up.
+        QSignalSpy listAsked(&silent, &QTcpServer::newConnection);
         QProcess first;
         start(first);
-        QVERIFY(waitFor([&] { return !journal().isEmpty(); }, 30000)); // first-start notice: it is up
+        QVERIFY(listAsked.wait(60000));
+        QVERIFY(!journal().isEmpty());
         QFile::remove(journalPath());
 
         QProcess second;
@@ -236,7 +228,8 @@ private slots:
         QFile::remove(journalPath());
         QProcess third;
         start(third);
-        QVERIFY(waitFor([&] { return !journal().isEmpty(); }, 30000));
+        QVERIFY(listAsked.wait(60000));
+        QVERIFY(!journal().isEmpty());
         QVERIFY(!journal()[0]["text"].toString().contains("already running"));
         third.kill();
         third.waitForFinished(10000);
@@ -530,9 +523,12 @@ private slots:
         launcher.setWorkingDirectory(game);
         launcher.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         launcher.start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", program});
+        QSignalSpy connected(&map, &QTcpServer::newConnection);
         QVERIFY(launcher.waitForStarted());
 
-        const bool measured = waitFor([&] { return connections >= 3; }, 20000);
+        while (connections < 3 && connected.wait(60000)) {
+        }
+        const bool measured = connections >= 3;
         launcher.terminate();
         if (!launcher.waitForFinished(10000))
             launcher.kill();
