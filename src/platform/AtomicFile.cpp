@@ -196,7 +196,7 @@ void AtomicFileWriter::commit(Durability durability)
 {
     const bool durable = durability == Durability::Durable;
     // The data first: a name on disk for a file whose data is not would survive a power cut empty.
-    if (durable && ::fdatasync(m_fd) != 0)
+    if (durable && !syncFileData(m_fd, m_target))
         throw UpdaterError("Cannot create file " + m_target, systemReason(errno));
     const bool named =
         m_temporary.empty() ? nameUnnamedFile(m_fd, m_target, m_pattern) : replaceFile(m_temporary, m_target);

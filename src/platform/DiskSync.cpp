@@ -35,9 +35,21 @@ bool syncFileSystemOf(const std::string& path)
     return synced;
 }
 
+bool syncFileData(int fd, const std::string& path)
+{
+    const bool synced = ::fdatasync(fd) == 0;
+    if (synced)
+        noteDiskEvent(DiskEvent::FileSynced, path);
+    return synced;
+}
+
 bool syncFolder(const std::string& path)
 {
-    return syncThrough(path.empty() ? "." : path, ::fsync);
+    const std::string folder = path.empty() ? "." : path;
+    const bool synced = syncThrough(folder, ::fsync);
+    if (synced)
+        noteDiskEvent(DiskEvent::FileSynced, folder);
+    return synced;
 }
 
 bool syncWrittenFiles(const std::vector<std::string>& paths, size_t manyFiles)
@@ -60,12 +72,8 @@ bool syncWrittenFiles(const std::vector<std::string>& paths, size_t manyFiles)
         }
     }
     // The deepest first, so that a folder is on the disk before the entry that names it.
-    for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) {
-        const bool done = syncFolder(*folder);
-        synced = synced && done;
-        if (done)
-            noteDiskEvent(DiskEvent::FileSynced, *folder);
-    }
+    for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder)
+        synced = syncFolder(*folder) && synced;
     return synced;
 }
 

@@ -15,6 +15,9 @@ enum class Durability { Ordinary, Durable };
 // call for all the files an archive brought, however many. False when the file system cannot say.
 bool syncFileSystemOf(const std::string& path);
 
+// Waits until the data written through `fd`, the file to be put at `path`, has reached the disk.
+bool syncFileData(int fd, const std::string& path);
+
 // Waits until the folder's entries (names made, replaced or removed in it) have reached the disk.
 bool syncFolder(const std::string& path);
 

@@ -12,6 +12,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -51,18 +52,6 @@ private:
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process.start(qEnvironmentVariable("UPDATER_BINARY"), {});
         QVERIFY(process.waitForStarted());
-    }
-
-    static bool waitFor(const std::function<bool()>& condition, int ms)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (!condition()) {
-            if (timer.elapsed() > ms)
-                return false;
-            QTest::qWait(50);
-        }
-        return true;
     }
 
 private slots:
@@ -214,9 +203,12 @@ private slots:
                      QString("[Main]\r\nPatch_List=http://127.0.0.1:%1/updates4.list\r\n")
                          .arg(silent.serverPort())
                          .toLatin1());
+        // A launcher asks for the list once its window, and the first-start notice before it, are up.
+        QSignalSpy listAsked(&silent, &QTcpServer::newConnection);
         QProcess first;
         start(first);
-        QVERIFY(waitFor([&] { return !journal().isEmpty(); }, 30000)); // first-start notice: it is up
+        QVERIFY(listAsked.wait(60000));
+        QVERIFY(!journal().isEmpty());
         QFile::remove(journalPath());
 
         QProcess second;
@@ -236,7 +228,8 @@ private slots:
         QFile::remove(journalPath());
         QProcess third;
         start(third);
-        QVERIFY(waitFor([&] { return !journal().isEmpty(); }, 30000));
+        QVERIFY(listAsked.wait(60000));
+        QVERIFY(!journal().isEmpty());
         QVERIFY(!journal()[0]["text"].toString().contains("already running"));
         third.kill();
         third.waitForFinished(10000);
@@ -370,7 +363,8 @@ private slots:
     {
         QTest::addColumn<QString>("task");
         QTest::addColumn<QByteArray>("record"); // empty: none
-        QTest::addColumn<QString>("found");     // where the recorded file is: "same", "other case", "link"
+        // Where the recorded file is: "same", "other case", "link"; "other bytes": its size, other bytes.
+        QTest::addColumn<QString>("found");
         QTest::addColumn<QString>("output");
         QTest::addColumn<int>("exitCode");
         const QByteArray one = "Update_1\tp1.rar\t1\t83dcefb7\tData/one.txt\n";
@@ -388,6 +382,7 @@ private slots:
                                    << "no record of installed files: nothing checked\n"
                                    << 1;
         QTest::newRow("other letter case") << "--verify" << one << "other case" << changed << 1;
+        QTest::newRow("other bytes of the same size") << "--verify" << one << "other bytes" << changed << 1;
         QTest::newRow("an update cut short")
             << "--verify" << one << "journal"
             << "an update was cut short while it put its files in place: the next start finishes it\n"
@@ -401,6 +396,14 @@ private slots:
             << "same"
             << "missing: ok\\x1b[H\\x0d0 files\\x0a0 damaged\uFFFD (Update_1\\x1b[2J, p1.rar\\x07)\n"
                "2 files checked, 1 damaged\n"
+            << 1;
+        // The controls of the 8-bit range too: U+009B starts a terminal sequence as ESC [ does.
+        QTest::newRow("C1 controls in names")
+            << "--verify"
+            << one + "Update_1\tp1.rar\t1\t83dcefb7\tgone\xc2\x9b"
+                     "2J\xc2\x85x\n"
+            << "same"
+            << "missing: gone\\x9b2J\\x85x (Update_1, p1.rar)\n2 files checked, 1 damaged\n"
             << 1;
         QTest::newRow("repair from an unsigned list")
             << "--repair" << one << "other case"
@@ -424,7 +427,8 @@ private slots:
         if (found == "link")
             QVERIFY(QFile::link(m_home.filePath("outside"), folder.path() + "/Data"));
         else
-            folder.write(found == "other case" ? "data/ONE.txt" : "Data/one.txt", "1");
+            folder.write(found == "other case" ? "data/ONE.txt" : "Data/one.txt",
+                         found == "other bytes" ? "2" : "1");
         if (found == "journal")
             folder.write("Tarvo-Updater/slot-journal", "left by a killed update");
         // The log and the lock are not the check's findings.
@@ -519,9 +523,12 @@ private slots:
         launcher.setWorkingDirectory(game);
         launcher.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         launcher.start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", program});
+        QSignalSpy connected(&map, &QTcpServer::newConnection);
         QVERIFY(launcher.waitForStarted());
 
-        const bool measured = waitFor([&] { return connections >= 3; }, 20000);
+        while (connections < 3 && connected.wait(60000)) {
+        }
+        const bool measured = connections >= 3;
         launcher.terminate();
         if (!launcher.waitForFinished(10000))
             launcher.kill();

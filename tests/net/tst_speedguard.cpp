@@ -6,6 +6,7 @@ using namespace updater;
 using namespace std::chrono_literals;
 
 using Arrivals = QList<QPair<int, int>>; // at (ms after the connection), bytes
+Q_DECLARE_METATYPE(updater::SpeedGuard::Limits)
 
 class TestSpeedGuard : public QObject
 {
@@ -16,54 +17,61 @@ private slots:
     // and the time it came at are what a transfer would end with.
     void endsTheTransferThatIsTooSlow_data()
     {
-        QTest::addColumn<int>("stallSeconds");
-        QTest::addColumn<int>("minimumSpeed");
-        QTest::addColumn<int>("speedSeconds");
-        QTest::addColumn<int>("wholeSeconds"); // 0: no limit
+        // Stall, minimum speed, speed window and whole-transfer limit; Limits{} as transfers use it.
+        QTest::addColumn<SpeedGuard::Limits>("limits");
         QTest::addColumn<Arrivals>("arrivals");
         QTest::addColumn<int>("watchedMs");
         QTest::addColumn<QString>("cause"); // empty: never too slow
         QTest::addColumn<int>("atMs");
 
+        using Limits = SpeedGuard::Limits;
         Arrivals drip; // one byte every tenth of a second: 10 B/s
         for (int at = 100; at <= 3000; at += 100)
             drip.append({at, 1});
+        // 1 KiB every second: exactly the least a transfer must keep up over its minute.
+        Arrivals kibibytePerSecond;
+        for (int at = 1000; at <= 60000; at += 1000)
+            kibibytePerSecond.append({at, 1024});
+        Arrivals byteShort = kibibytePerSecond;
+        byteShort.first().second = 1023;
         QTest::newRow("silent from the start")
-            << 1 << 0 << 60 << 0 << Arrivals{} << 3000 << "no data for 1 s" << 1000;
+            << Limits{1, 0, 60, 0} << Arrivals{} << 3000 << "no data for 1 s" << 1000;
         QTest::newRow("silent after some bytes")
-            << 2 << 0 << 60 << 0 << Arrivals{{500, 100}} << 5000 << "no data for 2 s" << 2500;
+            << Limits{2, 0, 60, 0} << Arrivals{{500, 100}} << 5000 << "no data for 2 s" << 2500;
         QTest::newRow("silent for a whole speed window")
-            << 60 << 1024 << 1 << 0 << Arrivals{} << 3000 << "no data for 1 s" << 1000;
+            << Limits{60, 1024, 1, 0} << Arrivals{} << 3000 << "no data for 1 s" << 1000;
         QTest::newRow("dripping under the limit")
-            << 60 << 1024 << 1 << 0 << drip << 3000 << "too slow" << 1000;
-        QTest::newRow("dripping over the limit") << 60 << 5 << 1 << 0 << drip << 3000 << "" << 0;
-        QTest::newRow("no speed limit") << 60 << 0 << 1 << 0 << drip << 3000 << "" << 0;
+            << Limits{60, 1024, 1, 0} << drip << 3000 << "too slow" << 1000;
+        QTest::newRow("dripping over the limit") << Limits{60, 5, 1, 0} << drip << 3000 << "" << 0;
+        QTest::newRow("no speed limit") << Limits{60, 0, 1, 0} << drip << 3000 << "" << 0;
         // Bursts that a moving average over a few seconds would never catch: 20 000 bytes in the
         // first minute, where 61 440 were needed.
         QTest::newRow("a burst every half minute")
-            << 60 << 1024 << 60 << 0 << Arrivals{{15000, 10000}, {45000, 10000}} << 70000 << "too slow"
+            << Limits{60, 1024, 60, 0} << Arrivals{{15000, 10000}, {45000, 10000}} << 70000 << "too slow"
             << 60000;
         QTest::newRow("fast enough over the window")
-            << 60 << 1024 << 60 << 0 << Arrivals{{15000, 40000}, {45000, 40000}, {75000, 40000}} << 90000
+            << Limits{60, 1024, 60, 0} << Arrivals{{15000, 40000}, {45000, 40000}, {75000, 40000}} << 90000
             << "" << 0;
         // A list trickling just fast enough must still end.
         QTest::newRow("not whole in time")
-            << 60 << 5 << 1 << 2 << drip << 3000 << "not whole within 2 s" << 2000;
+            << Limits{60, 5, 1, 2} << drip << 3000 << "not whole within 2 s" << 2000;
         QTest::newRow("younger than the window")
-            << 120 << 1024 << 60 << 0 << Arrivals{{100, 1}} << 59900 << "" << 0;
+            << Limits{120, 1024, 60, 0} << Arrivals{{100, 1}} << 59900 << "" << 0;
+        QTest::newRow("the usual limits, silent")
+            << Limits{} << Arrivals{} << 70000 << "no data for 60 s" << 60000;
+        QTest::newRow("the usual limits, 1 KiB/s") << Limits{} << kibibytePerSecond << 60000 << "" << 0;
+        QTest::newRow("the usual limits, a byte short")
+            << Limits{} << byteShort << 60000 << "too slow" << 60000;
     }
     void endsTheTransferThatIsTooSlow()
     {
-        QFETCH(int, stallSeconds);
-        QFETCH(int, minimumSpeed);
-        QFETCH(int, speedSeconds);
-        QFETCH(int, wholeSeconds);
+        QFETCH(SpeedGuard::Limits, limits);
         QFETCH(Arrivals, arrivals);
         QFETCH(int, watchedMs);
         QFETCH(QString, cause);
         QFETCH(int, atMs);
 
-        SpeedGuard guard({stallSeconds, minimumSpeed, speedSeconds, wholeSeconds});
+        SpeedGuard guard(limits);
         const Clock::TimePoint connected{};              // a freshly booted machine's clock
         QVERIFY(guard.check(connected + 1h, 0).empty()); // before the connection, never
         guard.start(connected);

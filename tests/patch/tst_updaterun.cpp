@@ -12,13 +12,13 @@
 #include "platform/DiskSync.h"
 #include "platform/GamePath.h"
 #include "platform/ProfileFile.h"
+#include "support/DiskEventLog.h"
 #include "support/RarFixture.h"
 #include "support/RecordingPlayer.h"
 #include "support/ScriptedHttpServer.h"
 #include "support/TestSupport.h"
 #include "trust/Sha256.h"
 
-#include <QDeadlineTimer>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
@@ -221,35 +221,33 @@ private slots:
         serveArchive(server, "p1.rar", archiveOf({{"data/one.txt", "1"}, {"two\tthree.txt", "2"}}));
         serveArchive(server, "p2.rar", archiveOf({{"data/one.txt", "one again"}}));
         server.serve("/l", ScriptedHttpServer::ok(listOf(server, 2).toStdString()));
-        QStringList events;
-        setDiskEventObserverForTest([&events](DiskEvent event, const std::string& path) {
-            const char* what = event == DiskEvent::FilePlaced          ? "placed "
-                               : event == DiskEvent::FilePlacedDurably ? "durable "
-                               : event == DiskEvent::FileSynced        ? "synced "
-                                                                       : "file system synced ";
-            events << what + QString::fromStdString(path);
-        });
-        const auto noObserver = qScopeGuard([] { setDiskEventObserverForTest({}); });
+        const DiskEventLog events;
 
         Run run(server.url("/l"));
         run.run.run();
 
         // Each file of the slot staged and on the disk before the journal that names them, then in
-        // place and on the disk with the folders that name them, before its records.
-        const QStringList staged{"synced Tarvo-Updater/staging", "synced Tarvo-Updater", "synced .",
-                                 "durable Tarvo-Updater/slot-journal"};
-        const QStringList records{"durable Tarvo-Updater/installed-files.list",
-                                  "durable Tarvo-Updater/applied4.list"};
+        // place and on the disk with the folders that name them, before its records; then the
+        // journal is gone from the disk before the staged files.
+        const auto durable = [](const QString& path) {
+            return QStringList{"synced " + path, "synced " + path.section('/', 0, -2), "durable " + path};
+        };
+        const QStringList staged =
+            QStringList{"synced Tarvo-Updater/staging", "synced Tarvo-Updater", "synced ."} +
+            durable("Tarvo-Updater/slot-journal");
+        const QStringList records = durable("Tarvo-Updater/installed-files.list") +
+                                    durable("Tarvo-Updater/applied4.list") +
+                                    QStringList{"synced Tarvo-Updater"}; // the journal gone
         const QStringList expected =
-            QStringList{"durable Tarvo-Updater/updates4.list", "durable Tarvo-Updater/installed-files.list",
-                        "placed Tarvo-Updater/staging/1",      "placed Tarvo-Updater/staging/2",
-                        "synced Tarvo-Updater/staging/1",      "synced Tarvo-Updater/staging/2"} +
+            durable("Tarvo-Updater/updates4.list") + durable("Tarvo-Updater/installed-files.list") +
+            QStringList{"placed Tarvo-Updater/staging/1", "placed Tarvo-Updater/staging/2",
+                        "synced Tarvo-Updater/staging/1", "synced Tarvo-Updater/staging/2"} +
             staged + QStringList{"placed data/one.txt",   "placed two\tthree.txt", "synced data/one.txt",
                                  "synced two\tthree.txt", "synced data",           "synced ."} +
             records + QStringList{"placed Tarvo-Updater/staging/1", "synced Tarvo-Updater/staging/1"} +
             staged + QStringList{"placed data/one.txt", "synced data/one.txt", "synced data", "synced ."} +
             records;
-        QCOMPARE(events, expected);
+        QCOMPARE(events.lines(), expected);
         // The CRC-32s as zlib.crc32 gives them.
         QCOMPARE(game.read("Tarvo-Updater/installed-files.list"),
                  QByteArray("; Files the patches installed: slot, archive, size, CRC-32, path.\n"
@@ -545,27 +543,24 @@ private slots:
             serveArchive(server, "p2.rar", archiveOf({{"two.txt", "2"}}));
         server.serve("/l", ScriptedHttpServer::ok(listOf(server, 2).toStdString()));
         const QString downloads = game.path() + "/Tarvo-Updater/downloads";
-        const QString p2 =
-            downloads + "/" + QString::fromStdString(downloadFileName(server.url("/patches/p2.rar")));
 
         Run run(server.url("/l"));
         bool fetchedAhead = false;
         int unpacking = 0;
-        // Holds p1's extraction until p2 has arrived (or, stalled, been asked for): a run that
-        // fetches one slot after the other never gets there.
+        // Holds p1's extraction until p2 has been asked for: a run that fetches one slot after the
+        // other never gets there.
         QObject::connect(&run.run, &UpdateRun::unpackingStarted, [&] {
-            if (++unpacking > 1)
+            if (++unpacking > 1 || p1 == "little room")
                 return;
-            const int wait = p1 == "little room" ? 500 : 5000;
-            for (QDeadlineTimer deadline(wait); !fetchedAhead && !deadline.hasExpired(); QThread::msleep(10))
-                fetchedAhead =
-                    p1 == "stop" ? targetsRequested(server).contains("/patches/p2.rar") : QFile::exists(p2);
+            fetchedAhead = server.waitForRequest("/patches/p2.rar");
             if (p1 == "stop")
                 run.run.stop();
         });
         run.run.run();
 
         QCOMPARE(fetchedAhead, p1 != "little room");
+        // Fetched ahead, p2 comes over a connection of its own; in turn, over the run's one.
+        QCOMPARE(server.connectionCount(), p1 == "little room" ? 1 : 2);
         QCOMPARE(firstArguments(run.patchStarted), started);
         QCOMPARE(run.unpackingStarted.count(), started.size());
         QCOMPARE(::told(run.player.notices()), told);
@@ -598,44 +593,51 @@ private slots:
     }
 
     // An archive its own address cannot give is asked from each mirror in turn, at the mirror's base
-    // plus the address's path; the player hears of the own address only when no mirror has it.
+    // plus the address's path; the player hears of the own address only when no mirror has it. Each
+    // game folder asks the mirrors in the order of its own seed, kept in its downloads folder.
     void mirrorsStandInForTheOrigin_data()
     {
-        QTest::addColumn<bool>("mirrorHasIt");
+        QTest::addColumn<bool>("mirrorHasIt"); // the second mirror; the first answers 404
         // Once a slot whose every address was dead has run this long, no further mirror is asked.
         QTest::addColumn<int>("deadSlotBudgetMs");
-        QTest::newRow("dead origin, live second mirror") << true << 120000;
-        QTest::newRow("no mirror has it") << false << 120000;
-        QTest::newRow("dead addresses past the budget") << true << 0;
+        QTest::addColumn<QByteArray>("seed"); // 1 keeps the mirrors as configured, 2 turns them round
+        QTest::addColumn<QStringList>("asked");
+        const QStringList both{"first", "second"};
+        QTest::newRow("dead origin, live second mirror") << true << 120000 << QByteArray("1") << both;
+        QTest::newRow("this folder's order asks the second first")
+            << true << 120000 << QByteArray("2") << QStringList{"second"};
+        QTest::newRow("no mirror has it") << false << 120000 << QByteArray("2") << both;
+        QTest::newRow("dead addresses past the budget") << true << 0 << QByteArray("1") << QStringList();
     }
 
     void mirrorsStandInForTheOrigin()
     {
         QFETCH(bool, mirrorHasIt);
         QFETCH(int, deadSlotBudgetMs);
+        QFETCH(QByteArray, seed);
+        QFETCH(QStringList, asked);
         const RetryTiming saved = retryTimingInUse();
         const auto restore = qScopeGuard([saved] { setRetryTimingForTest(saved); });
         RetryTiming timing = saved;
         timing.deadSlotBudget = std::chrono::milliseconds(deadSlotBudgetMs);
         setRetryTimingForTest(timing);
-        const bool mirrorAsked = deadSlotBudgetMs > 0;
-        mirrorHasIt = mirrorHasIt && mirrorAsked;
+        mirrorHasIt = mirrorHasIt && !asked.isEmpty();
         GameFolder game;
         game.write("Tarvo-Updater/applied4.list", recordOf(0));
-        ScriptedHttpServer lists, mirror;
+        game.write("Tarvo-Updater/downloads/mirror-order.seed", seed);
+        ScriptedHttpServer lists, first, second;
         if (mirrorHasIt)
-            serveArchive(mirror, "p1.rar", archiveOf({{"one.txt", "1"}}));
+            serveArchive(second, "p1.rar", archiveOf({{"one.txt", "1"}}));
         const std::string origin =
             "http://127.0.0.1:" + std::to_string(ScriptedHttpServer::unusedPort()) + "/patches/p1.rar";
         lists.serve("/l", ScriptedHttpServer::ok("[Updates]\r\nUpdate_1=" + origin + "\r\n"));
 
-        Run run(
-            lists.url("/l"),
-            {"http://127.0.0.1:" + std::to_string(ScriptedHttpServer::unusedPort()) + "/x", mirror.url("/")});
+        Run run(lists.url("/l"), {first.url("/x"), second.url("/")});
         run.run.run();
 
         QCOMPARE(firstArguments(run.finished), QVariantList{mirrorHasIt});
-        QCOMPARE(targetsRequested(mirror), mirrorAsked ? QStringList{"/patches/p1.rar"} : QStringList());
+        QCOMPARE(targetsRequested(first), QStringList(asked.contains("first") ? 1 : 0, "/x/patches/p1.rar"));
+        QCOMPARE(targetsRequested(second), QStringList(asked.contains("second") ? 1 : 0, "/patches/p1.rar"));
         QCOMPARE(game.exists("one.txt"), mirrorHasIt);
         QCOMPARE(game.read("Tarvo-Updater/applied4.list").contains("Update_1=p1.rar"), mirrorHasIt);
         QCOMPARE(told(run.player.notices()),

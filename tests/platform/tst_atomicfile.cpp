@@ -1,5 +1,6 @@
 #include "platform/AtomicFile.h"
 #include "platform/UpdaterError.h"
+#include "support/DiskEventLog.h"
 #include "support/FileFaultInjection.h"
 #include "support/TestSupport.h"
 
@@ -44,15 +45,23 @@ class TestAtomicFile : public QObject
     Q_OBJECT
 
 private slots:
+    // A durable commit has the file's data on the disk before its name, and its folder's names
+    // after: the disk events show what the target held at each.
     void writerReplacesTheTargetOnlyOnCommit_data()
     {
-        QTest::addColumn<bool>("commit");
+        QTest::addColumn<QString>("commit"); // "", "ordinary" or "durable"
         QTest::addColumn<bool>("diskFull");
         QTest::addColumn<QByteArray>("targetAfter");
         QTest::addColumn<QString>("error");
-        QTest::newRow("committed") << true << false << QByteArray("new bytes") << "";
-        QTest::newRow("abandoned") << false << false << QByteArray("old") << "";
-        QTest::newRow("write fails") << true << true << QByteArray("old") << "Cannot write file ";
+        QTest::addColumn<QStringList>("events");
+        QTest::newRow("committed") << "ordinary" << false << QByteArray("new bytes") << ""
+                                   << QStringList{"placed p1.rar: new bytes"};
+        QTest::newRow("committed durably")
+            << "durable" << false << QByteArray("new bytes") << ""
+            << QStringList{"synced p1.rar: old", "synced .: new bytes", "durable p1.rar: new bytes"};
+        QTest::newRow("abandoned") << "" << false << QByteArray("old") << "" << QStringList();
+        QTest::newRow("write fails") << "durable" << true << QByteArray("old") << "Cannot write file "
+                                     << QStringList();
     }
 
     void fullDiskIsNamed_data()
@@ -132,7 +141,7 @@ private slots:
 
     void writerReplacesTheTargetOnlyOnCommit()
     {
-        QFETCH(bool, commit);
+        QFETCH(QString, commit);
         QFETCH(bool, diskFull);
         QFETCH(QByteArray, targetAfter);
         QFETCH(QString, error);
@@ -141,17 +150,21 @@ private slots:
         test::writeFileOrDie(target, "old");
         QString raised;
         {
+            const test::DiskEventLog events([&](const QString& path) {
+                return QDir(folder.path()).relativeFilePath(path) + ": " + test::bytesOf(target);
+            });
             AtomicFileWriter file(target.toStdString(), ".updater-download-XXXXXX");
             std::optional<FileSizeLimit> limit;
             if (diskFull)
                 limit.emplace(4);
             try {
                 file.write("new bytes", 9);
-                if (commit)
-                    file.commit();
+                if (!commit.isEmpty())
+                    file.commit(commit == "durable" ? Durability::Durable : Durability::Ordinary);
             } catch (const UpdaterError& e) {
                 raised = e.what();
             }
+            QTEST(events.lines(), "events");
         }
         QCOMPARE(raised, error.isEmpty() ? error : error + target);
         QCOMPARE(test::bytesOf(target), targetAfter);

@@ -6,7 +6,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <fstream>
 #include <initializer_list>
+#include <sstream>
+#include <string>
 
 namespace updater::test {
 
@@ -48,6 +52,25 @@ int LoopbackListener::accept(int ms)
     if (::poll(&entry, 1, ms) != 1)
         return -1;
     return ::accept(m_fd, nullptr, nullptr);
+}
+
+bool LoopbackListener::attemptWaiting(int resent) const
+{
+    // Lines of "sl local_address rem_address st tx_queue:rx_queue tr:when retrnsmt ...", addresses
+    // as hex "0100007F:1F90", state 02 for SYN_SENT.
+    std::ifstream table("/proc/net/tcp");
+    std::string line;
+    char remote[16];
+    std::snprintf(remote, sizeof remote, "0100007F:%04X", m_port);
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string slot, local, peer, state, queues, timer;
+        int retransmits = 0;
+        if (fields >> slot >> local >> peer >> state >> queues >> timer >> std::hex >> retransmits &&
+            peer == remote && state == "02" && retransmits >= resent)
+            return true;
+    }
+    return false;
 }
 
 } // namespace updater::test

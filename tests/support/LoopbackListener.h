@@ -19,6 +19,10 @@ public:
     void close();
     // Accepts one waiting connection; -1 when none arrives within `ms`.
     int accept(int ms);
+    // Whether a connection attempt to the listener waits for its answer (the system shows it as
+    // SYN_SENT), what a silent listener leaves a client doing, and was sent again at least
+    // `resent` times meanwhile.
+    bool attemptWaiting(int resent = 0) const;
 
 private:
     int m_fd = -1;

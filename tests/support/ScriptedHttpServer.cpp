@@ -134,6 +134,15 @@ int ScriptedHttpServer::connectionCount() const
     return m_connections;
 }
 
+bool ScriptedHttpServer::waitForRequest(const std::string& target, std::chrono::milliseconds limit) const
+{
+    std::unique_lock lock(m_mutex);
+    return m_requestArrived.wait_for(lock, limit, [&] {
+        return std::any_of(m_requests.begin(), m_requests.end(),
+                           [&](const std::string& request) { return requestTarget(request) == target; });
+    });
+}
+
 ScriptedHttpServer::Reply ScriptedHttpServer::ok(const std::string& body)
 {
     return status("200 OK", body);
@@ -162,6 +171,7 @@ ScriptedHttpServer::Reply ScriptedHttpServer::replyFor(const std::string& target
 {
     std::unique_lock lock(m_mutex);
     m_requests.push_back(request);
+    m_requestArrived.notify_all();
     if (auto found = m_replies.find(target); found != m_replies.end() && !found->second.empty()) {
         Reply reply = found->second.front();
         if (found->second.size() > 1)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -68,6 +70,10 @@ public:
     std::vector<std::string> requests() const;
     // Number of connections the server has accepted.
     int connectionCount() const;
+    // Waits until a request for `target` has arrived, if none has yet; false when none comes within
+    // `limit`, which only a client that never asks reaches.
+    bool waitForRequest(const std::string& target,
+                        std::chrono::milliseconds limit = std::chrono::minutes(1)) const;
 
     // "HTTP/1.1 200 OK" with Content-Length and the body.
     static Reply ok(const std::string& body);
@@ -90,6 +96,7 @@ private:
     std::thread m_thread;
 
     mutable std::mutex m_mutex;
+    mutable std::condition_variable m_requestArrived;
     std::map<std::string, std::vector<Reply>> m_replies;
     std::map<std::string, std::string> m_files;
     Handler m_handler;

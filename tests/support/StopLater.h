@@ -10,9 +10,8 @@
 namespace updater::test {
 
 // Requests a stop from another thread, the way the window does while a worker blocks in a network
-// call: once `condition` holds (looked at every few milliseconds), or after a delay where the test
-// can observe nothing better; what the test asserts must not depend on which moment that is.
-// Gives up, without requesting, when it goes first.
+// call: once `condition` holds, looked at every few milliseconds. Gives up, without requesting,
+// when it goes first.
 class StopLater
 {
 public:
@@ -22,11 +21,6 @@ public:
                   std::this_thread::sleep_for(std::chrono::milliseconds(5));
               if (!m_gone)
                   flag.request();
-          })
-    {}
-    StopLater(StopFlag& flag, std::chrono::milliseconds delay)
-        : StopLater(flag, [until = std::chrono::steady_clock::now() + delay] {
-              return std::chrono::steady_clock::now() >= until;
           })
     {}
     ~StopLater()

@@ -92,11 +92,15 @@ private slots:
         QVERIFY(music.musicStopped());
         QCOMPARE(music.player()->playbackState(), QMediaPlayer::StoppedState);
 
+        QSignalSpy sources(music.player(), &QMediaPlayer::sourceChanged);
         button.click();
         QCOMPARE(button.text(), QString("Off"));
         QVERIFY(!music.musicStopped());
         QCOMPARE(music.player()->playbackState(), QMediaPlayer::PlayingState);
-        QVERIFY(music.player()->position() < 100); // opened afresh, from the beginning
+        // Opened afresh, so from the beginning: closed, then the file again.
+        QCOMPARE(sources.size(), 2);
+        QCOMPARE(sources.at(0).at(0).toUrl(), QUrl());
+        QCOMPARE(sources.at(1).at(0).toUrl(), QUrl::fromLocalFile(game.path() + "/bgm/Theme.MP3"));
 
         button.click();
         QCOMPARE(button.text(), QString("On"));

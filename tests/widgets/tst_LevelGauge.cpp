@@ -41,25 +41,15 @@ class TestLevelGauge : public QObject
     Q_OBJECT
 
 private slots:
+    // The default levels, colours, border and gradient are in every golden picture of everyPixel;
+    // what no picture shows is checked here: the position before the first ping, and the third
+    // level's pair, never drawn when the levels stack.
     void defaults()
     {
         LevelGauge gauge;
         QCOMPARE(gauge.position(), 100);
-        const GaugeSettings& s = gauge.settings();
-        QCOMPARE(s.level1Percent, 50);
-        QCOMPARE(s.level2Percent, 80);
-        QCOMPARE(s.level0.color, QColor(0, 255, 0));
-        QCOMPARE(s.level0.colorTo, QColor(225, 255, 225));
-        QCOMPARE(s.level1.color, QColor(255, 255, 0));
-        QCOMPARE(s.level1.colorTo, QColor(255, 255, 202));
-        QCOMPARE(s.level2.color, QColor(255, 169, 83));
-        QCOMPARE(s.level2.colorTo, QColor(255, 211, 168));
-        QCOMPARE(s.level3.color, QColor(255, 0, 0));
-        QCOMPARE(s.level3.colorTo, QColor(255, 202, 202));
-        QCOMPARE(s.background, QColor(Qt::white));
-        QCOMPARE(s.border, QColor(Qt::black));
-        QVERIFY(s.showBorder);
-        QVERIFY(s.showGradient);
+        QCOMPARE(gauge.settings().level2.color, QColor(255, 169, 83));
+        QCOMPARE(gauge.settings().level2.colorTo, QColor(255, 211, 168));
         gauge.setSteps(20);
         QCOMPARE(gauge.steps(), 20);
         gauge.setPosition(150);
