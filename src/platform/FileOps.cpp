@@ -5,8 +5,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
-#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
@@ -175,77 +173,11 @@ bool removeEmptyFolder(const std::string& path)
     return ::rmdir(path.c_str()) == 0;
 }
 
-namespace {
-
-std::vector<std::string> entriesIn(const std::string& folder, std::filesystem::file_type type)
-{
-    std::vector<std::string> names;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
-        if (entry.symlink_status(error).type() == type)
-            names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-} // namespace
-
-std::vector<std::string> regularFilesIn(const std::string& folder)
-{
-    return entriesIn(folder, std::filesystem::file_type::regular);
-}
-
-std::vector<std::string> linksIn(const std::string& folder)
-{
-    return entriesIn(folder, std::filesystem::file_type::symlink);
-}
-
 bool removeTree(const std::string& path)
 {
     std::error_code error;
     std::filesystem::remove_all(path, error);
     return !error;
-}
-
-namespace {
-
-// Scratch folders of this user's processes that were killed before they could remove theirs: the
-// folder's name carries its process's id.
-void removeLeftBehind(const std::filesystem::path& temporary, const std::string& prefix)
-{
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(temporary, error)) {
-        const std::string name = entry.path().filename().string();
-        if (!name.starts_with(prefix + "-"))
-            continue;
-        const long pid = std::strtol(name.c_str() + prefix.size() + 1, nullptr, 10);
-        struct stat status
-        {
-        };
-        if (pid <= 0 || ::lstat(entry.path().c_str(), &status) != 0 || !S_ISDIR(status.st_mode) ||
-            status.st_uid != ::getuid())
-            continue;
-        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH)
-            continue;
-        removeTree(entry.path().string());
-    }
-}
-
-} // namespace
-
-ScratchFolder::ScratchFolder(const std::string& prefix)
-{
-    const std::filesystem::path temporary = std::filesystem::temp_directory_path();
-    removeLeftBehind(temporary, prefix);
-    std::string pattern = (temporary / (prefix + "-" + std::to_string(::getpid()) + "-XXXXXX")).string();
-    if (!::mkdtemp(pattern.data()))
-        throw UpdaterError("cannot create a temporary folder");
-    m_path = pattern;
-}
-
-ScratchFolder::~ScratchFolder()
-{
-    removeTree(m_path);
 }
 
 } // namespace updater

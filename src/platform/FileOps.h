@@ -5,7 +5,6 @@
 #include <optional>
 #include <string>
 #include <utility>
-#include <vector>
 
 namespace updater {
 
@@ -82,31 +81,8 @@ bool removeFile(const std::string& path);
 // Removes a folder only when it is empty; false otherwise.
 bool removeEmptyFolder(const std::string& path);
 
-// The names of the regular files in a folder (links not followed, so not listed), in byte order;
-// empty when the folder cannot be read.
-std::vector<std::string> regularFilesIn(const std::string& folder);
-// The names of the symbolic links in a folder, in byte order.
-std::vector<std::string> linksIn(const std::string& folder);
-
 // Removes a folder with everything in it, links inside removed as links (what they point at
 // stays); a link at `path` itself is removed alone. False when something stayed.
 bool removeTree(const std::string& path);
-
-// A new folder of the program's own in the system's temporary folder, named from `prefix` and the
-// process's id, removed with everything in it when the object goes; those of this user's processes
-// that were killed first are removed when the next is made. Throws UpdaterError when none can be
-// made.
-class ScratchFolder
-{
-public:
-    explicit ScratchFolder(const std::string& prefix);
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const std::string& path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
 
 } // namespace updater

@@ -1,9 +1,10 @@
+#include "ArchiveCheck.h"
 #include "PatchTool.h"
 #include "SeenArchives.h"
 #include "SigningTime.h"
+#include "patchtool/platform/ScratchFolder.h"
 
 #include "net/HttpClient.h"
-#include "patch/ArchiveCheck.h"
 #include "patch/PatchDownload.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileOps.h"
@@ -217,7 +218,7 @@ private:
         } else if (keyGiven) {
             report(slot.key, "no integrity line");
         }
-        for (const std::string& problem : updater::checkPatchArchive(*archive))
+        for (const std::string& problem : checkPatchArchive(*archive))
             report(slot.key, problem);
         if (!m_request.archiveFolder)
             updater::removeFile(*archive);
@@ -225,7 +226,7 @@ private:
 
     const CheckRequest& m_request;
     updater::HttpClient m_http;
-    updater::ScratchFolder m_scratch{"tarvo-patchtool"};
+    ScratchFolder m_scratch{"tarvo-patchtool"};
     SeenArchives m_seen;
     std::string m_failure;
     int m_problems = 0;
