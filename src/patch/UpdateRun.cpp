@@ -1,5 +1,6 @@
 #include "patch/UpdateRun.h"
 
+#include "fetch/SignedFetch.h"
 #include "patch/ArchivePrefetch.h"
 #include "patch/Downloads.h"
 #include "patch/GameFilesCheck.h"
@@ -20,7 +21,6 @@
 #include "platform/UpdaterError.h"
 #include "player/PlayerContact.h"
 #include "trust/IntegrityLine.h"
-#include "trust/SignedFetch.h"
 
 #include <QScopeGuard>
 

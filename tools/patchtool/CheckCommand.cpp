@@ -4,6 +4,7 @@
 #include "SigningTime.h"
 #include "patchtool/platform/ScratchFolder.h"
 
+#include "fetch/SignedFetch.h"
 #include "net/HttpClient.h"
 #include "patch/PatchDownload.h"
 #include "platform/AtomicFile.h"
@@ -14,7 +15,6 @@
 #include "trust/CommunityKey.h"
 #include "trust/IntegrityLine.h"
 #include "trust/Minisign.h"
-#include "trust/SignedFetch.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -5,6 +5,7 @@
 #include "patchtool/platform/ScratchFolder.h"
 #include "patchtool/platform/TerminalInput.h"
 
+#include "fetch/SignedFetch.h"
 #include "net/HttpClient.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileOps.h"
@@ -14,7 +15,6 @@
 #include "trust/CommunityKey.h"
 #include "trust/IntegrityLine.h"
 #include "trust/Sha256.h"
-#include "trust/SignedFetch.h"
 
 #include <cctype>
 #include <cstdio>
