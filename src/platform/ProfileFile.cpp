@@ -329,6 +329,19 @@ const std::string* ProfileFile::find(std::string_view section, std::string_view 
     return it == m_values.end() || !it->second ? nullptr : &*it->second;
 }
 
+std::vector<ProfileFile::KeyLine> ProfileFile::keyLines() const
+{
+    std::vector<KeyLine> keys;
+    std::string section;
+    for (const Line& line : m_lines) {
+        if (line.isSection)
+            section = line.name;
+        else if (line.isKey)
+            keys.push_back({section, line.name, line.value});
+    }
+    return keys;
+}
+
 bool ProfileFile::hasValue(std::string_view section, std::string_view key) const
 {
     return find(section, key) != nullptr;

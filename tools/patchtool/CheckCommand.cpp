@@ -47,12 +47,13 @@ public:
                 checkSignature("list", m_request.list, *list, *key);
             const std::string copy = m_scratch.path() + "/list";
             updater::writeFileAtomically(copy, *list);
-            const std::vector<Slot> slots = readSlots(updater::ProfileFile(copy));
+            const updater::ProfileFile listFile(copy);
+            const std::vector<Slot> slots = readSlots(listFile);
             for (const Slot& slot : slots) {
                 checkSlot(slot, key.has_value());
                 ++checked;
             }
-            for (const Problem& problem : slotLinesNeverRead(*list, slots.size()))
+            for (const Problem& problem : slotLinesNeverRead(listFile, slots.size()))
                 report(problem.subject, problem.text);
         }
         if (m_request.config)

@@ -100,7 +100,7 @@ public:
         updater::writeFileAtomically(listCopy, listBytes);
         updater::ProfileFile list(listCopy);
         const std::vector<Slot> slots = readSlots(list);
-        const std::vector<Problem> unread = slotLinesNeverRead(listBytes, slots.size());
+        const std::vector<Problem> unread = slotLinesNeverRead(list, slots.size());
         for (const Problem& problem : unread)
             std::printf("%s: %s\n", problem.subject.c_str(), problem.text.c_str());
         if (!unread.empty())
