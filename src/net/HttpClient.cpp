@@ -1,5 +1,6 @@
 #include "net/HttpClient.h"
 
+#include "net/AddressParts.h"
 #include "net/SpeedGuard.h"
 #include "platform/Clock.h"
 #include "platform/EventLog.h"
@@ -607,15 +608,13 @@ void HttpClient::performGet(const std::string& url, const Sink& sink, const Resu
 
 std::string addressForLog(std::string_view address)
 {
-    const size_t scheme = address.find("://");
-    if (scheme == std::string_view::npos)
+    // Read as a request reads it, backslashes as slashes, so that what hides a password is what sends it.
+    std::string read(address);
+    std::replace(read.begin(), read.end(), '\\', '/');
+    const std::optional<AddressParts> parts = splitAddress(read, WithoutScheme::Http);
+    if (!parts || !parts->credentials)
         return std::string(address);
-    const size_t hostStart = scheme + 3;
-    const size_t hostEnd = std::min(address.find_first_of("/?#", hostStart), address.size());
-    const size_t at = address.substr(hostStart, hostEnd - hostStart).rfind('@');
-    if (at == std::string_view::npos)
-        return std::string(address);
-    return std::string(address.substr(0, hostStart)) + std::string(address.substr(hostStart + at + 1));
+    return parts->origin + parts->path + parts->query + parts->fragment;
 }
 
 bool serverIsBusy(const HttpClient::Failure& failure)
