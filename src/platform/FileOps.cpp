@@ -1,6 +1,7 @@
 #include "platform/FileOps.h"
 
 #include "platform/DescriptorWrite.h"
+#include "platform/StopFlag.h"
 #include "platform/UpdaterError.h"
 
 #include <algorithm>
@@ -67,6 +68,29 @@ OwnFileRead readOwnFile(const std::string& path, std::string& bytes, uint64_t la
 OwnFileRead readFileUpTo(const std::string& path, std::string& bytes, uint64_t largest)
 {
     return readRegularFile(path, bytes, largest, 0);
+}
+
+std::optional<uint64_t> readFileInPieces(const std::string& path, const StopFlag* stop,
+                                         const std::function<void(const char* data, size_t size)>& piece)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    static thread_local char buffer[256 * 1024];
+    std::optional<uint64_t> total = 0;
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 || (n > 0 && stop && stop->requested()))
+            total.reset();
+        if (n <= 0 || !total)
+            break;
+        piece(buffer, static_cast<size_t>(n));
+        *total += static_cast<uint64_t>(n);
+    }
+    ::close(fd);
+    return total;
 }
 
 ReadableFile::ReadableFile(const std::string& path) : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC))

@@ -2,11 +2,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
 
 namespace updater {
+
+class StopFlag;
 
 // The size of a regular file (a link is followed); nothing for a folder, anything else, or a
 // path that cannot be looked at.
@@ -24,6 +27,13 @@ OwnFileRead readOwnFile(const std::string& path, std::string& bytes, uint64_t la
 // The same for a file named by the user (a key, a list): a link is followed, but it must still
 // lead to a regular file, so that /dev/zero cannot fill the memory.
 OwnFileRead readFileUpTo(const std::string& path, std::string& bytes, uint64_t largest);
+
+// Reads a file (a link is followed) from its start to its end in pieces handed to `piece`, so that
+// an archive of any size is read in little memory. The number of bytes read; nothing when the file
+// cannot be opened or read to its end (also for a folder), or when `stop` (may be null) is requested
+// between pieces: a large archive takes seconds, and a quitting launcher must not wait for it.
+std::optional<uint64_t> readFileInPieces(const std::string& path, const StopFlag* stop,
+                                         const std::function<void(const char* data, size_t size)>& piece);
 
 // A regular file opened for reading at any offset, closed when it goes.
 class ReadableFile
