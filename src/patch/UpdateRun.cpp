@@ -173,9 +173,8 @@ bool UpdateRun::downloadPatchList()
 
 bool UpdateRun::listOnDiskIsSigned(const std::string& listPath) const
 {
-    std::string list, signature;
-    return readWholeFile(listPath, list) && readWholeFile(listPath + ".minisig", signature) &&
-           !signatureProblem(m_key, list, signature);
+    std::string list;
+    return readWholeFile(listPath, list) && !signatureProblem(m_key, list, signatureInUse(listPath));
 }
 
 ArchiveCap archiveCap(const std::optional<FileDigest>& expected)
