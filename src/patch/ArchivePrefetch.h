@@ -37,7 +37,6 @@ public:
     ArchivePrefetch(const ArchivePrefetch&) = delete;
     ArchivePrefetch& operator=(const ArchivePrefetch&) = delete;
 
-    const std::string& slotName() const { return m_slotName; }
     // From now on the transfer's events and captions reach the display, beginning with the
     // ones it missed.
     void show();
