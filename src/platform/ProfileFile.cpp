@@ -208,9 +208,8 @@ bool parseProfileInteger(std::string_view text, int& value)
             result = -result;
     } else {
         result = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
-        if (result < INT32_MIN || result > INT32_MAX)
-            return false;
     }
+    // Also for hexadecimal: "-$80000000" negates the lowest value past the highest.
     if (result < INT32_MIN || result > INT32_MAX)
         return false;
     value = static_cast<int>(result);
