@@ -1,6 +1,7 @@
 #include "app/Dialogs.h"
 
 #include "app/QuitRequest.h"
+#include "app/TestHooks.h"
 #include "app/WindowThread.h"
 #include "platform/EventLog.h"
 

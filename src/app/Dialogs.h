@@ -3,7 +3,6 @@
 #include <QString>
 
 #include <string>
-#include <vector>
 
 namespace updater {
 
@@ -36,11 +35,5 @@ void showErrorBox(const std::string& text);
 
 // The title the plain and error dialogs carry.
 std::string applicationTitle();
-
-// For in-process tests: from now on every box is answered at once, first with these answers in
-// order, then with its default button.
-void setDialogAnswers(const std::vector<DialogAnswer>& answers);
-// For in-process tests: where closed boxes are journaled (empty: nowhere).
-void setDialogJournal(const QString& path);
 
 } // namespace updater

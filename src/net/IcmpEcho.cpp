@@ -3,6 +3,7 @@
 #include "net/HostLookup.h"
 #include "net/NetErrors.h"
 #include "net/SocketWait.h"
+#include "net/TestHooks.h"
 #include "platform/StopFlag.h"
 
 #include <algorithm>
@@ -61,6 +62,11 @@ void sendRequest(int fd, uint32_t address, const EchoRequest& request)
 }
 
 } // namespace
+
+void forceSocketKindForTest(IcmpEchoClient& client, IcmpEchoClient::SocketKind kind)
+{
+    client.m_socketKind = kind;
+}
 
 uint16_t IcmpEchoClient::processIdentifier()
 {

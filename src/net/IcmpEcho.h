@@ -46,8 +46,8 @@ public:
     // process every ICMP socket. An empty host sends nothing and reports no answer.
     void echo();
 
-    // For tests: force one of the two socket kinds.
-    void setSocketKind(SocketKind kind) { m_socketKind = kind; }
+    // A test seam (net/TestHooks.h).
+    friend void forceSocketKindForTest(IcmpEchoClient& client, SocketKind kind);
 
     // The identifier this program puts into its requests: the low 16 bits of the process id.
     static uint16_t processIdentifier();

@@ -1,5 +1,7 @@
 #include "patch/PatchDownload.h"
 
+#include "patch/TestHooks.h"
+
 #include "net/HttpClient.h"
 #include "platform/AtomicFile.h"
 #include "platform/Clock.h"

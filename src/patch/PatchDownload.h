@@ -40,9 +40,6 @@ struct RetryTiming
     // step. Tests give a fixed one.
     std::function<double()> jitter;
 };
-// Tests shorten the waits (and put back what they found); nothing else calls these.
-const RetryTiming& retryTimingInUse();
-void setRetryTimingForTest(const RetryTiming& timing);
 
 // Where the download of `target` keeps what arrived so far, and what the answer it came from said
 // (its ETag or Last-Modified), until the archive is whole.

@@ -1,6 +1,7 @@
 #include "net/ConnectEcho.h"
 #include "net/IcmpEcho.h"
 #include "net/NetErrors.h"
+#include "net/TestHooks.h"
 
 #include "support/LoopbackListener.h"
 #include "support/PrivateNetwork.h"
@@ -306,7 +307,7 @@ void TestEcho::noAnswerGivesTimedOutRecord()
     // The raw socket also sees its own request on loopback: that must not count as an answer.
     for (auto kind : {IcmpEchoClient::SocketKind::Raw, IcmpEchoClient::SocketKind::Datagram}) {
         IcmpEchoClient client;
-        client.setSocketKind(kind);
+        forceSocketKindForTest(client, kind);
         client.setReceiveTimeout(300);
         client.setHost("127.0.0.1");
         verifyTimedOut(echoOnce(client), 1);
@@ -319,13 +320,13 @@ void TestEcho::datagramSocketFillsTheRecord()
     RUN_IN_PRIVATE_NETWORK("ip link set lo up && sysctl -w net.ipv4.ping_group_range='0 2147483647'");
     IcmpCapture capture;
     IcmpEchoClient client;
-    client.setSocketKind(IcmpEchoClient::SocketKind::Datagram);
+    forceSocketKindForTest(client, IcmpEchoClient::SocketKind::Datagram);
     client.setHost("127.0.0.1");
     verifyAnsweredFromLoopback(echoOnce(client), 0);
     verifyAnsweredFromLoopback(echoOnce(client), 1);
     // Two clients of one process share the identifier; each still gets its own answer.
     IcmpEchoClient other;
-    other.setSocketKind(IcmpEchoClient::SocketKind::Raw);
+    forceSocketKindForTest(other, IcmpEchoClient::SocketKind::Raw);
     other.setHost("127.0.0.1");
     verifyAnsweredFromLoopback(echoOnce(other), 0);
     if (capture.isOpen()) {
