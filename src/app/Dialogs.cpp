@@ -4,6 +4,7 @@
 #include "app/TestHooks.h"
 #include "app/WindowThread.h"
 #include "platform/EventLog.h"
+#include "platform/UnattendedSwitches.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -41,11 +42,11 @@ struct UnattendedMode
 
     UnattendedMode()
     {
-        logPath = qEnvironmentVariable("UPDATER_DIALOG_LOG");
-        if (qEnvironmentVariableIsSet("UPDATER_DIALOG_ANSWERS")) {
+        logPath = qEnvironmentVariable(switches::DialogLog);
+        if (qEnvironmentVariableIsSet(switches::DialogAnswers)) {
             answerAutomatically = true;
             for (const QString& a :
-                 qEnvironmentVariable("UPDATER_DIALOG_ANSWERS").split(',', Qt::SkipEmptyParts))
+                 qEnvironmentVariable(switches::DialogAnswers).split(',', Qt::SkipEmptyParts))
                 answers << a.trimmed();
         }
     }

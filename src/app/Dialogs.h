@@ -13,9 +13,9 @@ enum class DialogAnswer { Ok, Yes, No };
 // Every box of the program goes through these calls. They may be called from any thread: the box
 // is shown on the window thread and the caller waits for the answer. Texts are 8-bit (Latin-1).
 //
-// Unattended runs (read once): UPDATER_DIALOG_LOG=<file> appends one JSON line per closed box;
-// UPDATER_DIALOG_ANSWERS=<a,b,...> answers every box at once with the next answer of the list
-// (OK, Yes, No), then with the box's default button.
+// Unattended runs (read once, platform/UnattendedSwitches.h): UPDATER_DIALOG_LOG=<file> appends one
+// JSON line per closed box; UPDATER_DIALOG_ANSWERS=<a,b,...> answers every box at once with the
+// next answer of the list (OK, Yes, No), then with the box's default button.
 
 // A message box without owner window: the main window stays usable while it is open.
 DialogAnswer messageBox(const std::string& text, const std::string& title, DialogIcon icon,
