@@ -445,6 +445,11 @@ void HttpClient::setMinimumSpeed(long bytesPerSecond, long seconds)
     d->speedLimits.speedSeconds = seconds;
 }
 
+void HttpClient::raiseStopped()
+{
+    d->fail({FailureKind::Stopped, 0, "stopped"}, "Stopped");
+}
+
 HttpClient::Failure HttpClient::lastFailure() const
 {
     return d->failure;
@@ -516,7 +521,7 @@ void HttpClient::performGet(const std::string& url, const Sink& sink, const Resu
     const std::string shown = addressForLog(url);
     d->failure = {};
     if (d->stopRequested())
-        d->fail({FailureKind::Stopped, 0, "stopped"}, "Stopped");
+        raiseStopped();
     // Backslashes count as slashes; spaces and 8-bit bytes of file names are sent percent-encoded.
     std::string address = url;
     std::replace(address.begin(), address.end(), '\\', '/');
@@ -588,7 +593,7 @@ void HttpClient::performGet(const std::string& url, const Sink& sink, const Resu
         std::rethrow_exception(std::exchange(d->callbackError, nullptr));
     }
     if (d->stopped)
-        d->fail({FailureKind::Stopped, 0, "stopped"}, "Stopped");
+        raiseStopped();
     // A complete header block that refuses the request is the truth, whatever became of its body.
     if (bodyStarted && !d->succeeded()) {
         d->failure = {FailureKind::Status, d->lastReplyCode, d->lastReplyText};

@@ -33,7 +33,7 @@ public:
     int receiveTimeout() const { return m_receiveTimeoutMs; }
     void setOnReply(ReplyHandler handler) { m_onReply = std::move(handler); }
     // Once the flag is requested, echo() stops waiting for the answer within a tenth of a second
-    // and raises NetworkError("Stopped") without calling the reply handler.
+    // and raises StoppedError without calling the reply handler.
     void setStopFlag(const StopFlag* flag) { m_stopFlag = flag; }
 
     // The sequence number the next echo will carry.

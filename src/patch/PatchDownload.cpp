@@ -201,7 +201,7 @@ void downloadToFile(HttpClient& http, const std::string& url, const std::string&
                 std::min<std::chrono::milliseconds>(std::chrono::seconds(std::max(retryAfter, 0)),
                                                     timing.longestRetryAfter));
             if (!waitBeforeRetry(wait, watch))
-                throw HttpError("Stopped");
+                http.raiseStopped();
         } catch (...) {
             files.remove();
             throw;
@@ -263,7 +263,7 @@ void downloadFromAddresses(HttpClient& http, const std::vector<std::string>& add
         if (clock.now() + wait - began > timing.busySlotTime)
             throw HttpError("busy for too long");
         if (!waitBeforeRetry(wait, watch, true))
-            throw HttpError("Stopped");
+            http.raiseStopped();
     }
 }
 
