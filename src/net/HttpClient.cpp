@@ -362,8 +362,9 @@ struct HttpClient::Impl
                 stopped = true;
                 break;
             }
-            if (std::string cause = speedGuard.check(Clock::steady().now(), received); !cause.empty()) {
-                abort = {FailureKind::TooSlow, 0, std::move(cause)};
+            if (const SpeedVerdict verdict = speedGuard.check(Clock::steady().now(), received);
+                verdict.endsTransfer()) {
+                abort = {FailureKind::TooSlow, 0, verdict.cause()};
                 break;
             }
             curl_multi_poll(multi, nullptr, 0, PollMs, nullptr);
