@@ -1,8 +1,10 @@
 #include "app/Dialogs.h"
 
 #include "app/QuitRequest.h"
+#include "app/TestHooks.h"
 #include "app/WindowThread.h"
 #include "platform/EventLog.h"
+#include "platform/UnattendedSwitches.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -40,11 +42,11 @@ struct UnattendedMode
 
     UnattendedMode()
     {
-        logPath = qEnvironmentVariable("UPDATER_DIALOG_LOG");
-        if (qEnvironmentVariableIsSet("UPDATER_DIALOG_ANSWERS")) {
+        logPath = qEnvironmentVariable(switches::DialogLog);
+        if (qEnvironmentVariableIsSet(switches::DialogAnswers)) {
             answerAutomatically = true;
             for (const QString& a :
-                 qEnvironmentVariable("UPDATER_DIALOG_ANSWERS").split(',', Qt::SkipEmptyParts))
+                 qEnvironmentVariable(switches::DialogAnswers).split(',', Qt::SkipEmptyParts))
                 answers << a.trimmed();
         }
     }

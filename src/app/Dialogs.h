@@ -3,7 +3,6 @@
 #include <QString>
 
 #include <string>
-#include <vector>
 
 namespace updater {
 
@@ -14,9 +13,9 @@ enum class DialogAnswer { Ok, Yes, No };
 // Every box of the program goes through these calls. They may be called from any thread: the box
 // is shown on the window thread and the caller waits for the answer. Texts are 8-bit (Latin-1).
 //
-// Unattended runs (read once): UPDATER_DIALOG_LOG=<file> appends one JSON line per closed box;
-// UPDATER_DIALOG_ANSWERS=<a,b,...> answers every box at once with the next answer of the list
-// (OK, Yes, No), then with the box's default button.
+// Unattended runs (read once, platform/UnattendedSwitches.h): UPDATER_DIALOG_LOG=<file> appends one
+// JSON line per closed box; UPDATER_DIALOG_ANSWERS=<a,b,...> answers every box at once with the
+// next answer of the list (OK, Yes, No), then with the box's default button.
 
 // A message box without owner window: the main window stays usable while it is open.
 DialogAnswer messageBox(const std::string& text, const std::string& title, DialogIcon icon,
@@ -36,11 +35,5 @@ void showErrorBox(const std::string& text);
 
 // The title the plain and error dialogs carry.
 std::string applicationTitle();
-
-// For in-process tests: from now on every box is answered at once, first with these answers in
-// order, then with its default button.
-void setDialogAnswers(const std::vector<DialogAnswer>& answers);
-// For in-process tests: where closed boxes are journaled (empty: nowhere).
-void setDialogJournal(const QString& path);
 
 } // namespace updater

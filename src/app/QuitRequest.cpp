@@ -1,5 +1,7 @@
 #include "app/QuitRequest.h"
 
+#include "app/TestHooks.h"
+
 #include "app/WindowThread.h"
 
 #include <QCoreApplication>

@@ -9,7 +9,4 @@ void requestQuit();
 // True once a quit was requested; dialogs opened afterwards close at once.
 bool isQuitPending();
 
-// For tests that reuse one process for several runs.
-void resetQuitRequest();
-
 } // namespace updater

@@ -46,15 +46,11 @@ Configuration readConfigurationFrom(const ProfileFile& f)
     std::istringstream mirrors(f.readString("Main", "Patch_Mirrors", ""));
     for (std::string mirror; mirrors >> mirror;)
         c.patchMirrors.push_back(mirror);
-    c.fileName = f.readString("Main", "FileName", "wrong configured settings! ask gm for it");
     c.titleWindowName = f.readString("Main", "TitleWindowName", MarkerText);
     c.overWriteClientInfo = f.readInteger("Main", "OverWriteClientInfo", 0);
     c.clientInfoName = f.readString("Main", "ClientInfoName", "sclientinfo.xml");
-    c.execute = f.readString("Main", "Execute", "");
-    c.disableStartTillOnline = f.readBool("Main", "DisableStartTillOnline", true);
     c.registrationWeb = f.readString("Main", "Registrationweb", DefaultRegistrationWeb);
     c.bgmSound = f.readString("Main", "BGM_Sound", "01.mp3");
-    c.showServerPing = f.readBool("Main", "ShowServerPing", true);
     c.xmlVersion = f.readString("Main", "XmlVersion", DefaultXmlVersion);
     c.howManyServers = f.readInteger("Main", "HowManyServers", 1);
     c.howManyClientInfos = f.readInteger("Main", "HowManyClientInfos", 0);

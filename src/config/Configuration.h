@@ -39,15 +39,11 @@ struct Configuration
     // Patch_Mirrors: base addresses that serve the same archives, asked in turn when an archive
     // cannot be had from its own address.
     std::vector<std::string> patchMirrors;
-    std::string fileName;
     std::string titleWindowName;
     int overWriteClientInfo = 0;
     std::string clientInfoName;
-    std::string execute;
-    bool disableStartTillOnline = false;
     std::string registrationWeb;
     std::string bgmSound;
-    bool showServerPing = false;
     std::string xmlVersion;
     int howManyServers = 0;
     int howManyClientInfos = 0;

@@ -37,7 +37,7 @@ void ServerWatch::run()
 void ServerWatch::runCycle()
 {
     resolveAddress();
-    m_probe.probe(m_resolvedAddress);
+    m_probe.probe(target());
     for (int i = 0; i < EchoesPerCycle && !m_stop.requested(); ++i) {
         measureRoundTrip();
         pause(m_timings.pauseMs);
@@ -46,34 +46,41 @@ void ServerWatch::runCycle()
 
 void ServerWatch::measureRoundTrip()
 {
-    m_echo.setHost(m_resolvedAddress);
+    m_echo.setHost(target());
     try {
         m_echo.echo();
     } catch (const IcmpRefusedError&) {
         // Asked again each time, so that a ping range opened meanwhile brings the echo back.
-        m_connectEcho.setHost(m_resolvedAddress);
+        m_connectEcho.setHost(target());
         emit pingAnswered(m_connectEcho.echo());
     }
 }
 
 void ServerWatch::resolveAddress()
 {
-    if (!m_entry.resolveHost) {
-        m_resolvedAddress = m_entry.ipResolve;
+    if (!m_entry.resolveHost)
         return;
-    }
-    std::string address;
+    std::optional<IPv4Address> address;
     try {
         address = lookUpHost(m_entry.ipResolve);
     } catch (...) {
     }
-    if (!address.empty()) {
+    if (address) {
         m_resolvedAddress = address;
         return;
     }
     // Only this watch waits for the answer; the window stays usable.
     if (!m_stop.requested())
         m_player.tell({NoticeKind::ServerUnresolved, m_entry.ipResolve, {}, {}, 0});
+}
+
+// Where the probes and the echo go: the host text as configured, or with the resolve switch on the
+// address the last look-up found (none before the first, which the clients answer as unreachable).
+std::string ServerWatch::target() const
+{
+    if (!m_entry.resolveHost)
+        return m_entry.ipResolve;
+    return m_resolvedAddress ? m_resolvedAddress->dotted() : std::string();
 }
 
 void ServerWatch::pause(int milliseconds) const

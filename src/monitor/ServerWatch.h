@@ -3,11 +3,13 @@
 #include "config/Configuration.h"
 #include "monitor/StatusProbe.h"
 #include "net/ConnectEcho.h"
+#include "net/HostLookup.h"
 #include "net/IcmpEcho.h"
 #include "platform/StopFlag.h"
 
 #include <QObject>
 
+#include <optional>
 #include <string>
 
 namespace updater {
@@ -54,6 +56,7 @@ signals:
 private:
     void runCycle();
     void resolveAddress();
+    std::string target() const;
     void measureRoundTrip();
     void pause(int milliseconds) const;
 
@@ -61,7 +64,7 @@ private:
     PlayerContact& m_player;
     const WatchTimings m_timings;
     StopFlag m_stop;
-    std::string m_resolvedAddress; // kept from the last successful resolution
+    std::optional<IPv4Address> m_resolvedAddress; // kept from the last successful look-up
     IcmpEchoClient m_echo;
     ConnectEchoClient m_connectEcho;
     StatusProbe m_probe;

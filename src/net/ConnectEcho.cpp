@@ -24,12 +24,12 @@ ReplyStatus ConnectEchoClient::echo()
         status.sequence = m_sequence;
         return status;
     }
-    const uint32_t address = resolveIPv4(m_host);
+    const IPv4Address address = resolveIPv4(m_host);
     const uint16_t sequence = m_sequence++;
     const uint32_t sent = tickCount();
     int error = 0;
-    const int fd =
-        connectTcp(address, m_port, sent + static_cast<uint32_t>(m_receiveTimeoutMs), m_stopFlag, error);
+    const int fd = connectTcp(address.networkOrder(), m_port,
+                              sent + static_cast<uint32_t>(m_receiveTimeoutMs), m_stopFlag, error);
     const uint32_t now = tickCount();
     if (fd >= 0)
         ::close(fd);
@@ -38,7 +38,7 @@ ReplyStatus ConnectEchoClient::echo()
         return status;
     }
     status.receivedBytes = AnswerBytes;
-    status.sourceAddress = formatIPv4(address);
+    status.sourceAddress = address.dotted();
     status.sequence = sequence;
     status.roundTripMs = now - sent;
     status.replyKind = ReplyKind::Echo;

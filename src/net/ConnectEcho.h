@@ -26,7 +26,7 @@ public:
     void setPort(int port) { m_port = port; }
     void setReceiveTimeout(int milliseconds) { m_receiveTimeoutMs = milliseconds; }
     // Once the flag is requested, a connection still pending is dropped within a tenth of a second
-    // and echo() raises NetworkError("Stopped").
+    // and echo() raises StoppedError.
     void setStopFlag(const StopFlag* flag) { m_stopFlag = flag; }
 
     // Connects to host() and port() and returns the record. An empty host or a port outside

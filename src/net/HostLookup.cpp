@@ -8,7 +8,6 @@
 #include <sys/socket.h>
 
 #include <cctype>
-#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <strings.h>
@@ -61,33 +60,28 @@ bool isDottedIPv4(const std::string& text)
     }
 }
 
-std::string formatIPv4(uint32_t networkOrder)
-{
-    const auto* b = reinterpret_cast<const unsigned char*>(&networkOrder);
-    char text[16];
-    std::snprintf(text, sizeof text, "%d.%d.%d.%d", b[0], b[1], b[2], b[3]);
-    return text;
-}
-
-std::string lookUpHost(const std::string& host)
+std::optional<IPv4Address> lookUpHost(const std::string& host)
 {
     if (host.empty())
-        return "0.0.0.0";
+        return IPv4Address(htonl(INADDR_ANY));
+    in_addr dotted{};
     if (host[0] >= '0' && host[0] <= '9')
-        return isDottedIPv4(host) ? host : std::string();
+        return isDottedIPv4(host) && inet_pton(AF_INET, host.c_str(), &dotted) == 1
+                   ? std::optional(IPv4Address(dotted.s_addr))
+                   : std::nullopt;
     const std::optional<uint32_t> address = resolveName(host);
-    return address ? formatIPv4(*address) : std::string();
+    return address ? std::optional(IPv4Address(*address)) : std::nullopt;
 }
 
-uint32_t resolveIPv4(const std::string& host)
+IPv4Address resolveIPv4(const std::string& host)
 {
     if (strcasecmp(host.c_str(), "LOCALHOST") == 0)
-        return htonl(INADDR_LOOPBACK);
+        return IPv4Address(htonl(INADDR_LOOPBACK));
     in_addr dotted{};
     if (isDottedIPv4(host) && inet_pton(AF_INET, host.c_str(), &dotted) == 1)
-        return dotted.s_addr;
+        return IPv4Address(dotted.s_addr);
     if (const std::optional<uint32_t> address = resolveName(host))
-        return *address;
+        return IPv4Address(*address);
     throw NetworkError("Host not found: " + host);
 }
 

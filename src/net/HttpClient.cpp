@@ -1,5 +1,6 @@
 #include "net/HttpClient.h"
 
+#include "net/AddressParts.h"
 #include "net/SpeedGuard.h"
 #include "platform/Clock.h"
 #include "platform/EventLog.h"
@@ -358,8 +359,9 @@ struct HttpClient::Impl
                 stopped = true;
                 break;
             }
-            if (std::string cause = speedGuard.check(Clock::steady().now(), received); !cause.empty()) {
-                abort = {FailureKind::TooSlow, 0, std::move(cause)};
+            if (const SpeedVerdict verdict = speedGuard.check(Clock::steady().now(), received);
+                verdict.endsTransfer()) {
+                abort = {FailureKind::TooSlow, 0, verdict.cause()};
                 break;
             }
             curl_multi_poll(multi, nullptr, 0, PollMs, nullptr);
@@ -441,6 +443,11 @@ void HttpClient::setMinimumSpeed(long bytesPerSecond, long seconds)
     d->speedLimits.speedSeconds = seconds;
 }
 
+void HttpClient::raiseStopped()
+{
+    d->fail({FailureKind::Stopped, 0, "stopped"}, "Stopped");
+}
+
 HttpClient::Failure HttpClient::lastFailure() const
 {
     return d->failure;
@@ -512,7 +519,7 @@ void HttpClient::performGet(const std::string& url, const Sink& sink, const Resu
     const std::string shown = addressForLog(url);
     d->failure = {};
     if (d->stopRequested())
-        d->fail({FailureKind::Stopped, 0, "stopped"}, "Stopped");
+        raiseStopped();
     // Backslashes count as slashes; spaces and 8-bit bytes of file names are sent percent-encoded.
     std::string address = url;
     std::replace(address.begin(), address.end(), '\\', '/');
@@ -585,7 +592,7 @@ void HttpClient::performGet(const std::string& url, const Sink& sink, const Resu
         std::rethrow_exception(std::exchange(d->callbackError, nullptr));
     }
     if (d->stopped)
-        d->fail({FailureKind::Stopped, 0, "stopped"}, "Stopped");
+        raiseStopped();
     // A complete header block that refuses the request is the truth, whatever became of its body.
     if (bodyStarted && !d->succeeded()) {
         d->failure = {FailureKind::Status, d->lastReplyCode, d->lastReplyText};
@@ -605,15 +612,13 @@ void HttpClient::performGet(const std::string& url, const Sink& sink, const Resu
 
 std::string addressForLog(std::string_view address)
 {
-    const size_t scheme = address.find("://");
-    if (scheme == std::string_view::npos)
+    // Read as a request reads it, backslashes as slashes, so that what hides a password is what sends it.
+    std::string read(address);
+    std::replace(read.begin(), read.end(), '\\', '/');
+    const std::optional<AddressParts> parts = splitAddress(read, WithoutScheme::Http);
+    if (!parts || !parts->credentials)
         return std::string(address);
-    const size_t hostStart = scheme + 3;
-    const size_t hostEnd = std::min(address.find_first_of("/?#", hostStart), address.size());
-    const size_t at = address.substr(hostStart, hostEnd - hostStart).rfind('@');
-    if (at == std::string_view::npos)
-        return std::string(address);
-    return std::string(address.substr(0, hostStart)) + std::string(address.substr(hostStart + at + 1));
+    return parts->origin + parts->path + parts->query + parts->fragment;
 }
 
 bool serverIsBusy(const HttpClient::Failure& failure)

@@ -48,10 +48,14 @@ public:
     HttpClient& operator=(const HttpClient&) = delete;
 
     void setWorkEvents(WorkEvents events);
-    // Once the flag is requested, a GET in progress ends with HttpError("Stopped") within a tenth
-    // of a second and a new one fails at once without connecting. nullptr (the default) means no
-    // flag; a flag must outlive its use.
+    // Once the flag is requested, a GET in progress ends within a tenth of a second and a new one
+    // fails at once without connecting, each with a failure of kind Stopped (see raiseStopped).
+    // nullptr (the default) means no flag; a flag must outlive its use.
     void setStopFlag(const StopFlag* flag);
+    // Ends what the stop flag cut short as a stopped GET ends: lastFailure() becomes kind Stopped
+    // and HttpError("Stopped") is raised. For a caller's own wait between GETs (a retry's pause),
+    // so that what it raises says "stopped" and not the failure the wait followed.
+    [[noreturn]] void raiseStopped();
 
     // Fetches the address; returns only for a 2xx answer, throws HttpError otherwise.
     void get(const std::string& url, const Sink& sink);

@@ -3,6 +3,7 @@
 #include "net/HostLookup.h"
 #include "net/NetErrors.h"
 #include "net/SocketWait.h"
+#include "net/TestHooks.h"
 #include "platform/StopFlag.h"
 
 #include <algorithm>
@@ -62,6 +63,11 @@ void sendRequest(int fd, uint32_t address, const EchoRequest& request)
 
 } // namespace
 
+void forceSocketKindForTest(IcmpEchoClient& client, IcmpEchoClient::SocketKind kind)
+{
+    client.m_socketKind = kind;
+}
+
 uint16_t IcmpEchoClient::processIdentifier()
 {
     return static_cast<uint16_t>(::getpid() & 0xFFFF);
@@ -85,7 +91,7 @@ void IcmpEchoClient::echo()
             m_onReply(*this, status);
         return;
     }
-    const uint32_t address = resolveIPv4(m_host);
+    const uint32_t address = resolveIPv4(m_host).networkOrder();
 
     // Refused only when every kind tried failed for want of permission (EPERM for a raw socket,
     // EACCES for a group outside the ping range); any other failure is an error like the rest.
@@ -196,12 +202,12 @@ ReplyStatus IcmpEchoClient::echoDatagram(int fd, uint32_t address, const EchoReq
             status.sequence = readLittleEndian16(request.data() + 6);
             status.roundTripMs = now - readLittleEndian32(request.data() + 8);
             const auto* offender = reinterpret_cast<const sockaddr_in*>(SO_EE_OFFENDER(error));
-            status.sourceAddress = formatIPv4(offender->sin_addr.s_addr);
+            status.sourceAddress = IPv4Address(offender->sin_addr.s_addr).dotted();
             return status;
         }
         readEchoAnswer(datagram, size_t(size), false, now, status);
         status.receivedBytes = int32_t(size) + AssumedIpHeaderSize;
-        status.sourceAddress = formatIPv4(source.sin_addr.s_addr);
+        status.sourceAddress = IPv4Address(source.sin_addr.s_addr).dotted();
         for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
             if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TTL) {
                 int value = 0;

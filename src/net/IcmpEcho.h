@@ -33,7 +33,7 @@ public:
     int receiveTimeout() const { return m_receiveTimeoutMs; }
     void setOnReply(ReplyHandler handler) { m_onReply = std::move(handler); }
     // Once the flag is requested, echo() stops waiting for the answer within a tenth of a second
-    // and raises NetworkError("Stopped") without calling the reply handler.
+    // and raises StoppedError without calling the reply handler.
     void setStopFlag(const StopFlag* flag) { m_stopFlag = flag; }
 
     // The sequence number the next echo will carry.
@@ -46,8 +46,8 @@ public:
     // process every ICMP socket. An empty host sends nothing and reports no answer.
     void echo();
 
-    // For tests: force one of the two socket kinds.
-    void setSocketKind(SocketKind kind) { m_socketKind = kind; }
+    // A test seam (net/TestHooks.h).
+    friend void forceSocketKindForTest(IcmpEchoClient& client, SocketKind kind);
 
     // The identifier this program puts into its requests: the low 16 bits of the process id.
     static uint16_t processIdentifier();

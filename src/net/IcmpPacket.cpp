@@ -1,6 +1,6 @@
 #include "net/IcmpPacket.h"
 
-#include "net/HostLookup.h"
+#include "net/IPv4Address.h"
 #include "net/NetErrors.h"
 
 #include <algorithm>
@@ -136,7 +136,7 @@ void readEchoAnswer(const uint8_t* datagram, size_t size, bool ipHeaderIncluded,
     if (ipHeaderIncluded) {
         uint32_t source;
         std::memcpy(&source, datagram + 12, 4);
-        status.sourceAddress = formatIPv4(source);
+        status.sourceAddress = IPv4Address(source).dotted();
         status.ttl = datagram[8];
     }
 }

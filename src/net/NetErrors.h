@@ -29,6 +29,13 @@ public:
     using NetworkError::NetworkError;
 };
 
+// A requested stop ended the wait for a socket: no failure of the network, and nothing to report.
+class StoppedError : public NetworkError
+{
+public:
+    StoppedError() : NetworkError("Stopped") {}
+};
+
 // A connect on a probe client that is still connected.
 class AlreadyConnectedError : public NetworkError
 {

@@ -31,7 +31,7 @@ void PortProbeClient::connect()
 
     int error = 0;
     // No time limit of our own: the system's connect time-out ends a silent attempt.
-    const int fd = connectTcp(resolveIPv4(m_host), m_port, std::nullopt, m_stopFlag, error);
+    const int fd = connectTcp(resolveIPv4(m_host).networkOrder(), m_port, std::nullopt, m_stopFlag, error);
     if (fd < 0) {
         throw NetworkError("Cannot connect to " + m_host + ":" + std::to_string(m_port) + ": " +
                            std::strerror(error));

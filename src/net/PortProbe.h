@@ -27,7 +27,7 @@ public:
     int port() const { return m_port; }
     void setOnConnected(ConnectedHandler handler) { m_onConnected = std::move(handler); }
     // Once the flag is requested, a connect() still waiting for the peer gives up within a tenth
-    // of a second, releases the socket and raises NetworkError("Stopped").
+    // of a second, releases the socket and raises StoppedError.
     void setStopFlag(const StopFlag* flag) { m_stopFlag = flag; }
 
     // Connects to host() and port(), then calls the connected handler on this thread before it

@@ -25,7 +25,7 @@ bool waitForSocket(int fd, SocketReadiness readiness, std::optional<uint32_t> de
     const short events = readiness == SocketReadiness::Readable ? POLLIN : POLLOUT;
     while (true) {
         if (stop && stop->requested())
-            throw NetworkError("Stopped");
+            throw StoppedError();
         int32_t wait = StopCheckMs;
         if (deadline) {
             const auto remaining = static_cast<int32_t>(*deadline - tickCount());

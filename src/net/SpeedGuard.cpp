@@ -2,6 +2,21 @@
 
 namespace updater {
 
+std::string SpeedVerdict::cause() const
+{
+    switch (kind) {
+    case Kind::NotWholeInTime:
+        return "not whole within " + std::to_string(seconds) + " s";
+    case Kind::Stalled:
+        return "no data for " + std::to_string(seconds) + " s";
+    case Kind::TooSlow:
+        return "too slow";
+    case Kind::GoOn:
+        break;
+    }
+    return {};
+}
+
 void SpeedGuard::start(Clock::TimePoint now)
 {
     m_started = true;
@@ -11,7 +26,7 @@ void SpeedGuard::start(Clock::TimePoint now)
     m_samples.assign(1, {now, 0});
 }
 
-std::string SpeedGuard::check(Clock::TimePoint now, long long received)
+SpeedVerdict SpeedGuard::check(Clock::TimePoint now, long long received)
 {
     if (!m_started)
         return {};
@@ -20,9 +35,9 @@ std::string SpeedGuard::check(Clock::TimePoint now, long long received)
         m_lastArrival = now;
     }
     if (m_limits.wholeSeconds > 0 && now - m_connectedAt >= std::chrono::seconds(m_limits.wholeSeconds))
-        return "not whole within " + std::to_string(m_limits.wholeSeconds) + " s";
+        return {SpeedVerdict::Kind::NotWholeInTime, m_limits.wholeSeconds};
     if (now - m_lastArrival >= std::chrono::seconds(m_limits.stallSeconds))
-        return "no data for " + std::to_string(m_limits.stallSeconds) + " s";
+        return {SpeedVerdict::Kind::Stalled, m_limits.stallSeconds};
     if (m_limits.minimumSpeed <= 0)
         return {};
     if (now - m_samples.back().at >= std::chrono::milliseconds(100))
@@ -34,9 +49,9 @@ std::string SpeedGuard::check(Clock::TimePoint now, long long received)
         return {};
     const long long inWindow = received - m_samples.front().received;
     if (inWindow == 0)
-        return "no data for " + std::to_string(m_limits.speedSeconds) + " s";
+        return {SpeedVerdict::Kind::Stalled, m_limits.speedSeconds};
     if (inWindow < static_cast<long long>(m_limits.minimumSpeed) * m_limits.speedSeconds)
-        return "too slow";
+        return {SpeedVerdict::Kind::TooSlow};
     return {};
 }
 

@@ -7,6 +7,24 @@
 
 namespace updater {
 
+// What the guard makes of a transfer's pace: go on, or end it for one of three reasons.
+struct SpeedVerdict
+{
+    enum class Kind {
+        GoOn,
+        NotWholeInTime, // the whole transfer took longer than its limit
+        Stalled,        // no byte at all for a while
+        TooSlow,        // too few bytes on average over the window
+    };
+    Kind kind = Kind::GoOn;
+    long seconds = 0; // the limit that ended it, for NotWholeInTime and Stalled
+
+    bool endsTransfer() const { return kind != Kind::GoOn; }
+    // What the player reads: "not whole within <N> s", "no data for <N> s", "too slow"; empty for
+    // GoOn.
+    std::string cause() const;
+};
+
 // Decides when a transfer is too slow to go on, from the bytes received so far and the time.
 // curl's own low-speed limit does not fit: it measures a moving average of only the last few
 // seconds and fails when that stays under the limit for the whole time, so a server that sends
@@ -27,10 +45,9 @@ public:
     // The transfer has its connection: measuring starts now, from nothing received.
     void start(Clock::TimePoint now);
 
-    // The cause that ends the transfer ("no data for <N> s", "too slow", "not whole within <N> s"),
-    // or nothing; `received`
-    // counts every byte since start. Before start, nothing is ever too slow.
-    std::string check(Clock::TimePoint now, long long received);
+    // Whether the transfer goes on; `received` counts every byte since start. Before start,
+    // nothing is ever too slow.
+    SpeedVerdict check(Clock::TimePoint now, long long received);
 
 private:
     struct Sample

@@ -1,5 +1,6 @@
 #include "patch/Downloads.h"
 
+#include "net/AddressParts.h"
 #include "patch/PatchDownload.h"
 #include "patch/PatchLists.h"
 #include "platform/AtomicFile.h"
@@ -103,12 +104,11 @@ std::string downloadFileName(const std::string& address)
 
 std::string mirrorAddress(const std::string& mirrorBase, const std::string& address)
 {
-    const size_t scheme = address.find("://");
-    const size_t path = address.find('/', scheme == std::string::npos ? 0 : scheme + 3);
+    const std::optional<AddressParts> parts = splitAddress(address, WithoutScheme::Http);
     std::string base = mirrorBase;
     while (!base.empty() && base.back() == '/')
         base.pop_back();
-    return base + (path == std::string::npos ? "/" : address.substr(path));
+    return base + (parts ? parts->path + parts->query + parts->fragment : "/");
 }
 
 void removeLeftovers(bool keepDownloads)

@@ -1,5 +1,7 @@
 #include "patch/PatchDownload.h"
 
+#include "patch/TestHooks.h"
+
 #include "net/HttpClient.h"
 #include "platform/AtomicFile.h"
 #include "platform/Clock.h"
@@ -199,7 +201,7 @@ void downloadToFile(HttpClient& http, const std::string& url, const std::string&
                 std::min<std::chrono::milliseconds>(std::chrono::seconds(std::max(retryAfter, 0)),
                                                     timing.longestRetryAfter));
             if (!waitBeforeRetry(wait, watch))
-                throw HttpError("Stopped");
+                http.raiseStopped();
         } catch (...) {
             files.remove();
             throw;
@@ -261,7 +263,7 @@ void downloadFromAddresses(HttpClient& http, const std::vector<std::string>& add
         if (clock.now() + wait - began > timing.busySlotTime)
             throw HttpError("busy for too long");
         if (!waitBeforeRetry(wait, watch, true))
-            throw HttpError("Stopped");
+            http.raiseStopped();
     }
 }
 

@@ -40,9 +40,6 @@ struct RetryTiming
     // step. Tests give a fixed one.
     std::function<double()> jitter;
 };
-// Tests shorten the waits (and put back what they found); nothing else calls these.
-const RetryTiming& retryTimingInUse();
-void setRetryTimingForTest(const RetryTiming& timing);
 
 // Where the download of `target` keeps what arrived so far, and what the answer it came from said
 // (its ETag or Last-Modified), until the archive is whole.
@@ -87,7 +84,8 @@ struct DownloadWatch
 //
 // A body longer than `largest` bytes fails at once with the watch's tooLarge, so that no patch can
 // fill the disk. An address where nobody answers (addressIsDead) is tried at most twice. Throws (HttpError,
-// UpdaterError) on any failure; HttpError("Stopped") when the stop flag ends a wait.
+// UpdaterError) on any failure; a stop, in a transfer or a wait, leaves the client's last failure of
+// kind Stopped.
 //
 // A busy answer (serverIsBusy) is not tried again here: it fails at once, keeping what arrived,
 // for downloadFromAddresses to move on and come back.

@@ -3,6 +3,7 @@
 #include "patch/ArchiveEntryPath.h"
 #include "patch/RarEntries.h"
 #include "patch/RarStructure.h"
+#include "patch/TestHooks.h"
 #include "platform/AtomicFile.h"
 #include "platform/Clock.h"
 #include "platform/DiskSync.h"

@@ -49,6 +49,5 @@ bool extractPatchArchive(const std::string& archivePath, const std::string& docu
 
 // Archive entries processed since the program started, over every archive of the run.
 int unpackedFileCount();
-void resetUnpackedFileCountForTest();
 
 } // namespace updater

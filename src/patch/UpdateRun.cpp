@@ -1,5 +1,6 @@
 #include "patch/UpdateRun.h"
 
+#include "fetch/SignedFetch.h"
 #include "patch/ArchivePrefetch.h"
 #include "patch/Downloads.h"
 #include "patch/GameFilesCheck.h"
@@ -20,7 +21,6 @@
 #include "platform/UpdaterError.h"
 #include "player/PlayerContact.h"
 #include "trust/IntegrityLine.h"
-#include "trust/SignedFetch.h"
 
 #include <QScopeGuard>
 
@@ -187,9 +187,8 @@ bool UpdateRun::downloadPatchList()
 
 bool UpdateRun::listOnDiskIsSigned(const std::string& listPath) const
 {
-    std::string list, signature;
-    return readWholeFile(listPath, list) && readWholeFile(listPath + ".minisig", signature) &&
-           !signatureProblem(m_key, list, signature);
+    std::string list;
+    return readWholeFile(listPath, list) && !signatureProblem(m_key, list, signatureInUse(listPath));
 }
 
 ArchiveCap archiveCap(const std::optional<FileDigest>& expected)

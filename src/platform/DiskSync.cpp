@@ -1,6 +1,7 @@
 #include "platform/DiskSync.h"
 
 #include "platform/PathText.h"
+#include "platform/TestHooks.h"
 
 #include <fcntl.h>
 #include <mutex>

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,11 +27,9 @@ bool syncFolder(const std::string& path);
 // (such as a download in progress) a trip to the disk. False when one could not be synced.
 bool syncWrittenFiles(const std::vector<std::string>& paths, size_t manyFiles = 64);
 
-// What reached the disk and what was put in place, in order, for tests that check that nothing
-// is recorded before the files it names are safe. Empty outside such tests.
+// What reached the disk and what was put in place, told to the observer a test may set
+// (platform/TestHooks.h).
 enum class DiskEvent { FilePlaced, FilePlacedDurably, FileSynced, FileSystemSynced };
-using DiskEventObserver = std::function<void(DiskEvent, const std::string& path)>;
-void setDiskEventObserverForTest(DiskEventObserver observer);
 void noteDiskEvent(DiskEvent event, const std::string& path);
 
 } // namespace updater

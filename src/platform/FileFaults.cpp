@@ -1,5 +1,7 @@
 #include "platform/FileFaults.h"
 
+#include "platform/TestHooks.h"
+
 #include <mutex>
 
 namespace updater {

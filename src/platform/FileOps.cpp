@@ -1,12 +1,11 @@
 #include "platform/FileOps.h"
 
 #include "platform/DescriptorWrite.h"
+#include "platform/StopFlag.h"
 #include "platform/UpdaterError.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
-#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
@@ -69,6 +68,29 @@ OwnFileRead readOwnFile(const std::string& path, std::string& bytes, uint64_t la
 OwnFileRead readFileUpTo(const std::string& path, std::string& bytes, uint64_t largest)
 {
     return readRegularFile(path, bytes, largest, 0);
+}
+
+std::optional<uint64_t> readFileInPieces(const std::string& path, const StopFlag* stop,
+                                         const std::function<void(const char* data, size_t size)>& piece)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    static thread_local char buffer[256 * 1024];
+    std::optional<uint64_t> total = 0;
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 || (n > 0 && stop && stop->requested()))
+            total.reset();
+        if (n <= 0 || !total)
+            break;
+        piece(buffer, static_cast<size_t>(n));
+        *total += static_cast<uint64_t>(n);
+    }
+    ::close(fd);
+    return total;
 }
 
 ReadableFile::ReadableFile(const std::string& path) : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC))
@@ -175,77 +197,11 @@ bool removeEmptyFolder(const std::string& path)
     return ::rmdir(path.c_str()) == 0;
 }
 
-namespace {
-
-std::vector<std::string> entriesIn(const std::string& folder, std::filesystem::file_type type)
-{
-    std::vector<std::string> names;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
-        if (entry.symlink_status(error).type() == type)
-            names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-} // namespace
-
-std::vector<std::string> regularFilesIn(const std::string& folder)
-{
-    return entriesIn(folder, std::filesystem::file_type::regular);
-}
-
-std::vector<std::string> linksIn(const std::string& folder)
-{
-    return entriesIn(folder, std::filesystem::file_type::symlink);
-}
-
 bool removeTree(const std::string& path)
 {
     std::error_code error;
     std::filesystem::remove_all(path, error);
     return !error;
-}
-
-namespace {
-
-// Scratch folders of this user's processes that were killed before they could remove theirs: the
-// folder's name carries its process's id.
-void removeLeftBehind(const std::filesystem::path& temporary, const std::string& prefix)
-{
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(temporary, error)) {
-        const std::string name = entry.path().filename().string();
-        if (!name.starts_with(prefix + "-"))
-            continue;
-        const long pid = std::strtol(name.c_str() + prefix.size() + 1, nullptr, 10);
-        struct stat status
-        {
-        };
-        if (pid <= 0 || ::lstat(entry.path().c_str(), &status) != 0 || !S_ISDIR(status.st_mode) ||
-            status.st_uid != ::getuid())
-            continue;
-        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH)
-            continue;
-        removeTree(entry.path().string());
-    }
-}
-
-} // namespace
-
-ScratchFolder::ScratchFolder(const std::string& prefix)
-{
-    const std::filesystem::path temporary = std::filesystem::temp_directory_path();
-    removeLeftBehind(temporary, prefix);
-    std::string pattern = (temporary / (prefix + "-" + std::to_string(::getpid()) + "-XXXXXX")).string();
-    if (!::mkdtemp(pattern.data()))
-        throw UpdaterError("cannot create a temporary folder");
-    m_path = pattern;
-}
-
-ScratchFolder::~ScratchFolder()
-{
-    removeTree(m_path);
 }
 
 } // namespace updater

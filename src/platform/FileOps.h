@@ -2,12 +2,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
-#include <vector>
 
 namespace updater {
+
+class StopFlag;
 
 // The size of a regular file (a link is followed); nothing for a folder, anything else, or a
 // path that cannot be looked at.
@@ -25,6 +27,13 @@ OwnFileRead readOwnFile(const std::string& path, std::string& bytes, uint64_t la
 // The same for a file named by the user (a key, a list): a link is followed, but it must still
 // lead to a regular file, so that /dev/zero cannot fill the memory.
 OwnFileRead readFileUpTo(const std::string& path, std::string& bytes, uint64_t largest);
+
+// Reads a file (a link is followed) from its start to its end in pieces handed to `piece`, so that
+// an archive of any size is read in little memory. The number of bytes read; nothing when the file
+// cannot be opened or read to its end (also for a folder), or when `stop` (may be null) is requested
+// between pieces: a large archive takes seconds, and a quitting launcher must not wait for it.
+std::optional<uint64_t> readFileInPieces(const std::string& path, const StopFlag* stop,
+                                         const std::function<void(const char* data, size_t size)>& piece);
 
 // A regular file opened for reading at any offset, closed when it goes.
 class ReadableFile
@@ -82,31 +91,8 @@ bool removeFile(const std::string& path);
 // Removes a folder only when it is empty; false otherwise.
 bool removeEmptyFolder(const std::string& path);
 
-// The names of the regular files in a folder (links not followed, so not listed), in byte order;
-// empty when the folder cannot be read.
-std::vector<std::string> regularFilesIn(const std::string& folder);
-// The names of the symbolic links in a folder, in byte order.
-std::vector<std::string> linksIn(const std::string& folder);
-
 // Removes a folder with everything in it, links inside removed as links (what they point at
 // stays); a link at `path` itself is removed alone. False when something stayed.
 bool removeTree(const std::string& path);
-
-// A new folder of the program's own in the system's temporary folder, named from `prefix` and the
-// process's id, removed with everything in it when the object goes; those of this user's processes
-// that were killed first are removed when the next is made. Throws UpdaterError when none can be
-// made.
-class ScratchFolder
-{
-public:
-    explicit ScratchFolder(const std::string& prefix);
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const std::string& path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
 
 } // namespace updater

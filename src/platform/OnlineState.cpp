@@ -1,12 +1,14 @@
 #include "platform/OnlineState.h"
 
+#include "platform/UnattendedSwitches.h"
+
 #include <QNetworkInformation>
 
 namespace updater {
 
 bool isConnectedToInternet()
 {
-    if (qEnvironmentVariableIsSet("UPDATER_PRETEND_OFFLINE"))
+    if (qEnvironmentVariableIsSet(switches::PretendOffline))
         return false;
     if (!QNetworkInformation::loadDefaultBackend())
         return true;

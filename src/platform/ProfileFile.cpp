@@ -208,9 +208,8 @@ bool parseProfileInteger(std::string_view text, int& value)
             result = -result;
     } else {
         result = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
-        if (result < INT32_MIN || result > INT32_MAX)
-            return false;
     }
+    // Also for hexadecimal: "-$80000000" negates the lowest value past the highest.
     if (result < INT32_MIN || result > INT32_MAX)
         return false;
     value = static_cast<int>(result);
@@ -327,6 +326,19 @@ const std::string* ProfileFile::find(std::string_view section, std::string_view 
 {
     const auto it = m_values.find(indexKey(section, key));
     return it == m_values.end() || !it->second ? nullptr : &*it->second;
+}
+
+std::vector<ProfileFile::KeyLine> ProfileFile::keyLines() const
+{
+    std::vector<KeyLine> keys;
+    std::string section;
+    for (const Line& line : m_lines) {
+        if (line.isSection)
+            section = line.name;
+        else if (line.isKey)
+            keys.push_back({section, line.name, line.value});
+    }
+    return keys;
 }
 
 bool ProfileFile::hasValue(std::string_view section, std::string_view key) const

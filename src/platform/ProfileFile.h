@@ -50,6 +50,19 @@ public:
     int readInteger(std::string_view section, std::string_view key, int fallback) const;
     bool readBool(std::string_view section, std::string_view key, bool fallback) const;
 
+    // One key line as the reader splits the file: the names of its section and its key, lower case
+    // as they are matched, and its value as read (before quotes are removed or it is cut), nothing
+    // without '='. Lines before the first section have the section "".
+    struct KeyLine
+    {
+        std::string section;
+        std::string key;
+        std::optional<std::string> value;
+    };
+    // Every key line in file order, including those that a lookup never reaches (a key repeated,
+    // a section name used twice): for checks of what the reader will and will not see.
+    std::vector<KeyLine> keyLines() const;
+
     // Every later write returns only once the file is on the disk (see Durability).
     void writeDurably() { m_durability = Durability::Durable; }
 

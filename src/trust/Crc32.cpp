@@ -1,11 +1,11 @@
 #include "trust/Crc32.h"
 
-#include "platform/StopFlag.h"
+#include "platform/FileOps.h"
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
-#include <memory>
 
 namespace updater {
 
@@ -29,23 +29,12 @@ void Crc32Stream::add(const char* data, size_t size)
 
 std::optional<FileCrc> crc32File(const std::string& path, const StopFlag* stop)
 {
-    const std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-    if (!file)
-        return std::nullopt;
     Crc32Stream crc;
-    FileCrc result;
-    static thread_local char buffer[256 * 1024];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
-        if (stop && stop->requested())
-            return std::nullopt;
-        crc.add(buffer, n);
-        result.size += n;
-    }
-    if (std::ferror(file.get()))
+    const std::optional<uint64_t> size =
+        readFileInPieces(path, stop, [&](const char* data, size_t size) { crc.add(data, size); });
+    if (!size)
         return std::nullopt;
-    result.crc = crc.value();
-    return result;
+    return FileCrc{*size, crc.value()};
 }
 
 } // namespace updater

@@ -1,11 +1,8 @@
 #include "trust/Sha256.h"
 
-#include "platform/StopFlag.h"
+#include "platform/FileOps.h"
 
 #include <sodium.h>
-
-#include <cstdio>
-#include <memory>
 
 namespace updater {
 
@@ -31,26 +28,16 @@ std::string sha256Hex(std::string_view bytes)
 std::optional<FileDigest> digestFile(const std::string& path, const StopFlag* stop)
 {
     [[maybe_unused]] static const int ready = sodium_init();
-    const std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-    if (!file)
-        return std::nullopt;
     crypto_hash_sha256_state state;
     crypto_hash_sha256_init(&state);
-    FileDigest digest;
-    unsigned char buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
-        if (stop && stop->requested())
-            return std::nullopt;
-        crypto_hash_sha256_update(&state, buffer, n);
-        digest.size += n;
-    }
-    if (std::ferror(file.get()))
+    const std::optional<uint64_t> size = readFileInPieces(path, stop, [&](const char* data, size_t size) {
+        crypto_hash_sha256_update(&state, reinterpret_cast<const unsigned char*>(data), size);
+    });
+    if (!size)
         return std::nullopt;
     unsigned char hash[crypto_hash_sha256_BYTES];
     crypto_hash_sha256_final(&state, hash);
-    digest.sha256 = hexOf(hash);
-    return digest;
+    return FileDigest{*size, hexOf(hash)};
 }
 
 } // namespace updater

@@ -4,11 +4,6 @@ namespace updater {
 
 namespace {
 
-QString twoDigits(int value)
-{
-    return QString::number(value).rightJustified(2, '0');
-}
-
 // The first character of a locale format that is neither a field letter nor part of a quote.
 QChar firstSeparator(const QString& format, QChar fallback)
 {
@@ -29,6 +24,9 @@ QChar firstSeparator(const QString& format, QChar fallback)
 QString formatStatusDateTime(const QString& format, const QDateTime& moment, QChar dateSeparator,
                              QChar timeSeparator)
 {
+    // Each field is written by Qt's own formatting, in the C locale for plain digits. The notation
+    // cannot go to Qt whole: "dddd" is a day twice here, a day's name there.
+    const QLocale digits = QLocale::c();
     const QDate date = moment.date();
     const QTime time = moment.time();
     QString out;
@@ -37,27 +35,27 @@ QString formatStatusDateTime(const QString& format, const QDateTime& moment, QCh
     auto startsHere = [&](const char* token) { return format.mid(i).startsWith(token, Qt::CaseInsensitive); };
     while (i < format.size()) {
         if (startsHere("yyyy")) {
-            out += QString::number(date.year()).rightJustified(4, '0');
+            out += digits.toString(date, u"yyyy");
             i += 4;
             afterHour = false;
         } else if (startsHere("dd")) {
-            out += twoDigits(date.day());
+            out += digits.toString(date, u"dd");
             i += 2;
             afterHour = false;
         } else if (startsHere("mm")) {
-            out += twoDigits(afterHour ? time.minute() : date.month());
+            out += afterHour ? digits.toString(time, u"mm") : digits.toString(date, u"MM");
             i += 2;
             afterHour = false;
         } else if (startsHere("hh")) {
-            out += twoDigits(time.hour());
+            out += digits.toString(time, u"HH");
             i += 2;
             afterHour = true;
         } else if (startsHere("nn")) {
-            out += twoDigits(time.minute());
+            out += digits.toString(time, u"mm");
             i += 2;
             afterHour = false;
         } else if (startsHere("ss")) {
-            out += twoDigits(time.second());
+            out += digits.toString(time, u"ss");
             i += 2;
             afterHour = false;
         } else {

@@ -51,12 +51,6 @@ void HtmlStatusBar::setPanelText(int panel, const QString& text)
     update(panelRect(panel));
 }
 
-void HtmlStatusBar::setUrlColor(const QColor& color)
-{
-    m_urlColor = color;
-    update();
-}
-
 void HtmlStatusBar::setSeparators(QChar dateSeparator, QChar timeSeparator)
 {
     m_dateSeparator = dateSeparator;

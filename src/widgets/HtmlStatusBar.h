@@ -43,7 +43,6 @@ public:
     void setPanelText(int panel, const QString& text); // redrawn only when the text changes
 
     QColor urlColor() const { return m_urlColor; }
-    void setUrlColor(const QColor& color);
 
     // The user's separators by default (regional settings); tests set their own.
     void setSeparators(QChar dateSeparator, QChar timeSeparator);

@@ -22,12 +22,6 @@ void LevelGauge::setSteps(int steps)
     update();
 }
 
-void LevelGauge::setSettings(const GaugeSettings& settings)
-{
-    m_settings = settings;
-    update();
-}
-
 QImage LevelGauge::render() const
 {
     return renderGauge(size(), m_settings, m_position);

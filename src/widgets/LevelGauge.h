@@ -19,7 +19,6 @@ public:
     void setSteps(int steps);
 
     const GaugeSettings& settings() const { return m_settings; }
-    void setSettings(const GaugeSettings& settings);
 
     // Renders the gauge at its current size, as it appears on screen.
     QImage render() const;

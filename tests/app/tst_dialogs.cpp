@@ -1,6 +1,7 @@
 // The dialog service in its unattended mode: every box is answered at once and written to the journal.
 #include "app/Dialogs.h"
 #include "app/QuitRequest.h"
+#include "app/TestHooks.h"
 #include "support/DialogJournal.h"
 
 #include <QApplication>

@@ -5,6 +5,7 @@
 #include "GamePrograms.h"
 #include "app/GameStart.h"
 #include "app/QuitRequest.h"
+#include "app/TestHooks.h"
 #include "config/ConfigReader.h"
 #include "platform/ProfileFile.h"
 #include "platform/UpdaterError.h"

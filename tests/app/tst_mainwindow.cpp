@@ -5,6 +5,7 @@
 #include "app/Messages.h"
 #include "app/QuitRequest.h"
 #include "app/SettingsMenu.h"
+#include "app/TestHooks.h"
 #include "app/UpdaterApplication.h"
 #include "app/UpdaterWindow.h"
 #include "platform/RegistryStore.h"

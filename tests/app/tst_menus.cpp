@@ -4,6 +4,7 @@
 #include "app/ContextMenu.h"
 #include "app/QuitRequest.h"
 #include "app/SettingsMenu.h"
+#include "app/TestHooks.h"
 #include "support/DialogJournal.h"
 #include "support/TestSupport.h"
 

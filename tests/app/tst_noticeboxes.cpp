@@ -2,6 +2,7 @@
 // The texts are checked by tst_messages.
 #include "app/NoticeBoxes.h"
 #include "app/QuitRequest.h"
+#include "app/TestHooks.h"
 #include "support/DialogJournal.h"
 
 #include <QtTest>

@@ -44,15 +44,11 @@ QStringList describeMain(const Configuration& c)
     return {"Homepage=" + q(c.homepage),
             "Config_link=" + q(c.configLink),
             "Patch_List=" + q(c.patchList),
-            "FileName=" + q(c.fileName),
             "TitleWindowName=" + q(c.titleWindowName),
             "OverWriteClientInfo=" + QString::number(c.overWriteClientInfo),
             "ClientInfoName=" + q(c.clientInfoName),
-            "Execute=" + q(c.execute),
-            "DisableStartTillOnline=" + QString::number(c.disableStartTillOnline),
             "Registrationweb=" + q(c.registrationWeb),
             "BGM_Sound=" + q(c.bgmSound),
-            "ShowServerPing=" + QString::number(c.showServerPing),
             "XmlVersion=" + q(c.xmlVersion),
             "HowManyServers=" + QString::number(c.howManyServers),
             "HowManyClientInfos=" + QString::number(c.howManyClientInfos)};
@@ -86,15 +82,11 @@ QStringList defaultMain()
     return {"Homepage=" + Marker,
             "Config_link=" + Marker,
             "Patch_List=" + Marker,
-            "FileName=wrong configured settings! ask gm for it",
             "TitleWindowName=" + Marker,
             "OverWriteClientInfo=0",
             "ClientInfoName=sclientinfo.xml",
-            "Execute=",
-            "DisableStartTillOnline=1",
             "Registrationweb=" + QString(DefaultRegistrationWeb),
             "BGM_Sound=01.mp3",
-            "ShowServerPing=1",
             "XmlVersion=" + QString(DefaultXmlVersion),
             "HowManyServers=1",
             "HowManyClientInfos=0"};
@@ -209,15 +201,11 @@ private slots:
                                          "Homepage=http://news.example.org/\r\n"
                                          "Config_link=http://cfg.example.org/updater4.cfg\r\n"
                                          "Patch_List=http://patch.example.org/updates4.list\r\n"
-                                         "FileName=anything\r\n"
                                          "TitleWindowName=\"Tarvo Online\"\r\n"
                                          "OverWriteClientInfo=1\r\n"
                                          "ClientInfoName=myinfo.xml\r\n"
-                                         "Execute=game.exe\r\n"
-                                         "DisableStartTillOnline=0\r\n"
                                          "Registrationweb=http://reg.example.org/\r\n"
                                          "BGM_Sound=02.mp3\r\n"
-                                         "ShowServerPing=0\r\n"
                                          "XmlVersion=<?xml version=\"1.0\"?>\r\n"
                                          "HowManyServers=2\r\n"
                                          "HowManyClientInfos=2\r\n" +
@@ -225,10 +213,9 @@ private slots:
         QCOMPARE(describeMain(c),
                  (QStringList{
                      "Homepage=http://news.example.org/", "Config_link=http://cfg.example.org/updater4.cfg",
-                     "Patch_List=http://patch.example.org/updates4.list", "FileName=anything",
-                     "TitleWindowName=Tarvo Online", "OverWriteClientInfo=1", "ClientInfoName=myinfo.xml",
-                     "Execute=game.exe", "DisableStartTillOnline=0",
-                     "Registrationweb=http://reg.example.org/", "BGM_Sound=02.mp3", "ShowServerPing=0",
+                     "Patch_List=http://patch.example.org/updates4.list", "TitleWindowName=Tarvo Online",
+                     "OverWriteClientInfo=1", "ClientInfoName=myinfo.xml",
+                     "Registrationweb=http://reg.example.org/", "BGM_Sound=02.mp3",
                      "XmlVersion=<?xml version=\"1.0\"?>", "HowManyServers=2", "HowManyClientInfos=2"}));
         QCOMPARE(describe(c.server[0]), fullEntry1());
         QCOMPARE(describe(c.server[1]), fullEntry2());

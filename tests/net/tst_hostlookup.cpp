@@ -19,7 +19,7 @@ private slots:
 void TestHostLookup::lookUp_data()
 {
     QTest::addColumn<QString>("host");
-    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("expected"); // dotted; empty for no address
     QTest::newRow("empty") << ""
                            << "0.0.0.0";
     QTest::newRow("dotted") << "192.168.10.7"
@@ -58,16 +58,17 @@ void TestHostLookup::lookUp()
 {
     QFETCH(QString, host);
     QFETCH(QString, expected);
-    QCOMPARE(QString::fromStdString(lookUpHost(host.toStdString())), expected);
+    const std::optional<IPv4Address> found = lookUpHost(host.toStdString());
+    QCOMPARE(found ? QString::fromStdString(found->dotted()) : QString(), expected);
 }
 
 void TestHostLookup::echoAndProbeAddresses()
 {
-    const auto dotted = [](uint32_t address) { return QString::fromStdString(formatIPv4(address)); };
+    const auto dotted = [](IPv4Address address) { return QString::fromStdString(address.dotted()); };
     QCOMPARE(dotted(resolveIPv4("LOCALHOST")), QString("127.0.0.1"));
     QCOMPARE(dotted(resolveIPv4("LocalHost")), QString("127.0.0.1"));
     QCOMPARE(dotted(resolveIPv4("10.20.30.40")), QString("10.20.30.40"));
-    QCOMPARE(resolveIPv4("1.2.3.4"), inet_addr("1.2.3.4"));
+    QCOMPARE(resolveIPv4("1.2.3.4").networkOrder(), inet_addr("1.2.3.4"));
     QVERIFY_THROWS_EXCEPTION(NetworkError, resolveIPv4("no-such-host.invalid"));
     QVERIFY_THROWS_EXCEPTION(NetworkError, resolveIPv4(""));
 }

@@ -72,17 +72,17 @@ private slots:
         QFETCH(int, atMs);
 
         SpeedGuard guard(limits);
-        const Clock::TimePoint connected{};              // a freshly booted machine's clock
-        QVERIFY(guard.check(connected + 1h, 0).empty()); // before the connection, never
+        const Clock::TimePoint connected{};                      // a freshly booted machine's clock
+        QVERIFY(!guard.check(connected + 1h, 0).endsTransfer()); // before the connection, never
         guard.start(connected);
         long long received = 0;
         auto next = arrivals.cbegin();
         for (int at = 100; at <= watchedMs; at += 100) {
             for (; next != arrivals.cend() && next->first <= at; ++next)
                 received += next->second;
-            const std::string found = guard.check(connected + std::chrono::milliseconds(at), received);
-            if (!found.empty()) {
-                QCOMPARE(QString::fromStdString(found), cause);
+            const SpeedVerdict found = guard.check(connected + std::chrono::milliseconds(at), received);
+            if (found.endsTransfer()) {
+                QCOMPARE(QString::fromStdString(found.cause()), cause);
                 QCOMPARE(at, atMs);
                 return;
             }

@@ -4,6 +4,7 @@
 #include "net/HttpClient.h"
 #include "patch/Downloads.h"
 #include "patch/PatchDownload.h"
+#include "patch/TestHooks.h"
 #include "platform/StopFlag.h"
 #include "support/LoopbackListener.h"
 #include "support/ManualClock.h"

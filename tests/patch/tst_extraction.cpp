@@ -4,6 +4,7 @@
 
 #include "patch/Downloads.h"
 #include "patch/PatchExtraction.h"
+#include "patch/TestHooks.h"
 #include "platform/Utf8Locale.h"
 #include "support/FileFaultInjection.h"
 #include "support/ManualClock.h"

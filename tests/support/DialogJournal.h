@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Dialogs.h"
+#include "app/TestHooks.h"
 #include "support/TestSupport.h"
 
 #include <QFile>

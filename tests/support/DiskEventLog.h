@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/DiskSync.h"
+#include "platform/TestHooks.h"
 
 #include <QStringList>
 

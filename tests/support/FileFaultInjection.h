@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/FileFaults.h"
+#include "platform/TestHooks.h"
 
 #include <QString>
 

@@ -133,7 +133,8 @@ private slots:
     {
         QTest::addColumn<QString>("archive");   // slot 2's archive, see secondArchive(); "absent" for none
         QTest::addColumn<QString>("integrity"); // slot 2's line, see integrityLine(); "gap", "below": right,
-                                                // and a slot line never read
+                                                // and a slot line never read; "gap, CR": the gap in a
+                                                // list whose lines end in CR alone
         QTest::addColumn<QString>("signature"); // "no key" (no --key), "valid", "missing", "other list"
         QTest::addColumn<bool>("served");       // list and archives over HTTP instead of --archives
         QTest::addColumn<QStringList>("problems");
@@ -150,6 +151,8 @@ private slots:
             {"Update_2: size does not match: the line says {size+1} bytes, the archive has {size}"});
         // Lines the launcher never reads: after a gap, and a slot written below [Integrity].
         row("slot after a gap", "clean", "gap", "no key",
+            {"Update_4: never read: the slots stop at Update_2"});
+        row("slot after a gap, CR line ends", "clean", "gap, CR", "no key",
             {"Update_4: never read: the slots stop at Update_2"});
         row("slot under [Integrity]", "clean", "below", "no key",
             {"Update_3: an address under [Integrity]: slot lines belong under [Updates]"});
@@ -191,18 +194,22 @@ private slots:
         writeFileOrDie(path("patches/base.rar"), first);
         if (archive != "absent")
             writeFileOrDie(path("patches/second.rar"), second);
-        const QByteArray gap =
-            integrity == "gap" ? "Update_4=" + QByteArray::fromStdString(base) + "fourth.rar\r\n" : "";
+        const QByteArray gap = integrity.startsWith("gap")
+                                   ? "Update_4=" + QByteArray::fromStdString(base) + "fourth.rar\r\n"
+                                   : "";
         QByteArray list =
             "; the community's patches\r\n[Updates]\r\nUpdate_1=" + QByteArray::fromStdString(base) +
             "base.rar\r\nUpdate_2=" + QByteArray::fromStdString(base) + "second.rar\r\n" + gap +
             "[Integrity]\r\nUpdate_1=" + integrityLine(first, "right") + "\r\n";
         if (integrity != "none")
             list += "Update_2=" +
-                    integrityLine(second, integrity == "gap" || integrity == "below" ? "right" : integrity) +
+                    integrityLine(second,
+                                  integrity.startsWith("gap") || integrity == "below" ? "right" : integrity) +
                     "\r\n";
         if (integrity == "below")
             list += "Update_3=" + QByteArray::fromStdString(base) + "third.rar\r\n";
+        if (integrity == "gap, CR")
+            list.replace("\r\n", "\r");
         problems.replaceInStrings("{size+1}", QString::number(second.size() + 1));
         problems.replaceInStrings("{size}", QString::number(second.size()));
         if (signature == "valid" || signature == "other list" || signature == "no timestamp")

@@ -1,9 +1,11 @@
+#include "ArchiveCheck.h"
 #include "PatchTool.h"
 #include "SeenArchives.h"
 #include "SigningTime.h"
+#include "patchtool/platform/ScratchFolder.h"
 
+#include "fetch/SignedFetch.h"
 #include "net/HttpClient.h"
-#include "patch/ArchiveCheck.h"
 #include "patch/PatchDownload.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileOps.h"
@@ -13,7 +15,6 @@
 #include "trust/CommunityKey.h"
 #include "trust/IntegrityLine.h"
 #include "trust/Minisign.h"
-#include "trust/SignedFetch.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -46,12 +47,13 @@ public:
                 checkSignature("list", m_request.list, *list, *key);
             const std::string copy = m_scratch.path() + "/list";
             updater::writeFileAtomically(copy, *list);
-            const std::vector<Slot> slots = readSlots(updater::ProfileFile(copy));
+            const updater::ProfileFile listFile(copy);
+            const std::vector<Slot> slots = readSlots(listFile);
             for (const Slot& slot : slots) {
                 checkSlot(slot, key.has_value());
                 ++checked;
             }
-            for (const Problem& problem : slotLinesNeverRead(*list, slots.size()))
+            for (const Problem& problem : slotLinesNeverRead(listFile, slots.size()))
                 report(problem.subject, problem.text);
         }
         if (m_request.config)
@@ -217,7 +219,7 @@ private:
         } else if (keyGiven) {
             report(slot.key, "no integrity line");
         }
-        for (const std::string& problem : updater::checkPatchArchive(*archive))
+        for (const std::string& problem : checkPatchArchive(*archive))
             report(slot.key, problem);
         if (!m_request.archiveFolder)
             updater::removeFile(*archive);
@@ -225,7 +227,7 @@ private:
 
     const CheckRequest& m_request;
     updater::HttpClient m_http;
-    updater::ScratchFolder m_scratch{"tarvo-patchtool"};
+    ScratchFolder m_scratch{"tarvo-patchtool"};
     SeenArchives m_seen;
     std::string m_failure;
     int m_problems = 0;

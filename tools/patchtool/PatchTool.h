@@ -4,7 +4,6 @@
 
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace updater {
@@ -38,8 +37,9 @@ struct Problem
 };
 
 // Slot lines the launcher never reads: after a gap in the numbering (it stops at the first missing
-// slot), or with an address under [Integrity] (written after that section).
-std::vector<Problem> slotLinesNeverRead(std::string_view list, size_t slotsRead);
+// slot), or with an address under [Integrity] (written after that section). The lines are those the
+// launcher's profile reader splits the list into, whatever its line ends and encoding.
+std::vector<Problem> slotLinesNeverRead(const updater::ProfileFile& list, size_t slotsRead);
 
 // The path of a file in a folder given on the command line ("patches" or "patches/").
 std::string pathIn(const std::string& folder, const std::string& name);

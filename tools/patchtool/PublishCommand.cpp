@@ -1,18 +1,20 @@
+#include "MinisignSigning.h"
 #include "PatchTool.h"
 #include "SigningTime.h"
+#include "patchtool/platform/FolderEntries.h"
+#include "patchtool/platform/ScratchFolder.h"
+#include "patchtool/platform/TerminalInput.h"
 
+#include "fetch/SignedFetch.h"
 #include "net/HttpClient.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileOps.h"
 #include "platform/InstanceLock.h"
 #include "platform/PathText.h"
 #include "platform/ProfileFile.h"
-#include "platform/TerminalInput.h"
 #include "trust/CommunityKey.h"
 #include "trust/IntegrityLine.h"
-#include "trust/MinisignSigning.h"
 #include "trust/Sha256.h"
-#include "trust/SignedFetch.h"
 
 #include <cctype>
 #include <cstdio>
@@ -86,7 +88,7 @@ public:
         // A minisign secret key file is a few hundred bytes.
         if (!readCapped(m_request.secretKeyFile, keyText, 64 * 1024))
             return ExitUsage;
-        const auto sealedKey = updater::parseMinisignSecretKeyFile(keyText);
+        const auto sealedKey = parseMinisignSecretKeyFile(keyText);
         if (!sealedKey)
             return usage(m_request.secretKeyFile + " is not a minisign secret key file");
         if (m_request.config && !readCapped(*m_request.config, configBytes, updater::LargestConfiguration))
@@ -98,7 +100,7 @@ public:
         updater::writeFileAtomically(listCopy, listBytes);
         updater::ProfileFile list(listCopy);
         const std::vector<Slot> slots = readSlots(list);
-        const std::vector<Problem> unread = slotLinesNeverRead(listBytes, slots.size());
+        const std::vector<Problem> unread = slotLinesNeverRead(list, slots.size());
         for (const Problem& problem : unread)
             std::printf("%s: %s\n", problem.subject.c_str(), problem.text.c_str());
         if (!unread.empty())
@@ -205,14 +207,14 @@ private:
             named.insert(slot.documentName);
         bool whole = true;
         // A link may lead anywhere, or nowhere: only an archive that is there is published.
-        for (const std::string& name : updater::linksIn(m_request.archiveFolder))
+        for (const std::string& name : linksIn(m_request.archiveFolder))
             if (updater::lowerAscii(name).ends_with(".rar")) {
                 std::printf("%s: a link, not an archive: put the archive itself into %s\n", name.c_str(),
                             m_request.archiveFolder.c_str());
                 whole = false;
             }
         std::vector<std::string> fresh;
-        for (const std::string& name : updater::regularFilesIn(m_request.archiveFolder))
+        for (const std::string& name : regularFilesIn(m_request.archiveFolder))
             if (updater::lowerAscii(name).ends_with(".rar") && !named.contains(name))
                 fresh.push_back(name);
         if (fresh.empty())
@@ -259,21 +261,21 @@ private:
         return whole;
     }
 
-    std::optional<updater::MinisignSecretKey> openKey(const updater::SealedSecretKey& sealed) const
+    std::optional<MinisignSecretKey> openKey(const SealedSecretKey& sealed) const
     {
         std::string password;
         if (sealed.encrypted) {
-            const auto typed = updater::readSecretLine("Password for " + m_request.secretKeyFile + ": ");
+            const auto typed = readSecretLine("Password for " + m_request.secretKeyFile + ": ");
             if (!typed)
                 return std::nullopt;
             password = *typed;
         }
-        return updater::openSecretKey(sealed, password);
+        return openSecretKey(sealed, password);
     }
 
     // Signs the copy at `path` with a time later than that of the signature it replaces beside
     // `target`; false when there is no later time.
-    bool sign(const updater::MinisignSecretKey& key, const std::string& path, const std::string& target) const
+    bool sign(const MinisignSecretKey& key, const std::string& path, const std::string& target) const
     {
         std::string document;
         updater::readWholeFile(path, document);
@@ -296,9 +298,8 @@ private:
                         "(%s): signed for %s, so that launchers which took that one take this\n",
                         name.c_str(), utcText(*replacedAt).c_str(), utcText(now).c_str(),
                         utcText(*at).c_str());
-        updater::writeFileAtomically(
-            updater::signatureAddress(path),
-            updater::signMinisign(key, document, updater::defaultTrustedComment(*at, name)));
+        updater::writeFileAtomically(updater::signatureAddress(path),
+                                     signMinisign(key, document, defaultTrustedComment(*at, name)));
         return true;
     }
 
@@ -345,7 +346,7 @@ private:
     static constexpr const char* PlacingMarker = "complete";
 
     const PublishRequest& m_request;
-    updater::ScratchFolder m_scratch{"tarvo-patchtool"};
+    ScratchFolder m_scratch{"tarvo-patchtool"};
 };
 
 } // namespace

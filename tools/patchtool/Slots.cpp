@@ -1,10 +1,8 @@
 #include "PatchTool.h"
 
 #include "patch/PatchLists.h"
-#include "platform/PathText.h"
 #include "platform/ProfileFile.h"
 
-#include <algorithm>
 #include <charconv>
 
 namespace patchtool {
@@ -18,32 +16,22 @@ std::vector<Slot> readSlots(const updater::ProfileFile& list)
     return slots;
 }
 
-std::vector<Problem> slotLinesNeverRead(std::string_view list, size_t slotsRead)
+std::vector<Problem> slotLinesNeverRead(const updater::ProfileFile& list, size_t slotsRead)
 {
     std::vector<Problem> found;
-    std::string section;
-    for (size_t at = 0; at < list.size();) {
-        const size_t end = std::min(list.find('\n', at), list.size());
-        const std::string line(updater::trimBlanks(list.substr(at, end - at), " \t\r"));
-        at = end + 1;
-        if (line.starts_with('[') && line.ends_with(']')) {
-            section = updater::lowerAscii(line.substr(1, line.size() - 2));
+    for (const updater::ProfileFile::KeyLine& line : list.keyLines()) {
+        const std::string_view key = line.key;
+        if (!line.value || !key.starts_with("update_"))
             continue;
-        }
-        const size_t equals = line.find('=');
-        const std::string key =
-            updater::lowerAscii(std::string(updater::trimBlanks(line.substr(0, equals), " \t")));
-        if (equals == std::string::npos || !key.starts_with("update_"))
-            continue;
-        const std::string value(updater::trimBlanks(line.substr(equals + 1), " \t"));
-        const std::string name = "Update_" + key.substr(7);
+        const std::string_view digits = key.substr(7);
         size_t number = 0;
-        const auto [rest, error] = std::from_chars(key.data() + 7, key.data() + key.size(), number);
-        if (error != std::errc() || rest != key.data() + key.size())
+        const auto [rest, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+        if (error != std::errc() || rest != digits.data() + digits.size())
             continue;
-        if (section == "updates" && number > slotsRead + 1)
+        const std::string name = "Update_" + std::string(digits);
+        if (line.section == "updates" && number > slotsRead + 1)
             found.push_back({name, "never read: the slots stop at Update_" + std::to_string(slotsRead)});
-        else if (section == "integrity" && value.find("://") != std::string::npos)
+        else if (line.section == "integrity" && line.value->find("://") != std::string::npos)
             found.push_back({name, "an address under [Integrity]: slot lines belong under [Updates]"});
     }
     return found;

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-namespace updater {
+namespace patchtool {
 
 // Everything in the RAR archive at `path` that would make the launcher refuse it, or unpack it
 // other than its maker meant, one text each; empty for an archive the launcher unpacks whole.
@@ -14,4 +14,4 @@ namespace updater {
 // appear as UTF-8, with control characters shown as '?'.
 std::vector<std::string> checkPatchArchive(const std::string& path);
 
-} // namespace updater
+} // namespace patchtool

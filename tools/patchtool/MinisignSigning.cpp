@@ -1,11 +1,11 @@
-#include "trust/MinisignSigning.h"
+#include "MinisignSigning.h"
 
 #include <sodium.h>
 
 #include <algorithm>
 #include <cstring>
 
-namespace updater {
+namespace patchtool {
 
 namespace {
 
@@ -63,9 +63,9 @@ std::optional<SealedSecretKey> parseMinisignSecretKeyFile(std::string_view text)
     return key;
 }
 
-MinisignKey MinisignSecretKey::publicKey() const
+updater::MinisignKey MinisignSecretKey::publicKey() const
 {
-    MinisignKey key;
+    updater::MinisignKey key;
     key.id = id;
     std::copy_n(secret.begin() + 32, key.key.size(), key.key.begin());
     return key;
@@ -137,4 +137,4 @@ std::string signMinisign(const MinisignSecretKey& key, std::string_view message,
            "\ntrusted comment: " + std::string(trustedComment) + "\n" + base64(global, sizeof global) + "\n";
 }
 
-} // namespace updater
+} // namespace patchtool

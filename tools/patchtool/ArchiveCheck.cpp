@@ -1,4 +1,4 @@
-#include "patch/ArchiveCheck.h"
+#include "ArchiveCheck.h"
 
 #include "patch/ArchiveEntryPath.h"
 #include "patch/RarEntries.h"
@@ -11,7 +11,9 @@
 #include <memory>
 #include <unordered_map>
 
-namespace updater {
+namespace patchtool {
+
+using namespace updater;
 
 namespace {
 
@@ -113,4 +115,4 @@ std::vector<std::string> checkPatchArchive(const std::string& path)
     return problems;
 }
 
-} // namespace updater
+} // namespace patchtool

@@ -1,4 +1,4 @@
-#include "trust/SignedFetch.h"
+#include "fetch/SignedFetch.h"
 
 #include "net/HttpClient.h"
 #include "platform/FileOps.h"

@@ -1,11 +1,11 @@
-#include "config/ConfigRefresh.h"
+#include "fetch/ConfigRefresh.h"
 
 #include "config/Configuration.h"
+#include "fetch/SignedFetch.h"
 #include "net/HttpClient.h"
 #include "platform/AtomicFile.h"
 #include "platform/GamePath.h"
 #include "platform/ProfileFile.h"
-#include "trust/SignedFetch.h"
 
 #include <exception>
 

@@ -1,5 +1,5 @@
-#include "config/ConfigRefresh.h"
 #include "config/Configuration.h"
+#include "fetch/ConfigRefresh.h"
 #include "net/HttpClient.h"
 #include "platform/ProfileFile.h"
 #include "support/MinisignKeys.h"

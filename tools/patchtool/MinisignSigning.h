@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace updater {
+namespace patchtool {
 
 // A secret key file as `minisign -G` writes it, still sealed with its password (or with none,
 // after `minisign -G -W`).
@@ -29,7 +29,7 @@ struct MinisignSecretKey
     std::array<unsigned char, 8> id{};
     std::array<unsigned char, 64> secret{}; // seed, then the public key
 
-    MinisignKey publicKey() const;
+    updater::MinisignKey publicKey() const;
 };
 
 // Opens the key with its password (ignored for a key without one); nothing when the password is
@@ -44,4 +44,4 @@ std::string defaultTrustedComment(uint64_t timestamp, std::string_view fileName)
 std::string signMinisign(const MinisignSecretKey& key, std::string_view message,
                          std::string_view trustedComment);
 
-} // namespace updater
+} // namespace patchtool

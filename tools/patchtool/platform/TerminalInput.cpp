@@ -1,11 +1,11 @@
-#include "platform/TerminalInput.h"
+#include "patchtool/platform/TerminalInput.h"
 
 #include <cstdio>
 #include <iostream>
 #include <termios.h>
 #include <unistd.h>
 
-namespace updater {
+namespace patchtool {
 
 namespace {
 
@@ -59,4 +59,4 @@ std::optional<std::string> readSecretLine(const std::string& prompt)
     return line;
 }
 
-} // namespace updater
+} // namespace patchtool
