@@ -19,6 +19,7 @@
 #include "platform/EventLog.h"
 #include "platform/GamePath.h"
 #include "platform/OnlineState.h"
+#include "platform/UnattendedSwitches.h"
 #include "platform/UpdaterError.h"
 #include "widgets/BackgroundMusic.h"
 #include "widgets/LevelGauge.h"
@@ -342,7 +343,7 @@ void UpdaterWindow::onUpdateEnded()
         startServerWatch(2);
     m_afterUpdateTimer.start();
     // Measuring runs end the launcher once the game folder is up to date.
-    if (qEnvironmentVariableIsSet("UPDATER_EXIT_AFTER_UPDATE"))
+    if (qEnvironmentVariableIsSet(switches::ExitAfterUpdate))
         requestQuit();
 }
 
@@ -480,7 +481,7 @@ void UpdaterWindow::updateStartButtons()
 void UpdaterWindow::pressStartButtonWhenAsked()
 {
     // Unattended runs (demo, end-to-end tests) press a start button as soon as it is usable.
-    const int server = qEnvironmentVariableIntValue("UPDATER_AUTOSTART_SERVER");
+    const int server = qEnvironmentVariableIntValue(switches::AutostartServer);
     QPushButton* button = server == 1 ? ui->startButton1 : server == 2 ? ui->startButton2 : nullptr;
     if (m_startButtonPressed || !button || !button->isEnabled() || !button->isVisible())
         return;
