@@ -111,8 +111,9 @@ void ConsoleProgress::pictureChanged()
     QString text = m_patch + ": " + downloadTexts(picture).percent + " (" + QString::number(done) + " of " +
                    QString::number(total) + " kb), " + (speed > 0 ? QString::number(speed) : QString("?")) +
                    " kB/s";
-    if (progress.archiveSecondsLeft && *progress.archiveSecondsLeft > 0)
-        text += ", " + durationText(*progress.archiveSecondsLeft) + " left";
+    if (const QString left = timeLeftText(progress.archiveSecondsLeft, progress.runSecondsLeft);
+        !left.isEmpty())
+        text += ", " + left;
     m_shownOnce = true;
     m_shownClock.start();
     if (!m_console.terminal()) {

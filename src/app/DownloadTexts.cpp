@@ -52,6 +52,16 @@ QString patchProgressText(int number, int count, qint64 kilobytesPerSecond, qint
     return parts.join(", ");
 }
 
+QString timeLeftText(std::optional<qint64> archiveSeconds, std::optional<qint64> runSeconds)
+{
+    if (!archiveSeconds)
+        return {};
+    QString text = durationText(*archiveSeconds) + " left";
+    if (runSeconds && *runSeconds > *archiveSeconds)
+        text += ", all patches " + durationText(*runSeconds);
+    return text;
+}
+
 DownloadTexts downloadTexts(const DownloadPicture& picture)
 {
     static const QString separator = QLocale::system().groupSeparator();

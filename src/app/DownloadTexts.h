@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace updater {
 
 // The download display's texts for a picture: "1,206 Kb" received, "1,206 kb" announced, "50 %".
@@ -24,5 +26,9 @@ QString durationText(qint64 seconds);
 // What an archive's download is at, after its name: "(2 of 5)", and once known the speed and the
 // time left: "(2 of 5), 412 kB/s, 0:42 left". `count` 0 leaves the position out; a speed of 0 the rest.
 QString patchProgressText(int number, int count, qint64 kilobytesPerSecond, qint64 secondsLeft);
+
+// The time left of the archive and, when other archives follow, of the whole run: "0:42 left",
+// "0:42 left, all patches 3:10". Empty while the archive's is not known.
+QString timeLeftText(std::optional<qint64> archiveSeconds, std::optional<qint64> runSeconds);
 
 } // namespace updater

@@ -270,6 +270,10 @@ void UpdaterWindow::showTransferPicture()
     ui->downloadBar->setValue(m_progress.gauge.bar);
     ui->percentLabel->setText(texts.percent);
     ui->sizeLabel->setText(texts.announced);
+    // The time left has the bar's room, whatever the length of the archive's name.
+    const QString left = timeLeftText(m_progress.archiveSecondsLeft, m_progress.runSecondsLeft);
+    ui->downloadBar->setFormat(left);
+    ui->downloadBar->setTextVisible(!left.isEmpty());
     if (m_captionShowsPatch)
         showPatchCaption({});
 }
@@ -294,10 +298,10 @@ void UpdaterWindow::showTransferCaption()
     }
 }
 
-// "p1.rar (2 of 5), 412 kB/s, 0:42 left" in the caption's room, or during a wait
-// "p1.rar: server busy, next try in 20 s". The name matters most, then the place, the speed and
-// the time left: what does not fit beside the whole name is left out. A wait's text always shows,
-// and a name too long beside it gives way in its middle.
+// "p1.rar (2 of 5), 412 kB/s" in the caption's room, or during a wait "p1.rar: server busy, next
+// try in 20 s". The name matters most, then the place and the speed: what does not fit beside the
+// whole name is left out (the time left is on the bar). A wait's text always shows, and a name too
+// long beside it gives way in its middle.
 void UpdaterWindow::showPatchCaption(const QString& wait)
 {
     const QFontMetrics metrics(ui->fileNameLabel->font());
@@ -305,7 +309,6 @@ void UpdaterWindow::showPatchCaption(const QString& wait)
     const QString name = latin1(m_progress.archiveName);
     const int number = m_progress.archiveNumber, count = m_progress.archiveCount;
     const qint64 speed = m_progress.bytesPerSecond / 1024;
-    const qint64 left = m_progress.archiveSecondsLeft.value_or(0);
     if (!wait.isEmpty()) {
         const QString after = ": " + wait;
         ui->fileNameLabel->setToolTip(name + after);
@@ -315,13 +318,11 @@ void UpdaterWindow::showPatchCaption(const QString& wait)
         return;
     }
     // The whole of it is there for the pointer, whatever the room leaves out.
-    const QString whole = patchProgressText(number, count, speed, left);
-    ui->fileNameLabel->setToolTip(whole.isEmpty() ? name : name + " " + whole);
-    const QString candidates[] = {
-        whole,
-        patchProgressText(number, count, speed, 0),
-        patchProgressText(number, count, 0, 0),
-    };
+    const QString whole = patchProgressText(number, count, speed, 0);
+    const QString left = timeLeftText(m_progress.archiveSecondsLeft, m_progress.runSecondsLeft);
+    ui->fileNameLabel->setToolTip((whole.isEmpty() ? name : name + " " + whole) +
+                                  (left.isEmpty() ? QString() : ", " + left));
+    const QString candidates[] = {whole, patchProgressText(number, count, 0, 0)};
     for (const QString& progress : candidates) {
         const QString text = progress.isEmpty() ? name : name + " " + progress;
         if (metrics.horizontalAdvance(text) <= room) {

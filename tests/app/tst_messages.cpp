@@ -95,6 +95,9 @@ private slots:
         add("patchProgress place", patchProgressText(2, 5, 0, 0).toStdString());
         add("patchProgress speed and time left", patchProgressText(2, 5, 412, 42).toStdString());
         add("patchProgress past an hour", patchProgressText(1, 1, 3, 3723).toStdString());
+        add("timeLeft of the last archive", timeLeftText(42, 42).toStdString());
+        add("timeLeft with archives to follow", timeLeftText(42, 190).toStdString());
+        add("timeLeft of the run not known", timeLeftText(42, std::nullopt).toStdString());
 
         // Line by line, so that a failure names the first line that differs; the bytes all count.
         QCOMPARE(texts.split('\n'), test::goldenBytes("messages.txt").split('\n'));
