@@ -170,6 +170,9 @@ DialogAnswer askPerson(const Request& r)
     QEventLoop loop;
     QObject::connect(box, &QMessageBox::finished, &loop, &QEventLoop::quit);
     box->show();
+    // The box takes the keyboard: Enter meant for it must not press a button of the window behind.
+    box->raise();
+    box->activateWindow();
     loop.exec();
     DialogAnswer answer = escapeAnswer(r);
     if (box) {

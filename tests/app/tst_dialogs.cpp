@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QThread>
 #include <QTimer>
 #include <QtTest>
@@ -166,15 +167,33 @@ private slots:
         QCOMPARE(m_journal->answers(), (QStringList{"Yes", "No", "OK", "OK", "Yes", "Yes"}));
     }
 
-    // A server's answer or an archive's comment shows as it is, never as rich text with links.
-    void personBoxShowsPlainText()
+    // A server's answer or an archive's comment shows as it is, never as rich text with links; and
+    // the box takes the keyboard from the window behind it, whose default button Enter would press.
+    void personBoxShowsPlainTextAndTakesTheKeyboard()
     {
+        // A real X server without a window manager: there, as on a bare desktop, a window gets the
+        // keyboard only when it asks for it (the offscreen platform hands it to every new window).
+        QProcess xServer;
+        xServer.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "800x600x24"});
+        if (!xServer.waitForStarted(10000))
+            QSKIP("Xvfb is not installed (scripts/setup installs it)");
+        const auto endServer = qScopeGuard([&xServer] {
+            xServer.terminate();
+            xServer.waitForFinished(10000);
+        });
+        QVERIFY(QTest::qWaitFor([&] { return xServer.canReadLine(); }, 20000));
+        const QByteArray display = ":" + xServer.readLine().trimmed();
+
         QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("DISPLAY", QString::fromLatin1(display));
+        environment.insert("QT_QPA_PLATFORM", "xcb");
+        child.setProcessEnvironment(environment);
         child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         child.start(QCoreApplication::applicationFilePath(), {PersonBoxArgument});
         QVERIFY(child.waitForFinished(30000));
         QCOMPARE(child.exitCode(), 0);
-        QCOMPARE(child.readAllStandardOutput(), QByteArray("plain\n"));
+        QCOMPARE(child.readAllStandardOutput(), QByteArray("plain, active\n"));
     }
 };
 
@@ -187,11 +206,20 @@ int main(int argc, char** argv)
         return 0;
     }
     if (app.arguments().contains(PersonBoxArgument)) {
+        QWidget behind;
+        behind.show();
+        behind.activateWindow();
         QTimer pressOk;
-        QObject::connect(&pressOk, &QTimer::timeout, [] {
+        // The box is judged once it has the keyboard, or when it has not had it for long.
+        const QDeadlineTimer patience(10000);
+        QObject::connect(&pressOk, &QTimer::timeout, [&patience] {
             for (QWidget* widget : QApplication::topLevelWidgets())
                 if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) {
-                    std::printf("%s\n", box->textFormat() == Qt::PlainText ? "plain" : "rich");
+                    const bool active = QApplication::activeWindow() == box;
+                    if (!active && !patience.hasExpired())
+                        return;
+                    std::printf("%s, %s\n", box->textFormat() == Qt::PlainText ? "plain" : "rich",
+                                active ? "active" : "behind");
                     box->button(QMessageBox::Ok)->click();
                 }
         });
