@@ -73,10 +73,12 @@ int runHeadless(const CommandLine& line, int argc, char** argv)
         return 1;
     }
     // A check reads the game folder only: it needs neither the configuration nor the network.
-    const std::optional<Configuration> config =
-        task == UpdateWorker::Task::Verify ? std::optional<Configuration>(Configuration{}) : readConfig();
+    const ConfigRead read = task == UpdateWorker::Task::Verify ? ConfigRead{Configuration{}} : readConfig();
+    const std::optional<Configuration>& config = read.config;
     if (!config) {
-        console.line(messages::configurationMissing(configFilePath()));
+        console.line(read.problem == ConfigRead::Problem::TooLarge
+                         ? messages::configurationTooLarge(configFilePath())
+                         : messages::configurationMissing(configFilePath()));
         return 1;
     }
 

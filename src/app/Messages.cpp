@@ -34,6 +34,30 @@ std::string configurationMissing(const std::string& configPath)
            "]\n\n!Main-Config file is missing! Did u install it right, guess not... Try again baka";
 }
 
+std::string configurationTooLarge(const std::string& configPath)
+{
+    return "-= CRITICAL ERROR 2 =-\n\nCouldn't read [" + configPath +
+           "]\n\nThe file is larger than 16 MiB or has too many lines, so it is not read. The community's "
+           "updater4.cfg is far smaller: put its own copy in place.";
+}
+
+std::string startButtonTip(const std::string& serverName, StartBlock block)
+{
+    switch (block) {
+    case StartBlock::None:
+        break;
+    case StartBlock::Updating:
+        return "Not yet: the game files are being brought up to date";
+    case StartBlock::CheckingFiles:
+        return "Not yet: the game files are being checked";
+    case StartBlock::NotRefreshed:
+        return "Not now: the configuration could not be refreshed from the community's site in this run";
+    case StartBlock::MapServerOff:
+        return "Not now: the map server of " + serverName + " does not accept connections";
+    }
+    return "Start the game on " + serverName;
+}
+
 std::string offline()
 {
     return "OFFLINE";

@@ -11,6 +11,13 @@
 
 // Every text the launcher shows the player in a box, in one place. Texts are 8-bit (Latin-1), as
 // the community's files are.
+namespace updater {
+
+// Why a start button cannot be used now, the first of these that holds.
+enum class StartBlock { None, Updating, CheckingFiles, NotRefreshed, MapServerOff };
+
+} // namespace updater
+
 namespace updater::messages {
 
 std::string alreadyRunning();
@@ -19,6 +26,8 @@ std::string gameFolderInUse();
 std::string gameFolderLockUnusable(const std::string& lockPath, const std::string& reason,
                                    bool standsInTheWay);
 std::string configurationMissing(const std::string& configPath);
+// The configuration is there but too large to be read.
+std::string configurationTooLarge(const std::string& configPath);
 std::string offline();
 std::string firstStart();
 std::string settingsRepaired();
@@ -34,6 +43,8 @@ std::vector<std::string> gameFilesReport(const GameFilesReport& report);
 std::vector<std::string> notMended(const RepairReport& report);
 std::string refreshFailed(const std::string& configLink, const std::string& reply);
 std::string closeQuestion();
+// A start button's tooltip: what it does, or why it cannot be used now.
+std::string startButtonTip(const std::string& serverName, StartBlock block);
 std::string noDataFolder();
 std::string clientMissing(const std::string& clientName);
 std::string replacement(UpdaterReplacement found);

@@ -13,6 +13,8 @@ struct RunState
     bool serverOnline[2] = {false, false};
     // Set while "Check game files" runs: the game must not start on files being written.
     bool repairingGameFiles = false;
+    // Set while the update run brings the game folder up to date.
+    bool updating = false;
     // The mouse add-on choice, loaded from and saved to the settings store.
     bool freedomMouseStatus = false;
 };

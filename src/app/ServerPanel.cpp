@@ -1,5 +1,6 @@
 #include "app/ServerPanel.h"
 
+#include "app/Messages.h"
 #include "app/RunState.h"
 
 #include "widgets/LevelGauge.h"
@@ -75,11 +76,21 @@ void showProbeResult(const ServerView& view, ProbeStep step, bool accepted)
     setHousePicture(view, step, accepted ? HousePicture::On : HousePicture::Off);
 }
 
-void updateStartButtons(const RunState& state, QPushButton* start1, QPushButton* start2)
+void updateStartButtons(const RunState& state, QPushButton* start1, QPushButton* start2,
+                        const std::array<QString, 2>& names)
 {
     const bool ready = state.configRefreshed && !state.repairingGameFiles;
-    start1->setEnabled(state.serverOnline[0] && ready);
-    start2->setEnabled(state.serverOnline[1] && ready);
+    QPushButton* const buttons[] = {start1, start2};
+    for (int i = 0; i < 2; ++i) {
+        buttons[i]->setEnabled(state.serverOnline[i] && ready);
+        const StartBlock block = state.updating             ? StartBlock::Updating
+                                 : state.repairingGameFiles ? StartBlock::CheckingFiles
+                                 : !state.configRefreshed   ? StartBlock::NotRefreshed
+                                 : !state.serverOnline[i]   ? StartBlock::MapServerOff
+                                                            : StartBlock::None;
+        buttons[i]->setToolTip(
+            QString::fromLatin1(messages::startButtonTip(names[i].toLatin1().toStdString(), block)));
+    }
 }
 
 } // namespace updater

@@ -3,6 +3,8 @@
 #include "monitor/StatusProbe.h"
 #include "net/IcmpPacket.h"
 
+#include <QString>
+
 #include <array>
 #include <functional>
 
@@ -68,6 +70,8 @@ void showProbeResult(const ServerView& view, ProbeStep step, bool accepted);
 
 // Run every second: a start button is usable exactly while the configuration refresh succeeded
 // and that server's map port accepted the last probe. The account and char results play no part.
-void updateStartButtons(const RunState& state, QPushButton* start1, QPushButton* start2);
+// A button that cannot be used says why in its tooltip; `names` are the servers' names.
+void updateStartButtons(const RunState& state, QPushButton* start1, QPushButton* start2,
+                        const std::array<QString, 2>& names);
 
 } // namespace updater

@@ -112,8 +112,9 @@ UpdaterWindow::UpdaterWindow(QWidget* parent)
     m_settingsMenu->initMouseFreedomMenu();
     m_newsPage = new NewsPage(ui->newsView, m_config.homepage, this);
     connect(ui->reloadButton, &QToolButton::clicked, m_newsPage, &NewsPage::reload);
-    connect(m_newsPage, &NewsPage::navigationFailed, this, [](const QUrl& url) {
-        logEvent("news page failed: " + url.toDisplayString(QUrl::RemoveUserInfo).toStdString());
+    connect(m_newsPage, &NewsPage::navigationFailed, this, [](const QUrl& url, const QString& reason) {
+        logEvent("news page failed: " + url.toDisplayString(QUrl::RemoveUserInfo).toStdString() + ": " +
+                 reason.toStdString());
     });
     m_music = new BackgroundMusic(ui->musicButton, m_config.bgmSound, this);
     connect(m_music, &BackgroundMusic::failed, this, [](const QString& message) {
@@ -166,13 +167,16 @@ void UpdaterWindow::saveSettings()
 
 void UpdaterWindow::loadConfiguration()
 {
-    std::optional<Configuration> config = readConfig();
-    if (!config) {
-        messageBox(messages::configurationMissing(configFilePath()), "Alert", DialogIcon::Stop);
+    ConfigRead read = readConfig();
+    if (!read.config) {
+        messageBox(read.problem == ConfigRead::Problem::TooLarge
+                       ? messages::configurationTooLarge(configFilePath())
+                       : messages::configurationMissing(configFilePath()),
+                   "Alert", DialogIcon::Stop);
         requestQuit();
     }
     // Without a file the window goes on with empty values until the requested end takes effect.
-    m_config = config.value_or(Configuration{});
+    m_config = read.config.value_or(Configuration{});
 }
 
 void UpdaterWindow::checkOnline()
@@ -236,6 +240,7 @@ void UpdaterWindow::onFirstShow()
 
 void UpdaterWindow::startUpdateRun()
 {
+    m_state.updating = true;
     m_worker = std::make_unique<UpdateWorker>(m_config, m_noticeBoxes);
     UpdateRun& run = m_worker->run();
     connect(&run, &UpdateRun::patchStarted, this, &UpdaterWindow::showPatchStarted);
@@ -337,6 +342,7 @@ void UpdaterWindow::onUpdateEnded()
 {
     if (m_stopping)
         return;
+    m_state.updating = false;
     m_updateRunDone = true;
     m_settingsMenu->setCheckGameFilesAvailable(true);
     startServerWatch(1);
@@ -475,7 +481,8 @@ void UpdaterWindow::refreshConfiguration()
 
 void UpdaterWindow::updateStartButtons()
 {
-    updater::updateStartButtons(m_state, ui->startButton1, ui->startButton2);
+    updater::updateStartButtons(m_state, ui->startButton1, ui->startButton2,
+                                {latin1(m_config.entry(1).serverName), latin1(m_config.entry(2).serverName)});
     pressStartButtonWhenAsked();
 }
 

@@ -6,6 +6,7 @@
 #include "app/UpdaterApplication.h"
 #include "app/UpdaterWindow.h"
 #include "app/WindowEntry.h"
+#include "platform/EventLog.h"
 #include "platform/ProcessInfo.h"
 
 #include <cstdio>
@@ -45,6 +46,8 @@ extern "C" __attribute__((visibility("default"))) int tarvoUpdaterWindowMain(int
     try {
         window = std::make_unique<UpdaterWindow>();
     } catch (const std::exception& error) {
+        // In the log before the box: a player who closes it still has what to send the community.
+        logEvent(std::string("start-up failed: ") + error.what());
         showErrorBox(error.what());
         return 0;
     }

@@ -60,14 +60,18 @@ Configuration readConfigurationFrom(const ProfileFile& f)
     return c;
 }
 
-std::optional<Configuration> readConfig()
+ConfigRead readConfig()
 {
     const ProfileFile file(resolveGamePath(configFilePath()));
-    if (file.tooLarge())
+    if (file.tooLarge()) {
         logEvent("the configuration is larger than 16 MiB or has too many lines: not read");
-    if (!file.exists())
-        return std::nullopt;
-    return readConfigurationFrom(file);
+        return {std::nullopt, ConfigRead::Problem::TooLarge};
+    }
+    if (!file.exists()) {
+        logEvent("the configuration " + configFilePath() + " is missing");
+        return {std::nullopt, ConfigRead::Problem::Missing};
+    }
+    return {readConfigurationFrom(file), ConfigRead::Problem::None};
 }
 
 } // namespace updater

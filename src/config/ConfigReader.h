@@ -12,7 +12,16 @@ class ProfileFile;
 // HowManyServers is 2.
 Configuration readConfigurationFrom(const ProfileFile& file);
 
-// Reads the game folder's configuration file; nothing when there is none.
-std::optional<Configuration> readConfig();
+// The game folder's configuration, or why there is none.
+struct ConfigRead
+{
+    enum class Problem { None, Missing, TooLarge };
+    std::optional<Configuration> config;
+    Problem problem = Problem::None;
+};
+
+// Reads the game folder's configuration file. One larger than 16 MiB or of too many lines is not
+// read: taken as empty, it would look like a community that configured nothing.
+ConfigRead readConfig();
 
 } // namespace updater

@@ -5,6 +5,7 @@
 #include "net/HttpClient.h"
 #include "platform/AtomicFile.h"
 #include "platform/Clock.h"
+#include "platform/EventLog.h"
 #include "platform/FileOps.h"
 #include "platform/StopFlag.h"
 #include "platform/UpdaterError.h"
@@ -262,6 +263,8 @@ void downloadFromAddresses(HttpClient& http, const std::vector<std::string>& add
         const Clock::Duration wait = busyWait(timing, round, retryAfter);
         if (clock.now() + wait - began > timing.busySlotTime)
             throw HttpError("busy for too long");
+        logEvent("every address of " + documentName(addresses.front()) + " is busy: waiting " +
+                 std::to_string(std::chrono::duration_cast<std::chrono::seconds>(wait).count()) + " s");
         if (!waitBeforeRetry(wait, watch, true))
             http.raiseStopped();
     }

@@ -47,6 +47,15 @@ const char* refusalOf(const CommunityKey& key, const PendingPatch& patch, std::o
                                                                         : nullptr;
 }
 
+// Each file a check found missing or changed, for the community that reads the log.
+void logDamagedFiles(const GameFilesReport& report, const char* check)
+{
+    for (const DamagedFile& file : report.damaged)
+        logEvent(std::string(check) +
+                 (file.kind == DamagedFile::Kind::Missing ? ": missing " : ": changed ") + file.path + " (" +
+                 file.recorded.slot + ", " + file.recorded.document + ")");
+}
+
 // The sizes the integrity lines give, for the run's progress; a line that cannot be read is
 // refused when its slot's turn comes.
 std::vector<std::optional<int64_t>> archiveSizes(const std::vector<PendingPatch>& patches)
@@ -427,6 +436,7 @@ void UpdateRun::verify()
     const InstalledFiles record(resolveGamePath(installedFilesPath()));
     m_repairReport = {};
     m_repairReport.before = checkGameFiles(record, &m_stop, checkingProgress());
+    logDamagedFiles(m_repairReport.before, "check");
     if (!m_stop.requested())
         emit verifyEnded(m_repairReport);
 }
@@ -443,6 +453,7 @@ void UpdateRun::repair()
     InstalledFiles installed = openInstalledFiles();
     m_repairReport = {};
     m_repairReport.before = checkGameFiles(installed, &m_stop, checkingProgress());
+    logDamagedFiles(m_repairReport.before, "check");
     if (m_stop.requested())
         return;
     const std::vector<PendingPatch> mending = patchesMending(m_repairReport.before);
@@ -470,6 +481,7 @@ void UpdateRun::repair()
             return;
     }
     m_repairReport.after = checkGameFiles(installed, &m_stop, checkingProgress());
+    logDamagedFiles(m_repairReport.after, "after the repair");
     if (!m_stop.requested())
         emit repairEnded(m_repairReport);
 }

@@ -78,7 +78,7 @@ void NewsPage::showHomepage()
             this,
             [this, url] {
                 siteNotFound();
-                emit navigationFailed(url);
+                emit navigationFailed(url, "not a complete address");
             },
             Qt::QueuedConnection);
         return;
@@ -118,7 +118,9 @@ void NewsPage::handleLoading(const QWebEngineLoadingInfo& info)
     if (info.status() != QWebEngineLoadingInfo::LoadFailedStatus)
         return;
     siteNotFound();
-    emit navigationFailed(info.url());
+    emit navigationFailed(info.url(), info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain
+                                          ? "HTTP " + QString::number(info.errorCode())
+                                          : info.errorString());
 }
 
 } // namespace updater

@@ -34,8 +34,9 @@ public:
     bool showsFallbackText() const { return m_stage == Stage::Fallback; }
 
 signals:
-    // Every failed navigation, after the reaction to it has begun (for tests and diagnostics).
-    void navigationFailed(const QUrl& url);
+    // Every failed navigation, after the reaction to it has begun, with why: "HTTP 404" for a
+    // server's answer, else the browser's own words (for the log, and tests).
+    void navigationFailed(const QUrl& url, const QString& reason);
 
 private:
     // How far the reaction to the latest failed navigation has gone, so that a failing error page

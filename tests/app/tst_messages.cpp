@@ -27,6 +27,7 @@ private slots:
             messages::gameFolderLockUnusable("/games/gv/Tarvo-Updater/updater.lock",
                                              "something that is not a lock file stands there", true));
         add("configurationMissing", messages::configurationMissing("Tarvo-Updater\\updater4.cfg"));
+        add("configurationTooLarge", messages::configurationTooLarge("Tarvo-Updater\\updater4.cfg"));
         add("offline", messages::offline());
         add("firstStart", messages::firstStart());
         add("settingsRepaired", messages::settingsRepaired());

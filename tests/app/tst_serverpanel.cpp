@@ -225,12 +225,27 @@ void TestServerPanel::startButtons_data()
     QTest::addColumn<bool>("online1");
     QTest::addColumn<bool>("online2");
     QTest::addColumn<bool>("refreshed");
-    QTest::newRow("nothing") << false << false << false;
-    QTest::newRow("online, not refreshed") << true << true << false;
-    QTest::newRow("refreshed, offline") << false << false << true;
-    QTest::newRow("server 1 only") << true << false << true;
-    QTest::newRow("server 2 only") << false << true << true;
-    QTest::newRow("both") << true << true << true;
+    QTest::addColumn<QString>("busyWith"); // "", "update" or "check"
+    QTest::addColumn<QStringList>("tips");
+    const QString notRefreshed =
+        "Not now: the configuration could not be refreshed from the community's site in this run";
+    const QString alphaOff = "Not now: the map server of Alpha does not accept connections";
+    const QString betaOff = "Not now: the map server of Beta does not accept connections";
+    QTest::newRow("nothing") << false << false << false << "" << QStringList{notRefreshed, notRefreshed};
+    QTest::newRow("online, not refreshed")
+        << true << true << false << "" << QStringList{notRefreshed, notRefreshed};
+    QTest::newRow("refreshed, offline") << false << false << true << "" << QStringList{alphaOff, betaOff};
+    QTest::newRow("server 1 only") << true << false << true << ""
+                                   << QStringList{"Start the game on Alpha", betaOff};
+    QTest::newRow("server 2 only") << false << true << true << ""
+                                   << QStringList{alphaOff, "Start the game on Beta"};
+    QTest::newRow("both") << true << true << true << ""
+                          << QStringList{"Start the game on Alpha", "Start the game on Beta"};
+    const QString updating = "Not yet: the game files are being brought up to date";
+    QTest::newRow("updating") << true << true << false << "update" << QStringList{updating, updating};
+    const QString checking = "Not yet: the game files are being checked";
+    QTest::newRow("checking, online and refreshed")
+        << true << true << true << "check" << QStringList{checking, checking};
 }
 
 void TestServerPanel::startButtons()
@@ -238,6 +253,8 @@ void TestServerPanel::startButtons()
     QFETCH(bool, online1);
     QFETCH(bool, online2);
     QFETCH(bool, refreshed);
+    QFETCH(QString, busyWith);
+    QFETCH(QStringList, tips);
     Panel w;
     QPushButton* start1 = w.controls[0].startButton;
     QPushButton* start2 = w.controls[1].startButton;
@@ -248,9 +265,13 @@ void TestServerPanel::startButtons()
     state.serverOnline[0] = online1;
     state.serverOnline[1] = online2;
     state.configRefreshed = refreshed;
-    updateStartButtons(state, start1, start2);
-    QCOMPARE(start1->isEnabled(), online1 && refreshed);
-    QCOMPARE(start2->isEnabled(), online2 && refreshed);
+    state.updating = busyWith == "update";
+    state.repairingGameFiles = busyWith == "check";
+    updateStartButtons(state, start1, start2, {"Alpha", "Beta"});
+    const bool ready = refreshed && busyWith != "check";
+    QCOMPARE(start1->isEnabled(), online1 && ready);
+    QCOMPARE(start2->isEnabled(), online2 && ready);
+    QCOMPARE((QStringList{start1->toolTip(), start2->toolTip()}), tips);
 }
 
 QTEST_MAIN(TestServerPanel)

@@ -168,7 +168,7 @@ class TestConfigReader : public QObject
     {
         GameFolder game;
         game.write("Tarvo-Updater/updater4.cfg", bytes);
-        return readConfig().value(); // throws, failing the test, when the file was not found
+        return readConfig().config.value(); // throws, failing the test, when the file was not found
     }
 
 private slots:
@@ -346,27 +346,37 @@ private slots:
     {
         GameFolder game;
         game.write("tarvo-updater/UPDATER4.CFG", "[Main]\r\nTitleWindowName=found\r\n");
-        QCOMPARE(readConfig().value().titleWindowName, std::string("found"));
+        QCOMPARE(readConfig().config.value().titleWindowName, std::string("found"));
     }
 
     void missingFile_data()
     {
         QTest::addColumn<QString>("present");
-        QTest::newRow("no updater folder") << QString();
-        QTest::newRow("other files only") << QString("Tarvo-Updater/updater3.cfg");
-        QTest::newRow("a folder of that name") << QString("Tarvo-Updater/updater4.cfg/");
+        QTest::addColumn<int>("problem");
+        const int missing = int(ConfigRead::Problem::Missing);
+        QTest::newRow("no updater folder") << QString() << missing;
+        QTest::newRow("other files only") << QString("Tarvo-Updater/updater3.cfg") << missing;
+        QTest::newRow("a folder of that name") << QString("Tarvo-Updater/updater4.cfg/") << missing;
+        QTest::newRow("larger than 16 MiB")
+            << QString("Tarvo-Updater/updater4.cfg") << int(ConfigRead::Problem::TooLarge);
     }
 
     void missingFile()
     {
         QFETCH(QString, present);
+        QFETCH(int, problem);
         GameFolder game;
+        const QByteArray config = "[Main]\r\nTitleWindowName=wrong file\r\n";
         if (present.endsWith('/'))
             QVERIFY(QDir().mkpath(present));
         else if (!present.isEmpty())
-            game.write(present, "[Main]\r\nTitleWindowName=wrong file\r\n");
+            game.write(present, problem == int(ConfigRead::Problem::TooLarge)
+                                    ? config + QByteArray(16 * 1024 * 1024, ';')
+                                    : config);
 
-        QVERIFY(!readConfig().has_value());
+        const ConfigRead read = readConfig();
+        QVERIFY(!read.config.has_value());
+        QCOMPARE(int(read.problem), problem);
     }
 
     void readingFromAnOpenedFile()

@@ -139,16 +139,20 @@ private slots:
     void failuresLeadToTheErrorPage_data()
     {
         QTest::addColumn<QString>("homepage");
-        QTest::addRow("404 answer") << QString::fromStdString(m_server.url("/gone"));
+        QTest::addColumn<QString>("reason"); // how it starts
+        QTest::addRow("404 answer") << QString::fromStdString(m_server.url("/gone")) << "HTTP 404";
         QTest::addRow("nobody listening")
-            << QString("http://127.0.0.1:%1/news").arg(ScriptedHttpServer::unusedPort());
-        QTest::addRow("marker text") << "Bad Configured Updater (kick GM's ass!)";
-        QTest::addRow("words without a scheme") << "see www.tarvo-gv.example";
+            << QString("http://127.0.0.1:%1/news").arg(ScriptedHttpServer::unusedPort()) << "";
+        QTest::addRow("marker text") << "Bad Configured Updater (kick GM's ass!)"
+                                     << "not a complete address";
+        QTest::addRow("words without a scheme") << "see www.tarvo-gv.example"
+                                                << "not a complete address";
     }
 
     void failuresLeadToTheErrorPage()
     {
         QFETCH(QString, homepage);
+        QFETCH(QString, reason);
         NewsBrowser browser(homepage.toStdString());
         auto& [game, view, news] = browser;
         QSignalSpy failed(&news, &NewsPage::navigationFailed);
@@ -156,6 +160,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(view.title(), QString("Error"), LoadTimeoutMs);
         QCOMPARE(view.url(), NewsPage::errorPageUrl());
         QCOMPARE(failed.count(), 1);
+        const QString told = failed.first().at(1).toString();
+        QVERIFY2(!told.isEmpty() && told.startsWith(reason), qPrintable(told));
         QVERIFY(news.showsErrorPage());
         QVERIFY(view.url() != QUrl("about:blank"));
     }
