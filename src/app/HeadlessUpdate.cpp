@@ -8,6 +8,7 @@
 #include "app/UpdateWorker.h"
 #include "config/ConfigReader.h"
 #include "patch/UpdateRun.h"
+#include "platform/EventLog.h"
 #include "platform/ProcessInfo.h"
 
 #include <QCoreApplication>
@@ -69,7 +70,14 @@ int runHeadless(const CommandLine& line, int argc, char** argv)
     LauncherProcess process;
     Console console(standardErrorIsTerminal());
     if (const std::optional<std::string> refusal = process.start(logModeOf(task))) {
-        console.line(*refusal);
+        if (!process.openOnThisFolder()) {
+            console.line(*refusal);
+            return 1;
+        }
+        // The log is shared with the open launcher, which a player hands on when asking why.
+        RunLog log(logModeOf(task));
+        logEvent(line.taskOption + " refused: the launcher is open on this game folder");
+        console.line(messages::openOnThisFolder(task != UpdateWorker::Task::Update));
         return 1;
     }
     // A check reads the game folder only: it needs neither the configuration nor the network.

@@ -50,15 +50,18 @@ LauncherProcess::LockRefusal LauncherProcess::takeLocks()
             m_lockNotes.push_back(unguarded + " (" + lock.path() + ": " + lock.reason() + ")");
     };
     const LockOutcome user = m_lock.acquire();
-    if (user == LockOutcome::HeldElsewhere)
+    if (user == LockOutcome::HeldElsewhere) {
+        // Whether that launcher is on this very folder: a lock taken only to look is let go at once.
+        if (const std::optional<std::string> path = gameFolderLockPath())
+            m_openOnThisFolder = InstanceLock(*path).acquire() == LockOutcome::HeldElsewhere;
         return LockRefusal::AlreadyRunning;
+    }
     note(m_lock, user, "no place takes the user's lock: two launchers of this user are not kept apart");
 
-    const std::string folder = resolveGamePath("Tarvo-Updater");
-    if (entryKind(folder) != EntryKind::Folder)
+    const std::optional<std::string> path = gameFolderLockPath();
+    if (!path)
         return LockRefusal::None;
-    // Named whole, so that the player can remove one left by another user from anywhere.
-    m_gameFolderLock.emplace(gameFolderPath() + "/" + resolveGamePath(updaterFolderPath("updater.lock")));
+    m_gameFolderLock.emplace(*path);
     const LockOutcome game = m_gameFolderLock->acquire();
     if (game == LockOutcome::HeldElsewhere)
         return LockRefusal::GameFolderInUse;
@@ -67,6 +70,14 @@ LauncherProcess::LockRefusal LauncherProcess::takeLocks()
     note(*m_gameFolderLock, game,
          "the game folder's file system takes no locks: launchers on it are not kept apart");
     return LockRefusal::None;
+}
+
+std::optional<std::string> LauncherProcess::gameFolderLockPath()
+{
+    if (entryKind(resolveGamePath("Tarvo-Updater")) != EntryKind::Folder)
+        return std::nullopt;
+    // Named whole, so that the player can remove one left by another user from anywhere.
+    return gameFolderPath() + "/" + resolveGamePath(updaterFolderPath("updater.lock"));
 }
 
 std::string LauncherProcess::refusalText(LockRefusal refusal) const

@@ -30,6 +30,8 @@ public:
     std::optional<std::string> start(const char* mode = "");
     // Ends the log now rather than with this object.
     void finishLog();
+    // After a refused start(): another launcher of this user is open on this very game folder.
+    bool openOnThisFolder() const { return m_openOnThisFolder; }
 
     // Logging out, a service manager or a terminal's Ctrl+C.
     TerminationRequest& termination() { return m_termination; }
@@ -46,12 +48,15 @@ private:
     std::string refusalText(LockRefusal refusal) const;
     // What taking the locks mended or could not guard, for the log once it is open.
     void logLockNotes() const;
+    // The game folder's own lock, when the folder has a Tarvo-Updater folder to guard.
+    static std::optional<std::string> gameFolderLockPath();
 
     TerminationRequest m_termination;
     InstanceLock m_lock{InstanceLock::userLockPaths()};
     std::optional<InstanceLock> m_gameFolderLock;
     std::vector<std::string> m_lockNotes;
     std::unique_ptr<RunLog> m_log;
+    bool m_openOnThisFolder = false;
 };
 
 // The run's lines in the log a player hands to the community: opened with a "start" line naming

@@ -9,6 +9,14 @@ std::string alreadyRunning()
     return "-= Updater is already running! =-\n\nYou're trying to start it twice ...";
 }
 
+std::string openOnThisFolder(bool check)
+{
+    if (check)
+        return "The launcher is open on this game folder: \"Check game files\" in its Settings menu does "
+               "the same there.";
+    return "The launcher is open on this game folder: it brings the folder up to date itself.";
+}
+
 std::string gameFolderInUse()
 {
     return "-= The game folder is in use =-\n\nAnother updater is bringing this game folder up to "

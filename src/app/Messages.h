@@ -22,6 +22,9 @@ namespace updater::messages {
 
 std::string alreadyRunning();
 std::string gameFolderInUse();
+// A run without a window refused because the launcher's window is open on this game folder;
+// `check`: the run was to check (or repair) the game files.
+std::string openOnThisFolder(bool check);
 // The game folder's lock file cannot be opened, or something else stands at its name.
 std::string gameFolderLockUnusable(const std::string& lockPath, const std::string& reason,
                                    bool standsInTheWay);

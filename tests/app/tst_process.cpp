@@ -245,45 +245,51 @@ private slots:
         QTest::addColumn<QString>("lockHeld");   // held by another launcher: "user" (per user), "folder";
                                                  // "unusable": a folder with files at the folder's lock
         QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("errors");     // pattern for standard error
-        QTest::addColumn<bool>("applied");       // the patch's file landed and the slot is recorded
-        QTest::addColumn<bool>("logged");        // the event log has the start and end lines
+        QTest::addColumn<QString>("errors"); // pattern for standard error
+        QTest::addColumn<bool>("applied");   // the patch's file landed and the slot is recorded
+        QTest::addColumn<QString>(
+            "logged"); // the event log has: "run" (a whole run), "refusal", "" (nothing)
         QTest::addColumn<QByteArray>("comment"); // the archive's comment
 
         const QString none;
-        QTest::newRow("all applied") << "served" << true << false << none << 0 << "p1\\.rar" << true << true
+        QTest::newRow("all applied") << "served" << true << false << none << 0 << "p1\\.rar" << true << "run"
                                      << QByteArray();
         QTest::newRow("list unavailable")
             << "refused" << true << false << none << 1 << "-= CRITICAL ERROR 3 =-\n\nCan't download" << false
-            << true << QByteArray();
+            << "run" << QByteArray();
         QTest::newRow("slot fails") << "served" << false << false << none << 1 << "404 Not Found" << false
-                                    << true << QByteArray();
+                                    << "run" << QByteArray();
         QTest::newRow("second instance")
             << "served" << true << false << "user" << 1
-            << "^-= Updater is already running! =-\n\nYou're trying to start it twice ...\n$" << false
-            << false << QByteArray();
+            << "^-= Updater is already running! =-\n\nYou're trying to start it twice ...\n$" << false << none
+            << QByteArray();
+        // The player's own launcher window on this very folder: said plainly, and logged.
+        QTest::newRow("the window open on this folder")
+            << "served" << true << false << "user and folder" << 1
+            << "^The launcher is open on this game folder: it brings the folder up to date itself\\.\n$"
+            << false << "refusal" << QByteArray();
         // Another user's launcher, or a timed job with a runtime folder of its own, on this folder.
         QTest::newRow("game folder in use")
             << "served" << true << false << "folder" << 1 << "^-= The game folder is in use =-\n"
-            << false << false << QByteArray();
+            << false << none << QByteArray();
         // A lock left by a start as another user: named, with the way out, never "in use".
         QTest::newRow("game folder lock unusable")
             << "served" << true << false << "unusable" << 1
             << "^-= The game folder's lock cannot be taken =-\n\n.*/Tarvo-Updater/updater.lock: " << false
-            << false << QByteArray();
+            << none << QByteArray();
         QTest::newRow("game folder elsewhere")
-            << "served" << true << true << none << 0 << "p1\\.rar" << true << true << QByteArray();
+            << "served" << true << true << none << 0 << "p1\\.rar" << true << "run" << QByteArray();
         // A comment that would clear the terminal and print a false outcome shows its escapes.
         QTest::newRow("comment with terminal controls")
-            << "served" << true << false << none << 0 << "\\\\x1b\\[2J\\\\x1b\\[HAll done" << true << true
+            << "served" << true << false << none << 0 << "\\\\x1b\\[2J\\\\x1b\\[HAll done" << true << "run"
             << QByteArray("\x1b[2J\x1b[HAll done\r\x07");
         // The notice of an archive that is cut comes after the line that it is being unpacked.
         QTest::newRow("cut archive, in the run's order")
             << "served cut" << true << false << none << 1
-            << "Unpacking p1\\.rar\n-= RAR ERROR =-\n\nFile header broken" << false << true << QByteArray();
+            << "Unpacking p1\\.rar\n-= RAR ERROR =-\n\nFile header broken" << false << "run" << QByteArray();
         QTest::newRow("no configuration")
-            << "" << true << false << none << 1 << "^-= CRITICAL ERROR 2 =-\n\nCouldn't find" << false
-            << false << QByteArray();
+            << "" << true << false << none << 1 << "^-= CRITICAL ERROR 2 =-\n\nCouldn't find" << false << none
+            << QByteArray();
     }
 
     void updateOnlyRunsWithoutADisplay()
@@ -317,13 +323,14 @@ private slots:
         if (!list.isEmpty())
             folder.write("Tarvo-Updater/updater4.cfg",
                          QByteArray::fromStdString("[Main]\r\nPatch_List=" + address + "\r\n"));
-        updater::InstanceLock lock((lockHeld == "folder" ? folder.path() + "/Tarvo-Updater/updater.lock"
-                                                         : m_home.filePath("Updater.lock"))
-                                       .toStdString());
+        updater::InstanceLock userLock(m_home.filePath("Updater.lock").toStdString());
+        updater::InstanceLock folderLock((folder.path() + "/Tarvo-Updater/updater.lock").toStdString());
         if (lockHeld == "unusable")
             folder.write("Tarvo-Updater/updater.lock/kept", "");
-        else if (!lockHeld.isEmpty())
-            QCOMPARE(lock.acquire(), updater::LockOutcome::Acquired);
+        if (lockHeld.contains("user"))
+            QCOMPARE(userLock.acquire(), updater::LockOutcome::Acquired);
+        if (lockHeld.contains("folder"))
+            QCOMPARE(folderLock.acquire(), updater::LockOutcome::Acquired);
 
         QProcessEnvironment env = environment();
         env.remove("DISPLAY");
@@ -346,11 +353,15 @@ private slots:
         QCOMPARE(folder.read("data/one.txt"), QByteArray(applied ? "1" : ""));
         QCOMPARE(folder.read("Tarvo-Updater/applied4.list").contains("Update_1=p1.rar"), applied);
         const QByteArray log = folder.read("Tarvo-Updater/updater.log");
-        QTEST(log.contains(" (update only)\n") && log.endsWith(" end\n"), "logged");
+        QFETCH(QString, logged);
+        QCOMPARE(log.contains(" (update only)\n") && log.endsWith(" end\n"), !logged.isEmpty());
         // What a community asks first: the system, the game folder, whether lists are checked.
-        QTEST(log.contains(" system: ") && log.contains(" game folder: " + folder.path().toUtf8() + "\n") &&
-                  log.contains(" community key: none"),
-              "logged");
+        QCOMPARE(log.contains(" system: ") &&
+                     log.contains(" game folder: " + folder.path().toUtf8() + "\n") &&
+                     log.contains(" community key: none"),
+                 logged == "run");
+        QCOMPARE(log.contains(" --update-only refused: the launcher is open on this game folder\n"),
+                 logged == "refusal");
         for (const char control : {'\x1b', '\x07', '\r'}) {
             QVERIFY(!complained.contains(QChar(control)));
             QVERIFY(!log.contains(control));
