@@ -4,6 +4,8 @@
 
 #include <array>
 #include <cstring>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace updater {
@@ -15,6 +17,7 @@ struct Option
     const char* name;       // "--version"
     const char* shortName;  // "-v", or nullptr
     const char* valueName;  // "DIR" for an option that takes a value, or nullptr
+    const char* needs;      // what its value must be, for a refusal
     CommandLine::Mode mode; // the mode it chooses; Window for one that only adds to a task
     const char* help;       // lines after the first are indented under it
 };
@@ -22,23 +25,35 @@ struct Option
 using Mode = CommandLine::Mode;
 
 constexpr std::array options{
-    Option{"--version", "-v", nullptr, Mode::Version, "print the version and end"},
-    Option{"--help", "-h", nullptr, Mode::Help, "print this help and end"},
-    Option{"--update-only", nullptr, nullptr, Mode::Update,
+    Option{"--version", "-v", nullptr, nullptr, Mode::Version, "print the version and end"},
+    Option{"--help", "-h", nullptr, nullptr, Mode::Help, "print this help and end"},
+    Option{"--update-only", nullptr, nullptr, nullptr, Mode::Update,
            "bring the game folder up to date without a window and end: progress and\n"
            "notices go to standard error; exit status 0 when every patch is applied"},
-    Option{"--verify", nullptr, nullptr, Mode::Verify,
+    Option{"--verify", nullptr, nullptr, nullptr, Mode::Verify,
            "compare the game folder with the record of the files the patches installed,\n"
            "without a window: every missing or changed file is printed with the slot\n"
            "that brought it, writing nothing; exit status 0 when the record is whole\n"
            "and all match, 1 otherwise"},
-    Option{"--repair", nullptr, nullptr, Mode::Repair,
+    Option{"--repair", nullptr, nullptr, nullptr, Mode::Repair,
            "as --verify, then download again only the archives that wrote a damaged\n"
            "file and write only those files; exit status 0 when the folder then matches"},
-    Option{"--game-dir", nullptr, "DIR", Mode::Window,
+    Option{"--game-dir", nullptr, "DIR", "a folder", Mode::Window,
            "the game folder for --update-only, --verify and --repair (default: the\n"
            "current folder)"},
+    Option{"--busy-wait", nullptr, "SECONDS", "a whole number of seconds", Mode::Window,
+           "with --update-only or --repair: how long each patch waits for servers that\n"
+           "answer busy before the run gives it up (default: half an hour)"},
 };
+
+// A whole number of seconds, at most a day: "30" but not "-1", "1.5" or "999999999999".
+std::optional<int> secondsOf(const std::string& value)
+{
+    if (value.empty() || value.size() > 6 || value.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    const int seconds = std::stoi(value);
+    return seconds <= 24 * 60 * 60 ? std::optional<int>(seconds) : std::nullopt;
+}
 
 constexpr char header[] = R"(Usage: tarvo-updater [--version | --help] [Qt options, such as -style NAME]
        tarvo-updater --update-only [--game-dir DIR]
@@ -116,14 +131,22 @@ CommandLine readCommandLine(int argc, char** argv)
         const Option* option = optionWithValue(argument, value);
         if (!option && (option = optionNamed(argument)) && option->valueName) {
             if (i + 1 == end) {
-                line.refusal =
-                    std::string("tarvo-updater: ") + option->name + " needs a folder (see --help)\n";
+                line.refusal = std::string("tarvo-updater: ") + option->name + " needs " + option->needs +
+                               " (see --help)\n";
                 return line;
             }
             value = argv[++i];
         }
         if (option && option->valueName) {
-            line.gameDir = value;
+            if (std::string_view(option->name) == "--game-dir") {
+                line.gameDir = value;
+            } else if (const std::optional<int> seconds = secondsOf(value)) {
+                line.busyWaitSeconds = seconds;
+            } else {
+                line.refusal = std::string("tarvo-updater: ") + option->name + " needs " + option->needs +
+                               " (see --help)\n";
+                return line;
+            }
             continue;
         }
         // One task a run: another one is not understood with it.
@@ -157,9 +180,12 @@ std::string usageText()
             option.shortName ? std::string(option.shortName) + ", " + option.name : option.name;
         if (option.valueName)
             label += std::string(" ") + option.valueName;
-        label.resize(std::max(label.size() + 1, HelpColumn), ' ');
         std::string_view help = option.help;
-        text += "  " + label;
+        // A label too long for its column stands on a line of its own.
+        if (label.size() < HelpColumn)
+            text += "  " + label + std::string(HelpColumn - label.size(), ' ');
+        else
+            text += "  " + label + "\n" + std::string(HelpColumn + 2, ' ');
         for (size_t lineEnd = help.find('\n'); lineEnd != std::string_view::npos; lineEnd = help.find('\n')) {
             text += std::string(help.substr(0, lineEnd + 1)) + std::string(HelpColumn + 2, ' ');
             help.remove_prefix(lineEnd + 1);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace updater {
@@ -12,6 +13,7 @@ struct CommandLine
     Mode mode = Mode::Window;
     std::string taskOption; // the option that chose a mode without a window, as written
     std::string gameDir;    // --game-dir; empty: the current folder
+    std::optional<int> busyWaitSeconds; // --busy-wait: how long a slot waits for busy servers
     std::string refusal;    // not empty: a usage error, to print on standard error (exit status 2)
 
     bool headless() const { return mode == Mode::Update || mode == Mode::Verify || mode == Mode::Repair; }

@@ -94,6 +94,8 @@ int runHeadless(const CommandLine& line, int argc, char** argv)
     UpdateWorker worker(*config, contact);
     UpdateRun& run = worker.run();
     ConsoleProgress progress(run, console);
+    if (line.busyWaitSeconds)
+        run.setBusyWaitLimit(std::chrono::seconds(*line.busyWaitSeconds));
     // The task's outcome, once it has one: a stopped task has none.
     std::optional<bool> allApplied;
     std::optional<RepairReport> report;

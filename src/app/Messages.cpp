@@ -1,5 +1,6 @@
 #include "app/Messages.h"
 
+#include "net/HttpClient.h"
 #include "patch/PatchLists.h"
 
 namespace updater::messages {
@@ -208,6 +209,15 @@ std::string refreshFailed(const std::string& configLink, const std::string& repl
            "\nAsk GM for fix.\n\nDo u want to connect server with old config file? (maybe it will work)";
 }
 
+std::string busyQuestion(const std::string& document)
+{
+    return "-= The patch server is busy =-\n\nMany players are fetching " + document +
+           " right now, and the server asks the launcher to wait its turn.\n\nWait for your turn?\n\n"
+           "Yes: keep waiting; the download starts as soon as there is room.\n"
+           "No: go on without this patch for now; the game may not start on an outdated folder, and the "
+           "next start of the launcher tries again.";
+}
+
 std::string closeQuestion()
 {
     return "It's bitter like beer for kids...\n\nThe End?";
@@ -297,6 +307,8 @@ std::string notice(const Notice& notice)
         return "-= CRITICAL ERROR 3 =-\n\nCan't read " + appliedRecordPath() + "\n\n" + notice.reply +
                "\nNo update was applied: without the record, old patches would be applied again.\n\nUpdates "
                "will be skiped..";
+    case NoticeKind::PatchPostponed:
+        return documentName(notice.subject) + " is not fetched now: the next start tries again.";
     case NoticeKind::ServerUnresolved:
         return "Can't resolve ip!\n\nI can try to use older updater.cfg. This works only, if there is "
                "existing and "

@@ -46,6 +46,8 @@ std::vector<std::string> gameFilesReport(const GameFilesReport& report);
 std::vector<std::string> notMended(const RepairReport& report);
 std::string refreshFailed(const std::string& configLink, const std::string& reply);
 std::string closeQuestion();
+// After a minute of waiting for busy servers: wait on (Yes), or go on without this patch (No).
+std::string busyQuestion(const std::string& document);
 // A start button's tooltip: what it does, or why it cannot be used now.
 std::string startButtonTip(const std::string& serverName, StartBlock block);
 std::string noDataFolder();

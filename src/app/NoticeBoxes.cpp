@@ -32,12 +32,20 @@ void NoticeBoxes::tell(const Notice& notice)
         case NoticeKind::ArchiveHeaderBroken:
             showMessage(text);
             break;
+        case NoticeKind::PatchPostponed:
+            break; // the player's own choice: nothing to tell
         case NoticeKind::ServerUnresolved:
             if (messageBox(text, "Alert", DialogIcon::Stop, DialogButtons::YesNo) == DialogAnswer::No)
                 requestQuit();
             break;
         }
     });
+}
+
+bool NoticeBoxes::keepWaitingForBusyServer(const std::string& document)
+{
+    return messageBox(messages::busyQuestion(document), "Server busy", DialogIcon::Question,
+                      DialogButtons::YesNo) == DialogAnswer::Yes;
 }
 
 } // namespace updater

@@ -16,6 +16,7 @@ public:
     explicit NoticeBoxes(std::function<void()> closeWindow) : m_closeWindow(std::move(closeWindow)) {}
 
     void tell(const Notice& notice) override;
+    bool keepWaitingForBusyServer(const std::string& document) override;
 
 private:
     std::function<void()> m_closeWindow;

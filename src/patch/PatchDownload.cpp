@@ -261,7 +261,13 @@ void downloadFromAddresses(HttpClient& http, const std::vector<std::string>& add
             throw HttpError("no address left");
         // Every address in play is busy: back at the start of the order, the slot waits.
         const Clock::Duration wait = busyWait(timing, round, retryAfter);
-        if (clock.now() + wait - began > timing.busySlotTime)
+        const Clock::Duration busyFor = clock.now() - began;
+        const BusyChoice choice = watch.whileBusy
+                                      ? watch.whileBusy({busyFor, busyFor >= timing.busyQuestionAfter})
+                                      : BusyChoice::Wait;
+        if (choice == BusyChoice::GoOnWithout)
+            throw DownloadPostponed();
+        if (choice == BusyChoice::GiveUp || clock.now() + wait - began > timing.busySlotTime)
             throw HttpError("busy for too long");
         logEvent("every address of " + documentName(addresses.front()) + " is busy: waiting " +
                  std::to_string(std::chrono::duration_cast<std::chrono::seconds>(wait).count()) + " s");

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,8 @@ struct RetryTiming
     std::chrono::milliseconds busyLongestWait{std::chrono::seconds(30)};
     std::chrono::milliseconds busyLongestRetryAfter{std::chrono::minutes(10)};
     std::chrono::milliseconds busySlotTime{std::chrono::minutes(30)};
+    // After this long of waiting for a busy server, the player is asked whether to wait on.
+    std::chrono::milliseconds busyQuestionAfter{std::chrono::minutes(1)};
     // A number drawn evenly from [0, 1): the full jitter that keeps launchers from coming back in
     // step. Tests give a fixed one.
     std::function<double()> jitter;
@@ -60,6 +63,23 @@ struct RetryWait
     bool busy = false;
 };
 
+// What a slot does next while every address answers busy.
+enum class BusyChoice { Wait, GiveUp, GoOnWithout };
+
+// How long a slot has been at its busy servers, and whether that is long enough to ask the player
+// (RetryTiming::busyQuestionAfter).
+struct BusyTime
+{
+    Clock::Duration waited{};
+    bool timeToAsk = false;
+};
+
+// The player chose to go on without the archive for now, while its servers were busy.
+struct DownloadPostponed : std::runtime_error
+{
+    DownloadPostponed() : std::runtime_error("postponed while the server was busy") {}
+};
+
 struct DownloadWatch
 {
     const StopFlag* stop = nullptr; // ends a wait before a retry at once
@@ -70,6 +90,9 @@ struct DownloadWatch
     std::string tooLarge = "size does not match";
     // Where nobody answered, no retry begins after this (the slot's time for silent addresses).
     std::optional<Clock::TimePoint> noRetryAfter;
+    // Asked before each wait for busy servers, with how long the slot has been at it; none: wait.
+    // GiveUp fails the slot as busy for too long; GoOnWithout throws DownloadPostponed.
+    std::function<BusyChoice(BusyTime)> whileBusy;
 };
 
 // Fetches the address into `target` + ".part" while it arrives and renames it to `target` once

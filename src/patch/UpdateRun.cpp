@@ -148,6 +148,10 @@ void UpdateRun::tell(const Notice& notice)
     case NoticeKind::ArchiveHeaderBroken:
         m_lastProblem = "archive cut or damaged";
         break;
+    case NoticeKind::PatchPostponed:
+        // The player chose it: nothing to tell; the next start tries the slot again.
+        m_lastProblem = "the player went on without it while its server was busy";
+        return;
     case NoticeKind::ArchiveEntryFailed:
         m_lastProblem = "entry " + notice.subject + " failed (" + std::to_string(notice.code) + ")";
         if (!notice.cause.empty())
@@ -210,7 +214,7 @@ ArchiveCap archiveCap(const std::optional<FileDigest>& expected)
 std::optional<Notice> UpdateRun::downloadArchive(HttpClient& http, const StopFlag& stop,
                                                  const PendingPatch& patch, const std::string& folder,
                                                  const std::string& archive, const ArchiveCap& cap,
-                                                 std::function<void(RetryWait)> retrying)
+                                                 std::function<void(RetryWait)> retrying, bool ahead)
 {
     if (folder.empty()) {
         const std::string cause = "cannot create the downloads folder";
@@ -225,6 +229,9 @@ std::optional<Notice> UpdateRun::downloadArchive(HttpClient& http, const StopFla
     DownloadWatch watch;
     watch.stop = &stop;
     watch.retrying = std::move(retrying);
+    watch.whileBusy = [this, &patch, ahead](BusyTime busy) {
+        return busyChoice(busy, patch.documentName, !ahead || m_prefetchOnDisplay);
+    };
     watch.tooLarge = cap.tooLarge;
     try {
         downloadFromAddresses(http, addresses, archive, cap.largest, watch, [&](size_t index) {
@@ -236,12 +243,28 @@ std::optional<Notice> UpdateRun::downloadArchive(HttpClient& http, const StopFla
                 logEvent("mirror " + addressForLog(addresses[index]) + " failed: " + failed.reply);
         });
         return std::nullopt;
+    } catch (const DownloadPostponed& postponed) {
+        return Notice{NoticeKind::PatchPostponed, patch.address, {}, postponed.what(), 0};
     } catch (...) {
         if (!originFailure)
             originFailure =
                 failure(http, NoticeKind::PatchUnavailable, patch.address, std::current_exception());
         return originFailure;
     }
+}
+
+BusyChoice UpdateRun::busyChoice(BusyTime busy, const std::string& document, bool mayAsk)
+{
+    if (m_busyWaitLimit && busy.waited >= *m_busyWaitLimit)
+        return BusyChoice::GiveUp;
+    // Once a run, and not while the run ends: the player would answer a box for nothing.
+    if (!busy.timeToAsk || !mayAsk || m_stop.requested() || m_busyQuestionAsked.exchange(true))
+        return BusyChoice::Wait;
+    if (m_player.keepWaitingForBusyServer(document)) {
+        logEvent("the player waits on for the busy server of " + document);
+        return BusyChoice::Wait;
+    }
+    return BusyChoice::GoOnWithout;
 }
 
 bool UpdateRun::applyPendingPatches()
@@ -539,6 +562,7 @@ bool UpdateRun::fetchArchive(const PendingPatch& patch, const std::optional<File
     if (m_prefetch) {
         // Begun while the previous slot unpacked: only now does the player see it (or its
         // outcome, if it is over already) and hear of its failure.
+        m_prefetchOnDisplay = true;
         m_prefetch->show();
         downloadFailure = m_prefetch->take();
         m_prefetch.reset();
@@ -577,10 +601,12 @@ void UpdateRun::startPrefetch(const PendingPatch& next, const std::string& folde
         !roomToFetchAhead(archive, expected ? expected->size : 0))
         return;
     const ArchiveCap cap = archiveCap(expected);
+    m_prefetchOnDisplay = false;
     m_prefetch = std::make_unique<ArchivePrefetch>(
         m_prefetchHttp, m_prefetchStop, m_progress, next.documentName, nextArchive,
         [this, next, folder, nextArchive, cap](HttpClient& http, std::function<void(RetryWait)> retrying) {
-            return downloadArchive(http, m_prefetchStop, next, folder, nextArchive, cap, std::move(retrying));
+            return downloadArchive(http, m_prefetchStop, next, folder, nextArchive, cap, std::move(retrying),
+                                   true);
         });
 }
 

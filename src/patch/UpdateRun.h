@@ -14,6 +14,8 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
+#include <chrono>
 #include <exception>
 #include <functional>
 #include <map>
@@ -57,6 +59,9 @@ public:
     ~UpdateRun() override;
 
     RunProgress& progress() { return m_progress; }
+    // The longest a slot waits for busy servers (a run without a window, which has nobody to ask);
+    // none: the usual half hour. Before the run starts.
+    void setBusyWaitLimit(std::optional<std::chrono::seconds> limit) { m_busyWaitLimit = limit; }
 
     // Ends the run soon: a transfer stops within a second, keeping what arrived for a later resume
     // in the downloads folder and nothing in the game folder; an extraction abandons the entry it
@@ -98,9 +103,14 @@ private:
     // Fetches the archive from its own address and the mirrors (downloadFromAddresses); the notice
     // the player is to hear, of its own address, when none gave it. Runs on the run's thread and on
     // the prefetch's, with its own client.
+    // `ahead`: fetched ahead of its turn, so the player is asked about busy servers only once the
+    // slot is on display.
     std::optional<Notice> downloadArchive(HttpClient& http, const StopFlag& stop, const PendingPatch& patch,
                                           const std::string& folder, const std::string& archive,
-                                          const ArchiveCap& cap, std::function<void(RetryWait)> retrying);
+                                          const ArchiveCap& cap, std::function<void(RetryWait)> retrying,
+                                          bool ahead = false);
+    // What a slot does while its servers are busy: the run's limit, then once a run the player's say.
+    BusyChoice busyChoice(BusyTime busy, const std::string& document, bool mayAsk);
     bool listOnDiskIsSigned(const std::string& listPath) const;
     // `next` is the slot after this one, if any, whose download begins while this one unpacks.
     // Downloads the slot's archive (or takes what was fetched ahead) and checks it; false, told,
@@ -146,6 +156,9 @@ private:
     std::unique_ptr<ArchivePrefetch> m_prefetch; // the next slot's download, while one runs
     RepairReport m_repairReport;
     bool m_repairing = false;
+    std::optional<std::chrono::seconds> m_busyWaitLimit;
+    std::atomic<bool> m_busyQuestionAsked{false};
+    std::atomic<bool> m_prefetchOnDisplay{false};
 };
 
 } // namespace updater

@@ -13,6 +13,7 @@ enum class NoticeKind {
     ArchiveEntryFailed,   // subject: the entry's stored name; code: the library's result
     ArchiveHeaderBroken,  // subject: the archive's document name
     RecordNotWritten,     // subject: the document name that was applied but not recorded
+    PatchPostponed,       // subject: the archive's address; the player chose not to wait for a busy server
     RecordUnreadable,     // reply: why the record of applied patches cannot be read; nothing applied
     ServerUnresolved,     // subject: the host name a server watch could not resolve
 };
@@ -35,6 +36,13 @@ class PlayerContact
 public:
     virtual ~PlayerContact() = default;
     virtual void tell(const Notice& notice) = 0;
+    // Asked once a run, after a while of waiting for busy servers: true to wait on, false to go on
+    // without the archive for now. Nobody to ask (a run without a window) means waiting on.
+    virtual bool keepWaitingForBusyServer(const std::string& document)
+    {
+        (void)document;
+        return true;
+    }
 };
 
 } // namespace updater

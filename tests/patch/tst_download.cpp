@@ -271,7 +271,10 @@ private slots:
         QTest::addColumn<QStringList>("first");  // the first address's answers, in turn ("ok" serves)
         QTest::addColumn<QStringList>("second"); // the second's; empty: there is none
         QTest::addColumn<QList<int>>("waitsMs");
-        QTest::addColumn<QString>("cause"); // empty: downloaded
+        QTest::addColumn<QString>("cause"); // empty: downloaded; "postponed": the player went on
+        // What the slot's watch chooses: "" waits; "go on" once it is time to ask the player;
+        // "give up" after 10 s.
+        QTest::addColumn<QString>("choice");
         const auto busy = [](int times, const QString& then) {
             QStringList answers;
             for (int i = 0; i < times; ++i)
@@ -279,31 +282,40 @@ private slots:
             return answers << then;
         };
         QTest::newRow("busy, then served: the floor, 2 s, 4 s")
-            << busy(3, "ok") << QStringList() << QList<int>{1500, 2000, 4000} << "";
+            << busy(3, "ok") << QStringList() << QList<int>{1500, 2000, 4000} << "" << QString();
         QTest::newRow("429 counts as busy")
-            << QStringList{"429", "ok"} << QStringList() << QList<int>{1500} << "";
+            << QStringList{"429", "ok"} << QStringList() << QList<int>{1500} << "" << QString();
         QTest::newRow("closed without a word counts as busy")
-            << QStringList{"close", "ok"} << QStringList() << QList<int>{1500} << "";
+            << QStringList{"close", "ok"} << QStringList() << QList<int>{1500} << "" << QString();
         QTest::newRow("doubling stops at half a minute")
-            << busy(7, "ok") << QStringList() << QList<int>{1500, 2000, 4000, 8000, 15000, 15000, 15000}
-            << "";
+            << busy(7, "ok") << QStringList() << QList<int>{1500, 2000, 4000, 8000, 15000, 15000, 15000} << ""
+            << QString();
         QTest::newRow("Retry-After, up to ten minutes")
             << QStringList{"503 after 120", "503 after 3600", "ok"} << QStringList()
-            << QList<int>{120000, 600000} << "";
-        QTest::newRow("Retry-After 0 is soon, not now") << QStringList{"503 after 0", "503 after 0", "ok"}
-                                                        << QStringList() << QList<int>{1500, 2000} << "";
+            << QList<int>{120000, 600000} << "" << QString();
+        QTest::newRow("Retry-After 0 is soon, not now")
+            << QStringList{"503 after 0", "503 after 0", "ok"} << QStringList() << QList<int>{1500, 2000}
+            << "" << QString();
         // 1.5 + 2 + 4 + 8 s, then 15 s while the half hour lasts.
         QList<int> halfHour{1500, 2000, 4000, 8000};
         for (int sum = 15500; sum + 15000 <= 30 * 60 * 1000; sum += 15000)
             halfHour << 15000;
         QTest::newRow("busy the whole half hour")
-            << busy(200, "ok") << QStringList() << halfHour << "503 Service Unavailable";
+            << busy(200, "ok") << QStringList() << halfHour << "503 Service Unavailable" << QString();
         QTest::newRow("busy hands over at once")
-            << QStringList{"503"} << QStringList{"ok"} << QList<int>{} << "";
+            << QStringList{"503"} << QStringList{"ok"} << QList<int>{} << "" << QString();
         QTest::newRow("both busy: one wait, then round again")
-            << QStringList{"503", "ok"} << QStringList{"503"} << QList<int>{1500} << "";
+            << QStringList{"503", "ok"} << QStringList{"503"} << QList<int>{1500} << "" << QString();
         QTest::newRow("a broken address is out, the busy one waited for")
-            << QStringList{"404"} << busy(1, "ok") << QList<int>{1500} << "";
+            << QStringList{"404"} << busy(1, "ok") << QList<int>{1500} << "" << QString();
+        // A minute is 1.5 + 2 + 4 + 8 + 15 + 15 + 15 s of waiting: then the player is asked.
+        QTest::newRow("the player goes on without it after a minute")
+            << busy(200, "ok") << QStringList() << QList<int>{1500, 2000, 4000, 8000, 15000, 15000, 15000}
+            << "postponed"
+            << "go on";
+        QTest::newRow("a run's own limit") << busy(200, "ok") << QStringList()
+                                           << QList<int>{1500, 2000, 4000, 8000} << "503 Service Unavailable"
+                                           << "give up";
     }
     void busyServersAreWaitedFor()
     {
@@ -311,6 +323,7 @@ private slots:
         QFETCH(QStringList, second);
         QFETCH(QList<int>, waitsMs);
         QFETCH(QString, cause);
+        QFETCH(QString, choice);
         RetryTiming timing;
         timing.jitter = [] { return 0.5; };
         setRetryTimingForTest(timing);
@@ -360,9 +373,18 @@ private slots:
                 waitBegan.reset();
             }
         };
+        watch.whileBusy = [&](BusyTime busy) {
+            if (choice == "give up" && busy.waited >= std::chrono::seconds(10))
+                return BusyChoice::GiveUp;
+            return choice == "go on" && busy.timeToAsk ? BusyChoice::GoOnWithout : BusyChoice::Wait;
+        };
         bool failed = false;
         try {
             downloadFromAddresses(http, addresses, target().toStdString(), UINT64_MAX, watch, {});
+        } catch (const DownloadPostponed&) {
+            QCOMPARE(cause, QString("postponed"));
+            QCOMPARE(waited, waitsMs);
+            return;
         } catch (const HttpError&) {
             failed = true;
         }

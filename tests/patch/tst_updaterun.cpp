@@ -167,7 +167,59 @@ private slots:
         timing.waits = {std::chrono::milliseconds(20), std::chrono::milliseconds(20)};
         timing.busyFirstWait = timing.busyLongestWait = std::chrono::milliseconds(20);
         timing.busySlotTime = std::chrono::milliseconds(200);
+        timing.busyQuestionAfter = std::chrono::milliseconds(0);
         setRetryTimingForTest(timing);
+    }
+
+    // A slot whose server answers busy asks the player once a run whether to wait on; "No" ends the
+    // run as a failed slot does, with nothing more to tell. A run's own limit gives up unasked.
+    void busyServerAsksThePlayerOnce_data()
+    {
+        QTest::addColumn<int>("busyAnswers");  // then the archive
+        QTest::addColumn<bool>("waitsOn");     // the player's answer
+        QTest::addColumn<int>("limitSeconds"); // -1: none
+        QTest::addColumn<int>("questions");
+        QTest::addColumn<QList<NoticeKind>>("told");
+        QTest::addColumn<bool>("applied");
+        QTest::newRow("the player goes on without it")
+            << 100 << false << -1 << 1 << QList<NoticeKind>() << false;
+        QTest::newRow("the player waits on") << 4 << true << -1 << 1 << QList<NoticeKind>() << true;
+        QTest::newRow("the run's limit, unasked")
+            << 100 << true << 0 << 0 << QList<NoticeKind>{NoticeKind::PatchUnavailable} << false;
+    }
+
+    void busyServerAsksThePlayerOnce()
+    {
+        QFETCH(int, busyAnswers);
+        QFETCH(bool, waitsOn);
+        QFETCH(int, limitSeconds);
+        // However slow the machine, four busy answers stay within the slot's time.
+        const RetryTiming saved = retryTimingInUse();
+        const auto restore = qScopeGuard([saved] { setRetryTimingForTest(saved); });
+        RetryTiming timing = saved;
+        timing.busySlotTime = std::chrono::minutes(5);
+        setRetryTimingForTest(timing);
+        GameFolder game;
+        game.write("Tarvo-Updater/applied4.list", recordOf(0));
+        ScriptedHttpServer server;
+        std::vector<ScriptedHttpServer::Reply> replies(busyAnswers,
+                                                       ScriptedHttpServer::status("503 Service Unavailable"));
+        replies.push_back(ScriptedHttpServer::ok(archiveOf({{"one.txt", "1"}}).toStdString()));
+        server.serveSequence("/patches/p1.rar", replies);
+        server.serve("/l", ScriptedHttpServer::ok(listOf(server, 1).toStdString()));
+
+        Run run(server.url("/l"));
+        run.player.waitsForBusyServers = waitsOn;
+        if (limitSeconds >= 0)
+            run.run.setBusyWaitLimit(std::chrono::seconds(limitSeconds));
+        run.run.run();
+
+        QTEST(run.player.busyQuestions, "questions");
+        QTEST(run.player.kinds(), "told");
+        QFETCH(bool, applied);
+        QCOMPARE(firstArguments(run.finished), QVariantList{applied});
+        QCOMPARE(game.exists("one.txt"), applied);
+        QCOMPARE(game.read("Tarvo-Updater/applied4.list").contains("Update_1=p1.rar"), applied);
     }
 
     void appliesEveryUnrecordedSlotInOrder_data()

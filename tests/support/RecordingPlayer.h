@@ -25,6 +25,15 @@ public:
             onTell(notice);
     }
 
+    // The answer to the question about busy servers, and how often it was asked.
+    bool waitsForBusyServers = true;
+    int busyQuestions = 0;
+    bool keepWaitingForBusyServer(const std::string&) override
+    {
+        ++busyQuestions;
+        return waitsForBusyServers;
+    }
+
     QList<Notice> notices() const
     {
         QMutexLocker lock(&m_mutex);
