@@ -15,6 +15,7 @@
 #include <QDirIterator>
 #include <QProcess>
 #include <QTest>
+#include <QtEndian>
 
 using namespace updater;
 using namespace updater::test;
@@ -99,7 +100,7 @@ QByteArrayList withoutIntegrity(const QByteArray& list)
     return kept;
 }
 
-// Every file and folder under a folder, one line each ("path size", "path/" for a folder), sorted.
+// Every file and folder under a folder, one line each ("path", "path/" for a folder), sorted.
 QByteArray listing(const QString& folder)
 {
     QStringList lines;
@@ -108,7 +109,7 @@ QByteArray listing(const QString& folder)
     while (entries.hasNext()) {
         const QFileInfo entry(entries.next());
         const QString name = QDir(folder).relativeFilePath(entry.filePath());
-        lines << (entry.isDir() ? name + "/" : QString("%1 %2").arg(name).arg(entry.size()));
+        lines << (entry.isDir() ? name + "/" : name);
     }
     lines.sort();
     return lines.join('\n').toUtf8() + '\n';
@@ -613,8 +614,8 @@ private slots:
         const QString folder = path("community");
         QDir(folder).removeRecursively();
         const QStringList arguments =
-            QStringList{"new-community",      "community", "--title",
-                        "Grimvale & Friends", "--site",    "https://play.example.org/tarvo/"} +
+            QStringList{"new-community",           "community", "--title",
+                        "Grimv\u00e5le & Friends", "--site",    "https://play.example.org/tarvo/"} +
             (withKey ? QStringList{"--key", "community.pub"} : QStringList{});
 
         const ToolRun run = runTool(arguments, m_set.path());
@@ -631,14 +632,17 @@ private slots:
         if (withKey)
             QCOMPARE(bytesOf(folder + "/game/Tarvo-Updater/patchlist.pub"), m_keys.publicKeyFile());
         const QByteArray logo = bytesOf(folder + "/game/Tarvo-Updater/GUI/LOGO.BMP");
-        QVERIFY(logo.startsWith("BM") && logo.mid(18, 8) == QByteArray::fromHex("5900000054000000"));
+        // A whole BMP file of 89 by 84 pixels: its header names its own size and those of the picture.
+        QVERIFY(logo.startsWith("BM") &&
+                qFromLittleEndian<quint32>(logo.constData() + 2) == quint32(logo.size()) &&
+                logo.mid(18, 8) == QByteArray::fromHex("5900000054000000"));
 
         const Configuration read =
             readConfigurationFrom(ProfileFile((folder + "/game/Tarvo-Updater/updater4.cfg").toStdString()));
         const std::string site = "https://play.example.org/tarvo";
         QCOMPARE(std::tuple(read.titleWindowName, read.homepage, read.configLink, read.patchList,
                             read.registrationWeb, read.server[0].ipResolve),
-                 std::tuple(std::string("Grimvale & Friends"), site + "/news.html", site + "/updater4.cfg",
+                 std::tuple(std::string("Grimv\xe5le & Friends"), site + "/news.html", site + "/updater4.cfg",
                             site + "/updates4.list", std::string("https://duckduckgo.com/"),
                             std::string("play.example.org")));
         QCOMPARE(std::tuple(read.overWriteClientInfo, read.howManyServers, read.howManyClientInfos,

@@ -49,6 +49,9 @@ constexpr std::string_view ConfigurationTemplate =
 ; a line of its own: written after a value, it becomes part of the value.
 ; CHANGE marks the values you must set for your community before the game folder ships.
 ;
+; The file is UTF-8 and opens with a byte order mark, so that the updater reads letters beyond
+; ASCII (in the title, say) as they were typed: keep it so when you edit it.
+;
 ; The same file lies on your web site (Config_link) and in the players' game folders
 ; (Tarvo-Updater/updater4.cfg). After every update the updaters replace their copy with the
 ; web site's: change the web site's copy, publish it (tarvo-patchtool publish --config), and
@@ -137,7 +140,7 @@ std::string filledIn(std::string_view text, const CommunityNames& names)
 
 std::string configurationText(const CommunityNames& names)
 {
-    return filledIn(ConfigurationTemplate, names);
+    return "\xEF\xBB\xBF" + filledIn(ConfigurationTemplate, names);
 }
 
 std::string emptyPatchListText(const CommunityNames& names)

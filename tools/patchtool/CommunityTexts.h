@@ -14,7 +14,9 @@ struct CommunityNames
 
 // The files of a new community, each commented where the administrator must change it. The
 // configuration and the patch list are profile files: their comments are lines of their own
-// starting with ';', which the launcher's reader never takes for a key.
+// starting with ';', which the launcher's reader never takes for a key. The configuration is
+// UTF-8 with a byte order mark, which the launcher reads in the Western code page it shows; the
+// names are UTF-8.
 std::string configurationText(const CommunityNames& names);
 std::string emptyPatchListText(const CommunityNames& names);
 std::string newsPageText(const CommunityNames& names);
