@@ -8,7 +8,10 @@
 #   4. after a fourth patch is published with `tarvo-patchtool publish`: only that patch comes;
 #   5. a file deleted and one damaged: --verify names them, --repair mends them from the archives
 #      that own them and leaves the player's own file alone;
-#   6. headless under strace: a new slot's file and folder reach the disk before the slot is recorded.
+#   6. headless under strace: a new slot's file and folder reach the disk before the slot is recorded;
+#   7. a first community made with `tarvo-patchtool new-community`, a first patch published into its
+#      web half, served by the nginx server block of the administrators' guide: the headless updater
+#      in its game half applies the patch.
 # The set is published the administrator's way: a key made once, then the one publish command.
 # The start button is pressed by the program itself (UPDATER_AUTOSTART_SERVER=1).
 # Exit 0 = passed, 77 = skipped (a tool is missing), anything else = failed.
@@ -56,7 +59,9 @@ tmp=$(mktemp -d "${TMPDIR:-/tmp}/tarvo-e2e.XXXXXX") || abort "no temporary folde
 chmod 755 "$tmp"
 # shellcheck source=../../demo/lib/community.sh
 source "$source_dir/demo/lib/community.sh"
+GUIDE_NGINX_PID=""
 cleanup() {
+    [ -n "$GUIDE_NGINX_PID" ] && kill -TERM "$GUIDE_NGINX_PID" 2>/dev/null && wait "$GUIDE_NGINX_PID" 2>/dev/null
     community_stop_nginx
     community_stop_server
     if [ -n "${E2E_KEEP:-}" ]; then
@@ -304,6 +309,60 @@ if command -v strace >/dev/null && strace -f -o /dev/null true 2>/dev/null; then
 else
     echo "skip - run 6: strace cannot trace here"
 fi
+
+# ---- run 7: a first community from nothing, the guide's way ----------------------------------------
+# start_guide_nginx RUN_DIR WEB_ROOT PORT: nginx with the server block of the guide's section 8.3, its
+# root and port replaced as the guide tells the administrator to.
+start_guide_nginx() {
+    local run=$1 root=$2 port=$3 block user_line=""
+    block=$(awk '/^### 8\.3/ { section = 1 } section && /^```nginx$/ { grab = 1; next }
+                 grab && /^```$/ { exit } grab { print }' "$source_dir/docs/administrators.md")
+    [ -n "$block" ] || { echo "  no nginx block in section 8.3 of the guide"; return 1; }
+    mkdir -p "$run/tmp" "$run/logs" || return 1
+    [ "$(id -u)" -eq 0 ] && user_line="user root;"
+    cat >"$run/nginx.conf" <<CONF
+$user_line
+worker_processes 1;
+pid $run/nginx.pid;
+error_log $run/logs/error.log warn;
+events { worker_connections 64; }
+http {
+    access_log $run/logs/access.log;
+    client_body_temp_path $run/tmp/body;
+    proxy_temp_path $run/tmp/proxy;
+    fastcgi_temp_path $run/tmp/fastcgi;
+    uwsgi_temp_path $run/tmp/uwsgi;
+    scgi_temp_path $run/tmp/scgi;
+$(printf '%s\n' "$block" | sed -E -e "s|^( *)listen 80;|\1listen 127.0.0.1:$port;|" -e '/listen \[::\]:80;/d' \
+        -e "s|^( *)root [^;]*;|\1root $root;|")
+}
+CONF
+    nginx -t -q -p "$run" -e "$run/logs/error.log" -c "$run/nginx.conf" || return 1
+    nginx -p "$run" -e "$run/logs/error.log" -c "$run/nginx.conf" -g 'daemon off;' >"$run/logs/stdout.log" 2>&1 &
+    GUIDE_NGINX_PID=$!
+    community_wait_for 5 community_port_busy "$port"
+}
+echo "# run 7"
+first="$tmp/first"
+first_port=$(community_free_port) || abort "ports"
+first_site="http://127.0.0.1:$first_port"
+# quietly COMMAND...: runs COMMAND with its output in $tmp/quietly.log, shown when it fails.
+quietly() { "$@" >"$tmp/quietly.log" 2>&1 || { sed 's/^/  | /' "$tmp/quietly.log"; return 1; }; }
+check "run 7: new-community makes the web and game halves" quietly \
+    "$patchtool" new-community "$first" --title "First Community" --site "$first_site" --key "$tmp/keys/minisign.pub"
+mkdir -p "$first/patch/Data" && echo "the first patch" >"$first/patch/Data/first.txt"
+(cd "$first/patch" && rar a -r -idq "$first/web/patches/0001-first.rar" -- *) || abort "rar"
+check "run 7: the first patch is published into the web half" quietly \
+    "$patchtool" publish --list "$first/web/updates4.list" --archives "$first/web/patches" \
+    --key "$tmp/keys/minisign.key" --config "$first/web/updater4.cfg" --base "$first_site/patches"
+check "run 7: the guide's nginx block serves the web half" start_guide_nginx "$tmp/guide-nginx" "$first/web" "$first_port"
+check "run 7: the served set passes the check" quietly \
+    "$patchtool" check "$first_site/updates4.list" --key "$first/web/minisign.pub" --config "$first_site/updater4.cfg"
+timeout "$run_limit" "$updater" --update-only --game-dir "$first/game" >"$tmp/updater-7.log" 2>&1
+check "run 7: the headless update in the game half ends with 0" test $? -eq 0
+check "run 7: the first patch is applied" matches "$first/game/Data/first.txt" '^the first patch$'
+check "run 7: applied4.list records it" \
+    matches_i "$first/game/Tarvo-Updater/applied4.list" "^Update_1=0001-first\.rar"$'\r?$'
 
 echo "# game client: $client_name, $(grep -c '"GET ' "$access_log") requests served"
 if [ "$failures" -ne 0 ]; then

@@ -1,6 +1,7 @@
 // The patch tool as an administrator runs it: integrity lines written into a patch list, and a
 // patch set checked the way the launcher will read it, with the real rar, minisign and sha256sum.
 
+#include "config/ConfigReader.h"
 #include "platform/InstanceLock.h"
 #include "platform/ProfileFile.h"
 #include "support/MinisignKeys.h"
@@ -11,8 +12,10 @@
 #include "trust/IntegrityLine.h"
 #include "trust/Sha256.h"
 
+#include <QDirIterator>
 #include <QProcess>
 #include <QTest>
+#include <QtEndian>
 
 using namespace updater;
 using namespace updater::test;
@@ -97,6 +100,21 @@ QByteArrayList withoutIntegrity(const QByteArray& list)
     return kept;
 }
 
+// Every file and folder under a folder, one line each ("path", "path/" for a folder), sorted.
+QByteArray listing(const QString& folder)
+{
+    QStringList lines;
+    QDirIterator entries(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                         QDirIterator::Subdirectories);
+    while (entries.hasNext()) {
+        const QFileInfo entry(entries.next());
+        const QString name = QDir(folder).relativeFilePath(entry.filePath());
+        lines << (entry.isDir() ? name + "/" : name);
+    }
+    lines.sort();
+    return lines.join('\n').toUtf8() + '\n';
+}
+
 } // namespace
 
 class PatchToolTest : public QObject
@@ -115,6 +133,10 @@ private slots:
         QVERIFY(!qEnvironmentVariable("PATCHTOOL_BINARY").isEmpty());
         QVERIFY(m_keys.valid() && m_lockedKeys.valid());
         writeFileOrDie(path("community.pub"), m_keys.publicKeyFile());
+        QVERIFY(QDir().mkpath(path("occupied")));
+        writeFileOrDie(path("occupied/notes.txt"), "the administrator's own");
+        writeFileOrDie(path("a-file"), "not a folder");
+        writeFileOrDie(path("not-a-key.pub"), "untrusted comment: a key\nnot base64\n");
         // What `check --new-only` remembers stays with this test.
         qputenv("XDG_CACHE_HOME", path("cache").toUtf8());
     }
@@ -538,16 +560,94 @@ private slots:
                                              << "tarvo-patchtool: cannot read /dev/zero\n";
         QTest::newRow("list that never ends")
             << QStringList{"integrity", "/dev/zero", "patches"} << "tarvo-patchtool: cannot read /dev/zero\n";
+        // A new community is made only where nothing would be lost, and only from what works.
+        const auto community = [](const QString& folder, const QString& site, const QStringList& more = {}) {
+            return QStringList{"new-community", folder, "--title", "T", "--site", site} + more;
+        };
+        QTest::newRow("community without a title")
+            << QStringList{"new-community", "new", "--site", "https://e.org"}
+            << "new-community needs --title";
+        QTest::newRow("community in a folder not empty")
+            << community("occupied", "https://e.org")
+            << "tarvo-patchtool: occupied is not empty: new-community makes a new community in a new or "
+               "empty folder\n";
+        QTest::newRow("community in a file")
+            << community("a-file", "https://e.org") << "tarvo-patchtool: a-file is not a folder\n";
+        for (const QString site : {"ftp://e.org", "e.org", "https://", "https://e.org/a b"})
+            QTest::addRow("community at the site %s", qPrintable(site))
+                << community("new", site)
+                << "tarvo-patchtool: " + site +
+                       " is not an http or https address (--site https://example.org)\n";
+        QTest::newRow("community with a key that is none")
+            << community("new", "https://e.org", {"--key", "not-a-key.pub"})
+            << "tarvo-patchtool: not-a-key.pub is not a minisign public key file (minisign -G writes one, "
+               "minisign.pub)\n";
+        QTest::newRow("community with a key missing")
+            << community("new", "https://e.org", {"--key", "nowhere.pub"})
+            << "tarvo-patchtool: cannot read nowhere.pub\n";
     }
 
     void usageErrors()
     {
         QFETCH(QStringList, arguments);
         QFETCH(QString, complaint);
+        const QByteArray before = listing(m_set.path());
         const ToolRun run = runTool(arguments, m_set.path());
         QCOMPARE(run.exitCode, 2);
         QVERIFY2(run.err.contains(complaint), qPrintable(run.err));
         QVERIFY(run.out.isEmpty());
+        QCOMPARE(listing(m_set.path()), before);
+    }
+
+    // Both halves of a first community, as the golden files under tests/data/new-community/ show
+    // them, and a configuration the launcher reads as the comments say.
+    void newCommunityMakesBothHalves_data()
+    {
+        QTest::addColumn<bool>("withKey");
+        QTest::newRow("with a key") << true;
+        QTest::newRow("without a key") << false;
+    }
+
+    void newCommunityMakesBothHalves()
+    {
+        QFETCH(bool, withKey);
+        const QString folder = path("community");
+        QDir(folder).removeRecursively();
+        const QStringList arguments =
+            QStringList{"new-community",           "community", "--title",
+                        "Grimv\u00e5le & Friends", "--site",    "https://play.example.org/tarvo/"} +
+            (withKey ? QStringList{"--key", "community.pub"} : QStringList{});
+
+        const ToolRun run = runTool(arguments, m_set.path());
+
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out.join('\n').contains("WARNING: no --key: the patch list and the configuration"),
+                 !withKey);
+        QCOMPARE(listing(folder), goldenBytes(withKey ? "new-community/listing-with-key.txt"
+                                                      : "new-community/listing-without-key.txt"));
+        for (const QString name : {"web/updater4.cfg", "web/updates4.list", "web/news.html",
+                                   "game/Tarvo-Updater/www/index.htm", "game/Tarvo-Updater/www/error.htm"})
+            QCOMPARE(bytesOf(folder + "/" + name), goldenBytes("new-community/" + name));
+        QCOMPARE(bytesOf(folder + "/game/Tarvo-Updater/updater4.cfg"), bytesOf(folder + "/web/updater4.cfg"));
+        if (withKey)
+            QCOMPARE(bytesOf(folder + "/game/Tarvo-Updater/patchlist.pub"), m_keys.publicKeyFile());
+        const QByteArray logo = bytesOf(folder + "/game/Tarvo-Updater/GUI/LOGO.BMP");
+        // A whole BMP file of 89 by 84 pixels: its header names its own size and those of the picture.
+        QVERIFY(logo.startsWith("BM") &&
+                qFromLittleEndian<quint32>(logo.constData() + 2) == quint32(logo.size()) &&
+                logo.mid(18, 8) == QByteArray::fromHex("5900000054000000"));
+
+        const Configuration read =
+            readConfigurationFrom(ProfileFile((folder + "/game/Tarvo-Updater/updater4.cfg").toStdString()));
+        const std::string site = "https://play.example.org/tarvo";
+        QCOMPARE(std::tuple(read.titleWindowName, read.homepage, read.configLink, read.patchList,
+                            read.registrationWeb, read.server[0].ipResolve),
+                 std::tuple(std::string("Grimv\xe5le & Friends"), site + "/news.html", site + "/updater4.cfg",
+                            site + "/updates4.list", std::string("https://duckduckgo.com/"),
+                            std::string("play.example.org")));
+        QCOMPARE(std::tuple(read.overWriteClientInfo, read.howManyServers, read.howManyClientInfos,
+                            read.server[0].account, read.server[0].charPort, read.server[0].map),
+                 std::tuple(1, 1, 0, 6900, 6121, 5121));
     }
 };
 

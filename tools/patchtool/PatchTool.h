@@ -76,4 +76,15 @@ struct PublishRequest
 // [--dry-run]`.
 int publishPatchSet(const PublishRequest& request);
 
+struct NewCommunityRequest
+{
+    std::string folder; // new or empty: web/ and game/ are made in it
+    std::string title;
+    std::string site;                   // the http(s) address the web/ half is served at
+    std::optional<std::string> keyFile; // the community's minisign public key
+};
+
+// `tarvo-patchtool new-community DIR --title NAME --site URL [--key FILE.pub]`.
+int makeNewCommunity(const NewCommunityRequest& request);
+
 } // namespace patchtool

@@ -24,6 +24,7 @@ void printUsage()
                  "       tarvo-patchtool check LIST [--key FILE] [--archives DIR] [--config CFG]\n"
                  "                       [--new-only]\n"
                  "       tarvo-patchtool integrity LIST DIR\n"
+                 "       tarvo-patchtool new-community DIR --title NAME --site URL [--key FILE.pub]\n"
                  "\n"
                  "publish    gives every archive in DIR that no slot names the next slot (in name\n"
                  "           order, its address beside the last slot's, or under --base URL),\n"
@@ -40,6 +41,12 @@ void printUsage()
                  "           every slot an integrity line; --config checks updater4.cfg (a file\n"
                  "           or an address) and its signature too; --new-only skips archives that\n"
                  "           passed an earlier check with the same address and integrity line\n"
+                 "new-community\n"
+                 "           makes a first community in DIR (new or empty): DIR/web, the files\n"
+                 "           to serve at URL (configuration, empty patch list, news page, patches/),\n"
+                 "           and DIR/game, the Tarvo-Updater folder to ship in the game folder (logo,\n"
+                 "           pages, the same configuration titled NAME); with --key, the minisign\n"
+                 "           public key beside both, else the list stays unsigned\n"
                  "\n"
                  "Exit status: 0 all well, 1 something found or missing, 2 a usage error.\n");
 }
@@ -117,6 +124,20 @@ int runCheck(const std::vector<std::string>& args)
                                      parsed.flags.contains("--new-only")});
 }
 
+int runNewCommunity(const std::vector<std::string>& args)
+{
+    const Arguments parsed = parseArguments(args, {"--title", "--site", "--key"}, {});
+    if (!parsed.error.empty())
+        return usageError(parsed.error);
+    if (parsed.positional.size() != 1)
+        return usageError("new-community takes one DIR");
+    for (const char* required : {"--title", "--site"})
+        if (!parsed.value(required))
+            return usageError(std::string("new-community needs ") + required);
+    return patchtool::makeNewCommunity({parsed.positional.front(), *parsed.value("--title"),
+                                        *parsed.value("--site"), parsed.value("--key")});
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -140,5 +161,7 @@ int main(int argc, char** argv)
         return runCheck(rest);
     if (command == "publish")
         return runPublish(rest);
+    if (command == "new-community")
+        return runNewCommunity(rest);
     return usageError("unknown command " + command);
 }

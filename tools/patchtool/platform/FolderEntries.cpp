@@ -30,4 +30,11 @@ std::vector<std::string> linksIn(const std::string& folder)
     return entriesIn(folder, std::filesystem::file_type::symlink);
 }
 
+bool folderIsEmpty(const std::string& folder)
+{
+    std::error_code error;
+    const std::filesystem::directory_iterator entries(folder, error);
+    return !error && entries == std::filesystem::directory_iterator();
+}
+
 } // namespace patchtool
