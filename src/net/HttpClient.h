@@ -21,8 +21,9 @@ public:
 // The launcher's one HTTP client. Sends exactly (a resuming request adds two lines, see Resume):
 //   GET <path> HTTP/1.1\r\nHost: <host>\r\nAccept: text/html, */*\r\n
 //   User-Agent: Mozilla/3.0 (compatible; Indy Library)\r\n\r\n
-// where <host> is the host name of the address without its port. Redirections are never followed;
-// only a 2xx answer without a Location header succeeds. A connection left open by the previous
+// where <host> is the host name of the address without its port. Through a proxy named in the
+// environment (see ProxySettings), the request line names the whole address instead. Redirections are never
+// followed; only a 2xx answer without a Location header succeeds. A connection left open by the previous
 // answer is used again for the same host and port. Used by one thread at a time; its work events
 // and the sink run on the calling thread.
 class HttpClient
