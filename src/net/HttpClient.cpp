@@ -190,6 +190,7 @@ struct HttpClient::Impl
     const StopFlag* stopFlag = nullptr;
     long connectSeconds = DefaultConnectSeconds;
     SpeedGuard::Limits speedLimits;
+    long long maximumSpeed = 0; // bytes per second; 0: no limit
     // Read once, when the client is made: a client lives for one task of the launcher.
     const ProxySettings proxies = proxiesFromEnvironment();
     std::string lastReplyText;
@@ -459,6 +460,11 @@ void HttpClient::setMinimumSpeed(long bytesPerSecond, long seconds)
     d->speedLimits.speedSeconds = seconds;
 }
 
+void HttpClient::setMaximumSpeed(long long bytesPerSecond)
+{
+    d->maximumSpeed = std::max(0LL, bytesPerSecond);
+}
+
 void HttpClient::raiseStopped()
 {
     d->fail({FailureKind::Stopped, 0, "stopped"}, "Stopped");
@@ -585,6 +591,7 @@ void HttpClient::performGet(const std::string& url, const Sink& sink, const Resu
     // what the log names is what is used; curl matches the address against the no-proxy list.
     curl_easy_setopt(curl, CURLOPT_PROXY, d->proxies.forScheme(schemeName).c_str());
     curl_easy_setopt(curl, CURLOPT_NOPROXY, d->proxies.noProxy.c_str());
+    curl_easy_setopt(curl, CURLOPT_MAX_RECV_SPEED_LARGE, static_cast<curl_off_t>(d->maximumSpeed));
     char errorText[CURL_ERROR_SIZE] = {};
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
 
@@ -596,7 +603,7 @@ void HttpClient::performGet(const std::string& url, const Sink& sink, const Resu
     d->callbackError = nullptr;
     d->stopped = false;
     d->abort = {};
-    d->speedGuard = SpeedGuard(d->speedLimits);
+    d->speedGuard = SpeedGuard(limitsUnder(d->speedLimits, d->maximumSpeed));
 
     const CURLcode result = d->perform();
     long osError = 0;

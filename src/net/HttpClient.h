@@ -129,6 +129,9 @@ public:
     // a byte now and then cannot hold it forever. Counts header and body bytes; a transfer
     // younger than the window is never too slow. 1024 B/s over 60 s by default; 0 turns it off.
     void setMinimumSpeed(long bytesPerSecond, long seconds);
+    // The player's own limit on the pace of every transfer, in bytes per second; 0 (the default)
+    // sets none. The speed guard never ends a transfer that this limit alone holds back.
+    void setMaximumSpeed(long long bytesPerSecond);
     // A transfer not whole this many seconds after its connection fails ("not whole within <N> s"),
     // however steadily it trickles; 0 (the default) sets no such limit.
     void setWholeWithin(long seconds);

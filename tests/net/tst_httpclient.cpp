@@ -1,4 +1,5 @@
 #include "net/HttpClient.h"
+#include "platform/Clock.h"
 #include "platform/EventLog.h"
 #include "support/ScriptedHttpServer.h"
 #include "support/StopLater.h"
@@ -270,6 +271,21 @@ private slots:
         QCOMPARE(proxyLines, logged.isEmpty()
                                  ? QByteArrayList{}
                                  : QByteArrayList{logged.replace("PROXY", proxyPort).toLatin1()});
+    }
+
+    // The player's limit holds the pace on average: curl takes what the socket holds at once (up
+    // to 1.6 MB), then waits, so 4 MiB at 1 MiB/s take about four seconds and never less than one,
+    // however fast the machine.
+    void keepsToTheMaximumSpeed()
+    {
+        constexpr size_t Size = 4 * 1024 * 1024;
+        ScriptedHttpServer server;
+        server.serve("/p1.rar", ScriptedHttpServer::ok(std::string(Size, 'p')));
+        HttpClient client;
+        client.setMaximumSpeed(1024 * 1024);
+        const auto started = updater::Clock::steady().now();
+        QCOMPARE(client.get(server.url("/p1.rar")).size(), Size);
+        QVERIFY(updater::Clock::steady().now() - started >= std::chrono::seconds(1));
     }
 
     void deliversBodies_data()
