@@ -14,6 +14,7 @@
 #include <QDesktopServices>
 #include <QPainter>
 #include <QPixmap>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace updater;
@@ -84,11 +85,12 @@ private slots:
         QCOMPARE(namesOf(&menu),
                  (QStringList{"gameSetupItem", "separator", "mouseFreedomMenu", "mouseFreedomHelpItem",
                               "separator", "soundMenu", "separator", "serverStatusMenu",
-                              "serverStatusHelpItem", "separator", "checkGameFilesItem"}));
+                              "serverStatusHelpItem", "separator", "speedLimitItem", "checkGameFilesItem"}));
         QCOMPARE(captionsOf(&menu),
                  (QStringList{"Grimvale Setup", "-", "Mouse Freedon", "Rorer Orevovi Help", "-",
                               "Background Sound ", "-", "Ignore server status (default: OFF)",
-                              "Ignore Server Status Help", "-", "Check game files"}));
+                              "Ignore Server Status Help", "-", QStringLiteral("Download speed limit\u2026"),
+                              "Check game files"}));
         // Until the update run is over, the game folder is the run's.
         QVERIFY(!menu.item("checkGameFilesItem")->isEnabled());
         QCOMPARE(menu.defaultAction(), menu.item("gameSetupItem"));
@@ -183,6 +185,31 @@ private slots:
         restored.initMouseFreedomMenu();
         QVERIFY(restored.item("mouseFreedomOn")->isChecked());
         QVERIFY(m_journal->entries().isEmpty());
+    }
+
+    // The input box of the speed limit never waits in the unattended mode: it keeps the limit it
+    // showed, or a scripted No cancels it; neither changes the limit.
+    void speedLimitBoxAnswersAtOnce_data()
+    {
+        QTest::addColumn<bool>("scriptedNo");
+        QTest::addColumn<QString>("journalLine");
+        QTest::newRow("the limit shown") << false << R"("answer": "OK", "value": 200})";
+        QTest::newRow("cancelled") << true << R"("answer": "Cancel"})";
+    }
+    void speedLimitBoxAnswersAtOnce()
+    {
+        QFETCH(bool, scriptedNo);
+        QFETCH(QString, journalLine);
+        setDialogAnswers(scriptedNo ? std::vector{DialogAnswer::No} : std::vector<DialogAnswer>{});
+        RunState state;
+        state.speedLimit = 200;
+        SettingsMenu menu(state);
+        QSignalSpy chosen(&menu, &SettingsMenu::speedLimitChosen);
+        menu.item("speedLimitItem")->trigger();
+        QCOMPARE(m_journal->lines().size(), 1);
+        QVERIFY2(m_journal->lines()[0].endsWith(journalLine.toUtf8()), m_journal->lines()[0].constData());
+        QCOMPARE(state.speedLimit, 200u);
+        QCOMPARE(chosen.count(), 0);
     }
 
     void mouseFreedomHelpBox()
