@@ -3,6 +3,7 @@
 #include "app/WindowEntry.h"
 
 #include <array>
+#include <charconv>
 #include <cstring>
 #include <string_view>
 
@@ -10,13 +11,35 @@ namespace updater {
 
 namespace {
 
+// Takes an option's value into the command line; false when the value is not one it takes.
+using TakeValue = bool (*)(CommandLine& line, const std::string& value);
+
+bool takeGameDir(CommandLine& line, const std::string& value)
+{
+    line.gameDir = value;
+    return true;
+}
+
+// A whole number of kB/s that a settings value holds, digits only.
+bool takeMaxSpeed(CommandLine& line, const std::string& value)
+{
+    uint32_t speed = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), speed);
+    if (value.empty() || error != std::errc() || end != value.data() + value.size())
+        return false;
+    line.maxSpeed = speed;
+    return true;
+}
+
 struct Option
 {
-    const char* name;       // "--version"
-    const char* shortName;  // "-v", or nullptr
-    const char* valueName;  // "DIR" for an option that takes a value, or nullptr
-    CommandLine::Mode mode; // the mode it chooses; Window for one that only adds to a task
-    const char* help;       // lines after the first are indented under it
+    const char* name;            // "--version"
+    const char* shortName;       // "-v", or nullptr
+    const char* valueName;       // "DIR" for an option that takes a value, or nullptr
+    CommandLine::Mode mode;      // the mode it chooses; Window for one that only adds to a task
+    const char* help;            // lines after the first are indented under it
+    TakeValue take = nullptr;    // for an option that takes a value
+    const char* needs = nullptr; // what the value is, for a refusal: "a folder"
 };
 
 using Mode = CommandLine::Mode;
@@ -37,12 +60,17 @@ constexpr std::array options{
            "file and write only those files; exit status 0 when the folder then matches"},
     Option{"--game-dir", nullptr, "DIR", Mode::Window,
            "the game folder for --update-only, --verify and --repair (default: the\n"
-           "current folder)"},
+           "current folder)",
+           takeGameDir, "a folder"},
+    Option{"--max-speed", nullptr, "KBPS", Mode::Window,
+           "the most kB/s every download of --update-only and --repair takes, 0 for\n"
+           "no limit (default: the limit set in the window's Settings menu)",
+           takeMaxSpeed, "a whole number of kB/s, 0 for no limit"},
 };
 
 constexpr char header[] = R"(Usage: tarvo-updater [--version | --help] [Qt options, such as -style NAME]
-       tarvo-updater --update-only [--game-dir DIR]
-       tarvo-updater --verify | --repair [--game-dir DIR]
+       tarvo-updater --update-only [--game-dir DIR] [--max-speed KBPS]
+       tarvo-updater --verify | --repair [--game-dir DIR] [--max-speed KBPS]
 
 The launcher and patcher of a community-run online role-playing game: it brings the game
 folder up to date from the community's patch list, shows the game servers and starts the
@@ -116,15 +144,18 @@ CommandLine readCommandLine(int argc, char** argv)
         const Option* option = optionWithValue(argument, value);
         if (!option && (option = optionNamed(argument)) && option->valueName) {
             if (i + 1 == end) {
-                line.refusal =
-                    std::string("tarvo-updater: ") + option->name + " needs a folder (see --help)\n";
+                line.refusal = std::string("tarvo-updater: ") + option->name + " needs " + option->needs +
+                               " (see --help)\n";
                 return line;
             }
             value = argv[++i];
         }
         if (option && option->valueName) {
-            line.gameDir = value;
-            continue;
+            if (option->take(line, value))
+                continue;
+            line.refusal = std::string("tarvo-updater: ") + option->name + " needs " + option->needs +
+                           ", not " + value + " (see --help)\n";
+            return line;
         }
         // One task a run: another one is not understood with it.
         const bool sameTask = option && line.taskOption == argument;

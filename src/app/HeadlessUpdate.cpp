@@ -7,8 +7,10 @@
 #include "app/TerminalText.h"
 #include "app/UpdateWorker.h"
 #include "config/ConfigReader.h"
+#include "config/Settings.h"
 #include "patch/UpdateRun.h"
 #include "platform/ProcessInfo.h"
+#include "platform/RegistryStore.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -83,6 +85,8 @@ int runHeadless(const CommandLine& line, int argc, char** argv)
     ConsoleContact contact(console);
     UpdateWorker worker(*config, contact);
     UpdateRun& run = worker.run();
+    // The limit the player set in the window holds here too, unless the command line names one.
+    run.setSpeedLimit({line.maxSpeed.value_or(readSpeedLimit(RegistryStore()))});
     ConsoleProgress progress(run, console);
     // The task's outcome, once it has one: a stopped task has none.
     std::optional<bool> allApplied;
