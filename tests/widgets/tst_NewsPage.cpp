@@ -82,10 +82,16 @@ class TestNewsPage : public QObject
     Q_OBJECT
 
     ScriptedHttpServer m_server;
+    ScriptedHttpServer m_proxy;
 
 private slots:
     void initTestCase()
     {
+        // The browser engine reads the proxy variables once; loopback addresses never go through
+        // a proxy, so the other tests reach m_server directly.
+        qputenv("http_proxy", QByteArray::fromStdString(m_proxy.url("")));
+        qputenv("no_proxy", "direct.example");
+        m_proxy.setHandler([](const std::string&, const std::string&) { return htmlPage("Proxied"); });
         m_server.serve("/news", htmlPage("News"));
         m_server.serve("/gone", ScriptedHttpServer::status("404 Not Found", "<html><title>404</title></html>",
                                                            "Content-Type: text/html\r\n"));
@@ -134,6 +140,27 @@ private slots:
         QCOMPARE(requestsFor(m_server, "/news"), before + 2);
         QCOMPARE(view.title(), QString("News"));
         QCOMPARE(failed.count(), 0);
+    }
+
+    // The home page goes through the proxy named in http_proxy, asked for by its whole address,
+    // unless no_proxy names its host.
+    void homepageThroughTheProxy_data()
+    {
+        QTest::addColumn<QString>("homepage");
+        QTest::addColumn<bool>("proxied");
+        QTest::addRow("proxy") << "http://news.example/news" << true;
+        QTest::addRow("host in no_proxy") << "http://direct.example/news" << false;
+    }
+    void homepageThroughTheProxy()
+    {
+        QFETCH(QString, homepage);
+        QFETCH(bool, proxied);
+        NewsBrowser browser(homepage.toStdString());
+        auto& [game, view, news] = browser;
+        news.showHomepage();
+        QTRY_COMPARE_WITH_TIMEOUT(view.title(), proxied ? QString("Proxied") : QString("Error"),
+                                  LoadTimeoutMs);
+        QCOMPARE(requestsFor(m_proxy, homepage.toStdString()), proxied ? 1 : 0);
     }
 
     void failuresLeadToTheErrorPage_data()
