@@ -171,6 +171,16 @@ void logProxies(const ProxySettings& proxies)
     logEvent("proxy: " + description);
 }
 
+// curl waits only between its reads, and one read takes in up to a hundred buffers of what the
+// socket holds: with its usual 16 KiB, the first 1.6 MB of every transfer would pass the limit at
+// once. Buffers of a hundredth of the limit keep such a burst to about a second's worth.
+long receiveBufferFor(long long maximumSpeed)
+{
+    constexpr long long Smallest = 1024;             // curl's least
+    constexpr long long Usual = CURL_MAX_WRITE_SIZE; // curl's default, 16 KiB
+    return static_cast<long>(maximumSpeed > 0 ? std::clamp(maximumSpeed / 100, Smallest, Usual) : Usual);
+}
+
 // Owns a parsed address for the duration of one request.
 struct UrlHandle
 {
@@ -592,6 +602,7 @@ void HttpClient::performGet(const std::string& url, const Sink& sink, const Resu
     curl_easy_setopt(curl, CURLOPT_PROXY, d->proxies.forScheme(schemeName).c_str());
     curl_easy_setopt(curl, CURLOPT_NOPROXY, d->proxies.noProxy.c_str());
     curl_easy_setopt(curl, CURLOPT_MAX_RECV_SPEED_LARGE, static_cast<curl_off_t>(d->maximumSpeed));
+    curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, receiveBufferFor(d->maximumSpeed));
     char errorText[CURL_ERROR_SIZE] = {};
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
 
