@@ -214,6 +214,9 @@ NumberAnswer askPersonForNumber(const Request& r, int lowest, int highest)
     QEventLoop loop;
     QObject::connect(box, &QInputDialog::finished, &loop, &QEventLoop::quit);
     box->show();
+    // The player types the number at once: without a window manager (tried under Xvfb) the
+    // keys would otherwise still go to the window behind the box.
+    box->activateWindow();
     loop.exec();
     NumberAnswer answer;
     if (box) {
