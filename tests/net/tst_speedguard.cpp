@@ -19,7 +19,6 @@ private slots:
     {
         // Stall, minimum speed, speed window and whole-transfer limit; Limits{} as transfers use it.
         QTest::addColumn<SpeedGuard::Limits>("limits");
-        QTest::addColumn<long long>("maximumSpeed"); // the player's own limit; 0: none
         QTest::addColumn<Arrivals>("arrivals");
         QTest::addColumn<int>("watchedMs");
         QTest::addColumn<QString>("cause"); // empty: never too slow
@@ -36,58 +35,53 @@ private slots:
         Arrivals byteShort = kibibytePerSecond;
         byteShort.first().second = 1023;
         QTest::newRow("silent from the start")
-            << Limits{1, 0, 60, 0} << 0LL << Arrivals{} << 3000 << "no data for 1 s" << 1000;
+            << Limits{1, 0, 60, 0} << Arrivals{} << 3000 << "no data for 1 s" << 1000;
         QTest::newRow("silent after some bytes")
-            << Limits{2, 0, 60, 0} << 0LL << Arrivals{{500, 100}} << 5000 << "no data for 2 s" << 2500;
+            << Limits{2, 0, 60, 0} << Arrivals{{500, 100}} << 5000 << "no data for 2 s" << 2500;
         QTest::newRow("silent for a whole speed window")
-            << Limits{60, 1024, 1, 0} << 0LL << Arrivals{} << 3000 << "no data for 1 s" << 1000;
+            << Limits{60, 1024, 1, 0} << Arrivals{} << 3000 << "no data for 1 s" << 1000;
         QTest::newRow("dripping under the limit")
-            << Limits{60, 1024, 1, 0} << 0LL << drip << 3000 << "too slow" << 1000;
-        QTest::newRow("dripping over the limit") << Limits{60, 5, 1, 0} << 0LL << drip << 3000 << "" << 0;
-        QTest::newRow("no speed limit") << Limits{60, 0, 1, 0} << 0LL << drip << 3000 << "" << 0;
+            << Limits{60, 1024, 1, 0} << drip << 3000 << "too slow" << 1000;
+        QTest::newRow("dripping over the limit") << Limits{60, 5, 1, 0} << drip << 3000 << "" << 0;
+        QTest::newRow("no speed limit") << Limits{60, 0, 1, 0} << drip << 3000 << "" << 0;
         // Bursts that a moving average over a few seconds would never catch: 20 000 bytes in the
         // first minute, where 61 440 were needed.
         QTest::newRow("a burst every half minute")
-            << Limits{60, 1024, 60, 0} << 0LL << Arrivals{{15000, 10000}, {45000, 10000}} << 70000
-            << "too slow" << 60000;
+            << Limits{60, 1024, 60, 0} << Arrivals{{15000, 10000}, {45000, 10000}} << 70000 << "too slow"
+            << 60000;
         QTest::newRow("fast enough over the window")
-            << Limits{60, 1024, 60, 0} << 0LL << Arrivals{{15000, 40000}, {45000, 40000}, {75000, 40000}}
-            << 90000 << "" << 0;
+            << Limits{60, 1024, 60, 0} << Arrivals{{15000, 40000}, {45000, 40000}, {75000, 40000}} << 90000
+            << "" << 0;
         // A list trickling just fast enough must still end.
         QTest::newRow("not whole in time")
-            << Limits{60, 5, 1, 2} << 0LL << drip << 3000 << "not whole within 2 s" << 2000;
+            << Limits{60, 5, 1, 2} << drip << 3000 << "not whole within 2 s" << 2000;
         QTest::newRow("younger than the window")
-            << Limits{120, 1024, 60, 0} << 0LL << Arrivals{{100, 1}} << 59900 << "" << 0;
+            << Limits{120, 1024, 60, 0} << Arrivals{{100, 1}} << 59900 << "" << 0;
         QTest::newRow("the usual limits, silent")
-            << Limits{} << 0LL << Arrivals{} << 70000 << "no data for 60 s" << 60000;
-        QTest::newRow("the usual limits, 1 KiB/s")
-            << Limits{} << 0LL << kibibytePerSecond << 60000 << "" << 0;
+            << Limits{} << Arrivals{} << 70000 << "no data for 60 s" << 60000;
+        QTest::newRow("the usual limits, 1 KiB/s") << Limits{} << kibibytePerSecond << 60000 << "" << 0;
         QTest::newRow("the usual limits, a byte short")
-            << Limits{} << 0LL << byteShort << 60000 << "too slow" << 60000;
-        // A transfer the player's own limit holds under the guard's minimum goes on; one that
-        // stalls still ends.
-        Arrivals heldAt600; // 600 B/s, the pace of a limit of 600 B/s
-        for (int at = 1000; at <= 120000; at += 1000)
-            heldAt600.append({at, 600});
-        QTest::newRow("held back by the player's limit")
-            << Limits{} << 600LL << heldAt600 << 120000 << "" << 0;
-        QTest::newRow("slower than half the player's limit")
-            << Limits{} << 1300LL << heldAt600 << 120000 << "too slow" << 60000;
-        QTest::newRow("the player's limit above the minimum")
-            << Limits{} << 4096LL << byteShort << 60000 << "too slow" << 60000;
+            << Limits{} << byteShort << 60000 << "too slow" << 60000;
+        // The player's own limit of 600 B/s holds a transfer under the usual minimum: it goes on,
+        // unless it stalls or falls under half that limit.
+        Arrivals at600; // 600 B/s
+        for (int at = 1000; at <= 60000; at += 1000)
+            at600.append({at, 600});
+        QTest::newRow("held by the player's limit") << limitsUnder({}, 600) << at600 << 60000 << "" << 0;
+        QTest::newRow("under half the player's limit")
+            << limitsUnder({}, 1300) << at600 << 60000 << "too slow" << 60000;
         QTest::newRow("silent under the player's limit")
-            << Limits{} << 600LL << Arrivals{} << 70000 << "no data for 60 s" << 60000;
+            << limitsUnder({}, 600) << Arrivals{} << 70000 << "no data for 60 s" << 60000;
     }
     void endsTheTransferThatIsTooSlow()
     {
         QFETCH(SpeedGuard::Limits, limits);
-        QFETCH(long long, maximumSpeed);
         QFETCH(Arrivals, arrivals);
         QFETCH(int, watchedMs);
         QFETCH(QString, cause);
         QFETCH(int, atMs);
 
-        SpeedGuard guard(limitsUnder(limits, maximumSpeed));
+        SpeedGuard guard(limits);
         const Clock::TimePoint connected{};                      // a freshly booted machine's clock
         QVERIFY(!guard.check(connected + 1h, 0).endsTransfer()); // before the connection, never
         guard.start(connected);
