@@ -70,7 +70,7 @@ constexpr std::array options{
 
 constexpr char header[] = R"(Usage: tarvo-updater [--version | --help] [Qt options, such as -style NAME]
        tarvo-updater --update-only [--game-dir DIR] [--max-speed KBPS]
-       tarvo-updater --verify | --repair [--game-dir DIR] [--max-speed KBPS]
+       tarvo-updater --verify | --repair [--game-dir DIR]
 
 The launcher and patcher of a community-run online role-playing game: it brings the game
 folder up to date from the community's patch list, shows the game servers and starts the
@@ -89,7 +89,7 @@ Environment (read once at start):
   WINE=<program>                    the Wine program that starts Windows game clients
 )";
 
-constexpr size_t HelpColumn = 16;
+constexpr size_t HelpColumn = 18; // room for "--max-speed KBPS"
 
 const Option* optionNamed(std::string_view argument)
 {
