@@ -3,60 +3,89 @@
 #include "app/WindowEntry.h"
 
 #include <array>
+#include <charconv>
 #include <cstring>
-#include <optional>
-#include <string>
 #include <string_view>
 
 namespace updater {
 
 namespace {
 
+// Takes an option's value into the command line; false when the value is not one it takes.
+using TakeValue = bool (*)(CommandLine& line, const std::string& value);
+
+bool takeGameDir(CommandLine& line, const std::string& value)
+{
+    line.gameDir = value;
+    return true;
+}
+
+// A whole number of kB/s that a settings value holds, digits only.
+bool takeMaxSpeed(CommandLine& line, const std::string& value)
+{
+    uint32_t speed = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), speed);
+    if (value.empty() || error != std::errc() || end != value.data() + value.size())
+        return false;
+    line.maxSpeed = speed;
+    return true;
+}
+
+// A whole number of seconds, at most a day: "30" but not "-1", "1.5" or "999999999999".
+bool takeBusyWait(CommandLine& line, const std::string& value)
+{
+    int seconds = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), seconds);
+    if (value.empty() || error != std::errc() || end != value.data() + value.size() || seconds < 0 ||
+        seconds > 24 * 60 * 60)
+        return false;
+    line.busyWaitSeconds = seconds;
+    return true;
+}
+
 struct Option
 {
-    const char* name;       // "--version"
-    const char* shortName;  // "-v", or nullptr
-    const char* valueName;  // "DIR" for an option that takes a value, or nullptr
-    const char* needs;      // what its value must be, for a refusal
-    CommandLine::Mode mode; // the mode it chooses; Window for one that only adds to a task
-    const char* help;       // lines after the first are indented under it
+    const char* name;            // "--version"
+    const char* shortName;       // "-v", or nullptr
+    const char* valueName;       // "DIR" for an option that takes a value, or nullptr
+    CommandLine::Mode mode;      // the mode it chooses; Window for one that only adds to a task
+    const char* help;            // lines after the first are indented under it
+    TakeValue take = nullptr;    // for an option that takes a value
+    const char* needs = nullptr; // what the value is, for a refusal: "a folder"
 };
 
 using Mode = CommandLine::Mode;
 
 constexpr std::array options{
-    Option{"--version", "-v", nullptr, nullptr, Mode::Version, "print the version and end"},
-    Option{"--help", "-h", nullptr, nullptr, Mode::Help, "print this help and end"},
-    Option{"--update-only", nullptr, nullptr, nullptr, Mode::Update,
+    Option{"--version", "-v", nullptr, Mode::Version, "print the version and end"},
+    Option{"--help", "-h", nullptr, Mode::Help, "print this help and end"},
+    Option{"--update-only", nullptr, nullptr, Mode::Update,
            "bring the game folder up to date without a window and end: progress and\n"
            "notices go to standard error; exit status 0 when every patch is applied"},
-    Option{"--verify", nullptr, nullptr, nullptr, Mode::Verify,
+    Option{"--verify", nullptr, nullptr, Mode::Verify,
            "compare the game folder with the record of the files the patches installed,\n"
            "without a window: every missing or changed file is printed with the slot\n"
            "that brought it, writing nothing; exit status 0 when the record is whole\n"
            "and all match, 1 otherwise"},
-    Option{"--repair", nullptr, nullptr, nullptr, Mode::Repair,
+    Option{"--repair", nullptr, nullptr, Mode::Repair,
            "as --verify, then download again only the archives that wrote a damaged\n"
            "file and write only those files; exit status 0 when the folder then matches"},
-    Option{"--game-dir", nullptr, "DIR", "a folder", Mode::Window,
+    Option{"--game-dir", nullptr, "DIR", Mode::Window,
            "the game folder for --update-only, --verify and --repair (default: the\n"
-           "current folder)"},
-    Option{"--busy-wait", nullptr, "SECONDS", "a whole number of seconds", Mode::Window,
-           "with --update-only or --repair: how long each patch waits for servers that\n"
-           "answer busy before the run gives it up (default: half an hour)"},
+           "current folder)",
+           takeGameDir, "a folder"},
+    Option{"--max-speed", nullptr, "KBPS", Mode::Window,
+           "the most kB/s every download of --update-only and --repair takes, 0 for\n"
+           "no limit (default: the limit set in the window's Settings menu)",
+           takeMaxSpeed, "a whole number of kB/s, 0 for no limit"},
+    Option{"--busy-wait", nullptr, "SECONDS", Mode::Window,
+           "how long each patch of --update-only and --repair waits for servers that\n"
+           "answer busy before the run gives it up (default: half an hour)",
+           takeBusyWait, "a whole number of seconds, at most a day"},
 };
 
-// A whole number of seconds, at most a day: "30" but not "-1", "1.5" or "999999999999".
-std::optional<int> secondsOf(const std::string& value)
-{
-    if (value.empty() || value.size() > 6 || value.find_first_not_of("0123456789") != std::string::npos)
-        return std::nullopt;
-    const int seconds = std::stoi(value);
-    return seconds <= 24 * 60 * 60 ? std::optional<int>(seconds) : std::nullopt;
-}
-
 constexpr char header[] = R"(Usage: tarvo-updater [--version | --help] [Qt options, such as -style NAME]
-       tarvo-updater --update-only [--game-dir DIR]
+       tarvo-updater --update-only [--game-dir DIR] [--max-speed KBPS] [--busy-wait SECONDS]
        tarvo-updater --verify | --repair [--game-dir DIR]
 
 The launcher and patcher of a community-run online role-playing game: it brings the game
@@ -138,16 +167,11 @@ CommandLine readCommandLine(int argc, char** argv)
             value = argv[++i];
         }
         if (option && option->valueName) {
-            if (std::string_view(option->name) == "--game-dir") {
-                line.gameDir = value;
-            } else if (const std::optional<int> seconds = secondsOf(value)) {
-                line.busyWaitSeconds = seconds;
-            } else {
-                line.refusal = std::string("tarvo-updater: ") + option->name + " needs " + option->needs +
-                               " (see --help)\n";
-                return line;
-            }
-            continue;
+            if (option->take(line, value))
+                continue;
+            line.refusal = std::string("tarvo-updater: ") + option->name + " needs " + option->needs +
+                           ", not " + value + " (see --help)\n";
+            return line;
         }
         // One task a run: another one is not understood with it.
         const bool sameTask = option && line.taskOption == argument;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -11,10 +12,11 @@ struct CommandLine
 {
     enum class Mode { Window, Update, Verify, Repair, Version, Help };
     Mode mode = Mode::Window;
-    std::string taskOption; // the option that chose a mode without a window, as written
-    std::string gameDir;    // --game-dir; empty: the current folder
+    std::string taskOption;             // the option that chose a mode without a window, as written
+    std::string gameDir;                // --game-dir; empty: the current folder
+    std::optional<uint32_t> maxSpeed;   // --max-speed in kB/s, 0 for none; unset: the stored limit
     std::optional<int> busyWaitSeconds; // --busy-wait: how long a slot waits for busy servers
-    std::string refusal;    // not empty: a usage error, to print on standard error (exit status 2)
+    std::string refusal; // not empty: a usage error, to print on standard error (exit status 2)
 
     bool headless() const { return mode == Mode::Update || mode == Mode::Verify || mode == Mode::Repair; }
 };

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
+#include <QInputDialog>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QMessageBox>
@@ -16,6 +17,7 @@
 #include <QPushButton>
 #include <QStringList>
 
+#include <algorithm>
 #include <mutex>
 #include <optional>
 
@@ -30,6 +32,14 @@ struct Request
     DialogIcon icon = DialogIcon::None;
     DialogButtons buttons = DialogButtons::Ok;
     bool ownerless = true;
+    std::optional<int> number; // an input box for a whole number, holding this at first
+};
+
+// What an input box came to; the answer is OK or No (its Cancel).
+struct NumberAnswer
+{
+    DialogAnswer answer = DialogAnswer::No;
+    int value = 0;
 };
 
 struct UnattendedMode
@@ -99,6 +109,8 @@ DialogAnswer escapeAnswer(const Request& r)
 std::optional<DialogAnswer> parseAnswer(const QString& text, const Request& r)
 {
     const QString t = text.toLower();
+    if (r.number)
+        return t == "no" ? DialogAnswer::No : DialogAnswer::Ok;
     if (r.buttons == DialogButtons::YesNo) {
         if (t == "yes")
             return DialogAnswer::Yes;
@@ -116,9 +128,12 @@ QByteArray jsonString(const QString& text)
     return array.mid(1, array.size() - 2);
 }
 
-void logDialog(const Request& r, DialogAnswer answer, bool closedByEnd)
+void logDialog(const Request& r, DialogAnswer answer, bool closedByEnd, std::optional<int> value = {})
 {
-    const QString outcome = closedByEnd ? QString("closed as the launcher ends") : answerName(answer);
+    const QString answered = r.number && answer == DialogAnswer::No ? QString("Cancel") : answerName(answer);
+    const QString outcome = closedByEnd ? QString("closed as the launcher ends")
+                            : value     ? answered + " (" + QString::number(*value) + ")"
+                                        : answered;
     logEvent(("box \"" + r.title + "\": " + r.text + " -> " + outcome).toUtf8().toStdString());
     UnattendedMode& mode = unattended();
     QString logPath;
@@ -129,10 +144,13 @@ void logDialog(const Request& r, DialogAnswer answer, bool closedByEnd)
     if (logPath.isEmpty())
         return;
     // Fields in the documented order, so that a person or a line tool reads the journal as documented.
-    const QByteArray buttons = r.buttons == DialogButtons::YesNo ? R"(["Yes","No"])" : R"(["OK"])";
+    const QByteArray buttons = r.number                            ? R"(["OK","Cancel"])"
+                               : r.buttons == DialogButtons::YesNo ? R"(["Yes","No"])"
+                                                                   : R"(["OK"])";
+    const QByteArray number = value ? ", \"value\": " + QByteArray::number(*value) : QByteArray();
     const QByteArray line = "{\"title\": " + jsonString(r.title) + ", \"text\": " + jsonString(r.text) +
                             ", \"icon\": " + jsonString(iconName(r.icon)) + ", \"buttons\": " + buttons +
-                            ", \"answer\": " + jsonString(answerName(answer)) + "}\n";
+                            ", \"answer\": " + jsonString(answered) + number + "}\n";
     QFile file(logPath);
     if (file.open(QIODevice::Append | QIODevice::WriteOnly))
         file.write(line);
@@ -186,6 +204,32 @@ DialogAnswer askPerson(const Request& r)
     return answer;
 }
 
+// The input box, shown as the message boxes are: owner-less, in a local event loop.
+NumberAnswer askPersonForNumber(const Request& r, int lowest, int highest)
+{
+    QPointer<QInputDialog> box = new QInputDialog;
+    box->setWindowTitle(r.title);
+    box->setLabelText(r.text);
+    box->setInputMode(QInputDialog::IntInput);
+    box->setIntRange(lowest, highest);
+    box->setIntValue(*r.number);
+    box->setWindowModality(Qt::NonModal);
+    QEventLoop loop;
+    QObject::connect(box, &QInputDialog::finished, &loop, &QEventLoop::quit);
+    box->show();
+    // The player types the number at once: without a window manager (tried under Xvfb) the
+    // keys would otherwise still go to the window behind the box.
+    box->activateWindow();
+    loop.exec();
+    NumberAnswer answer;
+    if (box) {
+        if (box->result() == QDialog::Accepted)
+            answer = {DialogAnswer::Ok, box->intValue()};
+        delete box;
+    }
+    return answer;
+}
+
 // The next answer of an unattended run; nothing when a person answers.
 std::optional<DialogAnswer> scriptedAnswer(const Request& r)
 {
@@ -219,6 +263,27 @@ DialogAnswer show(const Request& r)
             closedByEnd = isQuitPending();
         }
         logDialog(r, answer, closedByEnd);
+    });
+    return answer;
+}
+
+NumberAnswer showNumberBox(const Request& r, int lowest, int highest)
+{
+    NumberAnswer answer;
+    runOnWindowThread([&] {
+        bool closedByEnd = false;
+        if (isQuitPending()) {
+            closedByEnd = true;
+        } else if (auto scripted = scriptedAnswer(r)) {
+            answer = {*scripted, *r.number};
+        } else {
+            answer = askPersonForNumber(r, lowest, highest);
+            closedByEnd = isQuitPending();
+        }
+        if (closedByEnd)
+            answer = {};
+        logDialog(r, answer.answer, closedByEnd,
+                  answer.answer == DialogAnswer::Ok ? std::optional<int>(answer.value) : std::nullopt);
     });
     return answer;
 }
@@ -268,6 +333,18 @@ bool confirmYesNo(const std::string& text)
 {
     return show({"Confirm", QString::fromLatin1(text), DialogIcon::Question, DialogButtons::YesNo, false}) ==
            DialogAnswer::Yes;
+}
+
+std::optional<int> askNumber(const std::string& text, const std::string& title, int current, int lowest,
+                             int highest)
+{
+    Request r{QString::fromLatin1(title), QString::fromLatin1(text), DialogIcon::None, DialogButtons::Ok,
+              true};
+    r.number = std::clamp(current, lowest, highest);
+    const NumberAnswer answer = showNumberBox(r, lowest, highest);
+    if (answer.answer != DialogAnswer::Ok)
+        return std::nullopt;
+    return answer.value;
 }
 
 void showErrorBox(const std::string& text)

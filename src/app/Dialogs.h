@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <optional>
 #include <string>
 
 namespace updater {
@@ -29,6 +30,13 @@ void showUnicodeMessage(const QString& text);
 // The toolkit's confirmation dialog: title "Confirm", question icon, Yes (default) and No;
 // Escape and closing the box answer No. Returns true for Yes.
 bool confirmYesNo(const std::string& text);
+
+// The toolkit's input box for a whole number, owner-less like the message boxes: the text above a
+// field holding `current` (from `lowest` to `highest`), OK (default) and Cancel. The number, or
+// nothing when cancelled. Unattended, it takes `current` at once (a scripted No cancels it); the
+// journal line adds "value".
+std::optional<int> askNumber(const std::string& text, const std::string& title, int current, int lowest,
+                             int highest);
 
 // The standard error box for errors that escape a handler: application title, stop icon.
 void showErrorBox(const std::string& text);

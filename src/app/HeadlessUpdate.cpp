@@ -7,9 +7,11 @@
 #include "app/TerminalText.h"
 #include "app/UpdateWorker.h"
 #include "config/ConfigReader.h"
+#include "config/Settings.h"
 #include "patch/UpdateRun.h"
 #include "platform/EventLog.h"
 #include "platform/ProcessInfo.h"
+#include "platform/RegistryStore.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -93,6 +95,8 @@ int runHeadless(const CommandLine& line, int argc, char** argv)
     ConsoleContact contact(console);
     UpdateWorker worker(*config, contact);
     UpdateRun& run = worker.run();
+    // The limit the player set in the window holds here too, unless the command line names one.
+    run.setSpeedLimit({line.maxSpeed.value_or(readSpeedLimit(RegistryStore()))});
     ConsoleProgress progress(run, console);
     if (line.busyWaitSeconds)
         run.setBusyWaitLimit(std::chrono::seconds(*line.busyWaitSeconds));

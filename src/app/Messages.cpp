@@ -248,6 +248,12 @@ std::string addOnMissing()
     return "-= ERROR =- Couldn't find 'GV_MOUSEFREEDOM' =-\n\n!Files are missing :O";
 }
 
+std::string speedLimitQuestion()
+{
+    return "The most every download may take of your line, in kB/s (0 = no limit).\n"
+           "It holds from the next update or \"Check game files\" on.";
+}
+
 std::string addOnHelp()
 {
     return "* Gv - Rorer Orevovi V1.86\n\nLet ur mouse travel out of the Grimvale window without pressing\n"

@@ -55,6 +55,8 @@ std::string clientMissing(const std::string& clientName);
 std::string replacement(UpdaterReplacement found);
 std::string addOnMissing();
 std::string addOnHelp();
+// The question of the "Download speed limit..." input box.
+std::string speedLimitQuestion();
 std::string cannotStart(const std::string& commandLine, ProgramStart outcome);
 // The markup of the status line's first panel: a bold label and a link to `homepage` that shows
 // the community's display address. The closing tag lacks its ">" on purpose; the status line

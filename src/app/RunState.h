@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 
 namespace updater {
 
@@ -17,6 +18,9 @@ struct RunState
     bool updating = false;
     // The mouse add-on choice, loaded from and saved to the settings store.
     bool freedomMouseStatus = false;
+    // The player's download speed limit in kB/s, 0 for none; loaded from and saved to the settings
+    // store. Written and read on the window thread.
+    uint32_t speedLimit = 0;
 };
 
 } // namespace updater

@@ -9,7 +9,15 @@
 #include <QActionGroup>
 #include <QCursor>
 
+#include <algorithm>
+#include <optional>
+
 namespace updater {
+
+namespace {
+// The most the box takes, in kB/s: far above any line, within what its field can hold.
+constexpr int MaximumSpeedLimit = 1000 * 1000 * 1000;
+} // namespace
 
 void markAsDefaultItem(QAction* action)
 {
@@ -50,6 +58,8 @@ SettingsMenu::SettingsMenu(RunState& state, QWidget* parent) : QMenu(parent), m_
     buildServerStatusMenu();
     addItem(this, "serverStatusHelpItem", "Ignore Server Status Help")->setEnabled(false);
     addSeparator()->setObjectName("separator");
+    QAction* speedLimit = addItem(this, "speedLimitItem", QStringLiteral("Download speed limit\u2026"));
+    connect(speedLimit, &QAction::triggered, this, &SettingsMenu::chooseSpeedLimit);
     m_checkGameFiles = addItem(this, "checkGameFilesItem", "Check game files");
     m_checkGameFiles->setEnabled(false);
     connect(m_checkGameFiles, &QAction::triggered, this, &SettingsMenu::checkGameFilesRequested);
@@ -149,6 +159,17 @@ void SettingsMenu::chooseMouseFreedomOff()
 void SettingsMenu::showMouseFreedomHelp()
 {
     messageBox(messages::addOnHelp(), "Rorer Orevovi", DialogIcon::Information);
+}
+
+void SettingsMenu::chooseSpeedLimit()
+{
+    const int current = static_cast<int>(std::min<uint32_t>(m_state.speedLimit, MaximumSpeedLimit));
+    const std::optional<int> chosen =
+        askNumber(messages::speedLimitQuestion(), "Download speed limit", current, 0, MaximumSpeedLimit);
+    if (!chosen || static_cast<uint32_t>(*chosen) == m_state.speedLimit)
+        return;
+    m_state.speedLimit = static_cast<uint32_t>(*chosen);
+    emit speedLimitChosen();
 }
 
 } // namespace updater

@@ -9,9 +9,9 @@ class QAction;
 namespace updater {
 
 // The menu behind the "Settings" button: the game's setup tool, the mouse add-on choice with its
-// help, two sub-menus shown greyed, and the check of the game files (available once the update
-// run is over). Items carry object names (gameSetupItem, mouseFreedomOn,
-// volume80, ...) by which the window and tests find them.
+// help, two sub-menus shown greyed, the download speed limit and the check of the game files (available once
+// the update run is over). Items carry object names (gameSetupItem, mouseFreedomOn, volume80, ...) by which
+// the window and tests find them.
 class SettingsMenu : public QMenu
 {
     Q_OBJECT
@@ -34,9 +34,13 @@ public slots:
     void chooseMouseFreedomOn();
     void chooseMouseFreedomOff();
     void showMouseFreedomHelp();
+    // Asks for the download speed limit in an input box; a new one is kept in the run state and
+    // announced.
+    void chooseSpeedLimit();
 
 signals:
     void checkGameFilesRequested();
+    void speedLimitChosen();
 
 private:
     QAction* addItem(QMenu* menu, const char* name, const QString& caption);

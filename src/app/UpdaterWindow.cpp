@@ -14,6 +14,7 @@
 #include "config/Settings.h"
 #include "fetch/ConfigRefresh.h"
 #include "monitor/ServerWatch.h"
+#include "net/DownloadSpeedLimit.h"
 #include "patch/UpdateRun.h"
 #include "platform/Clock.h"
 #include "platform/EventLog.h"
@@ -95,6 +96,7 @@ UpdaterWindow::UpdaterWindow(QWidget* parent)
     m_contextMenu = new ContextMenu(QIcon(m_houses[2]), this);
     connect(ui->settingsButton, &QToolButton::clicked, m_settingsMenu, &SettingsMenu::popupAtCursor);
     connect(m_settingsMenu, &SettingsMenu::checkGameFilesRequested, this, &UpdaterWindow::checkGameFiles);
+    connect(m_settingsMenu, &SettingsMenu::speedLimitChosen, this, &UpdaterWindow::keepSpeedLimit);
     m_gameStart = std::make_unique<GameStart>(m_config, m_state, [this] { saveSettings(); });
     connect(ui->startButton1, &QPushButton::clicked, this, [this] { m_gameStart->start(1); });
     connect(ui->startButton2, &QPushButton::clicked, this, [this] { m_gameStart->start(2); });
@@ -157,6 +159,20 @@ void UpdaterWindow::loadSettings()
     else if (stored.state == StoredSettings::Damaged)
         messageBox(messages::settingsRepaired(), "Info", DialogIcon::Information);
     m_state.freedomMouseStatus = stored.freedomMouse;
+    m_state.speedLimit = readSpeedLimit(m_registry);
+}
+
+void UpdaterWindow::keepSpeedLimit()
+{
+    // Saved at once: the limit is for the player's line, whatever becomes of this window.
+    try {
+        if (!writeSpeedLimit(m_registry, m_state.speedLimit))
+            logEvent("download speed limit not saved: the settings cannot be written");
+    } catch (const std::exception& error) {
+        logEvent(std::string("download speed limit not saved: ") + error.what());
+    }
+    if (m_worker)
+        m_worker->run().setSpeedLimit({m_state.speedLimit});
 }
 
 void UpdaterWindow::saveSettings()
@@ -243,6 +259,7 @@ void UpdaterWindow::startUpdateRun()
     m_state.updating = true;
     m_worker = std::make_unique<UpdateWorker>(m_config, m_noticeBoxes);
     UpdateRun& run = m_worker->run();
+    run.setSpeedLimit({m_state.speedLimit});
     connect(&run, &UpdateRun::patchStarted, this, &UpdaterWindow::showPatchStarted);
     connect(&run, &UpdateRun::unpackingStarted, this, &UpdaterWindow::showUnpacking);
     connect(&run.progress(), &RunProgress::pictureChanged, this, &UpdaterWindow::showTransferPicture);
@@ -469,6 +486,7 @@ void UpdaterWindow::refreshConfiguration()
 {
     // A client of its own: a repair may be downloading on the worker's thread meanwhile.
     HttpClient http;
+    http.setMaximumSpeed(DownloadSpeedLimit{m_state.speedLimit}.bytesPerSecond());
     const RefreshOutcome outcome = refreshConfig(m_config, http);
     if (outcome.result == RefreshOutcome::Refreshed)
         m_state.configRefreshed = true;

@@ -71,6 +71,8 @@ private:
     void checkOnline();
     void loadSettings();
     void saveSettings();
+    // Saves the limit the player chose and gives it to the next task of the run.
+    void keepSpeedLimit();
     void loadConfiguration();
     void captionsFromConfiguration();
     void explainControls();

@@ -27,4 +27,22 @@ bool writeSettings(RegistryStore& store, bool freedomMouse)
     return true;
 }
 
+namespace {
+constexpr const char* SpeedLimitValue = "DownloadSpeedLimit";
+}
+
+uint32_t readSpeedLimit(const RegistryStore& store)
+{
+    const auto limit = store.value(SettingsKey, SpeedLimitValue);
+    return limit && std::holds_alternative<uint32_t>(*limit) ? std::get<uint32_t>(*limit) : 0;
+}
+
+bool writeSpeedLimit(RegistryStore& store, uint32_t kilobytesPerSecond)
+{
+    if (!store.canCreateKey())
+        return false;
+    store.setInteger(SettingsKey, SpeedLimitValue, kilobytesPerSecond);
+    return true;
+}
+
 } // namespace updater

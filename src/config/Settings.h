@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace updater {
@@ -21,5 +22,13 @@ StoredSettings readSettings(const RegistryStore& store);
 // Saves "Version" = "4.0" and the add-on choice. False when the key cannot be opened or created;
 // an error while setting a value reaches the caller.
 bool writeSettings(RegistryStore& store, bool freedomMouse);
+
+// The player's download speed limit in kB/s (0: none), kept as the DWORD "DownloadSpeedLimit"
+// beside the other settings. A missing value, or one of another kind, reads as no limit; it never
+// makes the settings read as damaged.
+uint32_t readSpeedLimit(const RegistryStore& store);
+// Saves it. False when the key cannot be opened or created; an error while setting it reaches the
+// caller.
+bool writeSpeedLimit(RegistryStore& store, uint32_t kilobytesPerSecond);
 
 } // namespace updater

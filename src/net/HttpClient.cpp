@@ -1,6 +1,7 @@
 #include "net/HttpClient.h"
 
 #include "net/AddressParts.h"
+#include "net/ProxySettings.h"
 #include "net/SpeedGuard.h"
 #include "platform/Clock.h"
 #include "platform/EventLog.h"
@@ -156,6 +157,30 @@ HttpClient::Failure failureOf(CURLcode result, long osError, bool chunked, std::
     }
 }
 
+// The log names the proxies in use once, when the first request goes out with them (and again only
+// if another client of the launcher reads other ones).
+void logProxies(const ProxySettings& proxies)
+{
+    static std::mutex mutex;
+    static std::string logged;
+    const std::string description = proxies.description();
+    std::lock_guard lock(mutex);
+    if (description.empty() || description == logged)
+        return;
+    logged = description;
+    logEvent("proxy: " + description);
+}
+
+// curl waits only between its reads, and one read takes in up to a hundred buffers of what the
+// socket holds: with its usual 16 KiB, the first 1.6 MB of every transfer would pass the limit at
+// once. Buffers of a hundredth of the limit keep such a burst to about a second's worth.
+long receiveBufferFor(long long maximumSpeed)
+{
+    constexpr long long Smallest = 1024;             // curl's least
+    constexpr long long Usual = CURL_MAX_WRITE_SIZE; // curl's default, 16 KiB
+    return static_cast<long>(maximumSpeed > 0 ? std::clamp(maximumSpeed / 100, Smallest, Usual) : Usual);
+}
+
 // Owns a parsed address for the duration of one request.
 struct UrlHandle
 {
@@ -175,6 +200,9 @@ struct HttpClient::Impl
     const StopFlag* stopFlag = nullptr;
     long connectSeconds = DefaultConnectSeconds;
     SpeedGuard::Limits speedLimits;
+    long long maximumSpeed = 0; // bytes per second; 0: no limit
+    // Read once, when the client is made: a client lives for one task of the launcher.
+    const ProxySettings proxies = proxiesFromEnvironment();
     std::string lastReplyText;
     int lastReplyCode = 0;
     ReplyHeaders replyHeaders;
@@ -386,7 +414,6 @@ struct HttpClient::Impl
         curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
         curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
         curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
-        curl_easy_setopt(curl, CURLOPT_PROXY, ""); // never a proxy from the environment
         curl_easy_setopt(curl, CURLOPT_PATH_AS_IS, 1L);
         // One cached connection: a request to another host or port closes the previous one.
         curl_easy_setopt(curl, CURLOPT_MAXCONNECTS, 1L);
@@ -443,6 +470,11 @@ void HttpClient::setMinimumSpeed(long bytesPerSecond, long seconds)
     d->speedLimits.speedSeconds = seconds;
 }
 
+void HttpClient::setMaximumSpeed(long long bytesPerSecond)
+{
+    d->maximumSpeed = std::max(0LL, bytesPerSecond);
+}
+
 void HttpClient::raiseStopped()
 {
     d->fail({FailureKind::Stopped, 0, "stopped"}, "Stopped");
@@ -484,6 +516,7 @@ void HttpClient::get(const std::string& url, const Sink& sink)
 
 void HttpClient::get(const std::string& url, const Sink& sink, const Resume& resume)
 {
+    logProxies(d->proxies);
     // Every request goes into the launcher's log with what came of it.
     const auto started = Clock::steady().now();
     uint64_t bytes = 0;
@@ -538,15 +571,20 @@ void HttpClient::performGet(const std::string& url, const Sink& sink, const Resu
     const std::string hostHeader = std::string("Host: ") + host;
     curl_free(host);
     char* scheme = nullptr;
-    const bool httpAddress = curl_url_get(parsed.handle, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
-                             scheme && (lowerAscii(scheme) == "http" || lowerAscii(scheme) == "https");
+    const std::string schemeName =
+        curl_url_get(parsed.handle, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK && scheme ? lowerAscii(scheme)
+                                                                                         : "";
     curl_free(scheme);
+    const bool httpAddress = schemeName == "http" || schemeName == "https";
 
     // Given as custom headers, these replace curl's own and keep this order; nothing else is sent.
     curl_slist* headers = nullptr;
     headers = curl_slist_append(headers, hostHeader.c_str());
     headers = curl_slist_append(headers, AcceptHeader);
     headers = curl_slist_append(headers, UserAgentHeader);
+    // Through a proxy, curl would add a line of its own; an empty one removes it, and without a
+    // proxy it sends nothing.
+    headers = curl_slist_append(headers, "Proxy-Connection:");
     std::string rangeHeader, ifRangeHeader;
     if (resume.from > 0 && isResumeValidator(resume.validator)) {
         rangeHeader = "Range: bytes=" + std::to_string(resume.from) + "-";
@@ -559,6 +597,12 @@ void HttpClient::performGet(const std::string& url, const Sink& sink, const Resu
     curl_easy_setopt(curl, CURLOPT_CURLU, parsed.handle);
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, d->connectSeconds);
+    // The proxies as the client read them, never curl's own reading of the environment, so that
+    // what the log names is what is used; curl matches the address against the no-proxy list.
+    curl_easy_setopt(curl, CURLOPT_PROXY, d->proxies.forScheme(schemeName).c_str());
+    curl_easy_setopt(curl, CURLOPT_NOPROXY, d->proxies.noProxy.c_str());
+    curl_easy_setopt(curl, CURLOPT_MAX_RECV_SPEED_LARGE, static_cast<curl_off_t>(d->maximumSpeed));
+    curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, receiveBufferFor(d->maximumSpeed));
     char errorText[CURL_ERROR_SIZE] = {};
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
 
@@ -570,7 +614,7 @@ void HttpClient::performGet(const std::string& url, const Sink& sink, const Resu
     d->callbackError = nullptr;
     d->stopped = false;
     d->abort = {};
-    d->speedGuard = SpeedGuard(d->speedLimits);
+    d->speedGuard = SpeedGuard(limitsUnder(d->speedLimits, d->maximumSpeed));
 
     const CURLcode result = d->perform();
     long osError = 0;

@@ -21,8 +21,9 @@ public:
 // The launcher's one HTTP client. Sends exactly (a resuming request adds two lines, see Resume):
 //   GET <path> HTTP/1.1\r\nHost: <host>\r\nAccept: text/html, */*\r\n
 //   User-Agent: Mozilla/3.0 (compatible; Indy Library)\r\n\r\n
-// where <host> is the host name of the address without its port. Redirections are never followed;
-// only a 2xx answer without a Location header succeeds. A connection left open by the previous
+// where <host> is the host name of the address without its port. Through a proxy named in the
+// environment (see ProxySettings), the request line names the whole address instead. Redirections are never
+// followed; only a 2xx answer without a Location header succeeds. A connection left open by the previous
 // answer is used again for the same host and port. Used by one thread at a time; its work events
 // and the sink run on the calling thread.
 class HttpClient
@@ -128,6 +129,9 @@ public:
     // a byte now and then cannot hold it forever. Counts header and body bytes; a transfer
     // younger than the window is never too slow. 1024 B/s over 60 s by default; 0 turns it off.
     void setMinimumSpeed(long bytesPerSecond, long seconds);
+    // The player's own limit on the pace of every transfer, in bytes per second; 0 (the default)
+    // sets none. The speed guard never ends a transfer that this limit alone holds back.
+    void setMaximumSpeed(long long bytesPerSecond);
     // A transfer not whole this many seconds after its connection fails ("not whole within <N> s"),
     // however steadily it trickles; 0 (the default) sets no such limit.
     void setWholeWithin(long seconds);

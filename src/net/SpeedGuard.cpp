@@ -1,5 +1,7 @@
 #include "net/SpeedGuard.h"
 
+#include <algorithm>
+
 namespace updater {
 
 std::string SpeedVerdict::cause() const
@@ -15,6 +17,13 @@ std::string SpeedVerdict::cause() const
         break;
     }
     return {};
+}
+
+SpeedGuard::Limits limitsUnder(SpeedGuard::Limits limits, long long maximumSpeed)
+{
+    if (maximumSpeed > 0 && limits.minimumSpeed > maximumSpeed / 2)
+        limits.minimumSpeed = std::max(1LL, maximumSpeed / 2);
+    return limits;
 }
 
 void SpeedGuard::start(Clock::TimePoint now)

@@ -66,4 +66,9 @@ private:
     std::deque<Sample> m_samples;
 };
 
+// The limits for a transfer that the player's own speed limit (bytes per second, 0 for none) holds
+// back: its minimum speed stays under half that limit, so the guard never ends a transfer for the
+// slowness the player asked for, while a server that stalls still fails.
+SpeedGuard::Limits limitsUnder(SpeedGuard::Limits limits, long long maximumSpeed);
+
 } // namespace updater

@@ -103,8 +103,17 @@ UpdateRun::UpdateRun(Configuration config, PlayerContact& player, QObject* paren
 
 UpdateRun::~UpdateRun() = default;
 
+void UpdateRun::applySpeedLimit()
+{
+    const DownloadSpeedLimit limit{m_speedLimit.load()};
+    m_http.setMaximumSpeed(limit.bytesPerSecond());
+    m_prefetchHttp.setMaximumSpeed(limit.bytesPerSecond());
+    logEvent("download speed limit: " + limit.shown());
+}
+
 void UpdateRun::run()
 {
+    applySpeedLimit();
     m_key = loadCommunityKey();
     logEvent(m_key.state == CommunityKey::Absent  ? "community key: none, nothing is checked for a signature"
              : m_key.state == CommunityKey::Valid ? "community key: found"
@@ -467,6 +476,7 @@ void UpdateRun::verify()
 void UpdateRun::repair()
 {
     m_repairing = true;
+    applySpeedLimit();
     m_key = loadCommunityKey();
     mendOwnFiles();
     finishInterruptedSlot();

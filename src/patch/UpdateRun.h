@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/Configuration.h"
+#include "net/DownloadSpeedLimit.h"
 #include "net/HttpClient.h"
 #include "patch/GameFilesCheck.h"
 #include "patch/PatchDownload.h"
@@ -72,6 +73,11 @@ public:
         m_prefetchStop.request();
     }
 
+    // The player's limit for the downloads of the next task (an update or a repair) and each after
+    // it, until set again; the log names it as the task begins. No limit until set. May be called
+    // from any thread.
+    void setSpeedLimit(DownloadSpeedLimit limit) { m_speedLimit = limit.kilobytesPerSecond; }
+
 public slots:
     // The whole run, on the calling thread.
     void run();
@@ -134,6 +140,9 @@ private:
     // The slots of the saved list whose archives wrote the damaged files; what cannot be mended
     // goes into m_repairReport.
     std::vector<PendingPatch> patchesMending(const GameFilesReport& report);
+    // Gives both clients the player's limit and logs it. Each may take all of it: the fetch ahead
+    // runs only while this slot unpacks, never beside a download of the run's own client.
+    void applySpeedLimit();
     void startPrefetch(const PendingPatch& next, const std::string& folder, const std::string& archive);
     // Every notice of the run, the extraction's included, passes here on its way to the player.
     void tell(const Notice& notice) override;
@@ -154,6 +163,7 @@ private:
     StopFlag m_prefetchStop;
     HttpClient m_prefetchHttp;
     std::unique_ptr<ArchivePrefetch> m_prefetch; // the next slot's download, while one runs
+    std::atomic<uint32_t> m_speedLimit{0};       // kB/s, see setSpeedLimit
     RepairReport m_repairReport;
     bool m_repairing = false;
     std::optional<std::chrono::seconds> m_busyWaitLimit;

@@ -3,6 +3,7 @@
 #include "platform/GamePath.h"
 
 #include <QDir>
+#include <QNetworkProxyFactory>
 #include <QRegularExpression>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -43,6 +44,10 @@ const char* const NewsPage::FallbackHtml =
 NewsPage::NewsPage(QWebEngineView* view, std::string homepage, QObject* parent)
     : QObject(parent), m_view(view), m_homepage(std::move(homepage))
 {
+    // A player behind a company or school proxy names it in http_proxy, https_proxy and no_proxy:
+    // the browser engine takes the toolkit's proxy settings, and these are the system's, which on
+    // Linux are read from those variables. Set before the first page is fetched.
+    QNetworkProxyFactory::setUseSystemConfiguration(true);
     // Right clicks belong to the window's own context menu.
     m_view->setContextMenuPolicy(Qt::NoContextMenu);
     connect(m_view->page(), &QWebEnginePage::loadingChanged, this, &NewsPage::handleLoading);

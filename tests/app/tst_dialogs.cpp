@@ -106,6 +106,7 @@ private slots:
         showErrorBox("Cannot open file x");
         messageBox("-= CRITICAL ERROR 9 =-\n\nQuote \" backslash \\ tab\t Caf\xe9", "Alert",
                    DialogIcon::Stop);
+        QCOMPARE(askNumber("kB/s (0 = no limit)", "Download speed limit", 200, 0, 1000), 200);
 
         QFile golden(qEnvironmentVariable("UPDATER_SOURCE_DIR") + "/tests/data/dialog-journal.jsonl");
         QVERIFY2(golden.open(QIODevice::ReadOnly), qPrintable(golden.fileName()));

@@ -14,6 +14,7 @@
 #include <QDesktopServices>
 #include <QPainter>
 #include <QPixmap>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace updater;
@@ -84,11 +85,12 @@ private slots:
         QCOMPARE(namesOf(&menu),
                  (QStringList{"gameSetupItem", "separator", "mouseFreedomMenu", "mouseFreedomHelpItem",
                               "separator", "soundMenu", "separator", "serverStatusMenu",
-                              "serverStatusHelpItem", "separator", "checkGameFilesItem"}));
+                              "serverStatusHelpItem", "separator", "speedLimitItem", "checkGameFilesItem"}));
         QCOMPARE(captionsOf(&menu),
                  (QStringList{"Grimvale Setup", "-", "Mouse Freedon", "Rorer Orevovi Help", "-",
                               "Background Sound ", "-", "Ignore server status (default: OFF)",
-                              "Ignore Server Status Help", "-", "Check game files"}));
+                              "Ignore Server Status Help", "-", QStringLiteral("Download speed limit\u2026"),
+                              "Check game files"}));
         // Until the update run is over, the game folder is the run's.
         QVERIFY(!menu.item("checkGameFilesItem")->isEnabled());
         QCOMPARE(menu.defaultAction(), menu.item("gameSetupItem"));
@@ -183,6 +185,23 @@ private slots:
         restored.initMouseFreedomMenu();
         QVERIFY(restored.item("mouseFreedomOn")->isChecked());
         QVERIFY(m_journal->entries().isEmpty());
+    }
+
+    // The item opens the number box on the limit in use; unattended it keeps it (or a scripted No
+    // cancels), so the limit stays and nothing is announced.
+    void speedLimitItemAsksForTheLimit()
+    {
+        setDialogAnswers({DialogAnswer::Ok, DialogAnswer::No});
+        RunState state;
+        state.speedLimit = 200;
+        SettingsMenu menu(state);
+        QSignalSpy chosen(&menu, &SettingsMenu::speedLimitChosen);
+        menu.item("speedLimitItem")->trigger();
+        menu.item("speedLimitItem")->trigger();
+        QCOMPARE(m_journal->answers(), (QStringList{"OK", "Cancel"}));
+        QCOMPARE(m_journal->entries()[0]["value"].toInt(), 200);
+        QCOMPARE(state.speedLimit, 200u);
+        QCOMPARE(chosen.count(), 0);
     }
 
     void mouseFreedomHelpBox()

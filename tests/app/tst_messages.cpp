@@ -60,6 +60,7 @@ private slots:
         add("replacement Ready", messages::replacement(UpdaterReplacement::Ready));
         add("addOnMissing", messages::addOnMissing());
         add("addOnHelp", messages::addOnHelp());
+        add("speedLimitQuestion", messages::speedLimitQuestion());
         add("cannotStart NotFound", messages::cannotStart("GvClient.exe", ProgramStart::NotFound));
         add("cannotStart IsFolder", messages::cannotStart("GvClient.exe", ProgramStart::IsFolder));
         add("cannotStart NoWine", messages::cannotStart("GvClient.exe", ProgramStart::NoWine));

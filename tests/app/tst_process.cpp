@@ -92,6 +92,12 @@ private slots:
         QTest::newRow("game folder option without its folder")
             << QStringList{"--update-only", "--game-dir"} << false << 2 << "^$"
             << "^tarvo-updater: --game-dir needs a folder" << false;
+        for (const QString speed : {"", "fast", "1.5", "-5", "+5", "4294967296"})
+            QTest::addRow("speed limit %s", qPrintable(speed))
+                << QStringList{"--update-only", "--max-speed=" + speed} << false << 2 << "^$"
+                << "^tarvo-updater: --max-speed needs a whole number of kB/s, 0 for no limit, not " +
+                       QRegularExpression::escape(speed)
+                << false;
         QTest::newRow("two tasks at once")
             << QStringList{"--verify", "--repair"} << false << 2 << "^$"
             << "^tarvo-updater: --repair is not understood with --verify" << false;
@@ -366,6 +372,36 @@ private slots:
             QVERIFY(!complained.contains(QChar(control)));
             QVERIFY(!log.contains(control));
         }
+    }
+
+    // Without a window the limit comes from --max-speed, else from the settings the window saved;
+    // the log names it once.
+    void updateOnlyNamesItsSpeedLimit_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QByteArray>("logged");
+        QTest::newRow("stored") << QStringList{} << QByteArray("7 kB/s");
+        QTest::newRow("option over the stored one") << QStringList{"--max-speed=0"} << QByteArray("none");
+    }
+    void updateOnlyNamesItsSpeedLimit()
+    {
+        QFETCH(QStringList, options);
+        updater::test::GameFolder folder;
+        updater::test::ScriptedHttpServer server;
+        server.serve("/l", updater::test::ScriptedHttpServer::ok("[Updates]\r\n"));
+        folder.write("Tarvo-Updater/updater4.cfg",
+                     QByteArray::fromStdString("[Main]\r\nPatch_List=" + server.url("/l")));
+        QDir().mkpath(m_home.filePath("config/tarvo-updater"));
+        updater::test::writeFileOrDie(m_home.filePath("config/tarvo-updater/HKEY_LOCAL_MACHINE.reg"),
+                                      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvo Gv Tools\\Tarvo "
+                                      "Updater]\r\n\"DownloadSpeedLimit\"=dword:00000007\r\n");
+        QProcess updater;
+        updater.setProcessEnvironment(environment());
+        updater.start(qEnvironmentVariable("UPDATER_BINARY"), QStringList{"--update-only"} + options);
+        QVERIFY(updater.waitForFinished(60000) && updater.exitCode() == 0);
+        const QByteArray log = folder.read("Tarvo-Updater/updater.log");
+        QCOMPARE(log.count(" download speed limit: "), 1);
+        QTEST(log.mid(log.indexOf(" download speed limit: ") + 23).split('\n').first(), "logged");
     }
 
     // --verify and --repair report on standard output, one line per finding, names made safe for a

@@ -128,6 +128,29 @@ private slots:
         QCOMPARE(repaired.freedomMouse, !freedomMouse);
     }
 
+    // The speed limit reads as none unless a DWORD holds it, and never makes the settings damaged;
+    // the add-on choice saved later keeps it.
+    void speedLimit_data()
+    {
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<uint>("limit");
+        QTest::newRow("none") << QByteArray() << 0u;
+        QTest::newRow("200 kB/s") << QByteArray("\"downloadspeedlimit\"=dword:000000c8\r\n") << 200u;
+        QTest::newRow("as a string") << QByteArray("\"DownloadSpeedLimit\"=\"200\"\r\n") << 0u;
+    }
+    void speedLimit()
+    {
+        QFETCH(QByteArray, value);
+        QFETCH(uint, limit);
+        const std::string path = m_stores.withContent(
+            KeyHeader + "\"Version\"=\"4.0\"\r\n\"FreedomMouseStatus\"=dword:00000001\r\n" + value);
+        RegistryStore store(path);
+        QCOMPARE(readSpeedLimit(store), limit);
+        QCOMPARE(readSettings(store).state, StoredSettings::Loaded);
+        QVERIFY(writeSpeedLimit(store, limit + 7) && writeSettings(store, true));
+        QCOMPARE(readSpeedLimit(RegistryStore(path)), limit + 7);
+    }
+
     void saveRewritesBothValues()
     {
         const std::string path = m_stores.withContent(

@@ -1,4 +1,5 @@
 #include "net/HttpClient.h"
+#include "platform/Clock.h"
 #include "platform/EventLog.h"
 #include "support/ScriptedHttpServer.h"
 #include "support/StopLater.h"
@@ -59,12 +60,11 @@ class TestHttpClient : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
+    // Only the rows that name a proxy have one, whatever the machine's environment holds.
+    void init()
     {
-        // A proxy from the environment must never be used.
-        qputenv("http_proxy", "http://127.0.0.1:1");
-        qputenv("HTTP_PROXY", "http://127.0.0.1:1");
-        qputenv("https_proxy", "http://127.0.0.1:1");
+        for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "all_proxy", "no_proxy"})
+            qunsetenv(name);
     }
 
     void sendsExactlyTheRequestBytes_data()
@@ -193,6 +193,74 @@ private slots:
         QVERIFY(!log.contains("secret"));
         QVERIFY(log.contains(" GET http://127.0.0.1:" + QByteArray::number(server.port()) +
                              "/moved: 200 OK with a Location header (not followed), "));
+    }
+
+    // A proxy named in the environment gets the request, whose line then names the whole address;
+    // the no-proxy list and an unset variable leave the request as it is without one. The log
+    // names the proxy once, without its password.
+    void goesThroughTheProxyNamed_data()
+    {
+        QTest::addColumn<QStringList>("variables"); // PROXY stands for the proxy's port
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("logged"); // the proxy line of the log; empty: none
+        const QString proxy = "http://127.0.0.1:PROXY",
+                      logged = "proxy: " + proxy + " for http, none for https";
+        QTest::newRow("http_proxy") << QStringList{"http_proxy=http://gm:pw@127.0.0.1:PROXY"}
+                                    << "patches.example" << logged;
+        QTest::newRow("all_proxy") << QStringList{"all_proxy=" + proxy} << "patches.example"
+                                   << "proxy: " + proxy + " for http, " + proxy + " for https";
+        QTest::newRow("no_proxy") << QStringList{"http_proxy=" + proxy, "no_proxy=localhost,127.0.0.1"}
+                                  << "127.0.0.1" << logged + ", not for localhost,127.0.0.1";
+        QTest::newRow("HTTP_PROXY is not read")
+            << QStringList{"HTTP_PROXY=" + proxy} << "127.0.0.1" << QString();
+    }
+    void goesThroughTheProxyNamed()
+    {
+        QFETCH(QStringList, variables);
+        QFETCH(QString, host);
+        QFETCH(QString, logged);
+        ScriptedHttpServer origin, proxy;
+        for (ScriptedHttpServer* server : {&origin, &proxy})
+            server->setHandler(
+                [](const std::string&, const std::string&) { return ScriptedHttpServer::ok("x"); });
+        const QString port = QString::number(proxy.port());
+        for (QString variable : variables)
+            qputenv(variable.section('=', 0, 0).toLatin1(),
+                    variable.section('=', 1).replace("PROXY", port).toLatin1());
+        QTemporaryDir folder;
+        QVERIFY(updater::openEventLog(folder.filePath("updater.log").toStdString()));
+        const std::string address =
+            "http://" + host.toStdString() + ":" + std::to_string(origin.port()) + "/l";
+        HttpClient client;
+        QCOMPARE(client.get(address) + client.get(address), "xx");
+        updater::closeEventLog();
+        const std::string viaProxy = "GET " + address + " HTTP/1.1\r\nHost: " + host.toStdString() + "\r\n";
+        // Only the rows for 127.0.0.1 reach it directly; the proxy's credentials add a line after Host.
+        const bool direct = host == "127.0.0.1";
+        const std::vector<std::string> used = direct ? origin.requests() : proxy.requests();
+        QCOMPARE(used.size(), size_t(2));
+        for (const std::string& request : used)
+            QVERIFY(direct ? request == expectedRequest("/l")
+                           : request.starts_with(viaProxy) && request.ends_with(ExpectedHeaders));
+        const QByteArray log = bytesOf(folder.filePath("updater.log"));
+        QCOMPARE(log.count(" proxy: "), logged.isEmpty() ? 0 : 1);
+        QVERIFY(logged.isEmpty() || log.contains(" " + logged.replace("PROXY", port).toLatin1() + "\n"));
+        QVERIFY(!log.contains("pw"));
+    }
+
+    // The player's limit holds the pace: a burst at the start passes at most about a second's
+    // worth, so 4 MiB at 1 MiB/s take about four seconds and never less than two, however fast
+    // the machine.
+    void keepsToTheMaximumSpeed()
+    {
+        constexpr size_t Size = 4 * 1024 * 1024;
+        ScriptedHttpServer server;
+        server.serve("/p1.rar", ScriptedHttpServer::ok(std::string(Size, 'p')));
+        HttpClient client;
+        client.setMaximumSpeed(1024 * 1024);
+        const auto started = updater::Clock::steady().now();
+        QCOMPARE(client.get(server.url("/p1.rar")).size(), Size);
+        QVERIFY(updater::Clock::steady().now() - started >= std::chrono::seconds(2));
     }
 
     void deliversBodies_data()

@@ -62,6 +62,16 @@ private slots:
         QTest::newRow("the usual limits, 1 KiB/s") << Limits{} << kibibytePerSecond << 60000 << "" << 0;
         QTest::newRow("the usual limits, a byte short")
             << Limits{} << byteShort << 60000 << "too slow" << 60000;
+        // The player's own limit of 600 B/s holds a transfer under the usual minimum: it goes on,
+        // unless it stalls or falls under half that limit.
+        Arrivals at600; // 600 B/s
+        for (int at = 1000; at <= 60000; at += 1000)
+            at600.append({at, 600});
+        QTest::newRow("held by the player's limit") << limitsUnder({}, 600) << at600 << 60000 << "" << 0;
+        QTest::newRow("under half the player's limit")
+            << limitsUnder({}, 1300) << at600 << 60000 << "too slow" << 60000;
+        QTest::newRow("silent under the player's limit")
+            << limitsUnder({}, 600) << Arrivals{} << 70000 << "no data for 60 s" << 60000;
     }
     void endsTheTransferThatIsTooSlow()
     {

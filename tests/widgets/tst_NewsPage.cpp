@@ -82,10 +82,15 @@ class TestNewsPage : public QObject
     Q_OBJECT
 
     ScriptedHttpServer m_server;
+    ScriptedHttpServer m_proxy;
 
 private slots:
     void initTestCase()
     {
+        // Read once by the browser engine; loopback addresses (m_server) never go through a proxy.
+        qputenv("http_proxy", QByteArray::fromStdString(m_proxy.url("")));
+        qputenv("no_proxy", "direct.example");
+        m_proxy.setHandler([](const std::string&, const std::string&) { return htmlPage("Proxied"); });
         m_server.serve("/news", htmlPage("News"));
         m_server.serve("/gone", ScriptedHttpServer::status("404 Not Found", "<html><title>404</title></html>",
                                                            "Content-Type: text/html\r\n"));
@@ -134,6 +139,19 @@ private slots:
         QCOMPARE(requestsFor(m_server, "/news"), before + 2);
         QCOMPARE(view.title(), QString("News"));
         QCOMPARE(failed.count(), 0);
+    }
+
+    // The home page goes through the proxy named in http_proxy, asked for by its whole address,
+    // unless no_proxy names its host.
+    void homepageThroughTheProxy()
+    {
+        for (const QString host : {"news.example", "direct.example"}) {
+            NewsBrowser browser("http://" + host.toStdString() + "/news");
+            browser.news.showHomepage();
+            const bool proxied = host == "news.example";
+            QTRY_COMPARE_WITH_TIMEOUT(browser.view.title(), proxied ? "Proxied" : "Error", LoadTimeoutMs);
+            QCOMPARE(requestsFor(m_proxy, "http://" + host.toStdString() + "/news"), proxied ? 1 : 0);
+        }
     }
 
     void failuresLeadToTheErrorPage_data()
