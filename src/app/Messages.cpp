@@ -50,6 +50,21 @@ std::string configurationTooLarge(const std::string& configPath)
            "updater4.cfg is far smaller: put its own copy in place.";
 }
 
+// "1,234 MB" (of 1,048,576 bytes), rounded up for what is needed and down for what is free, so
+// that the two never read alike while one falls short.
+static std::string megabytes(uint64_t bytes, bool roundUp)
+{
+    constexpr uint64_t Megabyte = 1024 * 1024;
+    const std::string digits = std::to_string(bytes / Megabyte + (roundUp && bytes % Megabyte ? 1 : 0));
+    std::string grouped;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            grouped += ',';
+        grouped += digits[i];
+    }
+    return grouped + " MB";
+}
+
 std::string startButtonTip(const std::string& serverName, StartBlock block)
 {
     switch (block) {
@@ -313,6 +328,11 @@ std::string notice(const Notice& notice)
         return "-= CRITICAL ERROR 3 =-\n\nCan't read " + appliedRecordPath() + "\n\n" + notice.reply +
                "\nNo update was applied: without the record, old patches would be applied again.\n\nUpdates "
                "will be skiped..";
+    case NoticeKind::NoRoom:
+        return "-= Not enough room =-\n\n" + notice.subject + " needs " + megabytes(notice.needed, true) +
+               ", " + megabytes(notice.available, false) +
+               " free on the game folder's disk.\n\nMake room there; the next start of the launcher tries "
+               "again.";
     case NoticeKind::PatchPostponed:
         return documentName(notice.subject) + " is not fetched now: the next start tries again.";
     case NoticeKind::ServerUnresolved:

@@ -16,6 +16,7 @@ void NoticeBoxes::tell(const Notice& notice)
         case NoticeKind::PatchUnavailable:
         case NoticeKind::RecordNotWritten:
         case NoticeKind::RecordUnreadable:
+        case NoticeKind::NoRoom:
             messageBox(text, "Alert", DialogIcon::Stop);
             break;
         case NoticeKind::ArchiveUnreadable:

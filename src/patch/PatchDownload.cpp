@@ -1,5 +1,6 @@
 #include "patch/PatchDownload.h"
 
+#include "patch/SlotRoom.h"
 #include "patch/TestHooks.h"
 
 #include "net/HttpClient.h"
@@ -46,8 +47,9 @@ std::string keptValidator(const PartFiles& files)
 
 // One GET, resuming what an earlier one left in the part file.
 void attempt(HttpClient& http, const std::string& url, const std::string& target, const PartFiles& files,
-             uint64_t largest, const std::string& tooLarge)
+             uint64_t largest, const DownloadWatch& watch)
 {
+    const std::string& tooLarge = watch.tooLarge;
     HttpClient::Resume resume;
     // A part behind a link is not resumed: the link goes, with whatever it pointed at left alone.
     const auto partSize =
@@ -70,6 +72,9 @@ void attempt(HttpClient& http, const std::string& url, const std::string& target
         const uint64_t before = continues ? resume.from : 0;
         if (headers.contentLength >= 0 && before + static_cast<uint64_t>(headers.contentLength) > largest)
             throw UpdaterError(tooLarge);
+        if (headers.contentLength >= 0 && watch.beforeWriting)
+            watch.beforeWriting(static_cast<uint64_t>(headers.contentLength),
+                                before + static_cast<uint64_t>(headers.contentLength));
         file.open(files.part, continues);
         if (continues)
             return;
@@ -175,7 +180,7 @@ void downloadToFile(HttpClient& http, const std::string& url, const std::string&
     const RetryTiming& timing = retryTiming();
     for (size_t retry = 0;; ++retry) {
         try {
-            attempt(http, url, target, files, largest, watch.tooLarge);
+            attempt(http, url, target, files, largest, watch);
             return;
         } catch (const HttpError&) {
             const HttpClient::Failure failure = http.lastFailure();
@@ -203,6 +208,8 @@ void downloadToFile(HttpClient& http, const std::string& url, const std::string&
                                                     timing.longestRetryAfter));
             if (!waitBeforeRetry(wait, watch))
                 http.raiseStopped();
+        } catch (const NotEnoughRoom&) {
+            throw; // what arrived before stays for the start that has the room
         } catch (...) {
             files.remove();
             throw;

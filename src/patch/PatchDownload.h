@@ -93,6 +93,9 @@ struct DownloadWatch
     // Asked before each wait for busy servers, with how long the slot has been at it; none: wait.
     // GiveUp fails the slot as busy for too long; GoOnWithout throws DownloadPostponed.
     std::function<BusyChoice(BusyTime)> whileBusy;
+    // Before the first byte of an answer is written: what is still to come, and the whole
+    // archive's size, when the answer announces its length. May throw (NotEnoughRoom) to refuse.
+    std::function<void(uint64_t stillToCome, uint64_t whole)> beforeWriting;
 };
 
 // Fetches the address into `target` + ".part" while it arrives and renames it to `target` once

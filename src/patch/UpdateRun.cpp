@@ -9,6 +9,7 @@
 #include "patch/PatchDownload.h"
 #include "patch/PatchExtraction.h"
 #include "patch/PatchLists.h"
+#include "patch/SlotRoom.h"
 #include "patch/StagedSlot.h"
 #include "platform/AtomicFile.h"
 #include "platform/DiskSpace.h"
@@ -157,6 +158,10 @@ void UpdateRun::tell(const Notice& notice)
     case NoticeKind::ArchiveHeaderBroken:
         m_lastProblem = "archive cut or damaged";
         break;
+    case NoticeKind::NoRoom:
+        m_lastProblem = "not enough room on the game folder's disk: needs " + std::to_string(notice.needed) +
+                        " bytes, " + std::to_string(notice.available) + " free";
+        break;
     case NoticeKind::PatchPostponed:
         // The player chose it: nothing to tell; the next start tries the slot again.
         m_lastProblem = "the player went on without it while its server was busy";
@@ -238,6 +243,7 @@ std::optional<Notice> UpdateRun::downloadArchive(HttpClient& http, const StopFla
     DownloadWatch watch;
     watch.stop = &stop;
     watch.retrying = std::move(retrying);
+    watch.beforeWriting = [](uint64_t stillToCome, uint64_t whole) { requireRoom(".", stillToCome + whole); };
     watch.whileBusy = [this, &patch, ahead](BusyTime busy) {
         return busyChoice(busy, patch.documentName, !ahead || m_prefetchOnDisplay);
     };
@@ -252,6 +258,9 @@ std::optional<Notice> UpdateRun::downloadArchive(HttpClient& http, const StopFla
                 logEvent("mirror " + addressForLog(addresses[index]) + " failed: " + failed.reply);
         });
         return std::nullopt;
+    } catch (const NotEnoughRoom& room) {
+        return Notice{NoticeKind::NoRoom, patch.documentName, {}, room.what(), 0,
+                      room.needed,        room.available};
     } catch (const DownloadPostponed& postponed) {
         return Notice{NoticeKind::PatchPostponed, patch.address, {}, postponed.what(), 0};
     } catch (...) {
@@ -259,6 +268,17 @@ std::optional<Notice> UpdateRun::downloadArchive(HttpClient& http, const StopFla
             originFailure =
                 failure(http, NoticeKind::PatchUnavailable, patch.address, std::current_exception());
         return originFailure;
+    }
+}
+
+bool UpdateRun::roomFor(const PendingPatch& patch, uint64_t needed)
+{
+    try {
+        requireRoom(".", needed);
+        return true;
+    } catch (const NotEnoughRoom& room) {
+        tell({NoticeKind::NoRoom, patch.documentName, {}, room.what(), 0, room.needed, room.available});
+        return false;
     }
 }
 
@@ -342,6 +362,10 @@ std::optional<std::string> UpdateRun::obtainArchive(const PendingPatch& patch, c
     // Nothing starts once a stop has begun.
     if (m_stop.requested())
         return std::nullopt;
+    // With its size known, a slot that cannot fit is refused before a byte of it is fetched.
+    if (!kept && !m_prefetch && expected &&
+        !roomFor(patch, roomToFetch(expected->size, regularFileSize(PartFiles(archive).part).value_or(0))))
+        return std::nullopt;
     if (!kept && !fetchArchive(patch, expected, folder, archive))
         return std::nullopt;
     if (m_stop.requested())
@@ -366,6 +390,12 @@ bool UpdateRun::unpack(const PendingPatch& patch, const std::string& archive, bo
         extraction.wanted = [onlyThese](const std::string& path) {
             return onlyThese->contains(lowerAscii(path));
         };
+    // The whole slot stands in the staging folder beside the old files before it is put in place.
+    if (const std::optional<uint64_t> needed = roomToUnpack(archive); needed && !roomFor(patch, *needed)) {
+        if (!verified)
+            removeFile(archive); // a verified one serves the start that has the room
+        return false;
+    }
     const std::string slot = slotKey(patch.slot);
     std::vector<std::string> written;
     extraction.written = [&](const std::string& path, uint64_t size, const std::string& crc32) {

@@ -115,6 +115,8 @@ private:
                                           const std::string& folder, const std::string& archive,
                                           const ArchiveCap& cap, std::function<void(RetryWait)> retrying,
                                           bool ahead = false);
+    // Whether the game folder's disk has `needed` bytes for the slot; told when not.
+    bool roomFor(const PendingPatch& patch, uint64_t needed);
     // What a slot does while its servers are busy: the run's limit, then once a run the player's say.
     BusyChoice busyChoice(BusyTime busy, const std::string& document, bool mayAsk);
     bool listOnDiskIsSigned(const std::string& listPath) const;

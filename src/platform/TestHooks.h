@@ -26,4 +26,7 @@ struct InjectedFileFault
 };
 void injectFileFault(std::optional<InjectedFileFault> fault);
 
+// From now on every file system reports this much room for an unprivileged user (none: the truth).
+void setAvailableBytesForTest(std::optional<uint64_t> bytes);
+
 } // namespace updater

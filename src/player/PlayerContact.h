@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace updater {
@@ -14,6 +15,7 @@ enum class NoticeKind {
     ArchiveHeaderBroken,  // subject: the archive's document name
     RecordNotWritten,     // subject: the document name that was applied but not recorded
     PatchPostponed,       // subject: the archive's address; the player chose not to wait for a busy server
+    NoRoom,               // subject: the archive's document name; needed and available: bytes
     RecordUnreadable,     // reply: why the record of applied patches cannot be read; nothing applied
     ServerUnresolved,     // subject: the host name a server watch could not resolve
 };
@@ -25,6 +27,7 @@ struct Notice
     std::string reply; // a failed transfer: the server's last status line ("404 Not Found"), or empty
     std::string cause; // a failed transfer: what went wrong on our side, for diagnostics
     int code = 0;
+    uint64_t needed = 0, available = 0; // NoRoom: bytes on the game folder's disk
 };
 
 // The one way a worker thread reaches the player. The window implements it: tell() shows the box on

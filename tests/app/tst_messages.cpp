@@ -83,6 +83,9 @@ private slots:
         add("notice RecordNotWritten", messages::notice({NoticeKind::RecordNotWritten, "p1.rar", {}, {}, 0}));
         add("notice RecordUnreadable",
             messages::notice({NoticeKind::RecordUnreadable, {}, "The file is larger than 16 MiB.", {}, 0}));
+        add("notice NoRoom",
+            messages::notice(
+                {NoticeKind::NoRoom, "p1.rar", {}, {}, 0, 1234ull * 1048576 - 5, 512ull * 1048576 + 5}));
         add("notice ServerUnresolved",
             messages::notice({NoticeKind::ServerUnresolved, "map.example", {}, {}, 0}));
 

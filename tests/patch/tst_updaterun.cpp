@@ -21,6 +21,7 @@
 #include "support/TestSupport.h"
 #include "trust/Sha256.h"
 
+#include <QCryptographicHash>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
@@ -169,6 +170,62 @@ private slots:
         timing.busySlotTime = std::chrono::milliseconds(200);
         timing.busyQuestionAfter = std::chrono::milliseconds(0);
         setRetryTimingForTest(timing);
+    }
+
+    // A slot that cannot fit on the game folder's disk is refused before anything of it is
+    // written: from the integrity line's size before the download, from the announced length
+    // before its first byte, from the entries' sizes before unpacking.
+    void roomIsCheckedBeforeAnythingIsWritten_data()
+    {
+        QTest::addColumn<bool>("integrityLine");
+        QTest::addColumn<int>("availableArchives"); // the room, in archive sizes
+        QTest::addColumn<QStringList>("requested");
+        QTest::addColumn<QString>("needed"); // "2 archives", "entries", or "" (applied)
+        const QStringList both{"/l", "/patches/p1.rar"};
+        QTest::newRow("the integrity line's size, before the download")
+            << true << 1 << QStringList{"/l"} << "2 archives";
+        QTest::newRow("the announced length, before its first byte") << false << 1 << both << "2 archives";
+        QTest::newRow("the entries, before unpacking") << false << 3 << both << "entries";
+        QTest::newRow("room enough") << true << 100000 << both << "";
+    }
+
+    void roomIsCheckedBeforeAnythingIsWritten()
+    {
+        QFETCH(bool, integrityLine);
+        QFETCH(int, availableArchives);
+        QFETCH(QStringList, requested);
+        QFETCH(QString, needed);
+        GameFolder game;
+        game.write("Tarvo-Updater/applied4.list", recordOf(0));
+        // A megabyte of zeros packs into far less than a tenth of it.
+        const QByteArray archive = archiveOf({{"data/big.bin", QByteArray(1024 * 1024, '\0')}});
+        const uint64_t entries = 1024 * 1024;
+        ScriptedHttpServer server;
+        serveArchive(server, "p1.rar", archive);
+        QByteArray list = listOf(server, 1);
+        if (integrityLine)
+            list += "[Integrity]\r\nUpdate_1=" + QByteArray::number(archive.size()) + " " +
+                    QCryptographicHash::hash(archive, QCryptographicHash::Sha256).toHex() + "\r\n";
+        server.serve("/l", ScriptedHttpServer::ok(list.toStdString()));
+        setAvailableBytesForTest(uint64_t(archive.size()) * availableArchives);
+        const auto restore = qScopeGuard([] { setAvailableBytesForTest(std::nullopt); });
+
+        Run run(server.url("/l"));
+        run.run.run();
+
+        QCOMPARE(targetsRequested(server), requested);
+        const bool applied = needed.isEmpty();
+        QCOMPARE(game.exists("data/big.bin"), applied);
+        QCOMPARE(firstArguments(run.finished), QVariantList{applied});
+        QCOMPARE(namesIn(game.path() + "/Tarvo-Updater/downloads"), QStringList());
+        if (applied)
+            return;
+        const QList<Notice> told = run.player.notices();
+        QCOMPARE(told.size(), 1);
+        QCOMPARE(told.first().kind, NoticeKind::NoRoom);
+        QCOMPARE(told.first().subject, std::string("p1.rar"));
+        QCOMPARE(told.first().needed, needed == "entries" ? entries : 2 * uint64_t(archive.size()));
+        QCOMPARE(told.first().available, uint64_t(archive.size()) * availableArchives);
     }
 
     // A slot whose server answers busy asks the player once a run whether to wait on; "No" ends the
