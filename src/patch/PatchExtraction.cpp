@@ -94,13 +94,8 @@ struct OwnFileEntry
 // has nothing found here; its extraction tells what is wrong with it.
 std::optional<OwnFileEntry> entryReplacingOwnFile(const std::string& archivePath)
 {
-    std::string path = archivePath;
-    RAROpenArchiveDataEx request;
-    std::memset(&request, 0, sizeof request);
-    request.ArcName = path.data();
-    request.OpenMode = RAR_OM_LIST;
-    const RarArchive archive(RAROpenArchiveEx(&request));
-    if (request.OpenResult != ERAR_SUCCESS || !archive)
+    const RarArchive archive = openArchiveToList(archivePath);
+    if (!archive)
         return std::nullopt;
     std::optional<OwnFileEntry> found;
     readEntries(archive.get(), [&](const RARHeaderDataEx& header) {

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
 
 namespace updater {
 
@@ -13,6 +14,18 @@ struct RarArchiveCloser
     void operator()(void* handle) const { RARCloseArchive(handle); }
 };
 using RarArchive = std::unique_ptr<void, RarArchiveCloser>;
+
+// The archive opened for reading its entry headers only; null when the library cannot open it.
+inline RarArchive openArchiveToList(const std::string& archivePath)
+{
+    std::string path = archivePath;
+    RAROpenArchiveDataEx request;
+    std::memset(&request, 0, sizeof request);
+    request.ArcName = path.data();
+    request.OpenMode = RAR_OM_LIST;
+    RarArchive archive(RAROpenArchiveEx(&request));
+    return request.OpenResult == ERAR_SUCCESS ? std::move(archive) : nullptr;
+}
 
 // A link entry (symbolic or hard, of any host); the launcher never writes one.
 inline bool isLinkEntry(const RARHeaderDataEx& header)

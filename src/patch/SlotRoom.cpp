@@ -3,8 +3,6 @@
 #include "patch/RarEntries.h"
 #include "platform/DiskSpace.h"
 
-#include <cstring>
-
 namespace updater {
 
 void requireRoom(const std::string& path, uint64_t needed)
@@ -21,13 +19,8 @@ uint64_t roomToFetch(uint64_t archiveSize, uint64_t alreadyFetched)
 
 std::optional<uint64_t> roomToUnpack(const std::string& archivePath)
 {
-    std::string path = archivePath;
-    RAROpenArchiveDataEx request;
-    std::memset(&request, 0, sizeof request);
-    request.ArcName = path.data();
-    request.OpenMode = RAR_OM_LIST;
-    const RarArchive archive(RAROpenArchiveEx(&request));
-    if (request.OpenResult != ERAR_SUCCESS || !archive)
+    const RarArchive archive = openArchiveToList(archivePath);
+    if (!archive)
         return std::nullopt;
     uint64_t sum = 0;
     const int end = readEntries(archive.get(), [&](const RARHeaderDataEx& header) {
