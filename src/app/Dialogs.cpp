@@ -156,6 +156,15 @@ void logDialog(const Request& r, DialogAnswer answer, bool closedByEnd, std::opt
         file.write(line);
 }
 
+// Shows a box that takes the keyboard: without a window manager (tried under Xvfb) the keys would
+// otherwise still go to the window behind it, and Enter would press that window's default button.
+void showWithTheKeyboard(QWidget* box)
+{
+    box->show();
+    box->raise();
+    box->activateWindow();
+}
+
 DialogAnswer askPerson(const Request& r)
 {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
@@ -187,10 +196,7 @@ DialogAnswer askPerson(const Request& r)
     box->setWindowModality(r.ownerless ? Qt::NonModal : Qt::ApplicationModal);
     QEventLoop loop;
     QObject::connect(box, &QMessageBox::finished, &loop, &QEventLoop::quit);
-    box->show();
-    // The box takes the keyboard: Enter meant for it must not press a button of the window behind.
-    box->raise();
-    box->activateWindow();
+    showWithTheKeyboard(box);
     loop.exec();
     DialogAnswer answer = escapeAnswer(r);
     if (box) {
@@ -216,10 +222,7 @@ NumberAnswer askPersonForNumber(const Request& r, int lowest, int highest)
     box->setWindowModality(Qt::NonModal);
     QEventLoop loop;
     QObject::connect(box, &QInputDialog::finished, &loop, &QEventLoop::quit);
-    box->show();
-    // The player types the number at once: without a window manager (tried under Xvfb) the
-    // keys would otherwise still go to the window behind the box.
-    box->activateWindow();
+    showWithTheKeyboard(box);
     loop.exec();
     NumberAnswer answer;
     if (box) {
