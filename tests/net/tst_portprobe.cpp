@@ -115,7 +115,24 @@ void TestPortProbe::connectWhileConnectedRaisesWithoutTraffic()
 
     QVERIFY_THROWS_EXCEPTION(AlreadyConnectedError, client.connect());
     QVERIFY(client.connected());
-    QCOMPARE(listener.accept(200), -1);
+    // The listener hands out connections in the order they came: the next one is a marker made
+    // now, unless the refused call made one before it.
+    const int marker = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(listener.port()));
+    QCOMPARE(::connect(marker, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    sockaddr_in markerEnd{}, nextPeer{};
+    socklen_t length = sizeof markerEnd;
+    ::getsockname(marker, reinterpret_cast<sockaddr*>(&markerEnd), &length);
+    const int next = listener.accept(5000);
+    QVERIFY(next >= 0);
+    length = sizeof nextPeer;
+    ::getpeername(next, reinterpret_cast<sockaddr*>(&nextPeer), &length);
+    QCOMPARE(ntohs(nextPeer.sin_port), ntohs(markerEnd.sin_port));
+    ::close(next);
+    ::close(marker);
 
     client.disconnect();
     QCOMPARE(bytesUntilEndOfStream(first), 0);
