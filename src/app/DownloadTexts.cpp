@@ -5,27 +5,22 @@
 
 namespace updater {
 
-namespace {
-
-// Whole kilobytes with their digits grouped by the separator: 1206 -> "1,206".
-QString kilobyteText(long long kilobytes, const QString& thousandsSeparator)
+QString groupedDigits(long long number, const QString& thousandsSeparator)
 {
-    const QString digits = QString::number(kilobytes < 0 ? -kilobytes : kilobytes);
+    const QString digits = QString::number(number < 0 ? -number : number);
     QString grouped;
     for (qsizetype i = 0; i < digits.size(); ++i) {
         if (i > 0 && (digits.size() - i) % 3 == 0)
             grouped += thousandsSeparator;
         grouped += digits[i];
     }
-    return kilobytes < 0 ? "-" + grouped : grouped;
+    return number < 0 ? "-" + grouped : grouped;
 }
-
-} // namespace
 
 DownloadTexts downloadTexts(const DownloadPicture& picture, const QString& thousandsSeparator)
 {
-    return {kilobyteText(picture.receivedKilobytes, thousandsSeparator) + " Kb",
-            kilobyteText(picture.announcedKilobytes, thousandsSeparator) + " kb",
+    return {groupedDigits(picture.receivedKilobytes, thousandsSeparator) + " Kb",
+            groupedDigits(picture.announcedKilobytes, thousandsSeparator) + " kb",
             QString::number(picture.percent) + " %"};
 }
 

@@ -16,6 +16,9 @@ struct DownloadTexts
     QString percent;
 };
 
+// A number with its digits grouped by the separator: 1206 -> "1,206".
+QString groupedDigits(long long number, const QString& thousandsSeparator);
+
 // In the player's number format unless a separator is given.
 DownloadTexts downloadTexts(const DownloadPicture& picture, const QString& thousandsSeparator);
 DownloadTexts downloadTexts(const DownloadPicture& picture);

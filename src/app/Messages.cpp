@@ -1,5 +1,6 @@
 #include "app/Messages.h"
 
+#include "app/DownloadTexts.h"
 #include "net/HttpClient.h"
 #include "patch/PatchLists.h"
 
@@ -55,14 +56,8 @@ std::string configurationTooLarge(const std::string& configPath)
 static std::string megabytes(uint64_t bytes, bool roundUp)
 {
     constexpr uint64_t Megabyte = 1024 * 1024;
-    const std::string digits = std::to_string(bytes / Megabyte + (roundUp && bytes % Megabyte ? 1 : 0));
-    std::string grouped;
-    for (size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0)
-            grouped += ',';
-        grouped += digits[i];
-    }
-    return grouped + " MB";
+    const uint64_t megabytes = bytes / Megabyte + (roundUp && bytes % Megabyte ? 1 : 0);
+    return groupedDigits(static_cast<long long>(megabytes), ",").toStdString() + " MB";
 }
 
 std::string startButtonTip(const std::string& serverName, StartBlock block)
