@@ -2,6 +2,7 @@
 
 #include "patch/RarEntries.h"
 #include "platform/DiskSpace.h"
+#include "platform/FileOps.h"
 
 namespace updater {
 
@@ -15,6 +16,14 @@ void requireRoom(const std::string& path, uint64_t needed)
 uint64_t roomToFetch(uint64_t archiveSize, uint64_t alreadyFetched)
 {
     return (archiveSize > alreadyFetched ? archiveSize - alreadyFetched : 0) + archiveSize;
+}
+
+bool roomToFetchAhead(const std::string& archive, uint64_t nextSize)
+{
+    constexpr uint64_t Margin = 256 * 1024 * 1024;
+    const auto available = availableBytes(archive);
+    const auto size = regularFileSize(archive);
+    return available && size && *available >= Margin + 4 * *size + nextSize;
 }
 
 std::optional<uint64_t> roomToUnpack(const std::string& archivePath)

@@ -26,6 +26,13 @@ void requireRoom(const std::string& path, uint64_t needed);
 // again for unpacking, the estimate until its entries are known.
 uint64_t roomToFetch(uint64_t archiveSize, uint64_t alreadyFetched);
 
+// Whether the next archive may download while this one unpacks. On a nearly full disk the two
+// would compete for the space, and the slot being unpacked could fail for want of room that the
+// next download took; one after the other, it gets the room first. The whole unpacked slot waits in
+// the staging folder beside the old files until it is put in place, so all of it needs room at
+// once: up to four times the archive, as compressed game data rarely shrinks more.
+bool roomToFetchAhead(const std::string& archive, uint64_t nextSize);
+
 // Once the archive is whole: the sum of its entries, which stand in the staging folder beside the
 // old files until the slot is put in place. Nothing when the archive cannot be listed (its
 // extraction then tells why).

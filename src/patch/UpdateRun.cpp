@@ -12,7 +12,6 @@
 #include "patch/SlotRoom.h"
 #include "patch/StagedSlot.h"
 #include "platform/AtomicFile.h"
-#include "platform/DiskSpace.h"
 #include "platform/DiskSync.h"
 #include "platform/EventLog.h"
 #include "platform/FileOps.h"
@@ -67,19 +66,6 @@ std::vector<std::optional<int64_t>> archiveSizes(const std::vector<PendingPatch>
         sizes.push_back(digest ? std::optional<int64_t>(int64_t(digest->size)) : std::nullopt);
     }
     return sizes;
-}
-
-// Whether the next archive may download while this one unpacks. On a nearly full disk the two
-// would compete for the space, and the slot being unpacked could fail for want of room that the
-// next download took; one after the other, it gets the room first. The whole unpacked slot waits in
-// the staging folder beside the old files until it is put in place, so all of it needs room at
-// once: up to four times the archive, as compressed game data rarely shrinks more.
-bool roomToFetchAhead(const std::string& archive, uint64_t nextSize)
-{
-    constexpr uint64_t Margin = 256 * 1024 * 1024;
-    const auto available = availableBytes(archive);
-    const auto size = regularFileSize(archive);
-    return available && size && *available >= Margin + 4 * *size + nextSize;
 }
 
 // The files on the disk before the records that name them: after a power cut a slot is either
