@@ -10,6 +10,7 @@ namespace {
 
 constexpr const char* UpdatesSection = "Updates";
 constexpr const char* IntegritySection = "Integrity";
+constexpr const char* TorrentsSection = "Torrents";
 
 } // namespace
 
@@ -37,8 +38,9 @@ std::vector<PendingPatch> listedPatches(const ProfileFile& patchList)
         if (address.empty())
             return listed;
         std::string name = documentName(address);
-        listed.push_back(
-            {slot, std::move(address), std::move(name), patchList.readString(IntegritySection, key, "")});
+        listed.push_back({slot, std::move(address), std::move(name),
+                          patchList.readString(IntegritySection, key, ""),
+                          patchList.readString(TorrentsSection, key, "")});
     }
 }
 

@@ -1,0 +1,279 @@
+#include "share/PatchSharing.h"
+
+#include "platform/EventLog.h"
+#include "platform/FileOps.h"
+#include "platform/StopFlag.h"
+#include "share/SwarmBytes.h"
+
+#include <libtorrent/add_torrent_params.hpp>
+#include <libtorrent/alert_types.hpp>
+#include <libtorrent/peer_info.hpp>
+#include <libtorrent/posix_disk_io.hpp>
+#include <libtorrent/session.hpp>
+#include <libtorrent/session_params.hpp>
+#include <libtorrent/settings_pack.hpp>
+#include <libtorrent/torrent_handle.hpp>
+#include <libtorrent/torrent_info.hpp>
+#include <libtorrent/torrent_status.hpp>
+
+#include <algorithm>
+#include <cerrno>
+#include <sstream>
+
+namespace updater {
+
+namespace {
+
+std::string hexOf(const lt::sha1_hash& hash)
+{
+    std::ostringstream hex;
+    hex << hash;
+    return hex.str();
+}
+
+std::string hashOf(const lt::torrent_handle& handle)
+{
+    return hexOf(handle.info_hashes().v1);
+}
+
+lt::settings_pack sessionSettings(const SharingOptions& options)
+{
+    lt::settings_pack pack;
+    pack.set_str(lt::settings_pack::listen_interfaces,
+                 std::string(options.listenAddress) + ":" + std::to_string(options.port));
+    // Peers only from the community's tracker: no DHT, no local discovery, no port mapping on the
+    // player's router behind the player's back.
+    pack.set_bool(lt::settings_pack::enable_dht, false);
+    pack.set_bool(lt::settings_pack::enable_lsd, false);
+    pack.set_bool(lt::settings_pack::enable_upnp, false);
+    pack.set_bool(lt::settings_pack::enable_natpmp, false);
+    // Players behind one router share an address.
+    pack.set_bool(lt::settings_pack::allow_multiple_connections_per_ip, true);
+    pack.set_bool(lt::settings_pack::announce_to_all_trackers, true);
+    pack.set_bool(lt::settings_pack::announce_to_all_tiers, true);
+    // A launcher that ends or is stopped does not wait on a tracker that is down.
+    pack.set_int(lt::settings_pack::stop_tracker_timeout, 1);
+    pack.set_int(lt::settings_pack::download_rate_limit, int(options.downloadKilobytesPerSecond) * 1024);
+    pack.set_int(lt::settings_pack::alert_mask, int(lt::alert_category::error | lt::alert_category::status |
+                                                    lt::alert_category::tracker | lt::alert_category::peer));
+    pack.set_str(lt::settings_pack::user_agent, "Tarvo-Updater/4.0");
+    return pack;
+}
+
+} // namespace
+
+struct PatchSharing::Engine
+{
+    explicit Engine(lt::session_params params) : session(std::move(params)) {}
+    lt::session session;
+};
+
+PatchSharing::PatchSharing(SharingOptions options, std::string folder)
+    : m_options(options), m_folder(std::move(folder))
+{
+    lt::session_params params(sessionSettings(options));
+    // Writes through pwrite(), so that a full disk is an error of the download and not a signal
+    // that ends the launcher, as it would be through a mapped file.
+    params.disk_io_constructor = lt::posix_disk_io_constructor;
+    m_engine = std::make_unique<Engine>(std::move(params));
+    applyUploadLimit();
+    logEvent("sharing patches: listening on port " + std::to_string(listeningPort()));
+}
+
+PatchSharing::~PatchSharing()
+{
+    m_engine->session.abort();
+}
+
+uint16_t PatchSharing::listeningPort() const
+{
+    // The session opens its sockets on its own thread; wait for it to have tried.
+    for (int tries = 0; tries < 50 && !m_engine->session.is_listening(); ++tries)
+        StopFlag().waitFor(std::chrono::milliseconds(20));
+    return m_engine->session.is_listening() ? m_engine->session.listen_port() : 0;
+}
+
+void PatchSharing::turnOff()
+{
+    if (!m_on.exchange(false))
+        return;
+    logEvent("sharing patches: turned off by the player");
+    m_engine->session.pause();
+}
+
+void PatchSharing::setDownloadLimit(uint32_t kilobytesPerSecond)
+{
+    m_options.downloadKilobytesPerSecond = kilobytesPerSecond;
+    lt::settings_pack pack;
+    pack.set_int(lt::settings_pack::download_rate_limit, int(kilobytesPerSecond) * 1024);
+    m_engine->session.apply_settings(pack);
+    applyUploadLimit();
+}
+
+void PatchSharing::applyUploadLimit()
+{
+    lt::settings_pack pack;
+    pack.set_int(lt::settings_pack::upload_rate_limit,
+                 int(std::min<int64_t>(uploadLimit(m_options, m_fastestDownload), INT32_MAX)));
+    m_engine->session.apply_settings(pack);
+}
+
+void PatchSharing::readAlerts()
+{
+    const std::lock_guard lock(m_alertsMutex);
+    std::vector<lt::alert*> alerts;
+    m_engine->session.pop_alerts(&alerts);
+    for (const lt::alert* alert : alerts) {
+        if (const auto* fileError = lt::alert_cast<lt::file_error_alert>(alert)) {
+            const std::string hash = hashOf(fileError->handle);
+            m_fileErrors[hash] = fileError->error.message();
+            m_diskFull[hash] = fileError->error.value() == ENOSPC;
+        } else if (const auto* reply = lt::alert_cast<lt::tracker_reply_alert>(alert)) {
+            logEvent("sharing patches: tracker " + std::string(reply->tracker_url()) + " answered with " +
+                     std::to_string(reply->num_peers) + " peers");
+        } else if (const auto* trackerError = lt::alert_cast<lt::tracker_error_alert>(alert)) {
+            logEvent("sharing patches: tracker " + std::string(trackerError->tracker_url()) +
+                     " failed: " + trackerError->error.message() + " " + trackerError->failure_reason());
+        } else if (const auto* ban = lt::alert_cast<lt::peer_ban_alert>(alert)) {
+            logEvent("sharing patches: a peer sent bad pieces and was banned (" + ban->message() + ")");
+        } else if (const auto* failed = lt::alert_cast<lt::hash_failed_alert>(alert)) {
+            logEvent("sharing patches: piece " + std::to_string(int(failed->piece_index)) +
+                     " failed its hash and is fetched again");
+        } else if (const auto* listenFailed = lt::alert_cast<lt::listen_failed_alert>(alert)) {
+            logEvent("sharing patches: cannot listen: " + listenFailed->message());
+        }
+    }
+}
+
+SharedDownload PatchSharing::download(const CheckedTorrent& torrent, const SharedDownloadWatch& watch)
+{
+    SharedDownload result;
+    result.path = m_folder + "/" + torrent.fileName;
+    if (!m_on) {
+        result.outcome = SharedOutcome::TurnedOff;
+        return result;
+    }
+    if (!makeMissingFolders(m_folder)) {
+        result.cause = "cannot create " + m_folder;
+        return result;
+    }
+    lt::add_torrent_params params;
+    lt::error_code error;
+    params.ti = std::make_shared<lt::torrent_info>(
+        lt::span<const char>(torrent.bytes.data(), long(torrent.bytes.size())), error, lt::from_span);
+    if (error) {
+        result.cause = error.message();
+        return result;
+    }
+    params.save_path = m_folder;
+    // Every archive of the run is downloaded and seeded at once, never queued behind others.
+    params.flags &= ~(lt::torrent_flags::paused | lt::torrent_flags::auto_managed);
+    {
+        const std::lock_guard lock(m_alertsMutex);
+        m_fileErrors.erase(torrent.infoHash);
+        m_diskFull.erase(torrent.infoHash);
+    }
+    const lt::torrent_handle handle = m_engine->session.add_torrent(std::move(params), error);
+    if (error) {
+        result.cause = error.message();
+        return result;
+    }
+    logEvent("sharing patches: " + torrent.fileName + " (" + torrent.infoHash +
+             ") from players and web seeds");
+
+    SwarmBytes webSeeds;
+    std::vector<lt::peer_info> peers;
+    int64_t lastArrived = -1;
+    Clock::TimePoint lastArrival = watch.clock->now();
+    auto ends = [&](SharedOutcome outcome, std::string cause) {
+        result.outcome = outcome;
+        result.cause = std::move(cause);
+        // Kept on disk for the next try; only a whole one is seeded.
+        if (outcome != SharedOutcome::Complete)
+            m_engine->session.remove_torrent(handle);
+        logEvent("sharing patches: " + torrent.fileName + ": " + std::to_string(result.bytes.fromPlayers) +
+                 " bytes from players, " + std::to_string(result.bytes.fromWebSeeds) + " from web seeds" +
+                 (result.cause.empty() ? "" : " (" + result.cause + ")"));
+        return result;
+    };
+    for (;;) {
+        readAlerts();
+        {
+            const std::lock_guard lock(m_alertsMutex);
+            if (const auto fault = m_fileErrors.find(torrent.infoHash); fault != m_fileErrors.end())
+                return ends(m_diskFull[torrent.infoHash] ? SharedOutcome::NoRoom : SharedOutcome::Failed,
+                            fault->second);
+        }
+        if (watch.stop && watch.stop->requested())
+            return ends(SharedOutcome::Stopped, "stopped");
+        if (!m_on)
+            return ends(SharedOutcome::TurnedOff, "sharing turned off");
+        const lt::torrent_status status = handle.status();
+        handle.get_peer_info(peers);
+        for (const lt::peer_info& peer : peers)
+            if (peer.connection_type != lt::peer_info::standard_bittorrent) {
+                std::ostringstream name;
+                name << peer.ip << ' ' << int(peer.connection_type);
+                webSeeds.seen(name.str(), uint64_t(peer.total_download));
+            }
+        result.bytes.fromWebSeeds = webSeeds.total();
+        const uint64_t arrived = uint64_t(std::max<int64_t>(status.total_payload_download, 0));
+        result.bytes.fromPlayers =
+            arrived > result.bytes.fromWebSeeds ? arrived - result.bytes.fromWebSeeds : 0;
+        if (status.download_payload_rate > m_fastestDownload) {
+            m_fastestDownload = status.download_payload_rate;
+            applyUploadLimit();
+        }
+        if (watch.progress)
+            watch.progress(uint64_t(status.total_wanted_done), torrent.size, result.bytes);
+        if (status.is_seeding)
+            return ends(SharedOutcome::Complete, {});
+        // Checking the pieces a stopped run left is progress too.
+        const int64_t progress = status.total_wanted_done + int64_t(arrived) +
+                                 (status.state == lt::torrent_status::checking_files ? 1 : 0);
+        if (progress != lastArrived) {
+            lastArrived = progress;
+            lastArrival = watch.clock->now();
+        } else if (watch.clock->now() - lastArrival >= watch.stallAfter) {
+            return ends(SharedOutcome::Stalled,
+                        "nothing arrived for " +
+                            std::to_string(
+                                std::chrono::duration_cast<std::chrono::seconds>(watch.stallAfter).count()) +
+                            " s");
+        }
+        watch.clock->waitFor(watch.pollEvery, watch.stop);
+    }
+}
+
+void PatchSharing::seedFor(Clock::Duration duration, const StopFlag& stop, const Clock& clock)
+{
+    const Clock::TimePoint end = clock.now() + duration;
+    while (m_on && !stop.requested() && clock.now() < end) {
+        readAlerts();
+        clock.waitFor(std::min<Clock::Duration>(end - clock.now(), std::chrono::milliseconds(200)), &stop);
+    }
+}
+
+uint64_t PatchSharing::uploaded() const
+{
+    uint64_t sum = m_uploadedEarlier;
+    for (const lt::torrent_handle& handle : m_engine->session.get_torrents())
+        sum += uint64_t(std::max<int64_t>(handle.status().total_payload_upload, 0));
+    return sum;
+}
+
+void PatchSharing::seedingEnds()
+{
+    readAlerts();
+    logEvent("sharing patches: " + std::to_string(uploaded()) + " bytes uploaded to players");
+    for (const lt::torrent_handle& handle : m_engine->session.get_torrents()) {
+        const lt::torrent_status status = handle.status();
+        m_uploadedEarlier += uint64_t(std::max<int64_t>(status.total_payload_upload, 0));
+        m_engine->session.remove_torrent(handle);
+        // Applied: its archive has served. An incomplete one keeps its pieces for the next run.
+        if (status.is_seeding)
+            removeFile(m_folder + "/" + status.name);
+    }
+}
+
+} // namespace updater
