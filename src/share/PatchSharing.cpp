@@ -3,7 +3,7 @@
 #include "platform/EventLog.h"
 #include "platform/FileOps.h"
 #include "platform/StopFlag.h"
-#include "share/SwarmBytes.h"
+#include "share/WebSeedBytes.h"
 
 #include <libtorrent/add_torrent_params.hpp>
 #include <libtorrent/alert_types.hpp>
@@ -54,13 +54,33 @@ lt::settings_pack sessionSettings(const SharingOptions& options)
     // A launcher that ends or is stopped does not wait on a tracker that is down.
     pack.set_int(lt::settings_pack::stop_tracker_timeout, 1);
     pack.set_int(lt::settings_pack::download_rate_limit, int(options.downloadKilobytesPerSecond) * 1024);
-    pack.set_int(lt::settings_pack::alert_mask, int(lt::alert_category::error | lt::alert_category::status |
-                                                    lt::alert_category::tracker | lt::alert_category::peer));
+    pack.set_int(lt::settings_pack::alert_mask,
+                 int(lt::alert_category::error | lt::alert_category::status | lt::alert_category::tracker |
+                     lt::alert_category::peer | lt::alert_category::block_progress));
+    // Every block is an alert: room for a second of them at a fast line between two reads.
+    pack.set_int(lt::settings_pack::alert_queue_size, 100000);
     pack.set_str(lt::settings_pack::user_agent, "Tarvo-Updater/4.0");
     return pack;
 }
 
 } // namespace
+
+struct PatchSharing::Tracked
+{
+    explicit Tracked(std::shared_ptr<const lt::torrent_info> info)
+        : info(std::move(info)), webSeeds([this] {
+              std::vector<std::string> urls;
+              for (const lt::web_seed_entry& seed : this->info->web_seeds())
+                  urls.push_back(seed.url);
+              return urls;
+          }())
+    {}
+    const std::shared_ptr<const lt::torrent_info> info;
+    const WebSeedSenders webSeeds;
+    SharedBytes bytes;
+    std::optional<std::string> fileError;
+    bool diskFull = false;
+};
 
 struct PatchSharing::Engine
 {
@@ -124,10 +144,23 @@ void PatchSharing::readAlerts()
     std::vector<lt::alert*> alerts;
     m_engine->session.pop_alerts(&alerts);
     for (const lt::alert* alert : alerts) {
-        if (const auto* fileError = lt::alert_cast<lt::file_error_alert>(alert)) {
-            const std::string hash = hashOf(fileError->handle);
-            m_fileErrors[hash] = fileError->error.message();
-            m_diskFull[hash] = fileError->error.value() == ENOSPC;
+        if (const auto* block = lt::alert_cast<lt::block_finished_alert>(alert)) {
+            const auto tracked = m_tracked.find(hashOf(block->handle));
+            if (tracked == m_tracked.end())
+                continue;
+            Tracked& download = *tracked->second;
+            const int64_t offset = int64_t(block->block_index) * lt::default_block_size;
+            const uint64_t size = uint64_t(std::clamp<int64_t>(
+                download.info->piece_size(block->piece_index) - offset, 0, lt::default_block_size));
+            if (download.webSeeds.sent(block->endpoint.address().to_string(), block->endpoint.port()))
+                download.bytes.fromWebSeeds += size;
+            else
+                download.bytes.fromPlayers += size;
+        } else if (const auto* fileError = lt::alert_cast<lt::file_error_alert>(alert)) {
+            if (const auto tracked = m_tracked.find(hashOf(fileError->handle)); tracked != m_tracked.end()) {
+                tracked->second->fileError = fileError->error.message();
+                tracked->second->diskFull = fileError->error.value() == ENOSPC;
+            }
         } else if (const auto* reply = lt::alert_cast<lt::tracker_reply_alert>(alert)) {
             logEvent("sharing patches: tracker " + std::string(reply->tracker_url()) + " answered with " +
                      std::to_string(reply->num_peers) + " peers");
@@ -168,11 +201,21 @@ SharedDownload PatchSharing::download(const CheckedTorrent& torrent, const Share
     params.save_path = m_folder;
     // Every archive of the run is downloaded and seeded at once, never queued behind others.
     params.flags &= ~(lt::torrent_flags::paused | lt::torrent_flags::auto_managed);
+    const auto tracked = std::make_shared<Tracked>(params.ti);
     {
         const std::lock_guard lock(m_alertsMutex);
-        m_fileErrors.erase(torrent.infoHash);
-        m_diskFull.erase(torrent.infoHash);
+        m_tracked[torrent.infoHash] = tracked;
     }
+    struct Untrack
+    {
+        PatchSharing& sharing;
+        const std::string& hash;
+        ~Untrack()
+        {
+            const std::lock_guard lock(sharing.m_alertsMutex);
+            sharing.m_tracked.erase(hash);
+        }
+    } untrack{*this, torrent.infoHash};
     const lt::torrent_handle handle = m_engine->session.add_torrent(std::move(params), error);
     if (error) {
         result.cause = error.message();
@@ -181,11 +224,15 @@ SharedDownload PatchSharing::download(const CheckedTorrent& torrent, const Share
     logEvent("sharing patches: " + torrent.fileName + " (" + torrent.infoHash +
              ") from players and web seeds");
 
-    SwarmBytes webSeeds;
-    std::vector<lt::peer_info> peers;
     int64_t lastArrived = -1;
     Clock::TimePoint lastArrival = watch.clock->now();
     auto ends = [&](SharedOutcome outcome, std::string cause) {
+        // The last blocks' alerts may come after the status that told the end.
+        readAlerts();
+        {
+            const std::lock_guard lock(m_alertsMutex);
+            result.bytes = tracked->bytes;
+        }
         result.outcome = outcome;
         result.cause = std::move(cause);
         // Kept on disk for the next try; only a whole one is seeded.
@@ -200,26 +247,17 @@ SharedDownload PatchSharing::download(const CheckedTorrent& torrent, const Share
         readAlerts();
         {
             const std::lock_guard lock(m_alertsMutex);
-            if (const auto fault = m_fileErrors.find(torrent.infoHash); fault != m_fileErrors.end())
-                return ends(m_diskFull[torrent.infoHash] ? SharedOutcome::NoRoom : SharedOutcome::Failed,
-                            fault->second);
+            result.bytes = tracked->bytes;
+            if (tracked->fileError)
+                return ends(tracked->diskFull ? SharedOutcome::NoRoom : SharedOutcome::Failed,
+                            *tracked->fileError);
         }
         if (watch.stop && watch.stop->requested())
             return ends(SharedOutcome::Stopped, "stopped");
         if (!m_on)
             return ends(SharedOutcome::TurnedOff, "sharing turned off");
         const lt::torrent_status status = handle.status();
-        handle.get_peer_info(peers);
-        for (const lt::peer_info& peer : peers)
-            if (peer.connection_type != lt::peer_info::standard_bittorrent) {
-                std::ostringstream name;
-                name << peer.ip << ' ' << int(peer.connection_type);
-                webSeeds.seen(name.str(), uint64_t(peer.total_download));
-            }
-        result.bytes.fromWebSeeds = webSeeds.total();
         const uint64_t arrived = uint64_t(std::max<int64_t>(status.total_payload_download, 0));
-        result.bytes.fromPlayers =
-            arrived > result.bytes.fromWebSeeds ? arrived - result.bytes.fromWebSeeds : 0;
         if (status.download_payload_rate > m_fastestDownload) {
             m_fastestDownload = status.download_payload_rate;
             applyUploadLimit();
@@ -243,6 +281,14 @@ SharedDownload PatchSharing::download(const CheckedTorrent& torrent, const Share
         }
         watch.clock->waitFor(watch.pollEvery, watch.stop);
     }
+}
+
+void PatchSharing::discard(const CheckedTorrent& torrent)
+{
+    for (const lt::torrent_handle& handle : m_engine->session.get_torrents())
+        if (hashOf(handle) == torrent.infoHash)
+            m_engine->session.remove_torrent(handle);
+    removeFile(m_folder + "/" + torrent.fileName);
 }
 
 void PatchSharing::seedFor(Clock::Duration duration, const StopFlag& stop, const Clock& clock)

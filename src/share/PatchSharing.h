@@ -77,6 +77,9 @@ public:
     // Downloads the torrent's file from peers and web seeds together, into the folder. Pieces that
     // arrived stay for the next try, whatever the outcome. A Complete download is seeded on.
     SharedDownload download(const CheckedTorrent& torrent, const SharedDownloadWatch& watch);
+    // Takes the torrent out of the session and removes its file: what it brought is not what the
+    // list names.
+    void discard(const CheckedTorrent& torrent);
     // Seeds what this launcher has for `duration`, or until `stop`.
     void seedFor(Clock::Duration duration, const StopFlag& stop, const Clock& clock = Clock::steady());
     // The launcher is done with the archives: seeding ends and the complete ones are removed; the
@@ -95,9 +98,10 @@ private:
     std::atomic<bool> m_on{true};
     std::atomic<int64_t> m_fastestDownload{0};
     std::atomic<uint64_t> m_uploadedEarlier{0}; // of torrents no longer in the session
+    // What the alerts tell of each download in progress, by info-hash.
+    struct Tracked;
     std::mutex m_alertsMutex;
-    std::map<std::string, std::string> m_fileErrors; // info-hash to what libtorrent could not write
-    std::map<std::string, bool> m_diskFull;          // info-hash: the error was a full disk
+    std::map<std::string, std::shared_ptr<Tracked>> m_tracked;
 };
 
 } // namespace updater

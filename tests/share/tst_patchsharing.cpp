@@ -1,0 +1,155 @@
+// A shared download in a loopback swarm: from other players, from web seeds alone, past a tracker
+// that is down and a player that sends bad pieces, and how it ends when nothing comes, when the
+// run stops and when the player turns sharing off.
+
+#include "platform/StopFlag.h"
+#include "share/PatchSharing.h"
+#include "support/LoopbackSwarm.h"
+#include "support/ManualClock.h"
+#include "support/ScriptedHttpServer.h"
+#include "support/TestSupport.h"
+#include "trust/Sha256.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <random>
+#include <thread>
+
+using namespace updater;
+using namespace updater::test;
+
+Q_DECLARE_METATYPE(updater::SharedOutcome)
+
+namespace {
+
+SharingOptions loopbackOptions()
+{
+    SharingOptions options;
+    options.listenAddress = "127.0.0.1";
+    return options;
+}
+
+std::string randomBytes(size_t size)
+{
+    std::mt19937 generator(7);
+    std::string bytes(size, '\0');
+    for (char& byte : bytes)
+        byte = char(generator());
+    return bytes;
+}
+
+} // namespace
+
+class PatchSharingTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void sharedDownloadEnds_data()
+    {
+        QTest::addColumn<QString>("player"); // another player seeding: none, honest, liar
+        QTest::addColumn<bool>("webSeed");   // the origin serves the archive
+        QTest::addColumn<bool>("trackerUp");
+        QTest::addColumn<QString>("meanwhile"); // once the web seed was asked: stop, turn off
+        QTest::addColumn<SharedOutcome>("outcome");
+        QTest::addColumn<QString>("from"); // who sent the bytes: players, web seeds
+
+        QTest::newRow("from another player")
+            << "honest" << false << true << "" << SharedOutcome::Complete << "players";
+        QTest::newRow("from the web seed alone")
+            << "none" << true << true << "" << SharedOutcome::Complete << "web seeds";
+        QTest::newRow("the tracker is down")
+            << "honest" << true << false << "" << SharedOutcome::Complete << "web seeds";
+        QTest::newRow("a player sends bad pieces")
+            << "liar" << true << true << "" << SharedOutcome::Complete << "";
+        QTest::newRow("nothing comes") << "none" << false << true << "" << SharedOutcome::Stalled << "";
+        QTest::newRow("the run stops") << "none" << false << true << "stop" << SharedOutcome::Stopped << "";
+        QTest::newRow("sharing turned off")
+            << "none" << false << true << "turn off" << SharedOutcome::TurnedOff << "";
+    }
+
+    void sharedDownloadEnds()
+    {
+        QFETCH(QString, player);
+        QFETCH(bool, webSeed);
+        QFETCH(bool, trackerUp);
+        QFETCH(QString, meanwhile);
+        QFETCH(SharedOutcome, outcome);
+        QFETCH(QString, from);
+
+        QTemporaryDir folder;
+        const std::string archive = randomBytes(300 * 1024 + 17);
+        const std::string origin = folder.filePath("origin.rar").toStdString();
+        writeFileOrDie(QString::fromStdString(origin), QByteArray::fromStdString(archive));
+        ScriptedHttpServer server;
+        server.setHandler(rangeServing({{"/patches/p1.rar", webSeed ? origin : std::string()}}));
+
+        // A tracker that is down: the address of one that was never started.
+        const std::string downTracker = LoopbackTracker({}).announceUrl();
+        const std::string made = makeTorrent({origin, "patch-1.rar", {server.url("/patches/p1.rar")}, {}});
+        LoopbackTracker tracker({infoHashOf(made)});
+        QVERIFY(tracker.answers());
+        const std::string torrent = makeTorrent({origin,
+                                                 "patch-1.rar",
+                                                 {server.url("/patches/p1.rar")},
+                                                 {trackerUp ? tracker.announceUrl() : downTracker}});
+
+        // The other player's copy: damaged in every piece for a liar.
+        std::string copy = archive;
+        if (player == "liar")
+            for (size_t at = 100; at < copy.size(); at += 16 * 1024)
+                copy[at] = char(~copy[at]);
+        const QString copyPath = folder.filePath("copy.rar");
+        writeFileOrDie(copyPath, QByteArray::fromStdString(copy));
+        std::unique_ptr<SeedingPlayer> other;
+        if (player != "none")
+            other = std::make_unique<SeedingPlayer>(torrent, copyPath.toStdString(), player == "liar");
+
+        PatchSharing sharing(loopbackOptions(), folder.filePath("shared").toStdString());
+        QVERIFY(sharing.listeningPort() != 0);
+        ManualClock manual;
+        StopFlag stop;
+        SharedDownloadWatch watch;
+        watch.stop = &stop;
+        // Nothing comes: the stall time passes on a clock the test moves.
+        if (outcome == SharedOutcome::Stalled)
+            watch.clock = &manual;
+        std::thread interrupter([&] {
+            if (meanwhile.isEmpty() || !server.waitForRequest("/patches/p1.rar"))
+                return;
+            if (meanwhile == "stop")
+                stop.request();
+            else
+                sharing.turnOff();
+        });
+        CheckedTorrent checked{torrent, "patch-1.rar", archive.size(), infoHashOf(torrent)};
+        const SharedDownload result = sharing.download(checked, watch);
+        interrupter.join();
+
+        QCOMPARE(result.outcome, outcome);
+        if (outcome != SharedOutcome::Complete)
+            return;
+        QCOMPARE(digestFile(result.path)->sha256, sha256Hex(archive));
+        const uint64_t whole = archive.size();
+        if (from == "players")
+            QCOMPARE(result.bytes.fromPlayers, whole);
+        if (from == "web seeds")
+            QCOMPARE(result.bytes.fromWebSeeds, whole);
+        QVERIFY(result.bytes.fromPlayers + result.bytes.fromWebSeeds >= whole);
+    }
+
+    // Two launchers of the same player, on two game folders, each reachable on its own port.
+    void eachLauncherListensOnAPortOfItsOwn()
+    {
+        QTemporaryDir folder;
+        PatchSharing first(loopbackOptions(), folder.filePath("a").toStdString());
+        PatchSharing second(loopbackOptions(), folder.filePath("b").toStdString());
+        QVERIFY(first.listeningPort() != 0);
+        QVERIFY(second.listeningPort() != 0);
+        QVERIFY(first.listeningPort() != second.listeningPort());
+    }
+};
+
+QTEST_GUILESS_MAIN(PatchSharingTest)
+#include "tst_patchsharing.moc"
