@@ -21,25 +21,54 @@ bool takeGameDir(CommandLine& line, const std::string& value)
 }
 
 // A whole number of kB/s that a settings value holds, digits only.
-bool takeMaxSpeed(CommandLine& line, const std::string& value)
+std::optional<uint32_t> kilobytesPerSecond(const std::string& value)
 {
     uint32_t speed = 0;
     const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), speed);
     if (value.empty() || error != std::errc() || end != value.data() + value.size())
-        return false;
-    line.maxSpeed = speed;
-    return true;
+        return std::nullopt;
+    return speed;
+}
+
+bool takeMaxSpeed(CommandLine& line, const std::string& value)
+{
+    line.maxSpeed = kilobytesPerSecond(value);
+    return line.maxSpeed.has_value();
+}
+
+bool takeUploadLimit(CommandLine& line, const std::string& value)
+{
+    line.uploadLimit = kilobytesPerSecond(value);
+    return line.uploadLimit.has_value();
 }
 
 // A whole number of seconds, at most a day: "30" but not "-1", "1.5" or "999999999999".
-bool takeBusyWait(CommandLine& line, const std::string& value)
+std::optional<int> secondsUpToADay(const std::string& value)
 {
     int seconds = 0;
     const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), seconds);
     if (value.empty() || error != std::errc() || end != value.data() + value.size() || seconds < 0 ||
         seconds > 24 * 60 * 60)
-        return false;
-    line.busyWaitSeconds = seconds;
+        return std::nullopt;
+    return seconds;
+}
+
+bool takeBusyWait(CommandLine& line, const std::string& value)
+{
+    line.busyWaitSeconds = secondsUpToADay(value);
+    return line.busyWaitSeconds.has_value();
+}
+
+bool takeSeedFor(CommandLine& line, const std::string& value)
+{
+    const std::optional<int> seconds = secondsUpToADay(value);
+    line.seedForSeconds = seconds.value_or(0);
+    return seconds.has_value();
+}
+
+bool takeSharePatches(CommandLine& line, const std::string&)
+{
+    line.sharePatches = true;
     return true;
 }
 
@@ -82,10 +111,24 @@ constexpr std::array options{
            "how long each patch of --update-only and --repair waits for servers that\n"
            "answer busy before the run gives it up (default: half an hour)",
            takeBusyWait, "a whole number of seconds, at most a day"},
+    Option{"--share-patches", nullptr, nullptr, Mode::Window,
+           "--update-only also fetches patches from other players and shares them back\n"
+           "while it runs: they see this computer's address (default: as chosen in the\n"
+           "window's Settings menu)",
+           takeSharePatches},
+    Option{"--upload-limit", nullptr, "KBPS", Mode::Window,
+           "the most kB/s that sharing uploads, 0 for no limit (default: a quarter of\n"
+           "what the launcher downloads)",
+           takeUploadLimit, "a whole number of kB/s, 0 for no limit"},
+    Option{"--seed-for", nullptr, "SECONDS", Mode::Window,
+           "how long --update-only goes on sharing the patches of its run after it,\n"
+           "when it shares (default: 0)",
+           takeSeedFor, "a whole number of seconds, at most a day"},
 };
 
 constexpr char header[] = R"(Usage: tarvo-updater [--version | --help] [Qt options, such as -style NAME]
        tarvo-updater --update-only [--game-dir DIR] [--max-speed KBPS] [--busy-wait SECONDS]
+                     [--share-patches] [--upload-limit KBPS] [--seed-for SECONDS]
        tarvo-updater --verify | --repair [--game-dir DIR]
 
 The launcher and patcher of a community-run online role-playing game: it brings the game
@@ -165,6 +208,10 @@ CommandLine readCommandLine(int argc, char** argv)
                 return line;
             }
             value = argv[++i];
+        }
+        if (option && option->take && !option->valueName) {
+            option->take(line, {});
+            continue;
         }
         if (option && option->valueName) {
             if (option->take(line, value))

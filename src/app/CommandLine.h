@@ -12,10 +12,13 @@ struct CommandLine
 {
     enum class Mode { Window, Update, Verify, Repair, Version, Help };
     Mode mode = Mode::Window;
-    std::string taskOption;             // the option that chose a mode without a window, as written
-    std::string gameDir;                // --game-dir; empty: the current folder
-    std::optional<uint32_t> maxSpeed;   // --max-speed in kB/s, 0 for none; unset: the stored limit
-    std::optional<int> busyWaitSeconds; // --busy-wait: how long a slot waits for busy servers
+    std::string taskOption;              // the option that chose a mode without a window, as written
+    std::string gameDir;                 // --game-dir; empty: the current folder
+    std::optional<uint32_t> maxSpeed;    // --max-speed in kB/s, 0 for none; unset: the stored limit
+    std::optional<int> busyWaitSeconds;  // --busy-wait: how long a slot waits for busy servers
+    bool sharePatches = false;           // --share-patches
+    std::optional<uint32_t> uploadLimit; // --upload-limit in kB/s, 0 for none; unset: the stored one
+    int seedForSeconds = 0;              // --seed-for: how long to share after the update
     std::string refusal; // not empty: a usage error, to print on standard error (exit status 2)
 
     bool headless() const { return mode == Mode::Update || mode == Mode::Verify || mode == Mode::Repair; }

@@ -114,6 +114,9 @@ void ConsoleProgress::pictureChanged()
     if (const QString left = timeLeftText(progress.archiveSecondsLeft, progress.runSecondsLeft);
         !left.isEmpty())
         text += ", " + left;
+    if (const QString shared = fromPlayersText(progress.archiveFromPlayers, progress.archiveBytes);
+        !shared.isEmpty())
+        text += ", " + shared;
     m_shownOnce = true;
     m_shownClock.start();
     if (!m_console.terminal()) {

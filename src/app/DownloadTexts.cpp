@@ -3,6 +3,8 @@
 #include <QLocale>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace updater {
 
 QString groupedDigits(long long number, const QString& thousandsSeparator)
@@ -55,6 +57,13 @@ QString timeLeftText(std::optional<qint64> archiveSeconds, std::optional<qint64>
     if (runSeconds && *runSeconds > *archiveSeconds)
         text += ", all patches " + durationText(*runSeconds);
     return text;
+}
+
+QString fromPlayersText(qint64 fromPlayers, qint64 archiveBytes)
+{
+    if (fromPlayers <= 0 || archiveBytes <= 0)
+        return {};
+    return QString::number(std::min<qint64>(fromPlayers * 100 / archiveBytes, 100)) + " % from players";
 }
 
 DownloadTexts downloadTexts(const DownloadPicture& picture)

@@ -34,4 +34,7 @@ QString patchProgressText(int number, int count, qint64 kilobytesPerSecond, qint
 // "0:42 left, all patches 3:10". Empty while the archive's is not known.
 QString timeLeftText(std::optional<qint64> archiveSeconds, std::optional<qint64> runSeconds);
 
+// How much of an archive other players sent: "62 % from players". Empty when none did.
+QString fromPlayersText(qint64 fromPlayers, qint64 archiveBytes);
+
 } // namespace updater

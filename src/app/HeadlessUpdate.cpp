@@ -4,6 +4,7 @@
 #include "app/ConsoleProgress.h"
 #include "app/LauncherProcess.h"
 #include "app/Messages.h"
+#include "app/SharingStart.h"
 #include "app/TerminalText.h"
 #include "app/UpdateWorker.h"
 #include "config/ConfigReader.h"
@@ -12,6 +13,8 @@
 #include "platform/EventLog.h"
 #include "platform/ProcessInfo.h"
 #include "platform/RegistryStore.h"
+#include "platform/StopFlag.h"
+#include "share/PatchSharing.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -55,6 +58,24 @@ const char* logModeOf(UpdateWorker::Task task)
                                                 : "repair game files";
 }
 
+// Seeds the run's archives for the seconds asked, a stop signal ending it early, then ends the
+// sharing: its archives go as the run's other downloads went.
+void shareAfterTheRun(PatchSharing& sharing, int seconds, const StopFlag& stop, Console& console)
+{
+    if (seconds > 0) {
+        console.line("Sharing the patches with other players for " + std::to_string(seconds) + " s");
+        const QDeadlineTimer end(std::chrono::seconds{seconds});
+        // The stop signal arrives through the event loop.
+        while (!end.hasExpired() && !stop.requested()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+            sharing.seedFor(
+                std::min(std::chrono::milliseconds(200), std::chrono::milliseconds(end.remainingTime())),
+                stop);
+        }
+    }
+    sharing.seedingEnds();
+}
+
 } // namespace
 
 int runHeadless(const CommandLine& line, int argc, char** argv)
@@ -96,7 +117,14 @@ int runHeadless(const CommandLine& line, int argc, char** argv)
     UpdateWorker worker(*config, contact);
     UpdateRun& run = worker.run();
     // The limit the player set in the window holds here too, unless the command line names one.
-    run.setSpeedLimit({line.maxSpeed.value_or(readSpeedLimit(RegistryStore()))});
+    const uint32_t speedLimit = line.maxSpeed.value_or(readSpeedLimit(RegistryStore()));
+    run.setSpeedLimit({speedLimit});
+    // Shared only when the player chose it, here or in the window; a check fetches nothing.
+    std::shared_ptr<PatchSharing> sharing;
+    if (task == UpdateWorker::Task::Update && (line.sharePatches || readSharePatches(RegistryStore()))) {
+        sharing = startSharing(RegistryStore(), speedLimit, line.uploadLimit);
+        run.setSharing(sharing);
+    }
     ConsoleProgress progress(run, console);
     if (line.busyWaitSeconds)
         run.setBusyWaitLimit(std::chrono::seconds(*line.busyWaitSeconds));
@@ -115,8 +143,10 @@ int runHeadless(const CommandLine& line, int argc, char** argv)
     QObject::connect(worker.thread(), &QThread::finished, &app, &QCoreApplication::quit);
 
     bool stopped = false;
+    StopFlag seedingStop;
     QObject::connect(&process.termination(), &TerminationRequest::received, &app, [&] {
         stopped = true;
+        seedingStop.request();
         worker.stop();
         QTimer::singleShot(stopWaitMs, &app, &QCoreApplication::quit);
     });
@@ -134,6 +164,8 @@ int runHeadless(const CommandLine& line, int argc, char** argv)
         progress.close(stopped                      ? ConsoleProgress::Stopped
                        : allApplied.value_or(false) ? ConsoleProgress::AllApplied
                                                     : ConsoleProgress::Failed);
+        if (sharing)
+            shareAfterTheRun(*sharing, stopped ? 0 : line.seedForSeconds, seedingStop, console);
     } else if (stopped || !report) {
         console.line(std::string("The check was stopped."));
     } else {

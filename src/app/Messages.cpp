@@ -371,4 +371,10 @@ std::string transferCaption(const TransferCaption& caption)
     return {};
 }
 
+std::string sharePatchesTip()
+{
+    return "Patches then also come from other players, and this launcher sends them the patches it "
+           "has while it is open. Other players see this computer's address.";
+}
+
 } // namespace updater::messages

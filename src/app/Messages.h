@@ -71,4 +71,7 @@ std::string checkingGameFiles(int done, int total);
 // The text of a worker's notice.
 std::string notice(const Notice& notice);
 
+// The tooltip of "Share patches with other players": what the player agrees to.
+std::string sharePatchesTip();
+
 } // namespace updater::messages

@@ -21,6 +21,9 @@ struct RunState
     // The player's download speed limit in kB/s, 0 for none; loaded from and saved to the settings
     // store. Written and read on the window thread.
     uint32_t speedLimit = 0;
+    // The player shares patches with other players; loaded from and saved to the settings store.
+    // On the window thread.
+    bool sharePatches = false;
 };
 
 } // namespace updater

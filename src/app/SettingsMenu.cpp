@@ -8,6 +8,7 @@
 
 #include <QActionGroup>
 #include <QCursor>
+#include <QSignalBlocker>
 
 #include <algorithm>
 #include <optional>
@@ -60,9 +61,29 @@ SettingsMenu::SettingsMenu(RunState& state, QWidget* parent) : QMenu(parent), m_
     addSeparator()->setObjectName("separator");
     QAction* speedLimit = addItem(this, "speedLimitItem", QStringLiteral("Download speed limit\u2026"));
     connect(speedLimit, &QAction::triggered, this, &SettingsMenu::chooseSpeedLimit);
+    m_sharePatches = addItem(this, "sharePatchesItem", "Share patches with other players");
+    m_sharePatches->setCheckable(true);
+    m_sharePatches->setToolTip(QString::fromLatin1(messages::sharePatchesTip()));
+    // What the player agrees to must show before the choice.
+    setToolTipsVisible(true);
+    connect(m_sharePatches, &QAction::toggled, this, &SettingsMenu::chooseSharePatches);
     m_checkGameFiles = addItem(this, "checkGameFilesItem", "Check game files");
     m_checkGameFiles->setEnabled(false);
     connect(m_checkGameFiles, &QAction::triggered, this, &SettingsMenu::checkGameFilesRequested);
+}
+
+void SettingsMenu::initSharePatchesItem()
+{
+    const QSignalBlocker quiet(m_sharePatches);
+    m_sharePatches->setChecked(m_state.sharePatches);
+}
+
+void SettingsMenu::chooseSharePatches(bool share)
+{
+    if (share == m_state.sharePatches)
+        return;
+    m_state.sharePatches = share;
+    emit sharePatchesChosen();
 }
 
 void SettingsMenu::setCheckGameFilesAvailable(bool available)

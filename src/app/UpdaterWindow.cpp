@@ -9,6 +9,7 @@
 #include "app/Messages.h"
 #include "app/QuitRequest.h"
 #include "app/SettingsMenu.h"
+#include "app/SharingStart.h"
 #include "app/UpdateWorker.h"
 #include "config/ConfigReader.h"
 #include "config/Settings.h"
@@ -22,6 +23,7 @@
 #include "platform/OnlineState.h"
 #include "platform/UnattendedSwitches.h"
 #include "platform/UpdaterError.h"
+#include "share/PatchSharing.h"
 #include "widgets/BackgroundMusic.h"
 #include "widgets/LevelGauge.h"
 #include "widgets/NewsPage.h"
@@ -97,6 +99,7 @@ UpdaterWindow::UpdaterWindow(QWidget* parent)
     connect(ui->settingsButton, &QToolButton::clicked, m_settingsMenu, &SettingsMenu::popupAtCursor);
     connect(m_settingsMenu, &SettingsMenu::checkGameFilesRequested, this, &UpdaterWindow::checkGameFiles);
     connect(m_settingsMenu, &SettingsMenu::speedLimitChosen, this, &UpdaterWindow::keepSpeedLimit);
+    connect(m_settingsMenu, &SettingsMenu::sharePatchesChosen, this, &UpdaterWindow::keepSharePatches);
     m_gameStart = std::make_unique<GameStart>(m_config, m_state, [this] { saveSettings(); });
     connect(ui->startButton1, &QPushButton::clicked, this, [this] { m_gameStart->start(1); });
     connect(ui->startButton2, &QPushButton::clicked, this, [this] { m_gameStart->start(2); });
@@ -112,6 +115,7 @@ UpdaterWindow::UpdaterWindow(QWidget* parent)
     checkOnline();
     captionsFromConfiguration();
     m_settingsMenu->initMouseFreedomMenu();
+    m_settingsMenu->initSharePatchesItem();
     m_newsPage = new NewsPage(ui->newsView, m_config.homepage, this);
     connect(ui->reloadButton, &QToolButton::clicked, m_newsPage, &NewsPage::reload);
     connect(m_newsPage, &NewsPage::navigationFailed, this, [](const QUrl& url, const QString& reason) {
@@ -160,6 +164,7 @@ void UpdaterWindow::loadSettings()
         messageBox(messages::settingsRepaired(), "Info", DialogIcon::Information);
     m_state.freedomMouseStatus = stored.freedomMouse;
     m_state.speedLimit = readSpeedLimit(m_registry);
+    m_state.sharePatches = readSharePatches(m_registry);
 }
 
 void UpdaterWindow::keepSpeedLimit()
@@ -173,6 +178,27 @@ void UpdaterWindow::keepSpeedLimit()
     }
     if (m_worker)
         m_worker->run().setSpeedLimit({m_state.speedLimit});
+}
+
+void UpdaterWindow::keepSharePatches()
+{
+    try {
+        if (!writeSharePatches(m_registry, m_state.sharePatches))
+            logEvent("the choice to share patches not saved: the settings cannot be written");
+    } catch (const std::exception& error) {
+        logEvent(std::string("the choice to share patches not saved: ") + error.what());
+    }
+    if (m_state.sharePatches && !m_sharing && m_worker) {
+        m_sharing = startSharing(m_registry, m_state.speedLimit);
+        m_worker->run().setSharing(m_sharing);
+    } else if (!m_state.sharePatches && m_sharing) {
+        // A shared download in progress gives way to HTTP; nothing more is uploaded.
+        m_sharing->turnOff();
+        m_sharing->seedingEnds();
+        if (m_worker)
+            m_worker->run().setSharing(nullptr);
+        m_sharing.reset();
+    }
 }
 
 void UpdaterWindow::saveSettings()
@@ -260,6 +286,10 @@ void UpdaterWindow::startUpdateRun()
     m_worker = std::make_unique<UpdateWorker>(m_config, m_noticeBoxes);
     UpdateRun& run = m_worker->run();
     run.setSpeedLimit({m_state.speedLimit});
+    if (m_state.sharePatches) {
+        m_sharing = startSharing(m_registry, m_state.speedLimit);
+        run.setSharing(m_sharing);
+    }
     connect(&run, &UpdateRun::patchStarted, this, &UpdaterWindow::showPatchStarted);
     connect(&run, &UpdateRun::unpackingStarted, this, &UpdaterWindow::showUnpacking);
     connect(&run.progress(), &RunProgress::pictureChanged, this, &UpdaterWindow::showTransferPicture);
@@ -342,8 +372,10 @@ void UpdaterWindow::showPatchCaption(const QString& wait)
     // The whole of it is there for the pointer, whatever the room leaves out.
     const QString whole = patchProgressText(number, count, speed, 0);
     const QString left = timeLeftText(m_progress.archiveSecondsLeft, m_progress.runSecondsLeft);
+    const QString shared = fromPlayersText(m_progress.archiveFromPlayers, m_progress.archiveBytes);
     ui->fileNameLabel->setToolTip((whole.isEmpty() ? name : name + " " + whole) +
-                                  (left.isEmpty() ? QString() : ", " + left));
+                                  (left.isEmpty() ? QString() : ", " + left) +
+                                  (shared.isEmpty() ? QString() : ", " + shared));
     const QString candidates[] = {whole, patchProgressText(number, count, 0, 0)};
     for (const QString& progress : candidates) {
         const QString text = progress.isEmpty() ? name : name + " " + progress;
@@ -554,6 +586,11 @@ bool UpdaterWindow::stopWorkers(int limitMs)
         return false;
 
     m_worker.reset();
+    // The game starts or the window ends: the archives have served.
+    if (m_sharing) {
+        m_sharing->seedingEnds();
+        m_sharing.reset();
+    }
     for (ServerWatch*& watch : m_watches) {
         delete watch;
         watch = nullptr;

@@ -23,6 +23,8 @@ class QThread;
 
 namespace updater {
 
+class PatchSharing;
+
 class AppMessageFilter;
 class BackgroundMusic;
 class ContextMenu;
@@ -73,6 +75,8 @@ private:
     void saveSettings();
     // Saves the limit the player chose and gives it to the next task of the run.
     void keepSpeedLimit();
+    // Saves the player's choice and starts or ends the sharing of patches accordingly.
+    void keepSharePatches();
     void loadConfiguration();
     void captionsFromConfiguration();
     void explainControls();
@@ -110,6 +114,9 @@ private:
     NewsPage* m_newsPage = nullptr;
     BackgroundMusic* m_music = nullptr;
     std::unique_ptr<UpdateWorker> m_worker;
+    // While the player shares patches: the run's downloads come from players too, and its archives
+    // are seeded until the window ends or starts the game.
+    std::shared_ptr<PatchSharing> m_sharing;
     std::array<QThread*, 2> m_watchThreads{};
     std::array<ServerWatch*, 2> m_watches{};
     bool m_stopping = false; // once set, no worker starts

@@ -29,7 +29,18 @@ bool writeSettings(RegistryStore& store, bool freedomMouse)
 
 namespace {
 constexpr const char* SpeedLimitValue = "DownloadSpeedLimit";
+constexpr const char* SharePatchesValue = "SharePatches";
+constexpr const char* UploadLimitValue = "UploadSpeedLimit";
+constexpr const char* SharingPortValue = "SharingPort";
+
+std::optional<uint32_t> storedInteger(const RegistryStore& store, const char* name)
+{
+    const auto value = store.value(SettingsKey, name);
+    if (value && std::holds_alternative<uint32_t>(*value))
+        return std::get<uint32_t>(*value);
+    return std::nullopt;
 }
+} // namespace
 
 uint32_t readSpeedLimit(const RegistryStore& store)
 {
@@ -43,6 +54,30 @@ bool writeSpeedLimit(RegistryStore& store, uint32_t kilobytesPerSecond)
         return false;
     store.setInteger(SettingsKey, SpeedLimitValue, kilobytesPerSecond);
     return true;
+}
+
+bool readSharePatches(const RegistryStore& store)
+{
+    return storedInteger(store, SharePatchesValue) == 1u;
+}
+
+bool writeSharePatches(RegistryStore& store, bool share)
+{
+    if (!store.canCreateKey())
+        return false;
+    store.setInteger(SettingsKey, SharePatchesValue, share ? 1 : 0);
+    return true;
+}
+
+std::optional<uint32_t> readUploadLimit(const RegistryStore& store)
+{
+    return storedInteger(store, UploadLimitValue);
+}
+
+uint16_t readSharingPort(const RegistryStore& store)
+{
+    const uint32_t port = storedInteger(store, SharingPortValue).value_or(0);
+    return port <= 65535 ? uint16_t(port) : 0;
 }
 
 } // namespace updater

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace updater {
@@ -30,5 +31,17 @@ uint32_t readSpeedLimit(const RegistryStore& store);
 // Saves it. False when the key cannot be opened or created; an error while setting it reaches the
 // caller.
 bool writeSpeedLimit(RegistryStore& store, uint32_t kilobytesPerSecond);
+
+// The player's choice to share patches with other players, kept as the DWORD "SharePatches" (1:
+// shares); anything else, or none, reads as off.
+bool readSharePatches(const RegistryStore& store);
+bool writeSharePatches(RegistryStore& store, bool share);
+
+// The upload limit for sharing in kB/s (0: none), kept as the DWORD "UploadSpeedLimit"; nothing
+// when the player set none, and the default holds.
+std::optional<uint32_t> readUploadLimit(const RegistryStore& store);
+// The port sharing listens on, kept as the DWORD "SharingPort"; 0 (and anything not a port): a
+// free one.
+uint16_t readSharingPort(const RegistryStore& store);
 
 } // namespace updater

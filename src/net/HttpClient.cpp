@@ -448,6 +448,11 @@ void HttpClient::setWorkEvents(WorkEvents events)
     d->events = std::move(events);
 }
 
+const HttpClient::WorkEvents& HttpClient::workEvents() const
+{
+    return d->events;
+}
+
 void HttpClient::setStopFlag(const StopFlag* flag)
 {
     d->stopFlag = flag;

@@ -49,6 +49,9 @@ public:
     HttpClient& operator=(const HttpClient&) = delete;
 
     void setWorkEvents(WorkEvents events);
+    // The events set, for a transfer of the same document by other means that the same display
+    // is to show.
+    const WorkEvents& workEvents() const;
     // Once the flag is requested, a GET in progress ends within a tenth of a second and a new one
     // fails at once without connecting, each with a failure of kind Stopped (see raiseStopped).
     // nullptr (the default) means no flag; a flag must outlive its use.

@@ -127,12 +127,21 @@ void removeLeftovers(bool keepDownloads)
     if (keepDownloads || !isRealFolder(downloads))
         return;
     const std::set<std::string> resumable = resumableNames();
-    for (const auto& entry : fs::directory_iterator(downloads, error)) {
-        const std::string name = entry.path().filename().string();
-        if (isDownloadName(name) && !resumable.count(name) &&
-            entry.symlink_status(error).type() == fs::file_type::regular)
-            fs::remove(entry.path(), error);
+    for (const std::string& folder : {downloads, sharingFolder()}) {
+        if (!isRealFolder(folder))
+            continue;
+        for (const auto& entry : fs::directory_iterator(folder, error)) {
+            const std::string name = entry.path().filename().string();
+            if (isDownloadName(name) && !resumable.count(name) &&
+                entry.symlink_status(error).type() == fs::file_type::regular)
+                fs::remove(entry.path(), error);
+        }
     }
+}
+
+std::string sharingFolder()
+{
+    return downloadsFolder(false) + "/shared";
 }
 
 uint64_t gameFolderSeed()

@@ -12,6 +12,10 @@ namespace updater {
 // Empty when it cannot be created.
 std::string downloadsFolder(bool create);
 
+// Where the archives shared with other players lie while they are downloaded and seeded:
+// "shared" in the downloads folder. Their names are those of downloadFileName().
+std::string sharingFolder();
+
 // The file an archive from `address` is downloaded to, inside the downloads folder. The name
 // comes from the address, not from the server: "patch-<16 hex digits>.rar".
 std::string downloadFileName(const std::string& address);
@@ -30,7 +34,8 @@ std::string mirrorAddress(const std::string& mirrorBase, const std::string& addr
 // downloads and extractions anywhere in the game folder (only names of its own patterns), and the
 // archives in the downloads folder, except the part files of slots that the patch list on disk
 // still has pending (a later download resumes them) and the whole archives of such slots with an
-// integrity line (checked again before use). Symbolic links are not followed. A repair keeps every
+// integrity line (checked again before use). The same holds in the sharing folder, where what a
+// shared download had stays for its next try. Symbolic links are not followed. A repair keeps every
 // archive of the downloads folder (`keepDownloads`): the slots it mends are applied ones, whose parts
 // a killed repair left for the next one; the next update run sorts them out.
 void removeLeftovers(bool keepDownloads = false);

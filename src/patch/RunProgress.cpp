@@ -21,7 +21,14 @@ void RunProgress::archiveStarted(int number, const std::string& name)
     std::unique_lock lock(m_mutex);
     m_number = number;
     m_name = name;
-    m_announced = m_received = 0;
+    m_announced = m_received = m_fromPlayers = 0;
+    changed(lock);
+}
+
+void RunProgress::bytesFromPlayers(int64_t bytes)
+{
+    std::unique_lock lock(m_mutex);
+    m_fromPlayers = bytes;
     changed(lock);
 }
 
@@ -30,7 +37,7 @@ HttpClient::WorkEvents RunProgress::workEvents()
     return {[this](int64_t announced) {
                 std::unique_lock lock(m_mutex);
                 m_announced = announced;
-                m_received = 0;
+                m_received = m_fromPlayers = 0;
                 m_speed.transferBegan();
                 // Without an integrity line the archive's size is what its server announces.
                 if (m_number > 0 && m_number <= int(m_sizes.size()) && !m_sizes[m_number - 1] &&
@@ -58,6 +65,7 @@ ProgressPicture RunProgress::picture() const
     picture.archiveCount = int(m_sizes.size());
     picture.archiveName = m_name;
     picture.bytesPerSecond = m_speed.bytesPerSecond();
+    picture.archiveFromPlayers = m_fromPlayers;
     const bool inPlan = m_number > 0 && m_number <= int(m_sizes.size());
     if (!inPlan) // the patch list, or a document outside the plan
         return picture;

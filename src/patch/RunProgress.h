@@ -26,6 +26,7 @@ struct ProgressPicture
     int64_t archiveBytes = 0, archiveSize = 0; // a size of 0 is not known yet
     int64_t runBytes = 0, runSize = 0;         // of all the run's archives; 0 while one is unknown
     int64_t bytesPerSecond = 0;                // over the last seconds of flow; 0 until measured
+    int64_t archiveFromPlayers = 0;            // of archiveBytes, the bytes other players sent
     std::optional<int64_t> archiveSecondsLeft, runSecondsLeft;
 
     bool operator==(const ProgressPicture&) const = default;
@@ -52,6 +53,8 @@ public:
     void archiveStarted(int number, const std::string& name);
     // Begin, work and end events of an HTTP client.
     HttpClient::WorkEvents workEvents();
+    // Of the archive's bytes so far, those that came from other players (a shared download).
+    void bytesFromPlayers(int64_t bytes);
     // A new caption above the bar (the patch, a retry's countdown, the entries unpacked).
     void setCaption(const TransferCaption& caption);
 
@@ -75,6 +78,7 @@ private:
     std::string m_name;
     int64_t m_announced = 0;
     int64_t m_received = 0;
+    int64_t m_fromPlayers = 0;
     bool m_anyPicture = false;
     ProgressPicture m_picture;
     bool m_pictureSignalled = false;

@@ -9,6 +9,7 @@
 #include "patch/PatchDownload.h"
 #include "patch/PatchExtraction.h"
 #include "patch/PatchLists.h"
+#include "patch/SharedArchive.h"
 #include "patch/SlotRoom.h"
 #include "patch/StagedSlot.h"
 #include "platform/AtomicFile.h"
@@ -90,11 +91,25 @@ UpdateRun::UpdateRun(Configuration config, PlayerContact& player, QObject* paren
 
 UpdateRun::~UpdateRun() = default;
 
+void UpdateRun::setSharing(std::shared_ptr<PatchSharing> sharing)
+{
+    const std::lock_guard lock(m_sharingMutex);
+    m_sharing = std::move(sharing);
+}
+
+std::shared_ptr<PatchSharing> UpdateRun::sharing() const
+{
+    const std::lock_guard lock(m_sharingMutex);
+    return m_sharing;
+}
+
 void UpdateRun::applySpeedLimit()
 {
     const DownloadSpeedLimit limit{m_speedLimit.load()};
     m_http.setMaximumSpeed(limit.bytesPerSecond());
     m_prefetchHttp.setMaximumSpeed(limit.bytesPerSecond());
+    if (const std::shared_ptr<PatchSharing> shared = sharing())
+        shared->setDownloadLimit(limit.kilobytesPerSecond);
     logEvent("download speed limit: " + limit.shown());
 }
 
@@ -207,8 +222,8 @@ bool UpdateRun::listOnDiskIsSigned(const std::string& listPath) const
 ArchiveCap archiveCap(const std::optional<FileDigest>& expected)
 {
     if (expected)
-        return {expected->size, "size does not match"};
-    return {LargestUnlistedArchive, "archive larger than 8 GiB"};
+        return {expected->size, "size does not match", expected};
+    return {LargestUnlistedArchive, "archive larger than 8 GiB", std::nullopt};
 }
 
 std::optional<Notice> UpdateRun::downloadArchive(HttpClient& http, const StopFlag& stop,
@@ -219,6 +234,25 @@ std::optional<Notice> UpdateRun::downloadArchive(HttpClient& http, const StopFla
     if (folder.empty()) {
         const std::string cause = "cannot create the downloads folder";
         return Notice{NoticeKind::PatchUnavailable, patch.address, cause, cause, 0};
+    }
+    // From players first, where the list pins a torrent; every outcome but a stop leaves the slot
+    // to HTTP, which then goes on as without sharing.
+    if (const std::shared_ptr<PatchSharing> shared = sharing();
+        shared && shared->on() && !patch.torrentPin.empty() && cap.expected) {
+        SharedArchiveWatch watch;
+        watch.stop = &stop;
+        watch.fromPlayers = [this, ahead](uint64_t bytes) {
+            if (!ahead || m_prefetchOnDisplay)
+                m_progress.bytesFromPlayers(int64_t(bytes));
+        };
+        switch (fetchFromPlayers(http, *shared, patch, *cap.expected, archive, watch)) {
+        case FromPlayers::Got:
+            return std::nullopt;
+        case FromPlayers::Stopped:
+            return Notice{NoticeKind::PatchUnavailable, patch.address, "stopped", "stopped", 0};
+        case FromPlayers::OverHttp:
+            break;
+        }
     }
     // Its own address first, then the mirrors in this folder's order.
     std::vector<std::string> addresses{patch.address};
@@ -452,7 +486,7 @@ void UpdateRun::finishInterruptedSlot()
         dropSlotJournal();
         return;
     }
-    const PendingPatch patch{journal.slot, {}, journal.document, {}};
+    const PendingPatch patch{journal.slot, {}, journal.document, {}, {}};
     const std::string slot = "slot " + slotKey(patch.slot) + " (" + patch.documentName + ")";
     InstalledFiles installed = openInstalledFiles();
     std::vector<std::string> written;

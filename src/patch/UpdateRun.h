@@ -21,11 +21,13 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 namespace updater {
 
 class ArchivePrefetch;
+class PatchSharing;
 class InstalledFiles;
 class PlayerContact;
 class ProfileFile;
@@ -36,7 +38,8 @@ struct PendingPatch;
 struct ArchiveCap
 {
     uint64_t largest;
-    std::string tooLarge; // the cause past it
+    std::string tooLarge;               // the cause past it
+    std::optional<FileDigest> expected; // the integrity line, when the slot has one
 };
 inline constexpr uint64_t LargestUnlistedArchive = 8ull * 1024 * 1024 * 1024;
 ArchiveCap archiveCap(const std::optional<FileDigest>& expected);
@@ -77,6 +80,11 @@ public:
     // it, until set again; the log names it as the task begins. No limit until set. May be called
     // from any thread.
     void setSpeedLimit(DownloadSpeedLimit limit) { m_speedLimit = limit.kilobytesPerSecond; }
+
+    // The player's part in the swarm, while the player shares patches: each slot with a pinned
+    // torrent and an integrity line is then fetched from players and web seeds first. Nothing: over
+    // HTTP only. Takes effect with the next download; may be called from any thread.
+    void setSharing(std::shared_ptr<PatchSharing> sharing);
 
 public slots:
     // The whole run, on the calling thread.
@@ -151,6 +159,8 @@ private:
     Notice failure(const HttpClient& http, NoticeKind kind, const std::string& address,
                    const std::exception_ptr& error) const;
 
+    std::shared_ptr<PatchSharing> sharing() const;
+
     const Configuration m_config;
     HttpClient m_http;
     PlayerContact& m_player;
@@ -171,6 +181,8 @@ private:
     std::optional<std::chrono::seconds> m_busyWaitLimit;
     std::atomic<bool> m_busyQuestionAsked{false};
     std::atomic<bool> m_prefetchOnDisplay{false};
+    mutable std::mutex m_sharingMutex;
+    std::shared_ptr<PatchSharing> m_sharing;
 };
 
 } // namespace updater

@@ -192,6 +192,18 @@ bool removeFile(const std::string& path)
     return ::unlink(path.c_str()) == 0;
 }
 
+bool linkOrCopyFile(const std::string& from, const std::string& to)
+{
+    ::unlink(to.c_str());
+    if (::link(from.c_str(), to.c_str()) == 0)
+        return true;
+    std::error_code error;
+    if (std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, error))
+        return true;
+    ::unlink(to.c_str());
+    return false;
+}
+
 bool removeEmptyFolder(const std::string& path)
 {
     return ::rmdir(path.c_str()) == 0;

@@ -88,6 +88,9 @@ bool makeMissingFolders(const std::string& path);
 
 // Removes a file (a link itself, never its target); false when there was none or it stayed.
 bool removeFile(const std::string& path);
+// Gives the file `from` a second name `to` (replacing a file there), or where the disk cannot do
+// that, copies it there; false when neither worked (nothing is left at `to` then).
+bool linkOrCopyFile(const std::string& from, const std::string& to);
 // Removes a folder only when it is empty; false otherwise.
 bool removeEmptyFolder(const std::string& path);
 
