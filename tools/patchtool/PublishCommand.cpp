@@ -125,7 +125,8 @@ public:
                 return refuse("nothing published");
         }
 
-        CheckRequest check{listCopy, std::nullopt, m_request.archiveFolder, std::nullopt, false};
+        CheckRequest check{listCopy,     std::nullopt, m_request.archiveFolder,
+                           std::nullopt, false,        std::nullopt};
         if (m_request.config)
             check.config = configCopy;
         if (checkPatchSet(check, publicKey) != ExitClean)

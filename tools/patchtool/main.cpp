@@ -40,7 +40,9 @@ void printUsage()
                  "           with --key the list must carry a valid signature (LIST.minisig) and\n"
                  "           every slot an integrity line; --config checks updater4.cfg (a file\n"
                  "           or an address) and its signature too; --new-only skips archives that\n"
-                 "           passed an earlier check with the same address and integrity line\n"
+                 "           passed an earlier check with the same address, integrity line and\n"
+                 "           torrent pin; a slot pinned under [Torrents] has its torrent checked\n"
+                 "           (ADDRESS.torrent, or DIR/ARCHIVE.torrent) against the pin and the archive\n"
                  "new-community\n"
                  "           makes a first community in DIR (new or empty): DIR/web, the files\n"
                  "           to serve at URL (configuration, empty patch list, news page, patches/),\n"
@@ -121,7 +123,7 @@ int runCheck(const std::vector<std::string>& args)
         return usageError("check takes one LIST");
     return patchtool::checkPatchSet({parsed.positional.front(), parsed.value("--key"),
                                      parsed.value("--archives"), parsed.value("--config"),
-                                     parsed.flags.contains("--new-only")});
+                                     parsed.flags.contains("--new-only"), std::nullopt});
 }
 
 int runNewCommunity(const std::vector<std::string>& args)
