@@ -74,10 +74,16 @@ struct PublishRequest
     std::optional<std::string> config;
     std::optional<std::string> base; // where new archives are published, for a list without slots
     bool dryRun = false;
+    // The community's trackers: with any, every slot gets a torrent beside its archive, pinned
+    // under [Torrents], and the tracker's whitelist is written beside the list.
+    std::vector<std::string> trackers;
+    // The mirrors' base addresses, the torrents' further web seeds; without them, the
+    // configuration's Patch_Mirrors.
+    std::optional<std::vector<std::string>> mirrors;
 };
 
 // `tarvo-patchtool publish --list LIST --archives DIR --key SECRET [--config CFG] [--base URL]
-// [--dry-run]`.
+// [--trackers URL[,URL...]] [--mirrors URL[,URL...]] [--dry-run]`.
 int publishPatchSet(const PublishRequest& request);
 
 struct NewCommunityRequest

@@ -1,12 +1,16 @@
 #include "PatchTorrents.h"
 
+#include "patch/Downloads.h"
 #include "platform/FileOps.h"
 
+#include <libtorrent/bencode.hpp>
+#include <libtorrent/create_torrent.hpp>
+#include <libtorrent/file_storage.hpp>
 #include <libtorrent/hasher.hpp>
 #include <libtorrent/torrent_info.hpp>
 
 #include <algorithm>
-#include <vector>
+#include <iterator>
 
 namespace patchtool {
 
@@ -41,6 +45,39 @@ std::optional<std::vector<lt::sha1_hash>> pieceHashesOf(const std::string& path,
 }
 
 } // namespace
+
+std::optional<std::string> makePatchTorrent(const std::string& archivePath, const std::string& address,
+                                            const TorrentSources& sources)
+{
+    const std::optional<uint64_t> size = updater::regularFileSize(archivePath);
+    if (!size || *size == 0)
+        return std::nullopt;
+    const std::optional<std::vector<lt::sha1_hash>> hashes = pieceHashesOf(archivePath, TorrentPieceSize);
+    if (!hashes)
+        return std::nullopt;
+    lt::file_storage files;
+    files.add_file(updater::downloadFileName(address), std::int64_t(*size));
+    lt::create_torrent torrent(files, TorrentPieceSize, lt::create_torrent::v1_only);
+    // The file may have changed between the two reads: only hashes of the size named count.
+    if (int(hashes->size()) != torrent.num_pieces())
+        return std::nullopt;
+    for (int piece = 0; piece < torrent.num_pieces(); ++piece)
+        torrent.set_hash(lt::piece_index_t(piece), (*hashes)[size_t(piece)]);
+    torrent.set_priv(true);
+    torrent.set_creation_date(0);
+    torrent.set_creator("");
+    for (const std::string& tracker : sources.trackers)
+        torrent.add_tracker(tracker, 0);
+    std::vector<std::string> seeds;
+    for (const std::string& seed : sources.webSeeds)
+        if (std::find(seeds.begin(), seeds.end(), seed) == seeds.end()) {
+            seeds.push_back(seed);
+            torrent.add_url_seed(seed);
+        }
+    std::string bytes;
+    lt::bencode(std::back_inserter(bytes), torrent.generate());
+    return bytes;
+}
 
 std::optional<std::string> piecesDiffer(std::string_view torrent, const std::string& archivePath)
 {
