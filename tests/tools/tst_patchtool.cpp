@@ -2,8 +2,10 @@
 // patch set checked the way the launcher will read it, with the real rar, minisign and sha256sum.
 
 #include "config/ConfigReader.h"
+#include "patch/Downloads.h"
 #include "platform/InstanceLock.h"
 #include "platform/ProfileFile.h"
+#include "share/TorrentCheck.h"
 #include "support/MinisignKeys.h"
 #include "support/RarFixture.h"
 #include "support/ScriptedHttpServer.h"
@@ -494,6 +496,144 @@ private slots:
         }
         QCOMPARE(QDir(m_set.path()).entryList({".updater-*"}, QDir::Hidden | QDir::AllEntries),
                  QStringList());
+    }
+
+    QStringList publishArguments() const
+    {
+        return {"publish", "--list", "updates4.list",       "--archives",
+                "patches", "--key",  m_keys.secretKeyPath()};
+    }
+
+    // With --trackers every slot, old or new, gets its torrent (publish's check takes it as the
+    // launcher would) from the sources given, and the whitelist names them; again, nothing changes.
+    void publishMakesPinnedTorrents_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("tracker");     // the torrents'; empty: no torrents
+        QTest::addColumn<QStringList>("mirrors"); // the web seeds' bases after the slot's own address
+        const QString tracker = "http://t.example:6969/announce";
+        QTest::newRow("mirror of the configuration")
+            << QStringList{"--trackers", tracker} << tracker << QStringList{"http://cdn.example/x"};
+        QTest::newRow("mirrors given")
+            << QStringList{"--trackers", "udp://t.example", "--mirrors",
+                           "http://m.example,http://n.example/y"}
+            << "udp://t.example" << QStringList{"http://m.example", "http://n.example/y"};
+        QTest::newRow("no trackers") << QStringList{} << "" << QStringList{};
+        QTest::newRow("dry run") << QStringList{"--trackers", tracker, "--dry-run"} << "" << QStringList{};
+    }
+
+    void publishMakesPinnedTorrents()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QString, tracker);
+        QFETCH(QStringList, mirrors);
+        const QByteArray first = secondArchive("clean");
+        writeFileOrDie(path("patches/a.rar"), first);
+        writeFileOrDie(path("patches/b.rar"), renameRarEntry(first, "one.txt", "une.txt"));
+        // Slot 1 was published before the community shared.
+        writeFileOrDie(path("updates4.list"), "[Updates]\nUpdate_1=http://h/p/a.rar\n[Integrity]\nUpdate_1=" +
+                                                  integrityLine(first, "right") + "\n");
+        writeFileOrDie(path("updater4.cfg"),
+                       "[Main]\nPatch_List=http://h/u.list\nPatch_Mirrors=http://cdn.example/x\n");
+        QFile::remove(path("torrents.whitelist"));
+        const QStringList publish = publishArguments() + QStringList{"--config", "updater4.cfg"};
+
+        QCOMPARE(runTool(publish + options, m_set.path()).exitCode, 0);
+
+        QByteArray whitelist, published = bytesOf(path("updates4.list"));
+        for (const std::string name : {"a", "b"}) {
+            const QByteArray torrent =
+                bytesOf(path(QString::fromStdString("patches/" + name + ".rar.torrent")));
+            const auto facts = readTorrentFacts(torrent.toStdString());
+            QCOMPARE(facts.has_value(), !tracker.isEmpty());
+            published += torrent;
+            if (!facts)
+                continue;
+            std::vector<std::string> seeds{"http://h/p/" + name + ".rar"};
+            for (const QString& mirror : mirrors)
+                seeds.push_back(mirrorAddress(mirror.toStdString(), seeds.front()));
+            QCOMPARE(facts->webSeeds, seeds);
+            QCOMPARE(facts->trackers, std::vector<std::string>{tracker.toStdString()});
+            whitelist += facts->infoHash + "\n";
+        }
+        QCOMPARE(bytesOf(path("torrents.whitelist")), tracker.isEmpty() ? "<missing>" : whitelist);
+        QCOMPARE(published.contains("[Torrents]"), !tracker.isEmpty());
+        QVERIFY(!published.contains("creation date"));
+        QCOMPARE(runTool(publish + options, m_set.path()).exitCode, 0);
+        QCOMPARE(bytesOf(path("updates4.list")) + bytesOf(path("patches/a.rar.torrent")) +
+                     bytesOf(path("patches/b.rar.torrent")),
+                 published);
+    }
+
+    // A slot's torrent the launcher would refuse, or that cannot stand in for HTTP, in a set that
+    // publish made and something then changed.
+    void checkNamesTorrentProblems_data()
+    {
+        QTest::addColumn<QString>("defect");
+        QTest::addColumn<bool>("served");
+        QTest::addColumn<QString>("problem"); // of slot 2; empty for none
+        QTest::newRow("as published") << "none" << true << "";
+        QTest::newRow("torrent missing")
+            << "missing" << false << "torrent missing: patches/second.rar.torrent";
+        QTest::newRow("torrent missing, served")
+            << "missing" << true << "torrent cannot be downloaded: 404 Not Found";
+        QTest::newRow("torrent tampered") << "tampered" << false << "torrent does not match the list";
+        QTest::newRow("torrent of another slot")
+            << "other slot" << true
+            << "torrent describes another file: {base} of {size} bytes, not {second} of {size} bytes";
+        QTest::newRow("same size, other bytes")
+            << "other bytes" << false
+            << "torrent describes another file: piece 1 of 1 differs from the archive";
+        QTest::newRow("pin malformed") << "malformed pin" << false << "torrent pin malformed";
+        QTest::newRow("no web seed") << "no web seed" << false
+                                     << "torrent has no web seed at the slot's address";
+    }
+
+    void checkNamesTorrentProblems()
+    {
+        QFETCH(QString, defect);
+        QFETCH(bool, served);
+        QFETCH(QString, problem);
+        ScriptedHttpServer server;
+        const std::string base = served ? server.url("/patches/") : "http://patches.invalid/p/";
+        const QByteArray archive = secondArchive("clean"),
+                         other = renameRarEntry(archive, "one.txt", "une.txt");
+        writeFileOrDie(path("patches/base.rar"), archive);
+        writeFileOrDie(path("patches/second.rar"), archive);
+        writeFileOrDie(path("updates4.list"), "[Updates]\r\n");
+        const QStringList publish = publishArguments() + QStringList{"--base", QString::fromStdString(base),
+                                                                     "--trackers", "http://t/a"};
+        QCOMPARE(runTool(publish, m_set.path()).exitCode, 0);
+        const QString ours = path("patches/second.rar.torrent");
+        QByteArray torrent =
+            defect == "other slot" ? bytesOf(path("patches/base.rar.torrent")) : bytesOf(ours);
+        writeFileOrDie(ours,
+                       torrent.replace("second.rar", defect == "no web seed" ? "secund.rar" : "second.rar") +
+                           (defect == "tampered" ? "e" : ""));
+        ProfileFile list(path("updates4.list").toStdString());
+        list.writeString("Torrents", "Update_2",
+                         defect == "malformed pin" ? "not a pin" : sha256Hex(torrent.toStdString()));
+        if (defect == "missing")
+            QFile::remove(ours);
+        if (defect == "other bytes") {
+            writeFileOrDie(path("patches/second.rar"), other);
+            list.writeString("Integrity", "Update_2", integrityLine(other, "right").toStdString());
+        }
+        server.serveFile("/updates4.list", path("updates4.list").toStdString());
+        for (const QString& name : QDir(path("patches")).entryList(QDir::Files))
+            server.serveFile("/patches/" + name.toStdString(), path("patches/" + name).toStdString());
+
+        const ToolRun run =
+            runTool(served ? QStringList{"check", QString::fromStdString(server.url("/updates4.list"))}
+                           : QStringList{"check", "updates4.list", "--archives", "patches"},
+                    m_set.path());
+
+        problem.replace("{base}", QString::fromStdString(downloadFileName(base + "base.rar")));
+        problem.replace("{second}", QString::fromStdString(downloadFileName(base + "second.rar")));
+        problem.replace("{size}", QString::number(archive.size()));
+        QCOMPARE(run.out,
+                 (problem.isEmpty() ? QStringList{"2 slots checked, no problems"}
+                                    : QStringList{"Update_2: " + problem, "2 slots checked, 1 problem"}));
     }
 
     void integrityWritesLinesTheLauncherAccepts_data()

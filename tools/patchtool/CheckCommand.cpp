@@ -1,21 +1,25 @@
 #include "ArchiveCheck.h"
 #include "PatchTool.h"
+#include "PatchTorrents.h"
 #include "SeenArchives.h"
 #include "SigningTime.h"
 #include "patchtool/platform/ScratchFolder.h"
 
 #include "fetch/SignedFetch.h"
 #include "net/HttpClient.h"
+#include "patch/Downloads.h"
 #include "patch/PatchDownload.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileOps.h"
 #include "platform/PathText.h"
 #include "platform/ProfileFile.h"
 #include "platform/UpdaterError.h"
+#include "share/TorrentCheck.h"
 #include "trust/CommunityKey.h"
 #include "trust/IntegrityLine.h"
 #include "trust/Minisign.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -177,12 +181,14 @@ private:
         }
     }
 
+    // A slot is the one seen before only with the same integrity line and the same torrent pin.
     std::string seenEntry(const Slot& slot) const
     {
+        const std::string lines =
+            slot.torrentPin.empty() ? slot.integrity : slot.integrity + " torrent " + slot.torrentPin;
         return m_request.archiveFolder
-                   ? SeenArchives::fromFile(pathIn(*m_request.archiveFolder, slot.documentName),
-                                            slot.integrity)
-                   : SeenArchives::fromAddress(slot.address, slot.integrity);
+                   ? SeenArchives::fromFile(pathIn(*m_request.archiveFolder, slot.documentName), lines)
+                   : SeenArchives::fromAddress(slot.address, lines);
     }
 
     void checkSlot(const Slot& slot, bool keyGiven)
@@ -202,8 +208,11 @@ private:
     void checkArchive(const Slot& slot, bool keyGiven)
     {
         const std::optional<std::string> archive = archiveOf(slot);
-        if (!archive)
+        if (!archive) {
+            if (!slot.torrentPin.empty())
+                checkTorrent(slot, std::nullopt);
             return;
+        }
         if (!slot.integrity.empty()) {
             const auto expected = updater::parseIntegrityLine(slot.integrity);
             const auto check = expected ? updater::checkFileIntegrity(*archive, *expected)
@@ -221,8 +230,70 @@ private:
         }
         for (const std::string& problem : checkPatchArchive(*archive))
             report(slot.key, problem);
+        if (!slot.torrentPin.empty())
+            checkTorrent(slot, archive);
         if (!m_request.archiveFolder)
             updater::removeFile(*archive);
+    }
+
+    // The slot's torrent as the launcher takes it: "<address>.torrent", pinned by the list, one file
+    // of the download's name and the integrity line's size, and (with the archive at hand) pieces
+    // of the archive's bytes; and, beyond the launcher's checks, the slot's own address among its
+    // web seeds, so that the torrent is never worse than HTTP.
+    void checkTorrent(const Slot& slot, const std::optional<std::string>& archive)
+    {
+        if (!updater::isTorrentPin(slot.torrentPin)) {
+            report(slot.key, "torrent pin malformed");
+            return;
+        }
+        const std::optional<updater::FileDigest> expected = updater::parseIntegrityLine(slot.integrity);
+        if (!expected) {
+            // A malformed line is named with the archive.
+            if (slot.integrity.empty())
+                report(slot.key,
+                       "torrent without an integrity line: the launcher shares only a slot with one");
+            return;
+        }
+        std::optional<std::string> torrent;
+        if (const auto folder = m_request.torrentFolder ? m_request.torrentFolder : m_request.archiveFolder) {
+            const std::string path = pathIn(*folder, slot.documentName + ".torrent");
+            torrent = fetch(path, LargestTorrent, "torrent larger than 8 MiB");
+            if (!torrent) {
+                report(slot.key, (updater::fileExists(path) ? "torrent cannot be read: " + m_failure
+                                                            : "torrent missing: " + path));
+                return;
+            }
+        } else {
+            torrent = fetch(slot.address + ".torrent", LargestTorrent, "torrent larger than 8 MiB");
+            if (!torrent) {
+                report(slot.key, "torrent cannot be downloaded: " + m_failure);
+                return;
+            }
+        }
+        const std::string fileName = updater::downloadFileName(slot.address);
+        const auto fault = updater::torrentFault(*torrent, slot.torrentPin, fileName, expected->size);
+        if (fault == updater::TorrentFault::OtherFile) {
+            const auto facts = updater::readTorrentFacts(*torrent);
+            std::string names;
+            for (const std::string& name : facts->fileNames)
+                names += (names.empty() ? "" : ", ") + name;
+            report(slot.key, std::string(updater::torrentFaultText(*fault)) + ": " + names + " of " +
+                                 std::to_string(facts->size) + " bytes, not " + fileName + " of " +
+                                 std::to_string(expected->size) + " bytes");
+            return;
+        }
+        if (fault) {
+            report(slot.key, updater::torrentFaultText(*fault));
+            return;
+        }
+        const auto facts = updater::readTorrentFacts(*torrent);
+        if (std::find(facts->webSeeds.begin(), facts->webSeeds.end(), slot.address) == facts->webSeeds.end())
+            report(slot.key, "torrent has no web seed at the slot's address");
+        // Only the archive of the integrity line's size can be compared piece by piece.
+        if (archive && updater::regularFileSize(*archive) == expected->size)
+            if (const auto differ = piecesDiffer(*torrent, *archive))
+                report(slot.key, std::string(updater::torrentFaultText(updater::TorrentFault::OtherFile)) +
+                                     ": " + *differ);
     }
 
     const CheckRequest& m_request;

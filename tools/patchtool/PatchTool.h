@@ -23,7 +23,8 @@ struct Slot
     std::string key; // "Update_N"
     std::string address;
     std::string documentName;
-    std::string integrity; // the slot's line of [Integrity], empty when it has none
+    std::string integrity;  // the slot's line of [Integrity], empty when it has none
+    std::string torrentPin; // the slot's line of [Torrents], empty when it has none
 };
 
 // The slots in slot order, up to the first missing or empty one, as the launcher reads them.
@@ -54,6 +55,9 @@ struct CheckRequest
     std::optional<std::string> archiveFolder; // the archives by document name instead of downloads
     std::optional<std::string> config;        // updater4.cfg, a file or an http(s) address
     bool newOnly = false;                     // skip archives an earlier check passed
+    // Where the slots' torrents are read ("<document name>.torrent") instead of the archive folder:
+    // publish checks the torrents it made before they are put beside the archives.
+    std::optional<std::string> torrentFolder;
 };
 
 // `tarvo-patchtool check LIST [--key FILE] [--archives DIR] [--config FILE|URL] [--new-only]`.
@@ -70,10 +74,16 @@ struct PublishRequest
     std::optional<std::string> config;
     std::optional<std::string> base; // where new archives are published, for a list without slots
     bool dryRun = false;
+    // The community's trackers: with any, every slot gets a torrent beside its archive, pinned
+    // under [Torrents], and the tracker's whitelist is written beside the list.
+    std::vector<std::string> trackers;
+    // The mirrors' base addresses, the torrents' further web seeds; without them, the
+    // configuration's Patch_Mirrors.
+    std::optional<std::vector<std::string>> mirrors;
 };
 
 // `tarvo-patchtool publish --list LIST --archives DIR --key SECRET [--config CFG] [--base URL]
-// [--dry-run]`.
+// [--trackers URL[,URL...]] [--mirrors URL[,URL...]] [--dry-run]`.
 int publishPatchSet(const PublishRequest& request);
 
 struct NewCommunityRequest

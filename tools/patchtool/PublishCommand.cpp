@@ -1,17 +1,21 @@
 #include "MinisignSigning.h"
 #include "PatchTool.h"
+#include "PatchTorrents.h"
 #include "SigningTime.h"
 #include "patchtool/platform/FolderEntries.h"
 #include "patchtool/platform/ScratchFolder.h"
 #include "patchtool/platform/TerminalInput.h"
 
+#include "config/ConfigReader.h"
 #include "fetch/SignedFetch.h"
 #include "net/HttpClient.h"
+#include "patch/Downloads.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileOps.h"
 #include "platform/InstanceLock.h"
 #include "platform/PathText.h"
 #include "platform/ProfileFile.h"
+#include "share/TorrentCheck.h"
 #include "trust/CommunityKey.h"
 #include "trust/IntegrityLine.h"
 #include "trust/Sha256.h"
@@ -106,15 +110,16 @@ public:
         if (!unread.empty())
             return refuse("mend these lines of the list first");
 
-        if (!addNewSlots(list, slots) || !writeIntegrityLines(list))
-            return refuse("nothing published");
-
-        std::optional<updater::MinisignKey> publicKey;
         std::string configCopy;
         if (m_request.config) {
             configCopy = m_scratch.path() + "/" + fileNameOf(*m_request.config);
             updater::writeFileAtomically(configCopy, configBytes);
         }
+        if (!addNewSlots(list, slots) || !writeIntegrityLines(list) ||
+            (!m_request.trackers.empty() && !makeTorrents(list, mirrorsFrom(configCopy))))
+            return refuse("nothing published");
+
+        std::optional<updater::MinisignKey> publicKey;
         if (!m_request.dryRun) {
             const auto key = openKey(*sealedKey);
             if (!key)
@@ -125,7 +130,10 @@ public:
                 return refuse("nothing published");
         }
 
-        CheckRequest check{listCopy, std::nullopt, m_request.archiveFolder, std::nullopt, false};
+        CheckRequest check{listCopy,     std::nullopt, m_request.archiveFolder,
+                           std::nullopt, false,        std::nullopt};
+        if (!m_request.trackers.empty())
+            check.torrentFolder = torrentFolder();
         if (m_request.config)
             check.config = configCopy;
         if (checkPatchSet(check, publicKey) != ExitClean)
@@ -261,6 +269,81 @@ private:
         return whole;
     }
 
+    // The mirrors' base addresses: those given, else the configuration's Patch_Mirrors.
+    std::vector<std::string> mirrorsFrom(const std::string& configCopy) const
+    {
+        if (m_request.mirrors)
+            return *m_request.mirrors;
+        if (configCopy.empty())
+            return {};
+        return updater::readConfigurationFrom(updater::ProfileFile(configCopy)).patchMirrors;
+    }
+
+    // Where the torrents wait for the check before they are put beside the archives.
+    std::string torrentFolder() const { return m_scratch.path() + "/torrents"; }
+
+    // A torrent for every slot, made from its archive, and its pin under [Torrents]. The same
+    // archive, address, trackers and mirrors give the same torrent, so a slot whose archive is
+    // unchanged keeps its pin; a slot published before the community shared gets one now.
+    bool makeTorrents(updater::ProfileFile& list, const std::vector<std::string>& mirrors)
+    {
+        if (updater::makeFolder(torrentFolder()) == updater::FolderMade::Failed)
+            throw std::runtime_error("cannot make " + torrentFolder());
+        bool whole = true;
+        for (const Slot& slot : readSlots(list)) {
+            TorrentSources sources{m_request.trackers, {slot.address}};
+            for (const std::string& mirror : mirrors)
+                sources.webSeeds.push_back(updater::mirrorAddress(mirror, slot.address));
+            const std::string archive = pathIn(m_request.archiveFolder, slot.documentName);
+            const std::optional<std::string> torrent = makePatchTorrent(archive, slot.address, sources);
+            const auto facts = torrent ? updater::readTorrentFacts(*torrent) : std::nullopt;
+            if (!facts) {
+                std::printf("%s: no torrent: %s cannot be read whole\n", slot.key.c_str(), archive.c_str());
+                whole = false;
+                continue;
+            }
+            const std::string name = slot.documentName + ".torrent";
+            updater::writeFileAtomically(torrentFolder() + "/" + name, *torrent);
+            m_torrents.push_back(name);
+            m_infoHashes.push_back(facts->infoHash);
+            const std::string pin = updater::sha256Hex(*torrent);
+            if (pin == slot.torrentPin)
+                continue;
+            list.writeString("Torrents", slot.key, pin);
+            std::printf("torrent %s=%s\n", slot.key.c_str(), pin.c_str());
+        }
+        return whole;
+    }
+
+    // The torrents beside their archives, each written only when it changed: they must be there
+    // before the list that pins them.
+    void placeTorrents() const
+    {
+        for (const std::string& name : m_torrents) {
+            std::string made, there;
+            updater::readWholeFile(torrentFolder() + "/" + name, made);
+            const std::string target = pathIn(m_request.archiveFolder, name);
+            if (updater::readFileUpTo(target, there, LargestTorrent) == updater::OwnFileRead::Read &&
+                there == made)
+                continue;
+            updater::writeFileAtomically(target, made, updater::Durability::Durable);
+            std::printf("wrote %s\n", target.c_str());
+        }
+    }
+
+    // The tracker's whitelist (opentracker -w): the v1 info-hash of every torrent of the list, one a
+    // line.
+    void writeWhitelist() const
+    {
+        std::string lines;
+        for (const std::string& hash : m_infoHashes)
+            lines += hash + "\n";
+        const std::string folder = updater::folderOf(m_request.list);
+        const std::string path = folder == "." ? WhitelistName : folder + "/" + WhitelistName;
+        updater::writeFileAtomically(path, lines);
+        std::printf("wrote %s\n", path.c_str());
+    }
+
     std::optional<MinisignSecretKey> openKey(const SealedSecretKey& sealed) const
     {
         std::string password;
@@ -312,6 +395,7 @@ private:
         const std::string folder = placingFolder();
         const std::string name = fileNameOf(m_request.list);
         try {
+            placeTorrents();
             if (updater::makeFolder(folder) == updater::FolderMade::Failed)
                 throw std::runtime_error("cannot make " + folder);
             const std::pair<std::string, std::string> staged[] = {
@@ -337,6 +421,8 @@ private:
                 updater::writeFileAtomically(updater::signatureAddress(*m_request.config), bytes);
                 std::printf("wrote %s\n", updater::signatureAddress(*m_request.config).c_str());
             }
+            if (!m_request.trackers.empty())
+                writeWhitelist();
         } catch (const std::exception& error) {
             return usage(error.what());
         }
@@ -344,9 +430,12 @@ private:
     }
 
     static constexpr const char* PlacingMarker = "complete";
+    static constexpr const char* WhitelistName = "torrents.whitelist";
 
     const PublishRequest& m_request;
     ScratchFolder m_scratch{"tarvo-patchtool"};
+    std::vector<std::string> m_torrents;   // file names in the torrent folder, in slot order
+    std::vector<std::string> m_infoHashes; // of the same torrents
 };
 
 } // namespace

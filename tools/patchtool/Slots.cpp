@@ -12,7 +12,8 @@ std::vector<Slot> readSlots(const updater::ProfileFile& list)
     std::vector<Slot> slots;
     for (updater::PendingPatch& patch : updater::listedPatches(list))
         slots.push_back({updater::slotKey(patch.slot), std::move(patch.address),
-                         std::move(patch.documentName), std::move(patch.integrity)});
+                         std::move(patch.documentName), std::move(patch.integrity),
+                         std::move(patch.torrentPin)});
     return slots;
 }
 

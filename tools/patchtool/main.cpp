@@ -4,8 +4,10 @@
 // administrator's computer rather than on the players'.
 #include "PatchTool.h"
 
+#include "platform/PathText.h"
 #include "platform/Utf8Locale.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <map>
@@ -20,7 +22,8 @@ void printUsage()
 {
     std::fprintf(stderr,
                  "usage: tarvo-patchtool publish --list LIST --archives DIR --key SECRET\n"
-                 "                       [--config CFG] [--base URL] [--dry-run]\n"
+                 "                       [--config CFG] [--base URL] [--trackers URL[,URL...]]\n"
+                 "                       [--mirrors URL[,URL...]] [--dry-run]\n"
                  "       tarvo-patchtool check LIST [--key FILE] [--archives DIR] [--config CFG]\n"
                  "                       [--new-only]\n"
                  "       tarvo-patchtool integrity LIST DIR\n"
@@ -32,7 +35,11 @@ void printUsage()
                  "           minisign secret key SECRET and checks the result; LIST and the\n"
                  "           signatures change only when the check passes; --dry-run shows what\n"
                  "           would change; an encrypted key asks for its password, or reads it from\n"
-                 "           standard input when that is not a terminal\n"
+                 "           standard input when that is not a terminal; with --trackers, every\n"
+                 "           archive also gets ARCHIVE.torrent beside it (private, those trackers,\n"
+                 "           the slot's address and its address on each --mirrors base, or on each\n"
+                 "           Patch_Mirrors of CFG, as web seeds), pinned under [Torrents] of LIST,\n"
+                 "           and torrents.whitelist beside LIST holds their info-hashes\n"
                  "integrity  writes the [Integrity] line of every slot of the patch list file LIST\n"
                  "           whose archive lies in DIR under its file name; other lines stay as they are\n"
                  "check      fetches LIST (a file or an http(s) address) and every archive it names\n"
@@ -40,7 +47,9 @@ void printUsage()
                  "           with --key the list must carry a valid signature (LIST.minisig) and\n"
                  "           every slot an integrity line; --config checks updater4.cfg (a file\n"
                  "           or an address) and its signature too; --new-only skips archives that\n"
-                 "           passed an earlier check with the same address and integrity line\n"
+                 "           passed an earlier check with the same address, integrity line and\n"
+                 "           torrent pin; a slot pinned under [Torrents] has its torrent checked\n"
+                 "           (ADDRESS.torrent, or DIR/ARCHIVE.torrent) against the pin and the archive\n"
                  "new-community\n"
                  "           makes a first community in DIR (new or empty): DIR/web, the files\n"
                  "           to serve at URL (configuration, empty patch list, news page, patches/),\n"
@@ -96,10 +105,33 @@ Arguments parseArguments(const std::vector<std::string>& args, const std::set<st
     return parsed;
 }
 
+// "a,b,c" as its addresses, each starting with one of `schemes`; nothing when one does not.
+std::optional<std::vector<std::string>> addressList(const std::string& text,
+                                                    const std::vector<std::string>& schemes)
+{
+    std::vector<std::string> addresses;
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = text.find(',', start);
+        const std::string address = text.substr(start, comma == std::string::npos ? comma : comma - start);
+        const std::string lower = updater::lowerAscii(address);
+        const auto hasScheme = [&](const std::string& scheme) {
+            return lower.starts_with(scheme) && lower.size() > scheme.size();
+        };
+        if (std::none_of(schemes.begin(), schemes.end(), hasScheme))
+            return std::nullopt;
+        addresses.push_back(address);
+        if (comma == std::string::npos)
+            return addresses;
+        start = comma + 1;
+    }
+}
+
 int runPublish(const std::vector<std::string>& args)
 {
-    const Arguments parsed =
-        parseArguments(args, {"--list", "--archives", "--key", "--config", "--base"}, {"--dry-run"});
+    const Arguments parsed = parseArguments(
+        args, {"--list", "--archives", "--key", "--config", "--base", "--trackers", "--mirrors"},
+        {"--dry-run"});
     if (!parsed.error.empty())
         return usageError(parsed.error);
     if (!parsed.positional.empty())
@@ -107,9 +139,30 @@ int runPublish(const std::vector<std::string>& args)
     for (const char* required : {"--list", "--archives", "--key"})
         if (!parsed.value(required))
             return usageError(std::string("publish needs ") + required);
-    return patchtool::publishPatchSet({*parsed.value("--list"), *parsed.value("--archives"),
-                                       *parsed.value("--key"), parsed.value("--config"),
-                                       parsed.value("--base"), parsed.flags.contains("--dry-run")});
+    patchtool::PublishRequest request{*parsed.value("--list"),
+                                      *parsed.value("--archives"),
+                                      *parsed.value("--key"),
+                                      parsed.value("--config"),
+                                      parsed.value("--base"),
+                                      parsed.flags.contains("--dry-run"),
+                                      {},
+                                      std::nullopt};
+    if (const auto trackers = parsed.value("--trackers")) {
+        const auto addresses = addressList(*trackers, {"http://", "https://", "udp://"});
+        if (!addresses)
+            return usageError("--trackers takes http, https or udp addresses, separated by commas "
+                              "(--trackers http://example.org:6969/announce)");
+        request.trackers = *addresses;
+    }
+    if (const auto mirrors = parsed.value("--mirrors")) {
+        if (request.trackers.empty())
+            return usageError("--mirrors names the torrents' web seeds: it needs --trackers");
+        request.mirrors = addressList(*mirrors, {"http://", "https://"});
+        if (!request.mirrors)
+            return usageError("--mirrors takes http or https addresses, separated by commas "
+                              "(--mirrors https://cdn.example.net/tarvo)");
+    }
+    return patchtool::publishPatchSet(request);
 }
 
 int runCheck(const std::vector<std::string>& args)
@@ -121,7 +174,7 @@ int runCheck(const std::vector<std::string>& args)
         return usageError("check takes one LIST");
     return patchtool::checkPatchSet({parsed.positional.front(), parsed.value("--key"),
                                      parsed.value("--archives"), parsed.value("--config"),
-                                     parsed.flags.contains("--new-only")});
+                                     parsed.flags.contains("--new-only"), std::nullopt});
 }
 
 int runNewCommunity(const std::vector<std::string>& args)
