@@ -16,9 +16,6 @@ namespace updater {
 
 namespace {
 
-// A torrent of one archive holds a SHA-1 for each piece: far below this for any patch.
-constexpr size_t LargestTorrent = 4 * 1024 * 1024;
-
 std::optional<CheckedTorrent> fetchTorrent(HttpClient& http, const PendingPatch& patch,
                                            const FileDigest& expected)
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -7,6 +8,10 @@
 #include <vector>
 
 namespace updater {
+
+// The most of a torrent the launcher reads: a torrent of one archive holds a SHA-1 for each piece,
+// far below this for any patch.
+inline constexpr size_t LargestTorrent = 4 * 1024 * 1024;
 
 // A slot's torrent as the launcher uses it, once it has passed torrentFault().
 struct CheckedTorrent

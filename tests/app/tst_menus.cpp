@@ -82,15 +82,15 @@ private slots:
         SettingsMenu menu(state);
 
         QCOMPARE(menu.objectName(), QString("settingsMenu"));
-        QCOMPARE(namesOf(&menu),
-                 (QStringList{"gameSetupItem", "separator", "mouseFreedomMenu", "mouseFreedomHelpItem",
-                              "separator", "soundMenu", "separator", "serverStatusMenu",
-                              "serverStatusHelpItem", "separator", "speedLimitItem", "checkGameFilesItem"}));
+        QCOMPARE(namesOf(&menu), (QStringList{"gameSetupItem", "separator", "mouseFreedomMenu",
+                                              "mouseFreedomHelpItem", "separator", "soundMenu", "separator",
+                                              "serverStatusMenu", "serverStatusHelpItem", "separator",
+                                              "speedLimitItem", "sharePatchesItem", "checkGameFilesItem"}));
         QCOMPARE(captionsOf(&menu),
                  (QStringList{"Grimvale Setup", "-", "Mouse Freedon", "Rorer Orevovi Help", "-",
                               "Background Sound ", "-", "Ignore server status (default: OFF)",
                               "Ignore Server Status Help", "-", QStringLiteral("Download speed limit\u2026"),
-                              "Check game files"}));
+                              "Share patches with other players", "Check game files"}));
         // Until the update run is over, the game folder is the run's.
         QVERIFY(!menu.item("checkGameFilesItem")->isEnabled());
         QCOMPARE(menu.defaultAction(), menu.item("gameSetupItem"));
@@ -202,6 +202,23 @@ private slots:
         QCOMPARE(m_journal->entries()[0]["value"].toInt(), 200);
         QCOMPARE(state.speedLimit, 200u);
         QCOMPARE(chosen.count(), 0);
+    }
+
+    // The mark shows the stored choice without announcing it; the player's toggles are announced.
+    void sharePatchesItemFollowsTheChoice()
+    {
+        RunState state;
+        state.sharePatches = true;
+        SettingsMenu menu(state);
+        QSignalSpy chosen(&menu, &SettingsMenu::sharePatchesChosen);
+        menu.initSharePatchesItem();
+        QAction* item = menu.item("sharePatchesItem");
+        QVERIFY(item->isChecked());
+        QVERIFY(menu.toolTipsVisible());
+        QCOMPARE(chosen.count(), 0);
+        item->trigger();
+        QCOMPARE(state.sharePatches, false);
+        QCOMPARE(chosen.count(), 1);
     }
 
     void mouseFreedomHelpBox()

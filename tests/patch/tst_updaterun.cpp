@@ -14,7 +14,9 @@
 #include "platform/GamePath.h"
 #include "platform/ProfileFile.h"
 #include "platform/TestHooks.h"
+#include "share/PatchSharing.h"
 #include "support/DiskEventLog.h"
+#include "support/LoopbackSwarm.h"
 #include "support/RarFixture.h"
 #include "support/RecordingPlayer.h"
 #include "support/ScriptedHttpServer.h"
@@ -22,6 +24,7 @@
 #include "trust/Sha256.h"
 
 #include <QCryptographicHash>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
@@ -755,6 +758,70 @@ private slots:
                  mirrorHasIt
                      ? QStringList{}
                      : QStringList{told({NoticeKind::PatchUnavailable, origin, "connection refused", {}})});
+    }
+
+    // A slot with a pinned torrent comes from other players while the player shares; when its
+    // torrent cannot serve, the slot goes on over HTTP as it would without sharing.
+    void sharedSlotFallsBackToHttp_data()
+    {
+        QTest::addColumn<QString>("torrent"); // what is served at the archive's address + ".torrent"
+        QTest::addColumn<bool>("sharing");
+        QTest::addColumn<QStringList>("archiveRequests"); // plain GETs of the archive over HTTP
+        QTest::newRow("from players") << "pinned" << true << QStringList{};
+        QTest::newRow("torrent missing") << "none" << true << QStringList{"/patches/p1.rar"};
+        QTest::newRow("torrent tampered") << "tampered" << true << QStringList{"/patches/p1.rar"};
+        QTest::newRow("torrent of another file") << "other file" << true << QStringList{"/patches/p1.rar"};
+        QTest::newRow("sharing off") << "pinned" << false << QStringList{"/patches/p1.rar"};
+    }
+
+    void sharedSlotFallsBackToHttp()
+    {
+        QFETCH(QString, torrent);
+        QFETCH(bool, sharing);
+        QFETCH(QStringList, archiveRequests);
+        GameFolder game;
+        game.write("Tarvo-Updater/applied4.list", recordOf(0));
+        ScriptedHttpServer server;
+        const QByteArray archive = archiveOf({{"one.txt", "1"}});
+        serveArchive(server, "p1.rar", archive);
+        const std::string address = server.url("/patches/p1.rar");
+        const std::string fileName = downloadFileName(address);
+        // The other player's copy, and a torrent whose web seed has nothing: bytes from players only.
+        const QString copy = m_fixtures.filePath("copy-p1.rar");
+        writeFileOrDie(copy, archive);
+        const QString other = m_fixtures.filePath("other.rar");
+        writeFileOrDie(other, archive + "more");
+        std::string made = makeTorrent({copy.toStdString(), fileName, {server.url("/nothing")}, {}});
+        LoopbackTracker tracker({infoHashOf(made)});
+        made = makeTorrent({copy.toStdString(), fileName, {server.url("/nothing")}, {tracker.announceUrl()}});
+        const std::string pin = sha256Hex(made);
+        const SeedingPlayer player(made, copy.toStdString());
+        if (torrent == "tampered")
+            made += " ";
+        if (torrent == "other file")
+            made = makeTorrent({other.toStdString(), fileName, {}, {tracker.announceUrl()}});
+        if (torrent != "none")
+            server.serve("/patches/p1.rar.torrent", ScriptedHttpServer::ok(made));
+        server.serve(
+            "/l", ScriptedHttpServer::ok(
+                      (listOf(server, 1) + "[Integrity]\r\nUpdate_1=" + QByteArray::number(archive.size()) +
+                       " " + QByteArray::fromStdString(sha256Hex(archive.toStdString())) +
+                       "\r\n[Torrents]\r\nUpdate_1=" + QByteArray::fromStdString(pin) + "\r\n")
+                          .toStdString()));
+
+        Run run(server.url("/l"));
+        SharingOptions options;
+        options.listenAddress = "127.0.0.1";
+        if (sharing)
+            run.run.setSharing(std::make_shared<PatchSharing>(options, sharingFolder()));
+        run.run.run();
+
+        QCOMPARE(firstArguments(run.finished), QVariantList{true});
+        QCOMPARE(game.read("one.txt"), QByteArray("1"));
+        QCOMPARE(targetsRequested(server).filter("/patches/p1.rar").filter(QRegularExpression("rar$")),
+                 archiveRequests);
+        QCOMPARE(targetsRequested(server).contains("/patches/p1.rar.torrent"), sharing);
+        QCOMPARE(run.player.notices().size(), 0);
     }
 
     void leftoversAreRemovedBeforeTheRun_data()

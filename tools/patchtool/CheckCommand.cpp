@@ -257,14 +257,14 @@ private:
         std::optional<std::string> torrent;
         if (const auto folder = m_request.torrentFolder ? m_request.torrentFolder : m_request.archiveFolder) {
             const std::string path = pathIn(*folder, slot.documentName + ".torrent");
-            torrent = fetch(path, LargestTorrent, "torrent larger than 8 MiB");
+            torrent = fetch(path, updater::LargestTorrent, "torrent larger than 4 MiB");
             if (!torrent) {
                 report(slot.key, (updater::fileExists(path) ? "torrent cannot be read: " + m_failure
                                                             : "torrent missing: " + path));
                 return;
             }
         } else {
-            torrent = fetch(slot.address + ".torrent", LargestTorrent, "torrent larger than 8 MiB");
+            torrent = fetch(slot.address + ".torrent", updater::LargestTorrent, "torrent larger than 4 MiB");
             if (!torrent) {
                 report(slot.key, "torrent cannot be downloaded: " + m_failure);
                 return;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "share/TorrentCheck.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -13,9 +15,6 @@ namespace patchtool {
 // that the torrent of an 8 GiB archive stays near 160 KiB while a web seed is asked one range per
 // piece.
 constexpr int TorrentPieceSize = 1024 * 1024;
-
-// A .torrent the launcher may fetch is read up to this size, as the launcher reads it.
-constexpr uint64_t LargestTorrent = 8 * 1024 * 1024;
 
 // Where a slot's archive is shared from: the community's trackers and its HTTP addresses (the
 // slot's own address first, then the same archive on each mirror).

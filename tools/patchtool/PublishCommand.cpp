@@ -323,7 +323,7 @@ private:
             std::string made, there;
             updater::readWholeFile(torrentFolder() + "/" + name, made);
             const std::string target = pathIn(m_request.archiveFolder, name);
-            if (updater::readFileUpTo(target, there, LargestTorrent) == updater::OwnFileRead::Read &&
+            if (updater::readFileUpTo(target, there, updater::LargestTorrent) == updater::OwnFileRead::Read &&
                 there == made)
                 continue;
             updater::writeFileAtomically(target, made, updater::Durability::Durable);
