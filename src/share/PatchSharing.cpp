@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <set>
 #include <sstream>
 
 namespace updater {
@@ -78,6 +79,7 @@ struct PatchSharing::Tracked
     const std::shared_ptr<const lt::torrent_info> info;
     const WebSeedSenders webSeeds;
     SharedBytes bytes;
+    std::set<std::string> players; // who sent blocks, by address and port
     std::optional<std::string> fileError;
     bool diskFull = false;
 };
@@ -154,8 +156,12 @@ void PatchSharing::readAlerts()
                 download.info->piece_size(block->piece_index) - offset, 0, lt::default_block_size));
             if (download.webSeeds.sent(block->endpoint.address().to_string(), block->endpoint.port()))
                 download.bytes.fromWebSeeds += size;
-            else
+            else {
                 download.bytes.fromPlayers += size;
+                std::ostringstream sender;
+                sender << block->endpoint;
+                download.players.insert(sender.str());
+            }
         } else if (const auto* fileError = lt::alert_cast<lt::file_error_alert>(alert)) {
             if (const auto tracked = m_tracked.find(hashOf(fileError->handle)); tracked != m_tracked.end()) {
                 tracked->second->fileError = fileError->error.message();
@@ -229,9 +235,11 @@ SharedDownload PatchSharing::download(const CheckedTorrent& torrent, const Share
     auto ends = [&](SharedOutcome outcome, std::string cause) {
         // The last blocks' alerts may come after the status that told the end.
         readAlerts();
+        size_t players = 0;
         {
             const std::lock_guard lock(m_alertsMutex);
             result.bytes = tracked->bytes;
+            players = tracked->players.size();
         }
         result.outcome = outcome;
         result.cause = std::move(cause);
@@ -239,7 +247,8 @@ SharedDownload PatchSharing::download(const CheckedTorrent& torrent, const Share
         if (outcome != SharedOutcome::Complete)
             m_engine->session.remove_torrent(handle);
         logEvent("sharing patches: " + torrent.fileName + ": " + std::to_string(result.bytes.fromPlayers) +
-                 " bytes from players, " + std::to_string(result.bytes.fromWebSeeds) + " from web seeds" +
+                 " bytes from " + std::to_string(players) + " players, " +
+                 std::to_string(result.bytes.fromWebSeeds) + " from web seeds" +
                  (result.cause.empty() ? "" : " (" + result.cause + ")"));
         return result;
     };
