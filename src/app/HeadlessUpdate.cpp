@@ -160,6 +160,8 @@ int runHeadless(const CommandLine& line, int argc, char** argv)
     }
     // The outcome signals were queued before the thread's end.
     QCoreApplication::processEvents();
+    // What the task achieved; a stop while sharing afterwards takes nothing from it.
+    const int status = allApplied.value_or(false) && !stopped ? 0 : 1;
     if (task == UpdateWorker::Task::Update) {
         progress.close(stopped                      ? ConsoleProgress::Stopped
                        : allApplied.value_or(false) ? ConsoleProgress::AllApplied
@@ -177,7 +179,7 @@ int runHeadless(const CommandLine& line, int argc, char** argv)
             printLines(messages::gameFilesReport(report->after));
         }
     }
-    return allApplied.value_or(false) && !stopped ? 0 : 1;
+    return status;
 }
 
 } // namespace updater

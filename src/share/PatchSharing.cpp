@@ -247,7 +247,7 @@ SharedDownload PatchSharing::download(const CheckedTorrent& torrent, const Share
         if (outcome != SharedOutcome::Complete)
             m_engine->session.remove_torrent(handle);
         logEvent("sharing patches: " + torrent.fileName + ": " + std::to_string(result.bytes.fromPlayers) +
-                 " bytes from " + std::to_string(players) + " players, " +
+                 " bytes from players (" + std::to_string(players) + " sent pieces), " +
                  std::to_string(result.bytes.fromWebSeeds) + " from web seeds" +
                  (result.cause.empty() ? "" : " (" + result.cause + ")"));
         return result;
