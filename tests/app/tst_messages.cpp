@@ -61,6 +61,7 @@ private slots:
         add("addOnMissing", messages::addOnMissing());
         add("addOnHelp", messages::addOnHelp());
         add("speedLimitQuestion", messages::speedLimitQuestion());
+        add("sharePatchesTip", messages::sharePatchesTip());
         add("cannotStart NotFound", messages::cannotStart("GvClient.exe", ProgramStart::NotFound));
         add("cannotStart IsFolder", messages::cannotStart("GvClient.exe", ProgramStart::IsFolder));
         add("cannotStart NoWine", messages::cannotStart("GvClient.exe", ProgramStart::NoWine));
@@ -103,6 +104,9 @@ private slots:
         add("timeLeft of the last archive", timeLeftText(42, 42).toStdString());
         add("timeLeft with archives to follow", timeLeftText(42, 190).toStdString());
         add("timeLeft of the run not known", timeLeftText(42, std::nullopt).toStdString());
+        add("fromPlayers part", fromPlayersText(62, 100).toStdString());
+        add("fromPlayers none", fromPlayersText(0, 100).toStdString());
+        add("fromPlayers more than the verified bytes", fromPlayersText(120, 100).toStdString());
 
         // Line by line, so that a failure names the first line that differs; the bytes all count.
         QCOMPARE(texts.split('\n'), test::goldenBytes("messages.txt").split('\n'));
