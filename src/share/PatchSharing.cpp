@@ -254,13 +254,15 @@ SharedDownload PatchSharing::download(const CheckedTorrent& torrent, const Share
     };
     for (;;) {
         readAlerts();
+        std::optional<std::string> fileError;
+        bool diskFull = false;
         {
             const std::lock_guard lock(m_alertsMutex);
-            result.bytes = tracked->bytes;
-            if (tracked->fileError)
-                return ends(tracked->diskFull ? SharedOutcome::NoRoom : SharedOutcome::Failed,
-                            *tracked->fileError);
+            fileError = tracked->fileError;
+            diskFull = tracked->diskFull;
         }
+        if (fileError)
+            return ends(diskFull ? SharedOutcome::NoRoom : SharedOutcome::Failed, *fileError);
         if (watch.stop && watch.stop->requested())
             return ends(SharedOutcome::Stopped, "stopped");
         if (!m_on)

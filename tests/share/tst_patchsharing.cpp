@@ -13,7 +13,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <random>
+#include <sys/resource.h>
 #include <thread>
 
 using namespace updater;
@@ -67,6 +69,8 @@ private slots:
         QTest::newRow("the run stops") << "none" << false << true << "stop" << SharedOutcome::Stopped << "";
         QTest::newRow("sharing turned off")
             << "none" << false << true << "turn off" << SharedOutcome::TurnedOff << "";
+        QTest::newRow("the disk refuses the file")
+            << "none" << true << true << "file limit" << SharedOutcome::Failed << "";
     }
 
     void sharedDownloadEnds()
@@ -116,7 +120,7 @@ private slots:
         if (outcome == SharedOutcome::Stalled)
             watch.clock = &manual;
         std::thread interrupter([&] {
-            if (meanwhile.isEmpty() || !server.waitForRequest("/patches/p1.rar"))
+            if (meanwhile.isEmpty() || meanwhile == "file limit" || !server.waitForRequest("/patches/p1.rar"))
                 return;
             if (meanwhile == "stop")
                 stop.request();
@@ -124,7 +128,14 @@ private slots:
                 sharing.turnOff();
         });
         CheckedTorrent checked{torrent, "patch-1.rar", archive.size(), infoHashOf(torrent)};
+        // Writes past 64 KiB fail (EFBIG) as on a full disk: the download ends with the error.
+        const rlimit unlimited{RLIM_INFINITY, RLIM_INFINITY}, small{64 * 1024, RLIM_INFINITY};
+        if (meanwhile == "file limit") {
+            std::signal(SIGXFSZ, SIG_IGN);
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        }
         const SharedDownload result = sharing.download(checked, watch);
+        setrlimit(RLIMIT_FSIZE, &unlimited);
         interrupter.join();
 
         QCOMPARE(result.outcome, outcome);
