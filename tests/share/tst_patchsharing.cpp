@@ -50,34 +50,38 @@ class PatchSharingTest : public QObject
 private slots:
     void sharedDownloadEnds_data()
     {
-        QTest::addColumn<QString>("player"); // another player seeding: none, honest, liar
-        QTest::addColumn<bool>("webSeed");   // the origin serves the archive
-        QTest::addColumn<bool>("trackerUp");
+        QTest::addColumn<QString>("player");    // another player seeding: none, honest, liar
+        QTest::addColumn<bool>("webSeed");      // the origin serves the archive
+        QTest::addColumn<QString>("tracker");   // up, down, or refusing the torrent
         QTest::addColumn<QString>("meanwhile"); // once the web seed was asked: stop, turn off
         QTest::addColumn<SharedOutcome>("outcome");
         QTest::addColumn<QString>("from"); // who sent the bytes: players, web seeds
 
-        QTest::newRow("from another player")
-            << "honest" << false << true << "" << SharedOutcome::Complete << "players";
-        QTest::newRow("from the web seed alone")
-            << "none" << true << true << "" << SharedOutcome::Complete << "web seeds";
-        QTest::newRow("the tracker is down")
-            << "honest" << true << false << "" << SharedOutcome::Complete << "web seeds";
-        QTest::newRow("a player sends bad pieces")
-            << "liar" << true << true << "" << SharedOutcome::Complete << "";
-        QTest::newRow("nothing comes") << "none" << false << true << "" << SharedOutcome::Stalled << "";
-        QTest::newRow("the run stops") << "none" << false << true << "stop" << SharedOutcome::Stopped << "";
-        QTest::newRow("sharing turned off")
-            << "none" << false << true << "turn off" << SharedOutcome::TurnedOff << "";
-        QTest::newRow("the disk refuses the file")
-            << "none" << true << true << "file limit" << SharedOutcome::Failed << "";
+        QTest::newRow("from another player") << "honest" << false << "up"
+                                             << "" << SharedOutcome::Complete << "players";
+        QTest::newRow("from the web seed alone") << "none" << true << "up"
+                                                 << "" << SharedOutcome::Complete << "web seeds";
+        QTest::newRow("the tracker is down") << "honest" << true << "down"
+                                             << "" << SharedOutcome::Complete << "web seeds";
+        QTest::newRow("the tracker refuses the torrent") << "honest" << true << "refusing"
+                                                         << "" << SharedOutcome::Complete << "web seeds";
+        QTest::newRow("a player sends bad pieces") << "liar" << true << "up"
+                                                   << "" << SharedOutcome::Complete << "";
+        QTest::newRow("nothing comes") << "none" << false << "up"
+                                       << "" << SharedOutcome::Stalled << "";
+        QTest::newRow("the run stops") << "none" << false << "up"
+                                       << "stop" << SharedOutcome::Stopped << "";
+        QTest::newRow("sharing turned off") << "none" << false << "up"
+                                            << "turn off" << SharedOutcome::TurnedOff << "";
+        QTest::newRow("the disk refuses the file") << "none" << true << "up"
+                                                   << "file limit" << SharedOutcome::Failed << "";
     }
 
     void sharedDownloadEnds()
     {
         QFETCH(QString, player);
         QFETCH(bool, webSeed);
-        QFETCH(bool, trackerUp);
+        QFETCH(QString, tracker);
         QFETCH(QString, meanwhile);
         QFETCH(SharedOutcome, outcome);
         QFETCH(QString, from);
@@ -92,12 +96,14 @@ private slots:
         // A tracker that is down: the address of one that was never started.
         const std::string downTracker = LoopbackTracker({}).announceUrl();
         const std::string made = makeTorrent({origin, "patch-1.rar", {server.url("/patches/p1.rar")}, {}});
-        LoopbackTracker tracker({infoHashOf(made)});
-        QVERIFY(tracker.answers());
-        const std::string torrent = makeTorrent({origin,
-                                                 "patch-1.rar",
-                                                 {server.url("/patches/p1.rar")},
-                                                 {trackerUp ? tracker.announceUrl() : downTracker}});
+        LoopbackTracker community(tracker == "refusing" ? std::vector<std::string>{}
+                                                        : std::vector{infoHashOf(made)});
+        QVERIFY(community.answers());
+        const std::string torrent =
+            makeTorrent({origin,
+                         "patch-1.rar",
+                         {server.url("/patches/p1.rar")},
+                         {tracker == "down" ? downTracker : community.announceUrl()}});
 
         // The other player's copy: damaged in every piece for a liar.
         std::string copy = archive;

@@ -172,7 +172,7 @@ bool SeedingPlayer::announced() const
     for (const lt::announce_entry& tracker : m_session->handle.trackers())
         for (const lt::announce_endpoint& endpoint : tracker.endpoints)
             for (const lt::announce_infohash& hash : endpoint.info_hashes)
-                if (hash.start_sent && !hash.updating && !hash.last_error)
+                if ((hash.start_sent && !hash.updating) || hash.fails > 0)
                     return true;
     return false;
 }
