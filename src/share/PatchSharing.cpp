@@ -125,7 +125,10 @@ void PatchSharing::turnOff()
 
 void PatchSharing::setDownloadLimit(uint32_t kilobytesPerSecond)
 {
-    m_options.downloadKilobytesPerSecond = kilobytesPerSecond;
+    {
+        const std::lock_guard lock(m_optionsMutex);
+        m_options.downloadKilobytesPerSecond = kilobytesPerSecond;
+    }
     lt::settings_pack pack;
     pack.set_int(lt::settings_pack::download_rate_limit, int(kilobytesPerSecond) * 1024);
     m_engine->session.apply_settings(pack);
@@ -134,9 +137,13 @@ void PatchSharing::setDownloadLimit(uint32_t kilobytesPerSecond)
 
 void PatchSharing::applyUploadLimit()
 {
+    int64_t limit = 0;
+    {
+        const std::lock_guard lock(m_optionsMutex);
+        limit = uploadLimit(m_options, m_fastestDownload);
+    }
     lt::settings_pack pack;
-    pack.set_int(lt::settings_pack::upload_rate_limit,
-                 int(std::min<int64_t>(uploadLimit(m_options, m_fastestDownload), INT32_MAX)));
+    pack.set_int(lt::settings_pack::upload_rate_limit, int(std::min<int64_t>(limit, INT32_MAX)));
     m_engine->session.apply_settings(pack);
 }
 

@@ -91,6 +91,7 @@ private:
     void readAlerts();
     void applyUploadLimit();
 
+    std::mutex m_optionsMutex; // the run's thread sets the download limit while others read it
     SharingOptions m_options;
     const std::string m_folder;
     struct Engine; // libtorrent's session, kept out of this header
