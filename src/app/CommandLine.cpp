@@ -20,49 +20,44 @@ bool takeGameDir(CommandLine& line, const std::string& value)
     return true;
 }
 
-// A whole number of kB/s that a settings value holds, digits only.
-std::optional<uint32_t> kilobytesPerSecond(const std::string& value)
+// A whole number up to `largest`, digits only: "30" but not "-1", "1.5" or "999999999999".
+std::optional<uint32_t> wholeNumber(const std::string& value, uint32_t largest)
 {
-    uint32_t speed = 0;
-    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), speed);
-    if (value.empty() || error != std::errc() || end != value.data() + value.size())
+    uint32_t number = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
+    if (value.empty() || error != std::errc() || end != value.data() + value.size() || number > largest)
         return std::nullopt;
-    return speed;
+    return number;
 }
+
+// kB/s as a settings value holds them.
+constexpr uint32_t LargestSpeed = UINT32_MAX;
+constexpr uint32_t ADay = 24 * 60 * 60;
 
 bool takeMaxSpeed(CommandLine& line, const std::string& value)
 {
-    line.maxSpeed = kilobytesPerSecond(value);
+    line.maxSpeed = wholeNumber(value, LargestSpeed);
     return line.maxSpeed.has_value();
 }
 
 bool takeUploadLimit(CommandLine& line, const std::string& value)
 {
-    line.uploadLimit = kilobytesPerSecond(value);
+    line.uploadLimit = wholeNumber(value, LargestSpeed);
     return line.uploadLimit.has_value();
-}
-
-// A whole number of seconds, at most a day: "30" but not "-1", "1.5" or "999999999999".
-std::optional<int> secondsUpToADay(const std::string& value)
-{
-    int seconds = 0;
-    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), seconds);
-    if (value.empty() || error != std::errc() || end != value.data() + value.size() || seconds < 0 ||
-        seconds > 24 * 60 * 60)
-        return std::nullopt;
-    return seconds;
 }
 
 bool takeBusyWait(CommandLine& line, const std::string& value)
 {
-    line.busyWaitSeconds = secondsUpToADay(value);
-    return line.busyWaitSeconds.has_value();
+    const std::optional<uint32_t> seconds = wholeNumber(value, ADay);
+    if (seconds)
+        line.busyWaitSeconds = int(*seconds);
+    return seconds.has_value();
 }
 
 bool takeSeedFor(CommandLine& line, const std::string& value)
 {
-    const std::optional<int> seconds = secondsUpToADay(value);
-    line.seedForSeconds = seconds.value_or(0);
+    const std::optional<uint32_t> seconds = wholeNumber(value, ADay);
+    line.seedForSeconds = int(seconds.value_or(0));
     return seconds.has_value();
 }
 

@@ -167,27 +167,28 @@ void UpdaterWindow::loadSettings()
     m_state.sharePatches = readSharePatches(m_registry);
 }
 
+void UpdaterWindow::saveAtOnce(const std::string& what, const std::function<bool()>& write)
+{
+    try {
+        if (!write())
+            logEvent(what + " not saved: the settings cannot be written");
+    } catch (const std::exception& error) {
+        logEvent(what + " not saved: " + error.what());
+    }
+}
+
 void UpdaterWindow::keepSpeedLimit()
 {
     // Saved at once: the limit is for the player's line, whatever becomes of this window.
-    try {
-        if (!writeSpeedLimit(m_registry, m_state.speedLimit))
-            logEvent("download speed limit not saved: the settings cannot be written");
-    } catch (const std::exception& error) {
-        logEvent(std::string("download speed limit not saved: ") + error.what());
-    }
+    saveAtOnce("download speed limit", [this] { return writeSpeedLimit(m_registry, m_state.speedLimit); });
     if (m_worker)
         m_worker->run().setSpeedLimit({m_state.speedLimit});
 }
 
 void UpdaterWindow::keepSharePatches()
 {
-    try {
-        if (!writeSharePatches(m_registry, m_state.sharePatches))
-            logEvent("the choice to share patches not saved: the settings cannot be written");
-    } catch (const std::exception& error) {
-        logEvent(std::string("the choice to share patches not saved: ") + error.what());
-    }
+    saveAtOnce("the choice to share patches",
+               [this] { return writeSharePatches(m_registry, m_state.sharePatches); });
     if (m_state.sharePatches && !m_sharing && m_worker) {
         m_sharing = startSharing(m_registry, m_state.speedLimit);
         m_worker->run().setSharing(m_sharing);

@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -75,6 +76,8 @@ private:
     void saveSettings();
     // Saves the limit the player chose and gives it to the next task of the run.
     void keepSpeedLimit();
+    // Writes a setting the moment the player chooses it; one that cannot be saved is logged as `what`.
+    void saveAtOnce(const std::string& what, const std::function<bool()>& write);
     // Saves the player's choice and starts or ends the sharing of patches accordingly.
     void keepSharePatches();
     void loadConfiguration();

@@ -98,6 +98,14 @@ private slots:
                 << "^tarvo-updater: --max-speed needs a whole number of kB/s, 0 for no limit, not " +
                        QRegularExpression::escape(speed)
                 << false;
+        QTest::newRow("upload limit not a number")
+            << QStringList{"--update-only", "--share-patches", "--upload-limit", "fast"} << false << 2 << "^$"
+            << "^tarvo-updater: --upload-limit needs a whole number of kB/s, 0 for no limit, not fast"
+            << false;
+        QTest::newRow("sharing past a day")
+            << QStringList{"--update-only", "--seed-for=86401"} << false << 2 << "^$"
+            << "^tarvo-updater: --seed-for needs a whole number of seconds, at most a day, not 86401"
+            << false;
         QTest::newRow("two tasks at once")
             << QStringList{"--verify", "--repair"} << false << 2 << "^$"
             << "^tarvo-updater: --repair is not understood with --verify" << false;
