@@ -107,9 +107,9 @@ constexpr std::array options{
            "answer busy before the run gives it up (default: half an hour)",
            takeBusyWait, "a whole number of seconds, at most a day"},
     Option{"--share-patches", nullptr, nullptr, Mode::Window,
-           "--update-only also fetches patches from other players and shares them back\n"
-           "while it runs: they see this computer's address (default: as chosen in the\n"
-           "window's Settings menu)",
+           "with --update-only, patches also come from other players and go on to\n"
+           "them while it runs; they see this computer's address (default: as chosen\n"
+           "in the window's Settings menu)",
            takeSharePatches},
     Option{"--upload-limit", nullptr, "KBPS", Mode::Window,
            "the most kB/s that sharing uploads, 0 for no limit (default: a quarter of\n"
