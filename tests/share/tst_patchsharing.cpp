@@ -156,6 +156,33 @@ private slots:
         QVERIFY(result.bytes.fromPlayers + result.bytes.fromWebSeeds >= whole);
     }
 
+    // The player's upload limit, else a quarter of what the player downloads, never below the
+    // floor that keeps seeding useful.
+    void uploadLimitFollowsThePlayer_data()
+    {
+        QTest::addColumn<int>("playerLimit"); // kB/s; -1: none set
+        QTest::addColumn<int>("downloadLimit");
+        QTest::addColumn<qint64>("fastestDownload");
+        QTest::addColumn<qint64>("upload");
+        QTest::newRow("the player's") << 100 << 800 << qint64(8 << 20) << qint64(100 * 1024);
+        QTest::newRow("no limit, the player's") << 0 << 800 << qint64(8 << 20) << qint64(0);
+        QTest::newRow("of the download limit") << -1 << 800 << qint64(8 << 20) << qint64(200 * 1024);
+        QTest::newRow("of the fastest download") << -1 << 0 << qint64(8 << 20) << qint64(2 << 20);
+        QTest::newRow("the floor") << -1 << 0 << qint64(1000) << qint64(SmallestDefaultUpload);
+    }
+
+    void uploadLimitFollowsThePlayer()
+    {
+        QFETCH(int, playerLimit);
+        QFETCH(int, downloadLimit);
+        QFETCH(qint64, fastestDownload);
+        SharingOptions options;
+        if (playerLimit >= 0)
+            options.uploadKilobytesPerSecond = uint32_t(playerLimit);
+        options.downloadKilobytesPerSecond = uint32_t(downloadLimit);
+        QTEST(qint64(uploadLimit(options, fastestDownload)), "upload");
+    }
+
     // Two launchers of the same player, on two game folders, each reachable on its own port.
     void eachLauncherListensOnAPortOfItsOwn()
     {
