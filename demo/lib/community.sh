@@ -1,16 +1,19 @@
 # shellcheck shell=bash
 # The demo community, shared by scripts/demo and the end-to-end test: builds a demo game folder and
-# a web root with three RAR patches, and runs nginx and the demo game server on loopback.
+# a web root with three RAR patches, and runs nginx, the tracker of the shared patches and the demo
+# game server on loopback.
 # Source this file; every function reports failures on stderr and returns non-zero.
 
 COMMUNITY_SOURCE="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
-# Ports: the HTTP port is picked by community_pick_ports; the game server ports can be overridden
-# before that call.
+# Ports: the HTTP and tracker ports are picked by community_pick_ports; the game server ports can
+# be overridden before that call.
 : "${S1_ACCOUNT:=16900}" "${S1_CHAR:=16121}" "${S1_MAP:=15121}"
 : "${S2_ACCOUNT:=26900}" "${S2_CHAR:=26121}" "${S2_MAP:=25121}"
 HTTP_PORT="${HTTP_PORT:-}"
+TRACKER_PORT="${TRACKER_PORT:-}"
 NGINX_PID=""
+TRACKER_PID=""
 SERVER_PID=""
 
 community_error() {
@@ -34,11 +37,17 @@ community_free_port() {
     return 1
 }
 
-# Picks a free HTTP port and checks that the six game server ports are free.
+# Picks free HTTP and tracker ports and checks that the six game server ports are free.
 community_pick_ports() {
+    local tries
     if [ -z "$HTTP_PORT" ]; then
         HTTP_PORT=$(community_free_port) || community_error "no free loopback port found for nginx" || return 1
     fi
+    for tries in 1 2 3 4 5; do
+        [ -n "$TRACKER_PORT" ] && [ "$TRACKER_PORT" != "$HTTP_PORT" ] && break
+        TRACKER_PORT=$(community_free_port) || community_error "no free loopback port found for the tracker" || return 1
+    done
+    [ "$TRACKER_PORT" != "$HTTP_PORT" ] || community_error "no second free loopback port found" || return 1
     for port in "$S1_ACCOUNT" "$S1_CHAR" "$S1_MAP" "$S2_ACCOUNT" "$S2_CHAR" "$S2_MAP"; do
         if community_port_busy "$port"; then
             community_error "port $port is already in use on 127.0.0.1 (another demo still running?)"
@@ -131,13 +140,14 @@ community_make_web_root() {
     community_make_patches "$stage" "$root/patches" "$pack_kb"
 }
 
-# community_sign WEB_ROOT GAME_FOLDER PATCHTOOL KEY_DIR: publishes the web root the way a careful
-# community does: a minisign key made once (in KEY_DIR, without password), then one publish that
-# gives every new archive its slot, writes the integrity lines, signs the patch list and
-# updater4.cfg and checks the result; the public key is shipped in the game folder as
-# Tarvo-Updater/patchlist.pub.
+# community_sign WEB_ROOT GAME_FOLDER PATCHTOOL KEY_DIR [TRACKERS]: publishes the web root the way
+# a careful community does: a minisign key made once (in KEY_DIR, without password), then one
+# publish that gives every new archive its slot, writes the integrity lines, signs the patch list
+# and updater4.cfg and checks the result; the public key is shipped in the game folder as
+# Tarvo-Updater/patchlist.pub. With TRACKERS (announce addresses, comma-separated) every archive
+# also gets its torrent for the players who share, and WEB_ROOT the tracker's torrents.whitelist.
 community_sign() {
-    local root=$1 game=$2 patchtool=$3 keys=$4
+    local root=$1 game=$2 patchtool=$3 keys=$4 trackers=${5:-}
     command -v minisign >/dev/null || community_error "minisign is not installed" || return 1
     [ -x "$patchtool" ] || community_error "tarvo-patchtool is not built: $patchtool" || return 1
     mkdir -p "$keys" || return 1
@@ -145,17 +155,51 @@ community_sign() {
         minisign -G -W -p "$keys/minisign.pub" -s "$keys/minisign.key" >/dev/null ||
             community_error "minisign could not make a key" || return 1
     fi
-    community_publish "$root" "$patchtool" "$keys" || return 1
+    community_publish "$root" "$patchtool" "$keys" "$trackers" || return 1
     cp "$keys/minisign.pub" "$game/Tarvo-Updater/patchlist.pub"
 }
 
-# community_publish WEB_ROOT PATCHTOOL KEY_DIR: the administrator's one command after adding
-# archives to WEB_ROOT/patches.
+# community_publish WEB_ROOT PATCHTOOL KEY_DIR [TRACKERS]: the administrator's one command after
+# adding archives to WEB_ROOT/patches; with TRACKERS it makes the torrents too.
 community_publish() {
-    local root=$1 patchtool=$2 keys=$3 output
-    output=$("$patchtool" publish --list "$root/updates4.list" --archives "$root/patches" \
-        --key "$keys/minisign.key" --config "$root/updater4.cfg" 2>&1) ||
+    local root=$1 patchtool=$2 keys=$3 trackers=${4:-} output
+    local args=(publish --list "$root/updates4.list" --archives "$root/patches"
+        --key "$keys/minisign.key" --config "$root/updater4.cfg")
+    [ -n "$trackers" ] && args+=(--trackers "$trackers")
+    output=$("$patchtool" "${args[@]}" 2>&1) ||
         { printf '%s\n' "$output" >&2; community_error "tarvo-patchtool could not publish $root"; return 1; }
+}
+
+# community_start_tracker RUN_DIR WEB_ROOT: opentracker on 127.0.0.1:TRACKER_PORT (TCP and UDP),
+# serving only the torrents of WEB_ROOT/torrents.whitelist, as publish wrote it. Started as root it
+# locks itself into WEB_ROOT and goes on as "nobody", so WEB_ROOT must be readable by everyone.
+community_start_tracker() {
+    local run root i
+    run=$(realpath -m "$1") && root=$(realpath -m "$2") || return 1
+    command -v opentracker >/dev/null || community_error "opentracker is not installed" || return 1
+    [ -f "$root/torrents.whitelist" ] ||
+        community_error "no torrents.whitelist in $root (publish with --trackers)" || return 1
+    mkdir -p "$run" || return 1
+    opentracker -i 127.0.0.1 -p "$TRACKER_PORT" -P "$TRACKER_PORT" -w torrents.whitelist -d "$root" \
+        -u nobody >"$run/opentracker.log" 2>&1 &
+    TRACKER_PID=$!
+    for i in $(seq 1 50); do
+        community_port_busy "$TRACKER_PORT" && return 0
+        kill -0 "$TRACKER_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    community_error "opentracker did not start on 127.0.0.1:$TRACKER_PORT: $(cat "$run/opentracker.log")"
+    community_stop_tracker
+    return 1
+}
+
+community_stop_tracker() {
+    if [ -n "$TRACKER_PID" ]; then
+        kill -TERM "$TRACKER_PID" 2>/dev/null
+        wait "$TRACKER_PID" 2>/dev/null
+        TRACKER_PID=""
+    fi
+    return 0
 }
 
 # community_start_nginx RUN_DIR WEB_ROOT [PATCH_RATE]: nginx in the foreground of a background job,
