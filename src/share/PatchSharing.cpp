@@ -18,6 +18,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <map>
+#include <random>
 #include <set>
 #include <sstream>
 
@@ -64,6 +66,14 @@ lt::settings_pack sessionSettings(const SharingOptions& options)
     return pack;
 }
 
+Clock::Duration drawnBetween(Clock::Duration shortest, Clock::Duration longest)
+{
+    static thread_local std::minstd_rand draw{std::random_device{}()};
+    return std::uniform_int_distribution<Clock::Duration::rep>(shortest.count(),
+                                                               std::max(shortest, longest).count())(draw) *
+           Clock::Duration(1);
+}
+
 } // namespace
 
 struct PatchSharing::Tracked
@@ -79,7 +89,8 @@ struct PatchSharing::Tracked
     const std::shared_ptr<const lt::torrent_info> info;
     const WebSeedSenders webSeeds;
     SharedBytes bytes;
-    std::set<std::string> players; // who sent blocks, by address and port
+    std::set<std::string> players;         // who sent blocks, by address and port
+    std::vector<std::string> refusedSeeds; // web seeds that refused since the download last looked
     std::optional<std::string> fileError;
     bool diskFull = false;
 };
@@ -174,6 +185,9 @@ void PatchSharing::readAlerts()
                 tracked->second->fileError = fileError->error.message();
                 tracked->second->diskFull = fileError->error.value() == ENOSPC;
             }
+        } else if (const auto* refused = lt::alert_cast<lt::url_seed_alert>(alert)) {
+            if (const auto tracked = m_tracked.find(hashOf(refused->handle)); tracked != m_tracked.end())
+                tracked->second->refusedSeeds.push_back(refused->server_url());
         } else if (const auto* reply = lt::alert_cast<lt::tracker_reply_alert>(alert)) {
             logEvent("sharing patches: tracker " + std::string(reply->tracker_url()) + " answered with " +
                      std::to_string(reply->num_peers) + " peers");
@@ -239,6 +253,27 @@ SharedDownload PatchSharing::download(const CheckedTorrent& torrent, const Share
 
     int64_t lastArrived = -1;
     Clock::TimePoint lastArrival = watch.clock->now();
+    std::map<std::string, Clock::TimePoint> retries; // refused web seeds, by when to ask again
+    // libtorrent gives up a web seed that refused once (a busy origin's 503) for the rest of the
+    // download: asked again once it has rested, it serves what the swarm cannot.
+    auto askRefusedSeedsAgain = [&](Clock::TimePoint now) {
+        std::vector<std::string> refused;
+        {
+            const std::lock_guard lock(m_alertsMutex);
+            refused.swap(tracked->refusedSeeds);
+        }
+        for (const std::string& url : refused)
+            retries.emplace(url, now + drawnBetween(watch.webSeedRestShortest, watch.webSeedRestLongest));
+        for (auto retry = retries.begin(); retry != retries.end();) {
+            if (retry->second > now) {
+                ++retry;
+                continue;
+            }
+            handle.remove_url_seed(retry->first);
+            handle.add_url_seed(retry->first);
+            retry = retries.erase(retry);
+        }
+    };
     auto ends = [&](SharedOutcome outcome, std::string cause) {
         // The last blocks' alerts may come after the status that told the end.
         readAlerts();
@@ -270,6 +305,7 @@ SharedDownload PatchSharing::download(const CheckedTorrent& torrent, const Share
         }
         if (fileError)
             return ends(diskFull ? SharedOutcome::NoRoom : SharedOutcome::Failed, *fileError);
+        askRefusedSeedsAgain(watch.clock->now());
         if (watch.stop && watch.stop->requested())
             return ends(SharedOutcome::Stopped, "stopped");
         if (!m_on)

@@ -51,6 +51,10 @@ struct SharedDownloadWatch
     const Clock* clock = &Clock::steady();
     Clock::Duration stallAfter = std::chrono::seconds(30);
     Clock::Duration pollEvery = std::chrono::milliseconds(100);
+    // How long a web seed that refused rests before it is asked again, drawn evenly between the
+    // two, so that the players a busy origin turned away do not all come back at once.
+    Clock::Duration webSeedRestShortest = std::chrono::seconds(5);
+    Clock::Duration webSeedRestLongest = std::chrono::seconds(20);
 };
 
 // The player's part in the community's swarm: one libtorrent session, made when sharing is turned
@@ -89,6 +93,7 @@ public:
 
 private:
     void readAlerts();
+    struct Tracked;
     void applyUploadLimit();
 
     std::mutex m_optionsMutex; // the run's thread sets the download limit while others read it
@@ -100,7 +105,6 @@ private:
     std::atomic<int64_t> m_fastestDownload{0};
     std::atomic<uint64_t> m_uploadedEarlier{0}; // of torrents no longer in the session
     // What the alerts tell of each download in progress, by info-hash.
-    struct Tracked;
     std::mutex m_alertsMutex;
     std::map<std::string, std::shared_ptr<Tracked>> m_tracked;
 };

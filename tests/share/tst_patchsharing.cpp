@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <csignal>
 #include <random>
 #include <sys/resource.h>
@@ -63,6 +64,8 @@ private slots:
                                                  << "" << SharedOutcome::Complete << "web seeds";
         QTest::newRow("the tracker is down") << "honest" << true << "down"
                                              << "" << SharedOutcome::Complete << "web seeds";
+        QTest::newRow("the web seed is busy at first") << "none" << true << "up"
+                                                       << "busy" << SharedOutcome::Complete << "web seeds";
         QTest::newRow("the tracker refuses the torrent") << "honest" << true << "refusing"
                                                          << "" << SharedOutcome::Complete << "web seeds";
         QTest::newRow("a player sends bad pieces") << "liar" << true << "up"
@@ -91,7 +94,15 @@ private slots:
         const std::string origin = folder.filePath("origin.rar").toStdString();
         writeFileOrDie(QString::fromStdString(origin), QByteArray::fromStdString(archive));
         ScriptedHttpServer server;
-        server.setHandler(rangeServing({{"/patches/p1.rar", webSeed ? origin : std::string()}}));
+        const auto serving = rangeServing({{"/patches/p1.rar", webSeed ? origin : std::string()}});
+        // A busy origin turns the first request away.
+        std::atomic<int> requests{0};
+        server.setHandler([&](const std::string& target, const std::string& request) {
+            if (meanwhile == "busy" && requests++ == 0)
+                return ScriptedHttpServer::Reply{
+                    "HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\n\r\n"};
+            return serving(target, request);
+        });
 
         // A tracker that is down: the address of one that was never started.
         const std::string downTracker = LoopbackTracker({}).announceUrl();
@@ -122,11 +133,14 @@ private slots:
         StopFlag stop;
         SharedDownloadWatch watch;
         watch.stop = &stop;
+        watch.webSeedRestShortest = watch.webSeedRestLongest = {};
         // Nothing comes: the stall time passes on a clock the test moves.
         if (outcome == SharedOutcome::Stalled)
             watch.clock = &manual;
         std::thread interrupter([&] {
-            if (meanwhile.isEmpty() || meanwhile == "file limit" || !server.waitForRequest("/patches/p1.rar"))
+            if (meanwhile != "stop" && meanwhile != "turn off")
+                return;
+            if (!server.waitForRequest("/patches/p1.rar"))
                 return;
             if (meanwhile == "stop")
                 stop.request();
