@@ -12,6 +12,8 @@
 #include "platform/UpdaterError.h"
 #include "trust/IntegrityLine.h"
 
+#include <QScopeGuard>
+
 namespace updater {
 
 namespace {
@@ -21,6 +23,10 @@ std::optional<CheckedTorrent> fetchTorrent(HttpClient& http, const PendingPatch&
 {
     const std::string address = patch.address + ".torrent";
     CheckedTorrent torrent;
+    // The torrent is not the archive: the display, which shows the archive's bytes, hears nothing.
+    const HttpClient::WorkEvents display = http.workEvents();
+    http.setWorkEvents({});
+    const auto restore = qScopeGuard([&] { http.setWorkEvents(display); });
     try {
         torrent.bytes = fetchCapped(http, address, LargestTorrent, "torrent larger than 4 MiB");
     } catch (...) {
