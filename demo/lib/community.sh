@@ -193,13 +193,19 @@ community_start_tracker() {
     return 1
 }
 
-community_stop_tracker() {
-    if [ -n "$TRACKER_PID" ]; then
-        kill -TERM "$TRACKER_PID" 2>/dev/null
-        wait "$TRACKER_PID" 2>/dev/null
-        TRACKER_PID=""
+# community_stop_job PID: ends a background job of this shell (nothing for an empty PID) and waits
+# for it.
+community_stop_job() {
+    if [ -n "$1" ]; then
+        kill -TERM "$1" 2>/dev/null
+        wait "$1" 2>/dev/null
     fi
     return 0
+}
+
+community_stop_tracker() {
+    community_stop_job "$TRACKER_PID"
+    TRACKER_PID=""
 }
 
 # community_start_nginx RUN_DIR WEB_ROOT [PATCH_RATE]: nginx in the foreground of a background job,
@@ -256,12 +262,8 @@ CONF
 }
 
 community_stop_nginx() {
-    if [ -n "$NGINX_PID" ]; then
-        kill -TERM "$NGINX_PID" 2>/dev/null
-        wait "$NGINX_PID" 2>/dev/null
-        NGINX_PID=""
-    fi
-    return 0
+    community_stop_job "$NGINX_PID"
+    NGINX_PID=""
 }
 
 # community_start_server BINARY LOG: the demo game server on the six ports of the two servers.
@@ -281,12 +283,8 @@ community_start_server() {
 }
 
 community_stop_server() {
-    if [ -n "$SERVER_PID" ]; then
-        kill -TERM "$SERVER_PID" 2>/dev/null
-        wait "$SERVER_PID" 2>/dev/null
-        SERVER_PID=""
-    fi
-    return 0
+    community_stop_job "$SERVER_PID"
+    SERVER_PID=""
 }
 
 # community_wait_for SECONDS COMMAND...: runs COMMAND every 0.2 s until it succeeds or time is up.
