@@ -79,6 +79,24 @@ void saveInstalledFiles(const std::vector<std::string>& written, InstalledFiles&
     installed.save();
 }
 
+// Checks an archive fetched whole against its integrity line, once, whichever way it came; the
+// notice when it fails. A stopped check leaves the archive, which is whole: the next run checks it
+// again instead of downloading it.
+std::optional<Notice> integrityFailure(const StopFlag& stop, const PendingPatch& patch,
+                                       const std::string& archive, const ArchiveCap& cap)
+{
+    if (!cap.expected)
+        return std::nullopt;
+    const IntegrityCheck check = checkFileIntegrity(archive, *cap.expected, &stop);
+    if (check == IntegrityCheck::Matches)
+        return std::nullopt;
+    if (check != IntegrityCheck::Stopped)
+        removeFile(archive);
+    const std::string cause =
+        check == IntegrityCheck::Stopped ? "stopped" : std::string(integrityCause(check));
+    return Notice{NoticeKind::PatchUnavailable, patch.address, cause, cause, 0};
+}
+
 } // namespace
 
 UpdateRun::UpdateRun(Configuration config, PlayerContact& player, QObject* parent)
@@ -277,7 +295,6 @@ std::optional<Notice> UpdateRun::downloadArchive(HttpClient& http, const StopFla
             else
                 logEvent("mirror " + addressForLog(addresses[index]) + " failed: " + failed.reply);
         });
-        return std::nullopt;
     } catch (const NotEnoughRoom& room) {
         return Notice{NoticeKind::NoRoom, patch.documentName, {}, room.what(), 0,
                       room.needed,        room.available};
@@ -289,6 +306,7 @@ std::optional<Notice> UpdateRun::downloadArchive(HttpClient& http, const StopFla
                 failure(http, NoticeKind::PatchUnavailable, patch.address, std::current_exception());
         return originFailure;
     }
+    return integrityFailure(stop, patch, archive, cap);
 }
 
 bool UpdateRun::roomFor(const PendingPatch& patch, uint64_t needed)
@@ -633,19 +651,9 @@ bool UpdateRun::fetchArchive(const PendingPatch& patch, const std::optional<File
                 m_progress.setCaption(TransferCaption::retrying(wait, patch.documentName));
             });
     }
+    // Each way of fetching it checked the archive against its integrity line.
     if (downloadFailure) {
         tell(*downloadFailure);
-        return false;
-    }
-    if (!expected)
-        return true;
-    const IntegrityCheck check = checkFileIntegrity(archive, *expected, &m_stop);
-    if (check == IntegrityCheck::Stopped)
-        return false; // the archive is whole: the next run checks it again instead of downloading it
-    if (check != IntegrityCheck::Matches) {
-        removeFile(archive);
-        const std::string cause(integrityCause(check));
-        tell({NoticeKind::PatchUnavailable, patch.address, cause, cause, 0});
         return false;
     }
     return true;
