@@ -40,20 +40,24 @@ std::optional<uint32_t> storedInteger(const RegistryStore& store, const char* na
         return std::get<uint32_t>(*value);
     return std::nullopt;
 }
+
+bool writeInteger(RegistryStore& store, const char* name, uint32_t value)
+{
+    if (!store.canCreateKey())
+        return false;
+    store.setInteger(SettingsKey, name, value);
+    return true;
+}
 } // namespace
 
 uint32_t readSpeedLimit(const RegistryStore& store)
 {
-    const auto limit = store.value(SettingsKey, SpeedLimitValue);
-    return limit && std::holds_alternative<uint32_t>(*limit) ? std::get<uint32_t>(*limit) : 0;
+    return storedInteger(store, SpeedLimitValue).value_or(0);
 }
 
 bool writeSpeedLimit(RegistryStore& store, uint32_t kilobytesPerSecond)
 {
-    if (!store.canCreateKey())
-        return false;
-    store.setInteger(SettingsKey, SpeedLimitValue, kilobytesPerSecond);
-    return true;
+    return writeInteger(store, SpeedLimitValue, kilobytesPerSecond);
 }
 
 bool readSharePatches(const RegistryStore& store)
@@ -63,10 +67,7 @@ bool readSharePatches(const RegistryStore& store)
 
 bool writeSharePatches(RegistryStore& store, bool share)
 {
-    if (!store.canCreateKey())
-        return false;
-    store.setInteger(SettingsKey, SharePatchesValue, share ? 1 : 0);
-    return true;
+    return writeInteger(store, SharePatchesValue, share ? 1 : 0);
 }
 
 std::optional<uint32_t> readUploadLimit(const RegistryStore& store)
