@@ -174,7 +174,7 @@ community_publish() {
 # serving only the torrents of WEB_ROOT/torrents.whitelist, as publish wrote it. Started as root it
 # locks itself into WEB_ROOT and goes on as "nobody", so WEB_ROOT must be readable by everyone.
 community_start_tracker() {
-    local run root i
+    local run root
     run=$(realpath -m "$1") && root=$(realpath -m "$2") || return 1
     command -v opentracker >/dev/null || community_error "opentracker is not installed" || return 1
     [ -f "$root/torrents.whitelist" ] ||
@@ -183,13 +183,21 @@ community_start_tracker() {
     opentracker -i 127.0.0.1 -p "$TRACKER_PORT" -P "$TRACKER_PORT" -w torrents.whitelist -d "$root" \
         -u nobody >"$run/opentracker.log" 2>&1 &
     TRACKER_PID=$!
-    for i in $(seq 1 50); do
-        community_port_busy "$TRACKER_PORT" && return 0
-        kill -0 "$TRACKER_PID" 2>/dev/null || break
-        sleep 0.1
-    done
+    community_job_listens "$TRACKER_PID" "$TRACKER_PORT" && return 0
     community_error "opentracker did not start on 127.0.0.1:$TRACKER_PORT: $(cat "$run/opentracker.log")"
     community_stop_tracker
+    return 1
+}
+
+# community_job_listens PID PORT: waits up to five seconds for the background job to listen on
+# 127.0.0.1:PORT; fails at once when the job has ended.
+community_job_listens() {
+    local i
+    for i in $(seq 1 50); do
+        community_port_busy "$2" && return 0
+        kill -0 "$1" 2>/dev/null || return 1
+        sleep 0.1
+    done
     return 1
 }
 
@@ -212,7 +220,7 @@ community_stop_tracker() {
 # with its own configuration, pid file, logs and temp folders under RUN_DIR. PATCH_RATE (e.g. 300k)
 # slows the patch downloads down; 0 means full speed.
 community_start_nginx() {
-    local run root rate=${3:-0} user_line="" i
+    local run root rate=${3:-0} user_line=""
     run=$(realpath -m "$1") && root=$(realpath -m "$2") || return 1
     rm -rf "$run" && mkdir -p "$run/tmp" "$run/logs" || return 1
     command -v nginx >/dev/null || community_error "nginx is not installed" || return 1
@@ -251,11 +259,7 @@ CONF
     nginx -p "$run" -e "$run/logs/error.log" -c "$run/nginx.conf" -g 'daemon off;' \
         >"$run/logs/stdout.log" 2>&1 &
     NGINX_PID=$!
-    for i in $(seq 1 50); do
-        community_port_busy "$HTTP_PORT" && return 0
-        kill -0 "$NGINX_PID" 2>/dev/null || break
-        sleep 0.1
-    done
+    community_job_listens "$NGINX_PID" "$HTTP_PORT" && return 0
     community_error "nginx did not start on 127.0.0.1:$HTTP_PORT (see $run/logs/error.log)"
     community_stop_nginx
     return 1
