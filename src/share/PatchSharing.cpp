@@ -74,17 +74,20 @@ Clock::Duration drawnBetween(Clock::Duration shortest, Clock::Duration longest)
            Clock::Duration(1);
 }
 
+std::vector<std::string> webSeedUrls(const lt::torrent_info& info)
+{
+    std::vector<std::string> urls;
+    for (const lt::web_seed_entry& seed : info.web_seeds())
+        urls.push_back(seed.url);
+    return urls;
+}
+
 } // namespace
 
 struct PatchSharing::Tracked
 {
     explicit Tracked(std::shared_ptr<const lt::torrent_info> info)
-        : info(std::move(info)), webSeeds([this] {
-              std::vector<std::string> urls;
-              for (const lt::web_seed_entry& seed : this->info->web_seeds())
-                  urls.push_back(seed.url);
-              return urls;
-          }())
+        : info(std::move(info)), webSeeds(webSeedUrls(*this->info))
     {}
     const std::shared_ptr<const lt::torrent_info> info;
     const WebSeedSenders webSeeds;
